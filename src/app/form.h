@@ -1,0 +1,89 @@
+#pragma once
+// The passive view every window and page talks to. Controls are addressed by their numeric
+// dialog ids (one ids header per window); the ui layer builds the widgets from the window's
+// layout table in resources/layouts and implements this interface on them. Unit tests use
+// FakeForm (tests/support), which also checks that each id exists in the window's table.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlo {
+
+// Icon resources: plain filled squares.
+enum class Icon : int {
+  None = 0,
+  BalanceRed = 135,  // red, a cell is balancing
+  Grey = 136,        // grey, a cell is not balancing
+  Green = 140,       // green: flag clear, port open, link alive, MOSFET on
+  Red = 141,         // red: flag set, port closed, link dead, MOSFET off
+};
+
+// The colour word screen readers hear for a lamp: "green", "red", "grey", "" for none.
+inline const char* iconColourWord(Icon icon) {
+  switch (icon) {
+    case Icon::Green: return "green";
+    case Icon::Red:
+    case Icon::BalanceRed: return "red";
+    case Icon::Grey: return "grey";
+    case Icon::None: break;
+  }
+  return "";
+}
+
+struct FileDialogRequest {
+  std::string filter;         // as the Windows filter string, e.g. "File (*.csv;)|*.csv;||"
+  std::string startFolder;    // folder the dialog opens in
+  std::string proposedName;   // file name offered ("" for none)
+  bool confirmOverwrite = false;
+};
+
+// What the ui layer calls on the owner of a form: clicks, timer ticks, selection changes.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  virtual void onClicked(int /*id*/) {}
+  virtual void onTimer(int /*timerId*/) {}
+  virtual void onSelectionChanged(int /*id*/) {}
+};
+
+class Form {
+ public:
+  virtual ~Form() = default;
+
+  // Text of an edit or static text; caption of a button, check box or radio button.
+  virtual std::string text(int id) const = 0;
+  virtual void setText(int id, const std::string& text) = 0;
+
+  virtual bool isEnabled(int id) const = 0;
+  virtual void setEnabled(int id, bool enabled) = 0;
+  virtual bool isReadOnly(int id) const = 0;
+  virtual void setReadOnly(int id, bool readOnly) = 0;
+
+  // Icon buttons (lamps).
+  virtual Icon icon(int id) const = 0;
+  virtual void setIcon(int id, Icon icon) = 0;
+
+  // Check boxes and radio buttons.
+  virtual bool isChecked(int id) const = 0;
+  virtual void setChecked(int id, bool checked) = 0;
+
+  // Combo boxes and the tab control: items and the current index (-1 for none).
+  virtual void setItems(int id, const std::vector<std::string>& items) = 0;
+  virtual int currentIndex(int id) const = 0;
+  virtual void setCurrentIndex(int id, int index) = 0;
+
+  // A modal message box with one OK button. An empty caption shows the application's name.
+  virtual void messageBox(const std::string& text, const std::string& caption = {}) = 0;
+
+  // File dialogs; std::nullopt when the user cancels. The answer is a full path.
+  virtual std::optional<std::string> askSaveFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> askOpenFile(const FileDialogRequest& request) = 0;
+
+  // Window timers: the owner's onTimer(timerId) runs every periodMs until stopped.
+  // Starting a running timer restarts it with the new period.
+  virtual void startTimer(int timerId, int periodMs) = 0;
+  virtual void stopTimer(int timerId) = 0;
+};
+
+}  // namespace orlo

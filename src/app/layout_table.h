@@ -1,0 +1,60 @@
+#pragma once
+// A window's layout table (resources/layouts/FORMAT.md): window, groups and controls.
+
+#include <string>
+#include <vector>
+
+namespace orlo {
+
+struct LayoutWindow {
+  std::string name;
+  int width = 0;
+  int height = 0;
+  std::string caption;
+};
+
+struct LayoutGroup {
+  std::string key;
+  std::string parent;  // "-" for the window itself
+  int row = 0;
+  int col = 0;
+  int rowSpan = 1;
+  int colSpan = 1;
+  std::string caption;
+  std::vector<std::string> flags;
+  bool hasFlag(const std::string& flag) const;
+};
+
+struct LayoutControl {
+  int id = -1;
+  std::string kind;
+  std::string group;  // "-" for the window itself
+  int row = 0;
+  int col = 0;
+  std::string label;
+  std::string text;
+  std::string unit;
+  std::vector<std::string> flags;
+  int line = 0;  // line in the file, for messages
+  bool hasFlag(const std::string& flag) const;
+  // Value of a "name=value" flag, or fallback.
+  int flagValue(const std::string& name, int fallback) const;
+};
+
+struct LayoutTable {
+  LayoutWindow window;
+  std::vector<LayoutGroup> groups;
+  std::vector<LayoutControl> controls;
+
+  const LayoutControl* control(int id) const;  // nullptr for -1 or an unknown id
+  const LayoutGroup* group(const std::string& key) const;
+};
+
+// Parses a table. On a malformed table returns false and says why (with the line number).
+bool parseLayout(const std::string& text, LayoutTable* out, std::string* error);
+bool loadLayoutFile(const std::string& path, LayoutTable* out, std::string* error);
+
+// Splits "a;b;c" into its parts (combo items, tab captions).
+std::vector<std::string> splitItems(const std::string& text, char separator = ';');
+
+}  // namespace orlo
