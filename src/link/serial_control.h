@@ -44,6 +44,8 @@ class SerialControl {
   // Throws away bytes not yet sent.
   virtual void discardTransmit() = 0;
   virtual void setListener(SerialListener* listener) = 0;
+  // The device COM<portNumber> stands for ("" when none is present), for the user to see.
+  virtual std::string devicePath(int /*portNumber*/) const { return {}; }
 };
 
 }  // namespace orlo

@@ -1,0 +1,61 @@
+#pragma once
+// The telemetry log: "Path", "Save  file", "Time Interval:" and timer 1 of the main window.
+// Rows are UTF-16LE, LF-terminated, 20 columns.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/clock.h"
+#include "app/form.h"
+#include "link/serial_control.h"
+
+namespace orlo {
+
+// What one row is built from: the main window's kept values and the BMS page's stored values.
+struct LogValues {
+  std::uint8_t mosStatus = 0;
+  std::uint16_t cellVoltage[4] = {0, 0, 0, 0};
+  std::uint8_t socLowByte = 0;
+  std::uint16_t balanceFlags = 0;
+  float temperature1 = 0;
+  float temperature2 = 0;
+  float current = 0;  // A, as the header shows it
+  std::int32_t voltageDifference = 0;
+  std::uint16_t cycleCount = 0;
+  float dischargeCapacity = 0;
+  float chargeCapacity = 0;
+  float remainingCapacity = 0;
+  std::uint32_t alarmFlags = 0;
+  std::uint8_t systemMode = 0;
+};
+
+class DataLog {
+ public:
+  // form: the main window's form. defaultFolder: where the dialog starts (desktop or home).
+  DataLog(Form& form, SerialControl& serial, const Clock& clock, std::function<LogValues()> values,
+          std::string defaultFolder);
+
+  void OnPath();      // button 1024
+  void OnSaveFile();  // check box 1057 (already toggled by the user's click)
+  void OnTimer();     // timer 1
+
+  // Command line: choose the log path as "Path" would, set the interval and check "Save  file".
+  bool StartUnattended(const std::string& path, int intervalSeconds);
+
+  bool logging() const { return logging_; }
+  std::int32_t rowCounter() const { return rowCounter_; }
+  const std::string& logPath() const { return logPath_; }
+
+ private:
+  Form& form_;
+  SerialControl& serial_;
+  const Clock& clock_;
+  std::function<LogValues()> values_;
+  std::string defaultFolder_;
+  std::string logPath_;
+  bool logging_ = false;
+  std::int32_t rowCounter_ = 0;
+};
+
+}  // namespace orlo

@@ -1,0 +1,67 @@
+#pragma once
+// The receive path: bytes from the port in whatever chunks they come, out as validated frames,
+// one per frame tick, to the frame handlers.
+//
+// A frame starts at a head AA 55 and ends at the first 55 AA pair (more than 2 bytes after the
+// head, at most 100 bytes head to tail inclusive) at which the checksum matches. Valid frames
+// wait in a bounded queue; each frame tick dispatches the oldest one from a zero-filled
+// 100-byte frame buffer.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/frame_handlers.h"
+#include "link/frame_view.h"
+#include "link/receive_observer.h"
+
+namespace orlo {
+
+struct ReceiveStats {
+  std::uint64_t bytesReceived = 0;
+  std::uint64_t framesAccepted = 0;    // validated and queued
+  std::uint64_t framesDispatched = 0;  // handed to handlers
+  std::uint64_t dropBadChecksum = 0;
+  std::uint64_t dropNoTail = 0;
+  std::uint64_t dropBytesBeforeHead = 0;  // bytes
+  std::uint64_t dropQueueFull = 0;
+  std::uint64_t dropBufferOverflow = 0;  // bytes
+};
+
+class Receiver {
+ public:
+  static constexpr std::size_t kReceiveBufferSize = 1024;
+  static constexpr std::size_t kQueueSize = 16;
+
+  Receiver();
+  ~Receiver();
+  Receiver(const Receiver&) = delete;
+  Receiver& operator=(const Receiver&) = delete;
+
+  // A receive event: append the bytes and take out every frame that is now complete.
+  void onBytes(const std::uint8_t* data, std::size_t size);
+  // Frame tick (every 100 ms): dispatch the oldest waiting frame, if any. True if one was.
+  bool frameTick(FrameHandlers& handlers);
+
+  // Set by every dispatched frame; read and cleared by the link status check.
+  bool frameSeen() const { return frameSeen_; }
+  void setFrameSeen(bool seen) { frameSeen_ = seen; }
+
+  // Start-up state: empty buffers, empty queue, frame-seen flag clear.
+  void reset();
+
+  std::size_t pendingFrames() const;
+  const ReceiveStats& stats() const { return stats_; }
+  void setObserver(ReceiveObserver* observer) { observer_ = observer; }
+
+ private:
+  struct Impl;
+  Impl* impl_;
+  ReceiveStats stats_;
+  ReceiveObserver* observer_ = nullptr;
+  bool frameSeen_ = false;
+};
+
+// Routes one frame by its command byte (see FrameHandlers).
+void dispatchFrame(const FrameView& frame, FrameHandlers& handlers);
+
+}  // namespace orlo

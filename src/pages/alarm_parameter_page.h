@@ -1,0 +1,46 @@
+#pragma once
+// "Alarm Parameter" tab: the 44 protection parameters, read from and written to the BMS, and
+// saved to / loaded from the alarm parameter file.
+
+#include <string>
+#include <vector>
+
+#include "app/form.h"
+#include "link/frame_view.h"
+#include "link/serial_control.h"
+
+namespace orlo {
+
+class MAlarmParameterDlg : public FormEvents {
+ public:
+  explicit MAlarmParameterDlg(Form& form);
+
+  // workingFolder: where the template file "AlarmParameterExample.csv" is looked for.
+  // parameterFolder: where the file dialogs start (the user's desktop or home folder).
+  void InitPage(SerialControl& serial, const std::string& workingFolder, const std::string& parameterFolder);
+  void ClearStatusShownFlag() { statusShown_ = false; }
+
+  void OnReadResult(const FrameView& frame);
+  void OnSetAcknowledge();
+
+  void ShowPlaceholders();
+  void ShowValues(const std::vector<std::string>& values);  // 44 texts in record order
+  void CollectValues(std::vector<std::string>* values) const;
+
+  bool SaveParameterFile(const std::string& path);
+  bool LoadParameterFile(const std::string& path);
+
+  void onClicked(int id) override;
+  void onTimer(int timerId) override;
+
+ private:
+  Form& form_;
+  SerialControl* serial_ = nullptr;
+  std::string workingFolder_;
+  std::string parameterFolder_;
+  bool statusShown_ = false;
+  std::vector<std::string> loadedValues_;
+  std::vector<std::string> savedValues_;
+};
+
+}  // namespace orlo
