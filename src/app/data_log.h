@@ -56,6 +56,12 @@ class DataLog {
   std::string logPath_;
   bool logging_ = false;
   std::int32_t rowCounter_ = 0;
+
+  void UsePath(const std::string& path);
+  void SwitchOn();
+  void SwitchOff();
+  // A failed row is reported once; the next success re-arms the message.
+  bool failureReported_ = false;
 };
 
 }  // namespace orlo

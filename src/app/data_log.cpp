@@ -1,0 +1,146 @@
+#include "app/data_log.h"
+
+#include <cctype>
+#include <utility>
+
+#include "app/log_file.h"
+#include "app/log_row.h"
+
+namespace orlo {
+namespace {
+
+// Main window controls of the log group.
+constexpr int kPathBox = 1051;
+constexpr int kIntervalBox = 1054;
+constexpr int kSaveFileCheck = 1057;
+constexpr int kRowTimer = 1;
+
+constexpr int kLongestInterval = 86400;  // a day; also keeps the period in milliseconds in int range
+
+constexpr char kPortClosedText[] = "Please open the serial port.";
+constexpr char kNoPathText[] = " Path is not be selected.";
+constexpr char kFileBusyText[] = "File is already open.";
+constexpr char kBadIntervalText[] =
+    "Please enter the Time Interval as a whole number of seconds from 1 to 86400.";
+
+// The interval box as whole seconds, or 0 when it does not hold one in range. Blanks around
+// the number are forgiven; signs, fractions and units are not, so "1.5" is not taken as 1.
+int parseInterval(const std::string& text) {
+  std::size_t begin = text.find_first_not_of(" \t");
+  std::size_t end = text.find_last_not_of(" \t");
+  if (begin == std::string::npos) return 0;
+  long seconds = 0;
+  for (std::size_t i = begin; i <= end; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return 0;
+    seconds = seconds * 10 + (text[i] - '0');
+    if (seconds > kLongestInterval) return 0;
+  }
+  return static_cast<int>(seconds);
+}
+
+std::string defaultLogPath(const std::string& folder) {
+  if (folder.empty()) return "data.csv";
+  return folder.back() == '/' ? folder + "data.csv" : folder + "/data.csv";
+}
+
+}  // namespace
+
+DataLog::DataLog(Form& form, SerialControl& serial, const Clock& clock, std::function<LogValues()> values,
+                 std::string defaultFolder)
+    : form_(form),
+      serial_(serial),
+      clock_(clock),
+      values_(std::move(values)),
+      defaultFolder_(std::move(defaultFolder)) {}
+
+void DataLog::OnPath() {
+  FileDialogRequest request;
+  request.filter = "File (*.csv;)|*.csv;||";
+  request.startFolder = defaultFolder_;
+  request.proposedName = "data.csv";
+  request.confirmOverwrite = true;
+  const std::optional<std::string> chosen = form_.askSaveFile(request);
+  if (chosen) {
+    UsePath(*chosen);
+  } else {
+    // A cancelled dialog still points the log at the default file, without creating it.
+    logPath_ = defaultLogPath(defaultFolder_);
+    form_.setText(kPathBox, logPath_);
+  }
+}
+
+void DataLog::UsePath(const std::string& path) {
+  logPath_ = path;
+  // Only a new file gets the header: an existing one is continued, even when the dialog
+  // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
+  if (pathKind(logPath_) == PathKind::Nothing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
+  form_.setText(kPathBox, logPath_);
+}
+
+void DataLog::OnSaveFile() {
+  if (form_.isChecked(kSaveFileCheck)) {
+    SwitchOn();
+  } else {
+    SwitchOff();
+  }
+}
+
+void DataLog::SwitchOn() {
+  const int seconds = parseInterval(form_.text(kIntervalBox));
+  const char* refusal = nullptr;
+  if (!serial_.isOpen()) {
+    refusal = kPortClosedText;
+  } else if (seconds == 0) {
+    refusal = kBadIntervalText;
+  } else if (pathKind(logPath_) != PathKind::File) {
+    refusal = kNoPathText;
+  } else if (!probeLogFile(logPath_).ok) {
+    refusal = kFileBusyText;
+  }
+  if (refusal) {
+    // Leaving the box ticked would tell the user that rows are being saved when none are.
+    form_.messageBox(refusal);
+    form_.setChecked(kSaveFileCheck, false);
+    SwitchOff();
+    return;
+  }
+  form_.startTimer(kRowTimer, seconds * 1000);
+  form_.setReadOnly(kIntervalBox, true);
+  logging_ = true;
+  failureReported_ = false;
+}
+
+void DataLog::SwitchOff() {
+  logging_ = false;
+  form_.stopTimer(kRowTimer);
+  form_.setReadOnly(kIntervalBox, false);
+}
+
+void DataLog::OnTimer() {
+  if (!logging_) return;
+  const LogValues values = values_ ? values_() : LogValues{};
+  const std::string row = formatLogRow(clock_.localNow(), rowCounter_, values);
+  const LogFileResult result = appendToLogFile(logPath_, toUtf16Le(row));
+  if (result.ok) {
+    // Wraps like the 32-bit counter it is, should anyone log for 68 years.
+    rowCounter_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(rowCounter_) + 1u);
+    failureReported_ = false;
+    return;
+  }
+  if (failureReported_) return;
+  // Set before the box is shown: ticks keep arriving while it waits for OK.
+  failureReported_ = true;
+  const std::string why = result.busy ? "another program is writing to it" : result.reason;
+  form_.messageBox("The data log row was not saved to\n" + logPath_ + "\n(" + why +
+                   ").\nLogging goes on and tries again at every interval.");
+}
+
+bool DataLog::StartUnattended(const std::string& path, int intervalSeconds) {
+  UsePath(path);
+  form_.setText(kIntervalBox, std::to_string(intervalSeconds));
+  form_.setChecked(kSaveFileCheck, true);
+  SwitchOn();
+  return logging_;
+}
+
+}  // namespace orlo
