@@ -1,0 +1,215 @@
+#include "pages/bms_parameter_page.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+
+#include "pages/bms_parameter_ids.h"
+#include "support/fake_form.h"
+
+namespace orlo {
+namespace {
+
+using namespace bms_ids;
+
+// A live data frame image; fields are written little-endian at their offsets.
+class LiveFrame {
+ public:
+  LiveFrame() {
+    bytes_.fill(0);
+    bytes_[0] = 0xAA;
+    bytes_[1] = 0x55;
+    bytes_[2] = 0x4D;
+  }
+  LiveFrame& u8(std::size_t off, std::uint8_t v) {
+    bytes_[off] = v;
+    return *this;
+  }
+  LiveFrame& u16(std::size_t off, std::uint16_t v) { return u8(off, v & 0xFF).u8(off + 1, v >> 8); }
+  LiveFrame& u32(std::size_t off, std::uint32_t v) {
+    return u16(off, static_cast<std::uint16_t>(v)).u16(off + 2, static_cast<std::uint16_t>(v >> 16));
+  }
+  FrameView view() const { return FrameView(bytes_.data(), 83); }
+
+ private:
+  std::array<std::uint8_t, 100> bytes_{};
+};
+
+class BmsParameterPage : public ::testing::Test {
+ protected:
+  test::FakeForm form{"bms_parameter"};
+  MBMSParameterDlg page{form};
+
+  void show(const LiveFrame& f) { page.UpdateLiveData(f.view()); }
+  std::vector<int> redLamps() const {
+    std::vector<int> red;
+    for (int n = 1; n <= 18; ++n)
+      if (form.icon(kAlarmLamps[static_cast<std::size_t>(n - 1)]) == Icon::Red) red.push_back(n);
+    return red;
+  }
+};
+
+// ---- decoding ------------------------------------------------------------------------------
+
+TEST_F(BmsParameterPage, ShowsEveryDecodedFieldInItsFormat) {
+  show(LiveFrame()
+           .u16(10, 3301)
+           .u16(12, 3302)
+           .u16(14, 3303)
+           .u16(16, 3304)
+           .u16(18, 25)
+           .u16(20, 26)
+           .u32(22, 100)
+           .u32(26, 13210)
+           .u32(30, static_cast<std::uint32_t>(-2500))
+           .u32(34, 12345)
+           .u32(38, 500)
+           .u16(42, 77)
+           .u16(48, 999)
+           .u16(54, 3350)
+           .u16(56, 3320)
+           .u16(58, 3300)
+           .u8(60, 0)
+           .u8(61, 255)
+           .u8(78, 2));
+  const std::pair<int, const char*> expected[] = {
+      {kCellV1, "3301"},
+      {kCellV2, "3302"},
+      {kCellV3, "3303"},
+      {kCellV4, "3304"},
+      {kSoc, "100"},
+      {kCurrent, "2.500000"},
+      {kVoltageDiff, "50"},
+      {kDischargeCapacity, "12.345000"},
+      {kChargeCapacity, "0.500000"},
+      {kCycleIndex, "77"},
+      {kTempC1, "25.0"},
+      {kTempC2, "26.0"},
+      {kMeanTemp, "25.5"},
+      {kMeanCell, "3320"},
+      {kMaxVolt, "3350"},
+      {kMinVolt, "3300"},
+      {kTotalVolt, "13210"},
+      {kRemainCapacity, "9.99"},
+      {kMaxCell, "1"},
+      {kMinCell, "256"},
+      {kSystemMode, "CHG_MODE"},
+  };
+  for (const auto& [id, text] : expected) EXPECT_EQ(form.text(id), text) << "control " << id;
+  EXPECT_EQ(page.stored().cycleCount, 77);
+  EXPECT_FLOAT_EQ(page.stored().dischargeCapacity, 12.345f);
+  EXPECT_FLOAT_EQ(page.stored().chargeCapacity, 0.5f);
+  EXPECT_FLOAT_EQ(page.stored().remainingCapacity, 9.99f);
+}
+
+TEST_F(BmsParameterPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero) {
+  struct Case {
+    std::int32_t raw;
+    const char* shown;
+  } cases[] = {
+      {0, "0.000000"},     {1000, "-1.000000"}, {-2500, "2.500000"},
+      {1500, "-1.500000"}, {-1, "0.001000"},    {INT32_MIN, "-2147483.750000"},
+  };
+  for (const auto& c : cases) {
+    show(LiveFrame().u32(30, static_cast<std::uint32_t>(c.raw)));
+    EXPECT_EQ(form.text(kCurrent), c.shown) << "raw " << c.raw;
+  }
+}
+
+TEST_F(BmsParameterPage, SignedFieldsKeepTheirSign) {
+  show(LiveFrame().u16(18, 0xFFF6).u16(20, 0).u32(22, 0xFFFFFFFF).u32(26, static_cast<std::uint32_t>(-7)));
+  EXPECT_EQ(form.text(kTempC1), "-10.0");
+  EXPECT_EQ(form.text(kMeanTemp), "-5.0");
+  EXPECT_EQ(form.text(kSoc), "-1");
+  EXPECT_EQ(form.text(kTotalVolt), "-7");
+}
+
+TEST_F(BmsParameterPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaximum) {
+  show(LiveFrame().u16(54, 3300).u16(58, 3350));
+  EXPECT_EQ(form.text(kVoltageDiff), "-50");
+  EXPECT_EQ(page.stored().voltageDifference, -50);
+}
+
+TEST_F(BmsParameterPage, RemainingCapacityZeroShowsTwoDecimals) {
+  show(LiveFrame());
+  EXPECT_EQ(form.text(kRemainCapacity), "0.00");
+}
+
+TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
+  show(LiveFrame().u8(78, 1));
+  EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
+  show(LiveFrame().u8(78, 3));
+  EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
+  EXPECT_EQ(page.stored().systemMode, 3);
+  show(LiveFrame().u8(78, 0));
+  EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
+}
+
+TEST_F(BmsParameterPage, AShortFrameReadsZeroBeyondItsEnd) {
+  std::array<std::uint8_t, 12> shortFrame = {0xAA, 0x55, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
+  page.UpdateLiveData(FrameView(shortFrame.data(), shortFrame.size()));
+  EXPECT_EQ(form.text(kCellV1), "3300");
+  EXPECT_EQ(form.text(kCellV2), "0");
+  EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
+  EXPECT_TRUE(redLamps().empty());
+}
+
+// ---- alarm lamps ---------------------------------------------------------------------------
+
+TEST_F(BmsParameterPage, EachAlarmLampFollowsItsOwnFlagBitOnly) {
+  struct Case {
+    std::uint32_t flags;
+    std::vector<int> red;
+  } cases[] = {
+      {0x00000001u, {1}},
+      {0x00020000u, {18}},
+      {0xFFFC0000u, {}},
+      {0x00000A00u, {10, 12}},
+      {0x0003FFFFu, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}},
+  };
+  for (const auto& c : cases) {
+    show(LiveFrame().u32(71, c.flags));
+    EXPECT_EQ(redLamps(), c.red) << std::hex << c.flags;
+    EXPECT_EQ(page.stored().alarmFlags, c.flags);
+  }
+}
+
+TEST_F(BmsParameterPage, SetAlarmLampIgnoresNumbersOutsideOneToEighteen) {
+  page.ResetAlarmLamps();
+  for (std::uint8_t n : {0, 19, 255}) page.SetAlarmLamp(n, 0);
+  EXPECT_EQ(redLamps().size(), 18u);
+  page.SetAlarmLamp(18, 0);
+  EXPECT_EQ(form.icon(1114), Icon::Green);
+  page.SetAlarmLamp(18, 0x80);
+  EXPECT_EQ(form.icon(1114), Icon::Red);
+}
+
+// ---- clearing ------------------------------------------------------------------------------
+
+TEST_F(BmsParameterPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWriteThem) {
+  show(LiveFrame().u16(10, 3301).u8(78, 1));
+  page.ClearValues();
+  EXPECT_EQ(kValueFields.size(), 35u);
+  for (int id : kValueFields) {
+    EXPECT_EQ(form.text(id), "0") << id;
+    EXPECT_FALSE(form.isEnabled(id)) << id;
+  }
+  show(LiveFrame().u16(10, 3333).u8(78, 9));
+  EXPECT_EQ(form.text(kCellV1), "3333");
+  EXPECT_FALSE(form.isEnabled(kCellV1));
+  EXPECT_EQ(form.text(kSystemMode), "0");
+  EXPECT_EQ(form.text(1064), "0");
+}
+
+TEST_F(BmsParameterPage, ClearingKeepsTheStoredValues) {
+  show(LiveFrame().u16(42, 12).u32(71, 5));
+  page.ClearValues();
+  page.ResetAlarmLamps();
+  EXPECT_EQ(page.stored().cycleCount, 12);
+  EXPECT_EQ(page.stored().alarmFlags, 5u);
+  EXPECT_EQ(redLamps().size(), 18u);
+}
+
+}  // namespace
+}  // namespace orlo
