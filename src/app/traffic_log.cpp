@@ -1,0 +1,179 @@
+#include "app/traffic_log.h"
+
+#include <cstdio>
+
+namespace orlo {
+
+namespace {
+
+struct CommandName {
+  std::uint8_t command;
+  const char* sent;      // nullptr: the host never sends it
+  const char* received;  // nullptr: the board never sends it
+};
+
+// 0x47 goes both ways with different meanings; so does 0x18 (request and read result).
+constexpr CommandName kCommands[] = {
+    {0x06, "Poll", nullptr},
+    {0x07, "Calibration request", nullptr},
+    {0x0C, "Alarm parameter read", nullptr},
+    {0x15, nullptr, "Calibration result"},
+    {0x18, "Balance", "Balance"},
+    {0x47, "Alarm parameter set", "Alarm parameter read result"},
+    {0x48, nullptr, "Set acknowledge"},
+    {0x4D, nullptr, "Live data"},
+};
+
+struct VerdictName {
+  Verdict verdict;
+  const char* name;
+};
+
+constexpr VerdictName kVerdicts[] = {
+    {Verdict::Sent, "sent"},
+    {Verdict::WriteFailed, "write failed"},
+    {Verdict::Dispatched, "dispatched"},
+    {Verdict::BadChecksum, "dropped: bad checksum"},
+    {Verdict::NoTail, "dropped: no tail within 100 bytes"},
+    {Verdict::BytesBeforeHead, "dropped: bytes before a head"},
+    {Verdict::QueueFull, "dropped: queue full"},
+    {Verdict::BufferOverflow, "dropped: receive buffer overflow"},
+};
+
+std::string hexOf(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (std::uint8_t b : bytes) {
+    if (!out.empty()) out += ' ';
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+  }
+  return out;
+}
+
+}  // namespace
+
+const char* directionName(TrafficDirection direction) {
+  return direction == TrafficDirection::Sent ? "sent" : "received";
+}
+
+const char* verdictName(Verdict verdict) {
+  for (const auto& v : kVerdicts)
+    if (v.verdict == verdict) return v.name;
+  return "";
+}
+
+Verdict verdictFor(DropReason reason) {
+  static constexpr Verdict kByReason[kDropReasonCount] = {Verdict::BadChecksum, Verdict::NoTail,
+                                                          Verdict::BytesBeforeHead, Verdict::QueueFull,
+                                                          Verdict::BufferOverflow};
+  return kByReason[static_cast<std::size_t>(reason)];
+}
+
+std::string commandName(TrafficDirection direction, const std::uint8_t* bytes, std::size_t size) {
+  if (size < 3 || bytes[0] != 0xAA || bytes[1] != 0x55) return "";
+  for (const auto& c : kCommands) {
+    if (c.command != bytes[2]) continue;
+    const char* name = direction == TrafficDirection::Sent ? c.sent : c.received;
+    if (name) return name;
+  }
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%02X", bytes[2]);
+  return buf;
+}
+
+bool TrafficFilter::matches(const TrafficRow& row) const {
+  if (direction && *direction != row.direction) return false;
+  if (!command.empty() && command != row.command) return false;
+  switch (verdict) {
+    case VerdictClass::Any:
+      return true;
+    case VerdictClass::Sent:
+      return row.verdict == Verdict::Sent || row.verdict == Verdict::WriteFailed;
+    case VerdictClass::Dispatched:
+      return row.verdict == Verdict::Dispatched;
+    case VerdictClass::Dropped:
+      return row.direction == TrafficDirection::Received && row.dropped();
+  }
+  return true;
+}
+
+TrafficLog::TrafficLog(MillisClock nowMs, std::size_t maxRows)
+    : clock_(std::move(nowMs)), maxRows_(maxRows == 0 ? 1 : maxRows) {}
+
+void TrafficLog::onFrameAccepted(const std::uint8_t*, std::size_t) {
+  ++counters_.framesReceived;
+  counters_.lastValidFrameMs = clock_();
+}
+
+void TrafficLog::onFrameDispatched(const std::uint8_t* frame, std::size_t size) {
+  ++counters_.framesDispatched;
+  record(TrafficDirection::Received, frame, size, Verdict::Dispatched);
+}
+
+void TrafficLog::onDropped(DropReason reason, const std::uint8_t* bytes, std::size_t size) {
+  auto r = static_cast<std::size_t>(reason);
+  if (r >= kDropReasonCount) return;
+  ++counters_.drops[r];
+  counters_.dropBytes[r] += size;
+  record(TrafficDirection::Received, bytes, size, verdictFor(reason));
+}
+
+void TrafficLog::onFrameSent(const Bytes& block, bool written) {
+  if (written)
+    ++counters_.framesSent;
+  else
+    ++counters_.writesFailed;
+  record(TrafficDirection::Sent, block.data(), block.size(), written ? Verdict::Sent : Verdict::WriteFailed);
+}
+
+void TrafficLog::record(TrafficDirection direction, const std::uint8_t* bytes, std::size_t size,
+                        Verdict verdict) {
+  if (paused_) return;
+  if (!bytes) size = 0;
+  TrafficRow row;
+  row.seq = nextSeq_++;
+  row.timeMs = clock_();
+  row.direction = direction;
+  row.command = commandName(direction, bytes, size);
+  row.length = size;
+  row.bytes.assign(bytes, bytes + (size < kMaxRowBytes ? size : kMaxRowBytes));
+  row.verdict = verdict;
+  if (rows_.size() >= maxRows_) rows_.pop_front();
+  rows_.push_back(std::move(row));
+}
+
+void TrafficLog::clearRows() {
+  rows_.clear();
+}
+
+const TrafficRow* TrafficLog::rowBySeq(std::uint64_t seq) const {
+  if (rows_.empty() || seq < rows_.front().seq || seq > rows_.back().seq) return nullptr;
+  // Seqs are contiguous inside the deque unless rows were cleared, which empties it.
+  return &rows_[static_cast<std::size_t>(seq - rows_.front().seq)];
+}
+
+std::optional<std::int64_t> TrafficLog::lastValidFrameAgeMs() const {
+  if (!counters_.lastValidFrameMs) return std::nullopt;
+  return clock_() - *counters_.lastValidFrameMs;
+}
+
+std::string formatRowText(const TrafficRow& row) {
+  std::string line = std::to_string(row.timeMs);
+  line += '\t';
+  line += directionName(row.direction);
+  line += '\t' + row.command + '\t' + std::to_string(row.length) + '\t' + hexOf(row.bytes);
+  if (row.bytes.size() < row.length) line += " ...";
+  line += '\t';
+  line += verdictName(row.verdict);
+  return line;
+}
+
+void TrafficLog::writeText(std::ostream& out, const TrafficFilter& filter) const {
+  out << "time (ms)\tdirection\tcommand\tlength\tbytes\tverdict\n";
+  for (const auto& row : rows_)
+    if (filter.matches(row)) out << formatRowText(row) << '\n';
+}
+
+}  // namespace orlo

@@ -1,0 +1,152 @@
+#include "app/trend_buffer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace orlo {
+
+namespace {
+
+const std::array<TrendSeriesInfo, kTrendSeriesCount> kSeries = {{
+    {TrendSeries::Cell1, "Cell 1", "mV", 0},
+    {TrendSeries::Cell2, "Cell 2", "mV", 0},
+    {TrendSeries::Cell3, "Cell 3", "mV", 0},
+    {TrendSeries::Cell4, "Cell 4", "mV", 0},
+    {TrendSeries::Current, "Current", "A", 3},
+    {TrendSeries::Soc, "SOC", "%", 0},
+    {TrendSeries::Temp1, "Temperature 1", "°C", 0},
+    {TrendSeries::Temp2, "Temperature 2", "°C", 0},
+    {TrendSeries::Total, "Total voltage", "mV", 0},
+    {TrendSeries::Spread, "Cell spread", "mV", 0},
+}};
+
+// Live data frame offsets.
+constexpr std::size_t kCellOffsets[] = {10, 12, 14, 16};
+constexpr std::size_t kTemp1 = 18, kTemp2 = 20, kSoc = 22, kTotal = 26, kCurrent = 30;
+constexpr std::size_t kMaxCell = 54, kMinCell = 58;
+
+void put(TrendSample& s, TrendSeries series, float v) {
+  s.values[static_cast<std::size_t>(series)] = v;
+}
+
+}  // namespace
+
+const std::array<TrendSeriesInfo, kTrendSeriesCount>& trendSeriesTable() {
+  return kSeries;
+}
+
+const TrendSeriesInfo& trendSeriesInfo(TrendSeries series) {
+  return kSeries[static_cast<std::size_t>(series)];
+}
+
+TrendSample decodeLiveSample(std::int64_t timeMs, const FrameView& frame) {
+  TrendSample s;
+  s.timeMs = timeMs;
+  for (int i = 0; i < 4; ++i)
+    put(s, static_cast<TrendSeries>(static_cast<int>(TrendSeries::Cell1) + i), frame.u16(kCellOffsets[i]));
+  // Same arithmetic as the header readout, so the curve and the number agree.
+  put(s, TrendSeries::Current, -(static_cast<float>(frame.s32(kCurrent)) / 1000.0f));
+  put(s, TrendSeries::Soc, static_cast<float>(frame.s32(kSoc)));
+  put(s, TrendSeries::Temp1, frame.s16(kTemp1));
+  put(s, TrendSeries::Temp2, frame.s16(kTemp2));
+  put(s, TrendSeries::Total, static_cast<float>(frame.s32(kTotal)));
+  put(s, TrendSeries::Spread, static_cast<float>(int{frame.u16(kMaxCell)} - int{frame.u16(kMinCell)}));
+  return s;
+}
+
+TrendBuffer::TrendBuffer(std::size_t capacity) : slots_(capacity == 0 ? 1 : capacity) {}
+
+void TrendBuffer::add(TrendSample sample) {
+  if (size_ > 0 && sample.timeMs < newest().timeMs) sample.timeMs = newest().timeMs;
+  if (size_ < slots_.size()) {
+    slots_[(head_ + size_) % slots_.size()] = sample;
+    ++size_;
+  } else {
+    slots_[head_] = sample;
+    head_ = (head_ + 1) % slots_.size();
+  }
+  ++version_;
+}
+
+void TrendBuffer::clear() {
+  head_ = 0;
+  size_ = 0;
+  ++version_;
+}
+
+bool TrendBuffer::gapBefore(std::size_t i) const {
+  if (i == 0 || i >= size_) return false;
+  return at(i).timeMs - at(i - 1).timeMs > kGapMs;
+}
+
+std::size_t TrendBuffer::lowerBound(std::int64_t timeMs) const {
+  std::size_t lo = 0, hi = size_;
+  while (lo < hi) {
+    std::size_t mid = lo + (hi - lo) / 2;
+    if (at(mid).timeMs < timeMs)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+TrendRange TrendBuffer::visible(std::int64_t endMs, std::int64_t spanMs) const {
+  TrendRange r;
+  r.first = lowerBound(endMs - spanMs);
+  r.last = endMs == INT64_MAX ? size_ : lowerBound(endMs + 1);
+  if (r.last < r.first) r.last = r.first;
+  return r;
+}
+
+std::size_t TrendBuffer::nearest(const TrendRange& range, std::int64_t timeMs) const {
+  if (range.empty()) return range.last;
+  std::size_t i = lowerBound(timeMs);
+  if (i < range.first) return range.first;
+  if (i >= range.last) return range.last - 1;
+  if (i > range.first && timeMs - at(i - 1).timeMs <= at(i).timeMs - timeMs) return i - 1;
+  return i;
+}
+
+void TrendBuffer::writeCsv(std::ostream& out, const TrendRange& range) const {
+  std::string line = "Time (ISO 8601)";
+  for (const auto& info : kSeries) line += std::string(",") + info.name + " (" + info.unit + ")";
+  out << line << '\n';
+  for (std::size_t i = range.first; i < range.last && i < size_; ++i) {
+    const TrendSample& s = at(i);
+    line = isoLocalTime(s.timeMs);
+    for (const auto& info : kSeries) line += "," + formatDecimal(s.value(info.series), info.decimals);
+    out << line << '\n';
+  }
+}
+
+std::string isoLocalTime(std::int64_t timeMs) {
+  std::int64_t secs = timeMs >= 0 ? timeMs / 1000 : (timeMs - 999) / 1000;
+  int millis = static_cast<int>(timeMs - secs * 1000);
+  std::time_t t = static_cast<std::time_t>(secs);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  long off = tm.tm_gmtoff / 60;
+  char sign = off < 0 ? '-' : '+';
+  if (off < 0) off = -off;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", tm.tm_year + 1900,
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millis, sign, off / 60,
+                off % 60);
+  return buf;
+}
+
+std::string formatDecimal(double value, int decimals) {
+  if (!std::isfinite(value)) return "";
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (res.ec != std::errc()) return "";
+  std::string s(buf, res.ptr);
+  if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos))
+    s.erase(0, 1);  // a curve at zero exports as 0, not -0
+  return s;
+}
+
+}  // namespace orlo
