@@ -5,15 +5,15 @@
 
 #include "app/log_file.h"
 #include "app/log_row.h"
+#include "app/main_window_ids.h"
 
 namespace orlo {
 namespace {
 
-// Main window controls of the log group.
-constexpr int kPathBox = 1051;
-constexpr int kIntervalBox = 1054;
-constexpr int kSaveFileCheck = 1057;
-constexpr int kRowTimer = 1;
+using main_ids::kLogPath;
+using main_ids::kLogTimer;
+using main_ids::kSaveFile;
+using main_ids::kTimeInterval;
 
 constexpr int kLongestInterval = 86400;  // a day; also keeps the period in milliseconds in int range
 
@@ -65,7 +65,7 @@ void DataLog::OnPath() {
   } else {
     // A cancelled dialog still points the log at the default file, without creating it.
     logPath_ = defaultLogPath(defaultFolder_);
-    form_.setText(kPathBox, logPath_);
+    form_.setText(kLogPath, logPath_);
   }
 }
 
@@ -74,11 +74,11 @@ void DataLog::UsePath(const std::string& path) {
   // Only a new file gets the header: an existing one is continued, even when the dialog
   // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
   if (pathKind(logPath_) == PathKind::Nothing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
-  form_.setText(kPathBox, logPath_);
+  form_.setText(kLogPath, logPath_);
 }
 
 void DataLog::OnSaveFile() {
-  if (form_.isChecked(kSaveFileCheck)) {
+  if (form_.isChecked(kSaveFile)) {
     SwitchOn();
   } else {
     SwitchOff();
@@ -86,7 +86,7 @@ void DataLog::OnSaveFile() {
 }
 
 void DataLog::SwitchOn() {
-  const int seconds = parseInterval(form_.text(kIntervalBox));
+  const int seconds = parseInterval(form_.text(kTimeInterval));
   const char* refusal = nullptr;
   if (!serial_.isOpen()) {
     refusal = kPortClosedText;
@@ -100,20 +100,20 @@ void DataLog::SwitchOn() {
   if (refusal) {
     // Leaving the box ticked would tell the user that rows are being saved when none are.
     form_.messageBox(refusal);
-    form_.setChecked(kSaveFileCheck, false);
+    form_.setChecked(kSaveFile, false);
     SwitchOff();
     return;
   }
-  form_.startTimer(kRowTimer, seconds * 1000);
-  form_.setReadOnly(kIntervalBox, true);
+  form_.startTimer(kLogTimer, seconds * 1000);
+  form_.setReadOnly(kTimeInterval, true);
   logging_ = true;
   failureReported_ = false;
 }
 
 void DataLog::SwitchOff() {
   logging_ = false;
-  form_.stopTimer(kRowTimer);
-  form_.setReadOnly(kIntervalBox, false);
+  form_.stopTimer(kLogTimer);
+  form_.setReadOnly(kTimeInterval, false);
 }
 
 void DataLog::OnTimer() {
@@ -137,8 +137,8 @@ void DataLog::OnTimer() {
 
 bool DataLog::StartUnattended(const std::string& path, int intervalSeconds) {
   UsePath(path);
-  form_.setText(kIntervalBox, std::to_string(intervalSeconds));
-  form_.setChecked(kSaveFileCheck, true);
+  form_.setText(kTimeInterval, std::to_string(intervalSeconds));
+  form_.setChecked(kSaveFile, true);
   SwitchOn();
   return logging_;
 }
