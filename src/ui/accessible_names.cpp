@@ -1,0 +1,51 @@
+#include "ui/accessible_names.h"
+
+namespace orlo::ui {
+namespace {
+
+std::string ownName(const LayoutControl& c) {
+  if (!c.label.empty()) return c.label;
+  // A tab control's text lists its tabs; it is read as a tab list, not by its items.
+  if (c.kind == "tabs" || c.kind == "combo" || c.kind == "combo-edit") return {};
+  return c.text;
+}
+
+std::string enclosingCaption(const LayoutTable& table, std::string key) {
+  // A group's parent is always defined before it, so this walk ends at the window.
+  for (int depth = 0; key != "-" && depth < 64; ++depth) {
+    const LayoutGroup* g = table.group(key);
+    if (!g) break;
+    if (!g->caption.empty()) return g->caption;
+    key = g->parent;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::map<int, std::string> accessibleNames(const LayoutTable& table) {
+  std::map<std::string, int> uses;
+  for (const auto& c : table.controls) {
+    if (c.id != -1) ++uses[ownName(c)];
+  }
+  std::map<int, std::string> names;
+  for (const auto& c : table.controls) {
+    if (c.id == -1) continue;
+    std::string name = ownName(c);
+    if (!name.empty() && uses[name] > 1) {
+      const std::string prefix = enclosingCaption(table, c.group);
+      if (!prefix.empty()) name = prefix + " " + name;
+    }
+    names[c.id] = name;
+  }
+  return names;
+}
+
+std::string lampAccessibleName(const std::string& baseName, Icon icon) {
+  const std::string colour = iconColourWord(icon);
+  if (colour.empty()) return baseName;
+  if (baseName.empty()) return colour;
+  return baseName + " " + colour;
+}
+
+}  // namespace orlo::ui

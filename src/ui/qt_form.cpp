@@ -1,0 +1,259 @@
+#include "ui/qt_form.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <exception>
+
+#include "ui/accessible_names.h"
+#include "ui/dialogs.h"
+#include "ui/form_builder.h"
+
+namespace orlo::ui {
+namespace {
+
+QtForm::TextTrace g_textTrace = nullptr;
+
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// Nothing thrown by window logic may unwind through Qt's event loop.
+template <typename F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    qCritical("Orlo_PC: unexpected error: %s", e.what());
+  } catch (...) {
+    qCritical("Orlo_PC: unexpected error");
+  }
+}
+
+}  // namespace
+
+QtForm::QtForm(const LayoutTable& table, const FormColours& colours, QWidget* parent)
+    : table_(table), colours_(colours), guard_(std::make_unique<QObject>()) {
+  root_ = new QWidget(parent);
+  FormBuilder(*this).build();
+}
+
+QtForm::~QtForm() {
+  timers_.clear();
+  guard_.reset();
+  if (root_ && !root_->parent()) delete root_.data();
+}
+
+void QtForm::setTextTrace(TextTrace trace) {
+  g_textTrace = trace;
+}
+
+QtForm::Control* QtForm::find(int id) {
+  auto it = controls_.find(id);
+  if (it == controls_.end() || !it->second.widget) {
+    qWarning("Orlo_PC: window '%s' has no control %d", table_.window.name.c_str(), id);
+    return nullptr;
+  }
+  return &it->second;
+}
+
+const QtForm::Control* QtForm::find(int id) const {
+  return const_cast<QtForm*>(this)->find(id);
+}
+
+QWidget* QtForm::control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second.widget.data();
+}
+
+QTabWidget* QtForm::tabWidget(int id) const {
+  return qobject_cast<QTabWidget*>(control(id));
+}
+
+void QtForm::setTabPage(int id, int index, QWidget* page, const std::string& caption) {
+  QTabWidget* tabs = tabWidget(id);
+  if (!tabs || index < 0) return;
+  const bool quiet = settingProgrammatically_;
+  settingProgrammatically_ = true;
+  while (tabs->count() < index) tabs->addTab(new QWidget, QString());
+  if (index < tabs->count()) {
+    QWidget* old = tabs->widget(index);
+    tabs->removeTab(index);
+    delete old;
+  }
+  tabs->insertTab(index, page, qs(caption));
+  tabs->setCurrentIndex(0);
+  settingProgrammatically_ = quiet;
+}
+
+std::string QtForm::text(int id) const {
+  const Control* c = find(id);
+  if (!c) return {};
+  QWidget* w = c->widget;
+  if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
+  if (auto* cb = qobject_cast<QComboBox*>(w)) return cb->currentText().toStdString();
+  if (auto* t = qobject_cast<QTabWidget*>(w)) return t->tabText(t->currentIndex()).toStdString();
+  return {};
+}
+
+void QtForm::setText(int id, const std::string& text) {
+  Control* c = find(id);
+  if (!c) return;
+  QWidget* w = c->widget;
+  if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    e->setText(qs(text));
+    e->setCursorPosition(0);
+  } else if (auto* l = qobject_cast<QLabel*>(w)) {
+    l->setText(qs(text));
+  } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    b->setText(qs(text));
+    if (qobject_cast<QToolButton*>(w)) b->setToolTip(qs(text));
+  } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+    if (cb->isEditable()) cb->setEditText(qs(text));
+  }
+  if (g_textTrace) g_textTrace(id, text);
+}
+
+bool QtForm::isEnabled(int id) const {
+  const Control* c = find(id);
+  return c && c->widget->isEnabledTo(root_);
+}
+
+void QtForm::setEnabled(int id, bool enabled) {
+  if (Control* c = find(id)) c->widget->setEnabled(enabled);
+}
+
+bool QtForm::isReadOnly(int id) const {
+  const Control* c = find(id);
+  if (!c) return false;
+  if (auto* e = qobject_cast<QLineEdit*>(c->widget)) return e->isReadOnly();
+  if (auto* cb = qobject_cast<QComboBox*>(c->widget)) return cb->lineEdit() && cb->lineEdit()->isReadOnly();
+  return false;
+}
+
+void QtForm::setReadOnly(int id, bool readOnly) {
+  Control* c = find(id);
+  if (!c) return;
+  if (auto* e = qobject_cast<QLineEdit*>(c->widget)) {
+    e->setReadOnly(readOnly);
+    applyEditColours(e, readOnly);
+  }
+}
+
+void QtForm::applyEditColours(QWidget* edit, bool readOnly) const {
+  QPalette p = edit->palette();
+  p.setColor(QPalette::Text, readOnly ? QColor(Qt::black) : colours_.editText);
+  p.setColor(QPalette::Base, readOnly ? colours_.background : colours_.editBase);
+  edit->setPalette(p);
+}
+
+Icon QtForm::icon(int id) const {
+  const Control* c = find(id);
+  return c ? c->icon : Icon::None;
+}
+
+void QtForm::setIcon(int id, Icon icon) {
+  Control* c = find(id);
+  if (!c) return;
+  c->icon = icon;
+  if (auto* b = qobject_cast<QAbstractButton*>(c->widget)) b->setIcon(lampIcon(icon));
+  c->widget->setAccessibleName(qs(lampAccessibleName(c->name, icon)));
+}
+
+bool QtForm::isChecked(int id) const {
+  const Control* c = find(id);
+  auto* b = c ? qobject_cast<QAbstractButton*>(c->widget) : nullptr;
+  return b && b->isChecked();
+}
+
+void QtForm::setChecked(int id, bool checked) {
+  Control* c = find(id);
+  if (auto* b = c ? qobject_cast<QAbstractButton*>(c->widget) : nullptr) b->setChecked(checked);
+}
+
+void QtForm::setItems(int id, const std::vector<std::string>& items) {
+  Control* c = find(id);
+  if (!c) return;
+  settingProgrammatically_ = true;
+  if (auto* cb = qobject_cast<QComboBox*>(c->widget)) {
+    cb->clear();
+    for (const auto& item : items) cb->addItem(qs(item));
+    cb->setCurrentIndex(-1);
+  } else if (auto* tabs = qobject_cast<QTabWidget*>(c->widget)) {
+    // Tabs that already carry a page keep it; only their captions change.
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const int index = static_cast<int>(i);
+      if (index < tabs->count())
+        tabs->setTabText(index, qs(items[i]));
+      else
+        tabs->addTab(new QWidget, qs(items[i]));
+    }
+  }
+  settingProgrammatically_ = false;
+}
+
+int QtForm::currentIndex(int id) const {
+  const Control* c = find(id);
+  if (!c) return -1;
+  if (auto* cb = qobject_cast<QComboBox*>(c->widget)) return cb->currentIndex();
+  if (auto* tabs = qobject_cast<QTabWidget*>(c->widget)) return tabs->currentIndex();
+  return -1;
+}
+
+void QtForm::setCurrentIndex(int id, int index) {
+  Control* c = find(id);
+  if (!c) return;
+  settingProgrammatically_ = true;
+  if (auto* cb = qobject_cast<QComboBox*>(c->widget)) {
+    cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : -1);
+  } else if (auto* tabs = qobject_cast<QTabWidget*>(c->widget)) {
+    if (index >= 0 && index < tabs->count()) tabs->setCurrentIndex(index);
+  }
+  settingProgrammatically_ = false;
+}
+
+void QtForm::messageBox(const std::string& text, const std::string& caption) {
+  showMessageBox(root_ ? root_->window() : nullptr, text, caption);
+}
+
+std::optional<std::string> QtForm::askSaveFile(const FileDialogRequest& request) {
+  return askFile(root_ ? root_->window() : nullptr, true, request);
+}
+
+std::optional<std::string> QtForm::askOpenFile(const FileDialogRequest& request) {
+  return askFile(root_ ? root_->window() : nullptr, false, request);
+}
+
+void QtForm::startTimer(int timerId, int periodMs) {
+  auto& timer = timers_[timerId];
+  if (!timer) {
+    timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, guard_.get(), [this, timerId] { deliverTimer(timerId); });
+  }
+  timer->start(periodMs > 0 ? periodMs : 1);
+}
+
+void QtForm::stopTimer(int timerId) {
+  auto it = timers_.find(timerId);
+  if (it != timers_.end()) it->second->stop();
+}
+
+void QtForm::deliverClick(int id) {
+  if (events_) guarded([&] { events_->onClicked(id); });
+}
+
+void QtForm::deliverSelection(int id) {
+  if (events_ && !settingProgrammatically_) guarded([&] { events_->onSelectionChanged(id); });
+}
+
+void QtForm::deliverTimer(int timerId) {
+  if (events_) guarded([&] { events_->onTimer(timerId); });
+}
+
+}  // namespace orlo::ui

@@ -1,0 +1,92 @@
+#pragma once
+// The passive view (orlo::Form) on real Qt widgets, built from a window's layout table.
+// Generic: no code here knows any particular window; a new control is a new table row.
+
+#include <QPointer>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/form.h"
+#include "app/layout_table.h"
+#include "ui/form_style.h"
+
+class QTimer;
+class QTabWidget;
+
+namespace orlo::ui {
+
+class QtForm : public Form {
+ public:
+  // Builds the widgets under a new widget (a top-level window when parent is null).
+  QtForm(const LayoutTable& table, const FormColours& colours, QWidget* parent = nullptr);
+  ~QtForm() override;
+  QtForm(const QtForm&) = delete;
+  QtForm& operator=(const QtForm&) = delete;
+
+  // Clicks, ticks and selection changes go here (nothing is delivered while unset).
+  void setEvents(FormEvents* events) { events_ = events; }
+
+  QWidget* widget() const { return root_; }
+  const LayoutTable& table() const { return table_; }
+  // The widget of a control id, or nullptr.
+  QWidget* control(int id) const;
+  QTabWidget* tabWidget(int id) const;
+  // Puts a page widget into tab `index` of a tab control (creating tabs up to it as needed).
+  void setTabPage(int id, int index, QWidget* page, const std::string& caption);
+
+  std::string text(int id) const override;
+  void setText(int id, const std::string& text) override;
+  bool isEnabled(int id) const override;
+  void setEnabled(int id, bool enabled) override;
+  bool isReadOnly(int id) const override;
+  void setReadOnly(int id, bool readOnly) override;
+  Icon icon(int id) const override;
+  void setIcon(int id, Icon icon) override;
+  bool isChecked(int id) const override;
+  void setChecked(int id, bool checked) override;
+  void setItems(int id, const std::vector<std::string>& items) override;
+  int currentIndex(int id) const override;
+  void setCurrentIndex(int id, int index) override;
+  void messageBox(const std::string& text, const std::string& caption = {}) override;
+  std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
+  std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
+  void startTimer(int timerId, int periodMs) override;
+  void stopTimer(int timerId) override;
+
+  // Diagnostics for latency measurements: every setText is also reported here (with the
+  // control id and new text) when a sink is set. Process-wide; unset by default.
+  using TextTrace = void (*)(int id, const std::string& text);
+  static void setTextTrace(TextTrace trace);
+
+ private:
+  struct Control {
+    const LayoutControl* row = nullptr;
+    QPointer<QWidget> widget;
+    Icon icon = Icon::None;
+    std::string name;  // accessible name before any colour word
+  };
+  friend class FormBuilder;
+
+  Control* find(int id);
+  const Control* find(int id) const;
+  void applyEditColours(QWidget* edit, bool readOnly) const;
+  void deliverClick(int id);
+  void deliverSelection(int id);
+  void deliverTimer(int timerId);
+
+  LayoutTable table_;
+  FormColours colours_;
+  QPointer<QWidget> root_;
+  // Context of every signal connection: they end with the form even if its widgets live on.
+  std::unique_ptr<QObject> guard_;
+  std::map<int, Control> controls_;
+  std::map<int, std::unique_ptr<QTimer>> timers_;
+  FormEvents* events_ = nullptr;
+  // Windows only notifies a selection the user made; programmatic changes stay silent.
+  bool settingProgrammatically_ = false;
+};
+
+}  // namespace orlo::ui
