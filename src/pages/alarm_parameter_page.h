@@ -11,6 +11,8 @@
 
 namespace orlo {
 
+struct AlarmParameterRow;
+
 class MAlarmParameterDlg : public FormEvents {
  public:
   explicit MAlarmParameterDlg(Form& form);
@@ -34,6 +36,15 @@ class MAlarmParameterDlg : public FormEvents {
   void onTimer(int timerId) override;
 
  private:
+  void onRead();
+  void onSet();
+  void onLoadParameter();
+  void onSaveParameter();
+  void refuseSet(const AlarmParameterRow& row, const std::string& text);
+  void showStatus(const char* text);
+  FileDialogRequest fileDialog(bool save) const;
+  std::string defaultPath() const;
+
   Form& form_;
   SerialControl* serial_ = nullptr;
   std::string workingFolder_;

@@ -1,0 +1,32 @@
+#pragma once
+// The alarm parameter file: 44 lines "label,value,unit" with CR LF ends, in record order.
+
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace orlo {
+
+constexpr const char* kAlarmParameterFileName = "AlarmParameter.csv";
+constexpr const char* kAlarmParameterTemplateName = "AlarmParameterExample.csv";
+constexpr const char* kAlarmParameterFilter = "文件 (*.csv;)|*.csv;||";
+
+// The whole file for 44 box texts in record order (missing texts are written empty).
+std::string formatAlarmParameterFile(const std::vector<std::string>& values);
+
+// Reads lines to the end of `in`: line i (i < 44) that holds a comma replaces (*loaded)[i] with
+// its second field; other lines change nothing. Accepts LF or CR LF, lines of any length.
+// `loaded` must hold 44 texts.
+void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
+
+enum class PathKind { Missing, File, Folder, Other };
+PathKind pathKind(const std::string& path);
+
+// True when a file at `path` may be replaced by this user (or there is none yet).
+bool mayReplace(const std::string& path);
+
+// Writes `content` to a new file beside `path` and renames it over `path`, so that `path` holds
+// either its old content or the whole new one. On failure says why in *error.
+bool replaceFileContent(const std::string& path, const std::string& content, std::string* error);
+
+}  // namespace orlo

@@ -1,0 +1,215 @@
+#include "pages/alarm_parameter_page.h"
+
+#include <fstream>
+#include <utility>
+
+#include "link/requests.h"
+#include "pages/alarm_parameter_file.h"
+#include "pages/alarm_parameter_ids.h"
+#include "pages/alarm_parameter_record.h"
+
+namespace orlo {
+namespace {
+
+using namespace alarm_ids;
+
+constexpr const char* kPlaceholder = "--";
+constexpr const char* kReadSuccessful = "Read successful!";
+constexpr const char* kSetSuccessful = "Set successful!";
+constexpr const char* kSocMessage = "SOC设置错误，请输入0~100之间的值";
+constexpr const char* kSocCaption = "SOC设置报错";
+constexpr const char* kTemplateMissing = "参数模板文件不存在，未能保存!";
+constexpr const char* kSaveRefused = "保存失败，请关闭文件后才操作!";
+
+// A box may hold a pasted novel; the message only needs enough of it to be recognised.
+std::string shortQuote(const std::string& text) {
+  constexpr std::size_t kShown = 24;
+  if (text.size() <= kShown) return "\"" + text + "\"";
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // keep UTF-8 whole
+  return "\"" + text.substr(0, cut) + "...\"";
+}
+
+std::string boxName(const AlarmParameterRow& row) {
+  return std::string("\"") + row.label + "\" in \"" + row.group + "\"";
+}
+
+std::string placeholderMessage(const AlarmParameterRow& row) {
+  return boxName(row) +
+         " holds no value yet. Read the parameters from the BMS (\"Read\") or load a parameter file "
+         "first. Nothing was sent.";
+}
+
+std::string rangeMessage(const AlarmParameterRow& row, const std::string& text) {
+  const AcceptedRange range = acceptedRange(row);
+  return boxName(row) + " must be a whole number from " + std::to_string(range.min) + " to " +
+         std::to_string(range.max) + "; it holds " + shortQuote(text) + ". Nothing was sent.";
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+MAlarmParameterDlg::MAlarmParameterDlg(Form& form)
+    : form_(form), loadedValues_(kAlarmParameterCount), savedValues_(kAlarmParameterCount) {}
+
+void MAlarmParameterDlg::InitPage(SerialControl& serial, const std::string& workingFolder,
+                                  const std::string& parameterFolder) {
+  serial_ = &serial;
+  form_.setReadOnly(kPath, true);
+  workingFolder_ = workingFolder;
+  parameterFolder_ = parameterFolder;
+  ShowPlaceholders();
+  form_.startTimer(kStatusClearTimer, kStatusClearPeriodMs);
+}
+
+void MAlarmParameterDlg::OnReadResult(const FrameView& frame) {
+  for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, decodeAlarmField(row, frame));
+  showStatus(kReadSuccessful);
+}
+
+void MAlarmParameterDlg::OnSetAcknowledge() {
+  showStatus(kSetSuccessful);
+}
+
+void MAlarmParameterDlg::showStatus(const char* text) {
+  statusShown_ = true;
+  form_.setText(kStatus, text);
+}
+
+void MAlarmParameterDlg::ShowPlaceholders() {
+  for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, kPlaceholder);
+}
+
+void MAlarmParameterDlg::ShowValues(const std::vector<std::string>& values) {
+  const auto& record = alarmParameterRecord();
+  for (std::size_t i = 0; i < record.size() && i < values.size(); ++i)
+    form_.setText(record[i].boxId, values[i]);
+}
+
+void MAlarmParameterDlg::CollectValues(std::vector<std::string>* values) const {
+  values->clear();
+  for (const auto& row : alarmParameterRecord()) values->push_back(form_.text(row.boxId));
+}
+
+void MAlarmParameterDlg::onClicked(int id) {
+  using Handler = void (MAlarmParameterDlg::*)();
+  static const std::pair<int, Handler> kButtons[] = {
+      {kRead, &MAlarmParameterDlg::onRead},
+      {kSet, &MAlarmParameterDlg::onSet},
+      {kLoadParameter, &MAlarmParameterDlg::onLoadParameter},
+      {kSaveParameter, &MAlarmParameterDlg::onSaveParameter},
+  };
+  for (const auto& [button, handler] : kButtons)
+    if (button == id) (this->*handler)();
+}
+
+void MAlarmParameterDlg::onTimer(int timerId) {
+  if (timerId != kStatusClearTimer || !statusShown_) return;
+  form_.setText(kStatus, "");
+  statusShown_ = false;
+}
+
+void MAlarmParameterDlg::onRead() {
+  if (!serial_ || !serial_->isOpen()) return;
+  serial_->write(alarmParameterReadRequest());
+}
+
+void MAlarmParameterDlg::onSet() {
+  if (!serial_ || !serial_->isOpen()) return;
+  AlarmSetData data{};
+  for (const auto& row : alarmParameterRecord()) {
+    if (!row.sent) continue;
+    const std::string text = form_.text(row.boxId);
+    const auto value = parseWholeNumber(text);
+    const AcceptedRange range = acceptedRange(row);
+    if (!value || *value < range.min || *value > range.max) {
+      refuseSet(row, text);
+      return;
+    }
+    encodeAlarmField(row, *value, &data);
+  }
+  serial_->write(alarmParameterSetRequest(data));
+}
+
+void MAlarmParameterDlg::refuseSet(const AlarmParameterRow& row, const std::string& text) {
+  if (trimmed(text) == kPlaceholder)
+    form_.messageBox(placeholderMessage(row), "");
+  else if (row.limit == FieldLimit::Percent)
+    form_.messageBox(kSocMessage, kSocCaption);
+  else
+    form_.messageBox(rangeMessage(row, text), "");
+}
+
+FileDialogRequest MAlarmParameterDlg::fileDialog(bool save) const {
+  FileDialogRequest request;
+  request.filter = kAlarmParameterFilter;
+  request.startFolder = parameterFolder_;
+  request.proposedName = save ? kAlarmParameterFileName : "";
+  request.confirmOverwrite = save;
+  return request;
+}
+
+std::string MAlarmParameterDlg::defaultPath() const {
+  return parameterFolder_ + "/" + kAlarmParameterFileName;
+}
+
+void MAlarmParameterDlg::onLoadParameter() {
+  const auto chosen = form_.askOpenFile(fileDialog(false));
+  if (chosen) LoadParameterFile(*chosen);
+  form_.setText(kPath, chosen ? *chosen : defaultPath());
+}
+
+void MAlarmParameterDlg::onSaveParameter() {
+  const auto chosen = form_.askSaveFile(fileDialog(true));
+  if (chosen) SaveParameterFile(*chosen);
+  form_.setText(kPath, chosen ? *chosen : defaultPath());
+}
+
+bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
+  // The folder recorded at start-up, not the current one, which file dialogs may have moved.
+  if (pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
+    form_.messageBox(kTemplateMissing, "");
+    return false;
+  }
+  if (!mayReplace(path)) {
+    form_.messageBox(kSaveRefused, "");
+    return false;
+  }
+  CollectValues(&savedValues_);
+  std::string error;
+  if (!replaceFileContent(path, formatAlarmParameterFile(savedValues_), &error)) {
+    form_.messageBox("Could not save the parameter file \"" + path + "\" (" + error +
+                         "). Any earlier file there " + "was left as it was.",
+                     "");
+    return false;
+  }
+  ShowValues(savedValues_);
+  return true;
+}
+
+bool MAlarmParameterDlg::LoadParameterFile(const std::string& path) {
+  std::ifstream in;
+  if (pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
+    form_.messageBox("Could not open the parameter file \"" + path + "\". The boxes were left as they were.",
+                     "");
+    return false;
+  }
+  std::vector<std::string> loaded = loadedValues_;
+  readAlarmParameterLines(in, &loaded);
+  if (in.bad()) {
+    form_.messageBox("Could not read the parameter file \"" + path + "\". The boxes were left as they were.",
+                     "");
+    return false;
+  }
+  loadedValues_ = std::move(loaded);
+  ShowValues(loadedValues_);
+  return true;
+}
+
+}  // namespace orlo
