@@ -7,6 +7,7 @@
 // wait in a bounded queue; each frame tick dispatches the oldest one from a zero-filled
 // 100-byte frame buffer.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -54,8 +55,25 @@ class Receiver {
   void setObserver(ReceiveObserver* observer) { observer_ = observer; }
 
  private:
-  struct Impl;
-  Impl* impl_;
+  enum class HeadResult { Found, Pending, NoTail, BadChecksum };
+  struct Scan {
+    HeadResult result;
+    std::size_t length;  // frame length when Found
+  };
+
+  void extract();
+  Scan tryHead(std::size_t head) const;
+  std::size_t findHead(std::size_t from) const;
+  void drop(DropReason reason, std::size_t from, std::size_t count);
+  void dropOldest(std::size_t count);
+  void enqueue(std::size_t from, std::size_t length);
+
+  std::array<std::uint8_t, kReceiveBufferSize> buffer_{};
+  std::size_t used_ = 0;  // bytes held, always starting at offset 0
+  std::array<std::array<std::uint8_t, kFrameBufferSize>, kQueueSize> queue_{};
+  std::array<std::size_t, kQueueSize> queueLength_{};
+  std::size_t queueFirst_ = 0;
+  std::size_t queueCount_ = 0;
   ReceiveStats stats_;
   ReceiveObserver* observer_ = nullptr;
   bool frameSeen_ = false;
