@@ -2,6 +2,7 @@
 // "Balance Test" tab: balance condition read/set, 15 balancing lamps, manual balance test.
 
 #include <cstdint>
+#include <optional>
 
 #include "app/form.h"
 #include "link/frame_view.h"
@@ -32,6 +33,11 @@ class MBalanceTestDlg : public FormEvents {
   void onTimer(int timerId) override;
 
  private:
+  bool portOpen() const;
+  // The value of a 16-bit voltage box, or a message box naming the field and nothing.
+  std::optional<std::uint16_t> voltageField(int id, const char* name);
+  void greyAllLamps();
+
   Form& form_;
   SerialControl* serial_ = nullptr;
   bool manualMode_ = false;

@@ -1,0 +1,134 @@
+#include "pages/balance_test_page.h"
+
+#include <string>
+
+#include "link/requests.h"
+#include "pages/balance_test_ids.h"
+#include "pages/decimal_text.h"
+
+namespace orlo {
+namespace {
+
+using namespace balance_ids;
+
+constexpr std::uint8_t kBalanceCommand = 0x18;
+constexpr std::uint8_t kReadResultSub = 0x0E;
+
+const char* const kEnterManual = "Enter Manual Balance";
+const char* const kExitManual = "Exit Manual Balance";
+const char* const kReadSuccessful = "Read successful!";
+const char* const kOpenPortFirst = "请打开串口";
+const char* const kDifferenceError = "均衡压差电压设置错误，请输入1~255之间的值";
+const char* const kConditionErrorCaption = "均衡条件设置报错";
+
+const char* const kThresholdName = "Threshold Voltage";
+const char* const kReleaseName = "Release Voltage";
+
+}  // namespace
+
+MBalanceTestDlg::MBalanceTestDlg(Form& form) : form_(form) {}
+
+void MBalanceTestDlg::StartUp(SerialControl& serial) {
+  serial_ = &serial;
+  form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
+  manualMode_ = false;
+  for (int id : {kThresholdVoltage, kReleaseVoltage, kVoltageDifference}) form_.setText(id, "--");
+  // The lamps show "not balancing" until the first live frame says otherwise.
+  greyAllLamps();
+}
+
+bool MBalanceTestDlg::portOpen() const {
+  return serial_ != nullptr && serial_->isOpen();
+}
+
+void MBalanceTestDlg::OnBalanceRead() {
+  if (portOpen()) serial_->write(balanceReadRequest());
+}
+
+// The two voltages are 16-bit on the wire: anything that is not a plain 0 ... 65535 would be
+// truncated into a different, silently accepted balancing setting, so it is refused instead.
+std::optional<std::uint16_t> MBalanceTestDlg::voltageField(int id, const char* name) {
+  const auto value = wholeNumberInRange(form_.text(id), 0, 65535);
+  if (!value) {
+    form_.messageBox(std::string(name) + ": please enter a whole number from 0 to 65535 (mV).",
+                     kConditionErrorCaption);
+    return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(*value);
+}
+
+void MBalanceTestDlg::OnBalanceSet() {
+  if (!portOpen()) return;
+  const auto threshold = voltageField(kThresholdVoltage, kThresholdName);
+  if (!threshold) return;
+  // The difference keeps the board's original lenient reading: leading digits count, and only
+  // 1 ... 255 (taken as unsigned, so negatives fail too) is accepted.
+  const auto difference = static_cast<unsigned>(decimalTextToInt(form_.text(kVoltageDifference)));
+  if (difference == 0 || difference > 255) {
+    form_.messageBox(kDifferenceError, kConditionErrorCaption);
+    return;
+  }
+  const auto release = voltageField(kReleaseVoltage, kReleaseName);
+  if (!release) return;
+  serial_->write(balanceSetRequest(*threshold, static_cast<std::uint8_t>(difference), *release));
+}
+
+void MBalanceTestDlg::OnManualBalance() {
+  if (!portOpen()) {
+    // The caption is left alone on purpose: a later press with the port open then takes the
+    // "Exit" path and switches the board's manual balancing off.
+    form_.messageBox(kOpenPortFirst, {});
+    manualMode_ = false;
+    return;
+  }
+  const bool entering = form_.text(kManualToggle) == kEnterManual;
+  form_.setText(kManualToggle, entering ? kExitManual : kEnterManual);
+  manualMode_ = entering;
+  greyAllLamps();
+  if (!entering && portOpen()) serial_->write(manualBalanceOffRequest());
+}
+
+void MBalanceTestDlg::OnManualCell(int cell) {
+  if (cell < 1 || cell > kActiveCellButtons) return;
+  if (portOpen() && manualMode_) serial_->write(manualBalanceRequest(cell));
+}
+
+void MBalanceTestDlg::ShowBalanceCondition(const FrameView& frame) {
+  if (frame.u8(2) != kBalanceCommand || frame.u8(6) != kReadResultSub) return;
+  form_.setText(kThresholdVoltage, std::to_string(frame.u16(7)));
+  form_.setText(kVoltageDifference, std::to_string(frame.u8(9)));
+  form_.setText(kReleaseVoltage, std::to_string(frame.u16(10)));
+  readStatusShown_ = true;
+  form_.setText(kStatus, kReadSuccessful);
+}
+
+void MBalanceTestDlg::UpdateBalanceLamps(std::uint16_t flags) {
+  for (int n = 1; n <= kLampCount; ++n) {
+    SetBalanceLamp(static_cast<std::uint8_t>(n), static_cast<std::uint8_t>((flags >> (n - 1)) & 1U));
+  }
+}
+
+void MBalanceTestDlg::SetBalanceLamp(std::uint8_t n, std::uint8_t flag) {
+  if (n < 1 || n > kLampCount) return;
+  form_.setIcon(kFirstLamp + n - 1, flag != 0 ? Icon::BalanceRed : Icon::Grey);
+}
+
+void MBalanceTestDlg::greyAllLamps() {
+  for (int n = 1; n <= kLampCount; ++n) SetBalanceLamp(static_cast<std::uint8_t>(n), 0);
+}
+
+void MBalanceTestDlg::onClicked(int id) {
+  if (id == kRead) return OnBalanceRead();
+  if (id == kSet) return OnBalanceSet();
+  if (id == kManualToggle) return OnManualBalance();
+  if (id >= kFirstCellButton && id < kFirstCellButton + kCellButtonCount)
+    OnManualCell(id - kFirstCellButton + 1);
+}
+
+void MBalanceTestDlg::onTimer(int timerId) {
+  if (timerId != kStatusTimer || !readStatusShown_) return;
+  form_.setText(kStatus, "");
+  readStatusShown_ = false;
+}
+
+}  // namespace orlo

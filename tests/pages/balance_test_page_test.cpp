@@ -1,0 +1,263 @@
+#include "pages/balance_test_page.h"
+
+#include <gtest/gtest.h>
+
+#include "link/requests.h"
+#include "pages/balance_test_ids.h"
+#include "pages/decimal_text.h"
+#include "support/fake_form.h"
+#include "support/fake_serial_control.h"
+#include "support/hex.h"
+
+namespace orlo {
+namespace {
+
+using namespace balance_ids;
+using test::hex;
+using test::toHex;
+
+const char* const kDifferenceError = "均衡压差电压设置错误，请输入1~255之间的值";
+const char* const kConditionCaption = "均衡条件设置报错";
+
+class BalancePage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serial.setOpen(true);
+    page.StartUp(serial);
+  }
+  void setCondition(const std::string& threshold, const std::string& difference, const std::string& release) {
+    form.setText(kThresholdVoltage, threshold);
+    form.setText(kVoltageDifference, difference);
+    form.setText(kReleaseVoltage, release);
+  }
+  FrameView frame(const std::string& text) {
+    const Bytes b = hex(text);
+    return FrameView(b.data(), b.size());
+  }
+  int redLamps() const {
+    int n = 0;
+    for (int id = kFirstLamp; id < kFirstLamp + kLampCount; ++id) n += form.icon(id) == Icon::BalanceRed;
+    return n;
+  }
+
+  test::FakeForm form{"balance_test"};
+  test::FakeSerialControl serial;
+  MBalanceTestDlg page{form};
+};
+
+// ---- start-up and balance condition ----------------------------------------------------------
+
+TEST_F(BalancePage, StartUpShowsPlaceholdersRunsTimerEightAndLeavesManualModeOff) {
+  EXPECT_EQ(form.timerPeriod(kStatusTimer), 2000);
+  for (int id : {kThresholdVoltage, kReleaseVoltage, kVoltageDifference}) EXPECT_EQ(form.text(id), "--");
+  EXPECT_FALSE(page.manualMode());
+  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
+  EXPECT_EQ(form.icon(kFirstLamp), Icon::Grey);
+}
+
+TEST_F(BalancePage, SetSendsThresholdDifferenceAndReleaseLittleEndian) {
+  setCondition("3600", "30", "3550");
+  page.onClicked(kSet);
+  EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 36 01 55 AA");
+  EXPECT_TRUE(form.messages().empty());
+  EXPECT_EQ(form.text(kThresholdVoltage), "3600");
+}
+
+TEST_F(BalancePage, SetAcceptsTheEdgesOfEveryRange) {
+  struct Case {
+    const char *threshold, *difference, *release;
+    Bytes expected;
+  } cases[] = {
+      {"0", "1", "65535", balanceSetRequest(0, 1, 65535)},
+      {" 65535 ", "255", "0", balanceSetRequest(65535, 255, 0)},
+      {"3600", "30abc", "3550", balanceSetRequest(3600, 30, 3550)},  // the difference reads leading digits
+  };
+  for (const auto& c : cases) {
+    serial.written.clear();
+    setCondition(c.threshold, c.difference, c.release);
+    page.OnBalanceSet();
+    ASSERT_EQ(serial.written.size(), 1u) << c.threshold << "/" << c.difference << "/" << c.release;
+    EXPECT_EQ(toHex(serial.written[0]), toHex(c.expected));
+  }
+  EXPECT_TRUE(form.messages().empty());
+}
+
+TEST_F(BalancePage, SetRefusesADifferenceOutsideOneTo255WithTheBoardMessage) {
+  for (const char* difference : {"0", "256", "", "--", "-1", "4294967297"}) {
+    form.clearMessages();
+    setCondition("3600", difference, "3550");
+    page.OnBalanceSet();
+    ASSERT_EQ(form.messages().size(), 1u) << difference;
+    EXPECT_EQ(form.messages()[0].text, kDifferenceError);
+    EXPECT_EQ(form.messages()[0].caption, kConditionCaption);
+    EXPECT_EQ(form.text(kVoltageDifference), difference);
+  }
+  EXPECT_TRUE(serial.written.empty());
+}
+
+TEST_F(BalancePage, SetRefusesAVoltageThatIsNotAWholeNumberUpTo65535AndNamesTheField) {
+  struct Case {
+    int field;
+    const char* text;
+    const char* name;
+  } cases[] = {
+      {kThresholdVoltage, "--", "Threshold Voltage"}, {kThresholdVoltage, "70000", "Threshold Voltage"},
+      {kThresholdVoltage, "", "Threshold Voltage"},   {kThresholdVoltage, "-1", "Threshold Voltage"},
+      {kReleaseVoltage, "--", "Release Voltage"},     {kReleaseVoltage, "35 50", "Release Voltage"},
+      {kReleaseVoltage, "65536", "Release Voltage"},  {kReleaseVoltage, "3550mV", "Release Voltage"},
+  };
+  for (const auto& c : cases) {
+    form.clearMessages();
+    setCondition("3600", "30", "3550");
+    form.setText(c.field, c.text);
+    page.OnBalanceSet();
+    ASSERT_EQ(form.messages().size(), 1u) << c.text;
+    EXPECT_NE(form.messages()[0].text.find(c.name), std::string::npos) << form.messages()[0].text;
+    EXPECT_NE(form.messages()[0].text.find("0 to 65535"), std::string::npos);
+  }
+  EXPECT_TRUE(serial.written.empty());
+}
+
+TEST_F(BalancePage, SetRightAfterStartUpSendsNothingInsteadOfZeroVolts) {
+  page.OnBalanceSet();
+  EXPECT_TRUE(serial.written.empty());
+  EXPECT_EQ(form.messages().size(), 1u);
+}
+
+TEST_F(BalancePage, ReadSendsTheFixedReadRequest) {
+  page.onClicked(kRead);
+  EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0E 00 00 00 00 00 00 00 0E 00 55 AA");
+}
+
+TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing) {
+  page.OnManualBalance();  // manual mode on while the port is still open
+  serial.setOpen(false);
+  setCondition("3600", "0", "3550");
+  for (int id : {kRead, kSet, kFirstCellButton, kFirstCellButton + 3}) page.onClicked(id);
+  EXPECT_TRUE(form.messages().empty());
+  EXPECT_TRUE(serial.written.empty());
+  EXPECT_EQ(serial.refusedWrites, 0);
+}
+
+TEST_F(BalancePage, ReadResultFillsTheFieldsAndTheStatusLastsUntilTheNextTick) {
+  page.ShowBalanceCondition(frame("AA 55 18 00 00 00 0E 10 0E 1E DE 0D 00 00 46 01 55 AA"));
+  EXPECT_EQ(form.text(kThresholdVoltage), "3600");
+  EXPECT_EQ(form.text(kVoltageDifference), "30");
+  EXPECT_EQ(form.text(kReleaseVoltage), "3550");
+  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  page.onTimer(kStatusTimer + 1);
+  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  page.onTimer(kStatusTimer);
+  EXPECT_EQ(form.text(kStatus), "");
+}
+
+TEST_F(BalancePage, ABalanceFrameThatIsNotAReadResultChangesNothing) {
+  page.ShowBalanceCondition(frame("AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 47 01 55 AA"));
+  EXPECT_EQ(form.text(kThresholdVoltage), "--");
+  EXPECT_EQ(form.text(kStatus), "");
+}
+
+// ---- balancing lamps ------------------------------------------------------------------------
+
+TEST_F(BalancePage, EachFlagBitLightsExactlyItsLampAndBit15LightsNone) {
+  for (int n = 1; n <= kLampCount; ++n) {
+    page.UpdateBalanceLamps(static_cast<std::uint16_t>(1u << (n - 1)));
+    EXPECT_EQ(form.icon(kFirstLamp + n - 1), Icon::BalanceRed) << n;
+    EXPECT_EQ(redLamps(), 1) << n;
+  }
+  page.UpdateBalanceLamps(0x8001);
+  EXPECT_EQ(form.icon(kFirstLamp), Icon::BalanceRed);
+  EXPECT_EQ(redLamps(), 1);
+}
+
+TEST_F(BalancePage, ALampNumberOutsideOneTo15TouchesNoControl) {
+  page.SetBalanceLamp(0, 1);
+  page.SetBalanceLamp(16, 1);
+  EXPECT_EQ(form.icon(kRead), Icon::None);
+  EXPECT_EQ(form.icon(kFirstCellButton), Icon::None);
+}
+
+// ---- manual balance test --------------------------------------------------------------------
+
+TEST_F(BalancePage, EnteringSendsNothingGreysLampsAndArmsTheCellButtons) {
+  page.UpdateBalanceLamps(0x0007);
+  page.onClicked(kManualToggle);
+  EXPECT_EQ(form.text(kManualToggle), "Exit Manual Balance");
+  EXPECT_TRUE(page.manualMode());
+  EXPECT_EQ(redLamps(), 0);
+  EXPECT_TRUE(serial.written.empty());
+
+  page.onClicked(kFirstCellButton + 2);
+  EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0D 01 04 00 00 00 00 00 12 00 55 AA");
+}
+
+TEST_F(BalancePage, EachCellPressSendsItsOwnMaskNeverACombination) {
+  page.OnManualBalance();
+  for (int cell = 1; cell <= 4; ++cell) page.onClicked(kFirstCellButton + cell - 1);
+  page.onClicked(kFirstCellButton + 4);  // "Cell5" has no action
+  ASSERT_EQ(serial.written.size(), 4u);
+  for (int cell = 1; cell <= 4; ++cell) {
+    EXPECT_EQ(serial.written[cell - 1][8], 1u << (cell - 1)) << cell;
+    EXPECT_EQ(toHex(serial.written[cell - 1]), toHex(manualBalanceRequest(cell)));
+  }
+}
+
+TEST_F(BalancePage, CellButtonsOutsideManualModeSendNothing) {
+  for (int k = 0; k < kCellButtonCount; ++k) page.onClicked(kFirstCellButton + k);
+  EXPECT_TRUE(serial.written.empty());
+}
+
+TEST_F(BalancePage, LeavingSendsTheOffRequestAndGreysTheLamps) {
+  page.OnManualBalance();
+  page.UpdateBalanceLamps(0x0002);
+  page.OnManualBalance();
+  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
+  EXPECT_FALSE(page.manualMode());
+  EXPECT_EQ(redLamps(), 0);
+  ASSERT_EQ(serial.written.size(), 1u);
+  EXPECT_EQ(toHex(serial.written[0]), "AA 55 18 00 00 00 0D 00 00 00 00 00 00 00 0D 00 55 AA");
+}
+
+TEST_F(BalancePage, APressWithThePortClosedKeepsTheExitCaptionButDisarmsTheCells) {
+  page.OnManualBalance();
+  serial.setOpen(false);
+  page.OnManualBalance();
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_EQ(form.messages()[0].text, "请打开串口");
+  EXPECT_EQ(form.messages()[0].caption, "");
+  EXPECT_EQ(form.text(kManualToggle), "Exit Manual Balance");
+  EXPECT_FALSE(page.manualMode());
+
+  serial.setOpen(true);
+  page.OnManualCell(1);
+  EXPECT_TRUE(serial.written.empty());
+  page.OnManualBalance();  // the next press with the port open switches the board's test off
+  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
+  EXPECT_EQ(toHex(serial.lastWritten()), toHex(manualBalanceOffRequest()));
+}
+
+// ---- decimal text ---------------------------------------------------------------------------
+
+TEST(DecimalText, LenientReadingTakesLeadingDigitsAndSaturates) {
+  const std::pair<const char*, int> cases[] = {
+      {"42", 42},
+      {"  -7x", -7},
+      {"+12 3", 12},
+      {"", 0},
+      {"--", 0},
+      {"abc", 0},
+      {"99999999999", 2147483647},
+      {"-99999999999", -2147483647 - 1},
+  };
+  for (const auto& [text, value] : cases) EXPECT_EQ(decimalTextToInt(text), value) << text;
+}
+
+TEST(DecimalText, StrictReadingWantsOneNumberInRange) {
+  EXPECT_EQ(wholeNumberInRange(" 65535\t", 0, 65535), 65535);
+  EXPECT_EQ(wholeNumberInRange("-5", -10, 10), -5);
+  for (const char* bad : {"", " ", "-", "--", "1-", "1 2", "65536", "-1", "99999999999999999999"})
+    EXPECT_FALSE(wholeNumberInRange(bad, 0, 65535).has_value()) << bad;
+}
+
+}  // namespace
+}  // namespace orlo
