@@ -118,7 +118,8 @@ LogFileResult appendToLogFile(const std::string& path, const std::string& bytes)
   if (writeAll(fd, bytes)) return success();
   const int error = errno;
   // A row cut in half would leave the next one starting mid-line (or, in UTF-16, on an odd byte).
-  if (::ftruncate(fd, before.st_size) != 0) return failure(errno);
+  // The cause worth telling the user is the write's, not a cut-back that failed as well.
+  [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
   return failure(error);
 }
 

@@ -1,0 +1,321 @@
+// The data log driven through the main window's controls, writing real files in a scratch folder.
+
+#include "app/data_log.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "app/main_window_ids.h"
+#include "support/fake_form.h"
+#include "support/fake_serial_control.h"
+
+namespace orlo {
+namespace {
+
+using namespace main_ids;
+
+class FixedClock : public Clock {
+ public:
+  std::tm localNow() const override { return now; }
+  std::tm now{};
+};
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// ASCII as UTF-16LE, written out independently of the encoder under test.
+std::string wide(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+const std::string kHeader = wide(
+    "TIME,NUMBER,Cell1-V(mV),Cell2-V(mV),Cell3-V(mV),Cell4-V(mV),Diff(mV),Total,MosTemp,PackTemp,SOC,Circle,"
+    "Current,Balance,DischgCap,ChgCap,RemainCap,error,MosStatus,Mode\n");
+
+// Holds an exclusive lock on a file, as another copy of the tool writing a row would.
+class ForeignLock {
+ public:
+  explicit ForeignLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR)) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    EXPECT_EQ(::fcntl(fd_, F_OFD_SETLK, &lock), 0);
+  }
+  ~ForeignLock() { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+class DataLogTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    char pattern[] = "/tmp/orlo-log-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir = pattern;
+    path = dir + "/data.csv";
+    serial.setOpen(true);
+    clock.now.tm_hour = 14;
+    clock.now.tm_min = 5;
+    clock.now.tm_sec = 9;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+  void choose(const std::string& file) {
+    form.queueFileAnswer(file);
+    log.OnPath();
+  }
+  void check(bool on, const std::string& interval = "1") {
+    if (on) form.setText(kTimeInterval, interval);
+    form.setChecked(kSaveFile, on);
+    log.OnSaveFile();
+  }
+  // Rows of the file after its header, as ASCII.
+  std::vector<std::string> rows() const {
+    std::string text;
+    const std::string bytes = readAll(path).substr(kHeader.size());
+    for (std::size_t i = 0; i < bytes.size(); i += 2) text += bytes[i];
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+  void expectSwitchedOff() {
+    EXPECT_FALSE(log.logging());
+    EXPECT_FALSE(form.isChecked(kSaveFile));
+    EXPECT_EQ(form.timerPeriod(kLogTimer), 0);
+    EXPECT_FALSE(form.isReadOnly(kTimeInterval));
+  }
+
+  std::string dir, path;
+  test::FakeForm form{"main"};
+  test::FakeSerialControl serial;
+  FixedClock clock;
+  LogValues values;
+  DataLog log{form, serial, clock, [this] { return values; }, "/tmp/orlo-no-such-desktop"};
+};
+
+// ---- choosing the file ----
+
+TEST_F(DataLogTest, PathAsksForACsvFileWithOverwriteConfirmationInTheUserFolder) {
+  choose(path);
+  ASSERT_EQ(form.fileRequests().size(), 1u);
+  const FileDialogRequest& request = form.fileRequests()[0];
+  EXPECT_EQ(request.filter, "File (*.csv;)|*.csv;||");
+  EXPECT_EQ(request.proposedName, "data.csv");
+  EXPECT_EQ(request.startFolder, "/tmp/orlo-no-such-desktop");
+  EXPECT_TRUE(request.confirmOverwrite);
+  EXPECT_EQ(form.text(kLogPath), path);
+}
+
+TEST_F(DataLogTest, ANewFileGetsOnlyTheHeader) {
+  choose(path);
+  EXPECT_EQ(readAll(path), kHeader);
+}
+
+TEST_F(DataLogTest, AnExistingFileIsAppendedToWithoutAHeader) {
+  writeAll(path, wide("earlier\n"));
+  choose(path);
+  check(true);
+  log.OnTimer();
+  EXPECT_EQ(readAll(path),
+            wide("earlier\n14:05:09,0,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0\n"));
+}
+
+TEST_F(DataLogTest, ACancelledDialogPointsAtTheDefaultFileWithoutCreatingIt) {
+  log.OnPath();
+  EXPECT_EQ(log.logPath(), "/tmp/orlo-no-such-desktop/data.csv");
+  EXPECT_EQ(form.text(kLogPath), "/tmp/orlo-no-such-desktop/data.csv");
+  check(true);
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_EQ(form.messages()[0].text, " Path is not be selected.");
+}
+
+// ---- switching on and off ----
+
+TEST_F(DataLogTest, SwitchingOnRunsTheRowClockUpToADayAndFreezesTheInterval) {
+  choose(path);
+  check(true, " 5");
+  EXPECT_TRUE(log.logging());
+  EXPECT_EQ(form.timerPeriod(kLogTimer), 5000);
+  EXPECT_TRUE(form.isReadOnly(kTimeInterval));
+  EXPECT_TRUE(form.messages().empty());
+  check(false);
+  expectSwitchedOff();
+  check(true, "86400");
+  EXPECT_EQ(form.timerPeriod(kLogTimer), 86400000);
+}
+
+TEST_F(DataLogTest, EveryRefusalLeavesTheBoxUncheckedAndNoClockRunning) {
+  struct Case {
+    const char* what;
+    std::function<void(DataLogTest&)> arrange;
+    const char* interval;
+    const char* message;
+  };
+  const char* kAskInterval = "Please enter the Time Interval as a whole number of seconds from 1 to 86400.";
+  const std::vector<Case> cases = {
+      {"port closed", [](DataLogTest& t) { t.serial.setOpen(false); }, "1", "Please open the serial port."},
+      {"empty interval", nullptr, "", kAskInterval},
+      {"zero interval", nullptr, "0", kAskInterval},
+      {"words", nullptr, "abc", kAskInterval},
+      {"trailing junk", nullptr, "5s", kAskInterval},
+      {"fraction", nullptr, "1.5", kAskInterval},
+      {"negative", nullptr, "-5", kAskInterval},
+      {"over a day", nullptr, "86401", kAskInterval},
+      {"overflowing", nullptr, "99999999999999999999", kAskInterval},
+      {"file removed", [](DataLogTest& t) { ::unlink(t.path.c_str()); }, "1", " Path is not be selected."},
+      {"a folder",
+       [](DataLogTest& t) {
+         ::mkdir((t.path = t.dir + "/sub").c_str(), 0755);
+         t.choose(t.path);
+       },
+       "1", " Path is not be selected."},
+      {"held by another writer", nullptr, "1", "File is already open."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DataLogTest& t = *this;
+    path = dir + "/data.csv";
+    ::unlink(path.c_str());
+    choose(path);
+    form.clearMessages();
+    if (c.arrange) c.arrange(t);
+    {
+      std::unique_ptr<ForeignLock> lock;
+      if (std::string(c.message) == "File is already open.") lock = std::make_unique<ForeignLock>(path);
+      check(true, c.interval);
+    }
+    ASSERT_EQ(form.messages().size(), 1u);
+    EXPECT_EQ(form.messages()[0].text, c.message);
+    expectSwitchedOff();
+    serial.setOpen(true);
+  }
+}
+
+// ---- rows ----
+
+TEST_F(DataLogTest, NumberingContinuesAcrossOffAndOnAndANewPath) {
+  choose(path);
+  check(true);
+  log.OnTimer();
+  log.OnTimer();
+  check(false);
+  log.OnTimer();  // a stray tick while off writes nothing
+  choose(path);
+  check(true);
+  values.cellVoltage[0] = 3301;
+  log.OnTimer();
+  const std::vector<std::string> r = rows();
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[0].substr(0, 11), "14:05:09,0,");
+  EXPECT_EQ(r[1].substr(0, 11), "14:05:09,1,");
+  EXPECT_EQ(r[2].substr(0, 16), "14:05:09,2,3301,");
+  EXPECT_EQ(log.rowCounter(), 3);
+}
+
+TEST_F(DataLogTest, ALostFileIsReportedOnceAndTheCounterWaitsForItsReturn) {
+  choose(path);
+  check(true);
+  log.OnTimer();
+  ::unlink(path.c_str());
+  for (int i = 0; i < 3; ++i) log.OnTimer();
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
+  EXPECT_EQ(log.rowCounter(), 1);
+  EXPECT_TRUE(log.logging());
+
+  writeAll(path, kHeader);
+  log.OnTimer();
+  EXPECT_EQ(rows(), std::vector<std::string>{
+                        "14:05:09,1,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"});
+  ::unlink(path.c_str());
+  log.OnTimer();
+  EXPECT_EQ(form.messages().size(), 2u) << "a new failure after a success is reported again";
+}
+
+TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
+  choose(path);
+  check(true);
+  const std::string before = readAll(path);
+  // Room for a few more bytes only: the write starts, then the file size limit stops it.
+  struct rlimit old {};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit tight = old;
+  tight.rlim_cur = before.size() + 10;
+  std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+  log.OnTimer();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(readAll(path), before);
+  EXPECT_EQ(log.rowCounter(), 0);
+  EXPECT_EQ(form.messages().size(), 1u);
+  log.OnTimer();
+  EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(DataLogTest, ARowIsSkippedWhileAnotherWriterHoldsTheFile) {
+  choose(path);
+  check(true);
+  {
+    ForeignLock lock(path);
+    log.OnTimer();
+  }
+  EXPECT_EQ(log.rowCounter(), 0);
+  EXPECT_EQ(readAll(path), kHeader);
+  log.OnTimer();
+  EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes to read-only files";
+  choose(path);
+  check(true);
+  ::chmod(path.c_str(), 0444);
+  log.OnTimer();
+  EXPECT_EQ(form.messages().size(), 1u);
+  check(false);
+  check(true);
+  EXPECT_EQ(form.messages().back().text, "File is already open.");
+}
+
+// ---- the command line ----
+
+TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
+  EXPECT_TRUE(log.StartUnattended(path, 2));
+  EXPECT_EQ(readAll(path), kHeader);
+  EXPECT_EQ(form.text(kLogPath), path);
+  EXPECT_EQ(form.text(kTimeInterval), "2");
+  EXPECT_TRUE(form.isChecked(kSaveFile));
+  EXPECT_EQ(form.timerPeriod(kLogTimer), 2000);
+}
+
+TEST_F(DataLogTest, UnattendedStartWithABadIntervalIsRefusedAloud) {
+  EXPECT_FALSE(log.StartUnattended(path, 0));
+  EXPECT_EQ(form.messages().size(), 1u);
+  expectSwitchedOff();
+}
+
+}  // namespace
+}  // namespace orlo
