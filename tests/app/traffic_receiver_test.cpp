@@ -1,0 +1,122 @@
+// The traffic log attached to the real receive path: each kind of bad input ends up as a row
+// with the right verdict and in the right counter.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/traffic_log.h"
+#include "link/receiver.h"
+#include "link/requests.h"
+#include "support/hex.h"
+
+namespace orlo {
+namespace {
+
+struct IgnoreFrames : FrameHandlers {
+  void updateLiveData(const FrameView&) override {}
+  void updateBalanceLamps(std::uint16_t) override {}
+  void headerFill(const FrameView&) override {}
+  void onReadResult(const FrameView&) override {}
+  void onSetAcknowledge() override {}
+  void showBalanceCondition(const FrameView&) override {}
+  void onCalibrationResult(const FrameView&) override {}
+};
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes repeat(const Bytes& frame, int times) {
+  Bytes out;
+  for (int i = 0; i < times; ++i) out = out + frame;
+  return out;
+}
+
+const Bytes kAck = test::hex("AA 55 48 00 00 00 00 00 00 55 AA");
+// The sum of bytes 4..6 is 1, the stored checksum says 0.
+const Bytes kBadSum = test::hex("AA 55 48 00 00 00 01 00 00 55 AA");
+// Nothing that could start another frame: a head is only judged once 100 bytes follow it.
+const Bytes kPadding(120, 0x00);
+
+struct Case {
+  const char* what;
+  Bytes input;
+  int ticks;
+  std::uint64_t accepted, dispatched, badChecksum, noTail, queueFull;
+  bool bytesBeforeHead;
+  Verdict firstRow;
+};
+
+std::vector<Case> cases() {
+  return {
+      {"a good frame", kAck, 1, 1, 1, 0, 0, 0, false, Verdict::Dispatched},
+      {"a checksum that does not match", kBadSum + kPadding, 1, 0, 0, 1, 0, 0, true, Verdict::BadChecksum},
+      {"a head with no tail", test::hex("AA 55 4D 00") + kPadding, 1, 0, 0, 0, 1, 0, true, Verdict::NoTail},
+      {"noise before a good frame", test::hex("01 02 03") + kAck, 1, 1, 1, 0, 0, 0, true,
+       Verdict::BytesBeforeHead},
+      {"more frames than the queue holds", repeat(kAck, Receiver::kQueueSize + 1), 0,
+       Receiver::kQueueSize + 1, 0, 0, 0, 1, false, Verdict::QueueFull},
+  };
+}
+
+TEST(TrafficFromReceiver, EachKindOfBadInputIsCountedAndRowedUnderItsReason) {
+  for (const Case& c : cases()) {
+    SCOPED_TRACE(c.what);
+    Receiver receiver;
+    TrafficLog log([] { return std::int64_t{0}; });
+    receiver.setObserver(&log);
+    IgnoreFrames handlers;
+    receiver.onBytes(c.input.data(), c.input.size());
+    for (int i = 0; i < c.ticks; ++i) receiver.frameTick(handlers);
+
+    const TrafficCounters& n = log.counters();
+    EXPECT_EQ(n.framesReceived, c.accepted);
+    EXPECT_EQ(n.framesDispatched, c.dispatched);
+    EXPECT_EQ(n.drop(DropReason::BadChecksum), c.badChecksum);
+    EXPECT_EQ(n.drop(DropReason::NoTail), c.noTail);
+    EXPECT_EQ(n.drop(DropReason::QueueFull), c.queueFull);
+    EXPECT_EQ(n.drop(DropReason::BytesBeforeHead) > 0, c.bytesBeforeHead);
+    ASSERT_FALSE(log.rows().empty());
+    EXPECT_EQ(log.rows().front().verdict, c.firstRow);
+    EXPECT_EQ(log.rows().front().direction, TrafficDirection::Received);
+  }
+}
+
+TEST(TrafficFromReceiver, CountersAgreeWithTheReceiversOwnStatistics) {
+  Receiver receiver;
+  TrafficLog log([] { return std::int64_t{0}; });
+  receiver.setObserver(&log);
+  IgnoreFrames handlers;
+  Bytes stream = test::hex("FF FE") + kAck + kBadSum + kPadding + kAck + test::hex("AA 55 4D") + kPadding;
+  // In awkward chunks, as a serial port delivers them.
+  for (std::size_t i = 0; i < stream.size(); i += 7)
+    receiver.onBytes(stream.data() + i, std::min<std::size_t>(7, stream.size() - i));
+  while (receiver.frameTick(handlers)) {
+  }
+  const ReceiveStats& s = receiver.stats();
+  const TrafficCounters& n = log.counters();
+  EXPECT_EQ(n.framesReceived, s.framesAccepted);
+  EXPECT_EQ(n.framesDispatched, s.framesDispatched);
+  EXPECT_EQ(n.drop(DropReason::BadChecksum), s.dropBadChecksum);
+  EXPECT_EQ(n.drop(DropReason::NoTail), s.dropNoTail);
+  EXPECT_EQ(n.dropBytes[static_cast<std::size_t>(DropReason::BytesBeforeHead)], s.dropBytesBeforeHead);
+  EXPECT_EQ(n.framesDispatched, 2u);
+  EXPECT_EQ(n.drop(DropReason::BadChecksum), 1u);
+}
+
+TEST(TrafficFromReceiver, DispatchedRowsCarryTheWholeFrameAndItsName) {
+  Receiver receiver;
+  TrafficLog log([] { return std::int64_t{0}; });
+  receiver.setObserver(&log);
+  IgnoreFrames handlers;
+  receiver.onBytes(kAck.data(), kAck.size());
+  receiver.frameTick(handlers);
+  ASSERT_EQ(log.rows().size(), 1u);
+  EXPECT_EQ(log.rows()[0].bytes, kAck);
+  EXPECT_EQ(log.rows()[0].command, "Set acknowledge");
+}
+
+}  // namespace
+}  // namespace orlo
