@@ -1,0 +1,288 @@
+// QtForm on a small table of our own: widgets by kind, ids and accessible names, events.
+
+#include "ui/qt_form.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "ui/qt_test_app.h"
+
+namespace orlo::ui {
+namespace {
+
+const char* kTable = R"(
+window | test | 400 | 300 | Test window
+group | a | - | 0 | 0 | 1 | 1 | Alpha |
+group | b | - | 1 | 0 | 1 | 1 | Beta |
+group | inner | b | 0 | 0 | 1 | 1 |  | plain
+ctrl | 10 | edit     | a | 0 | 0 | Voltage: | 12 | mV | digits
+ctrl | 11 | readonly | a | 1 | 0 | Current: | 0 | A |
+ctrl | 12 | static   | a | 2 | 0 |  | hello |  |
+ctrl | -1 | label    | a | 3 | 0 |  | a plain label |  |
+ctrl | 13 | button   | a | 4 | 0 |  | Press |  |
+ctrl | 14 | check    | a | 5 | 0 |  | Keep |  |
+ctrl | 15 | radio    | inner | 0 | 0 |  | Hex |  | group-first, checked
+ctrl | 16 | radio    | inner | 0 | 1 |  | String |  |
+ctrl | 17 | combo    | b | 1 | 0 | Baud: | 9600;38400 |  |
+ctrl | 18 | combo-edit | b | 2 | 0 | Port: |  |  |
+ctrl | 19 | lamp     | a | 6 | 0 | Link: | L |  |
+ctrl | 20 | tabs     | b | 3 | 0 |  | One;Two |  |
+ctrl | 21 | readonly | b | 4 | 0 | Voltage: |  |  | disabled
+ctrl | 22 | lamp     | b | 5 | 0 |  | Port |  |
+)";
+
+LayoutTable table() {
+  LayoutTable t;
+  std::string error;
+  EXPECT_TRUE(parseLayout(kTable, &t, &error)) << error;
+  return t;
+}
+
+class RecordingEvents : public FormEvents {
+ public:
+  void onClicked(int id) override { log.push_back("click " + std::to_string(id) + extra()); }
+  void onTimer(int id) override { log.push_back("timer " + std::to_string(id)); }
+  void onSelectionChanged(int id) override { log.push_back("select " + std::to_string(id)); }
+  std::function<std::string()> extra = [] { return std::string(); };
+  std::vector<std::string> log;
+};
+
+class QtFormTest : public ::testing::Test {
+ protected:
+  QtFormTest() { form.setEvents(&events); }
+  struct App {
+    App() { test::qtApp(); }
+  } app_;
+  QtForm form{table(), pageColours()};
+  RecordingEvents events;
+};
+
+// ---------------------------------------------------------------- widgets by kind
+
+TEST_F(QtFormTest, eachKindBecomesItsWidget) {
+  struct Case {
+    int id;
+    const char* className;
+  } cases[] = {{10, "QLineEdit"},   {11, "QLineEdit"},    {12, "QLabel"},    {13, "QPushButton"},
+               {14, "QCheckBox"},   {15, "QRadioButton"}, {17, "QComboBox"}, {18, "QComboBox"},
+               {19, "QToolButton"}, {20, "QTabWidget"}};
+  for (const auto& c : cases) {
+    ASSERT_NE(form.control(c.id), nullptr) << c.id;
+    EXPECT_STREQ(form.control(c.id)->metaObject()->className(), c.className) << c.id;
+  }
+  EXPECT_FALSE(qobject_cast<QLineEdit*>(form.control(10))->isReadOnly());
+  EXPECT_TRUE(qobject_cast<QLineEdit*>(form.control(11))->isReadOnly());
+  EXPECT_FALSE(qobject_cast<QComboBox*>(form.control(17))->isEditable());
+  EXPECT_TRUE(qobject_cast<QComboBox*>(form.control(18))->isEditable());
+}
+
+TEST_F(QtFormTest, groupsAreFramedWithTheirCaptionsAndPlainGroupsAreNot) {
+  QStringList captions;
+  for (auto* box : form.widget()->findChildren<QGroupBox*>()) captions << box->title();
+  EXPECT_EQ(captions, (QStringList{"Alpha", "Beta"}));
+}
+
+TEST_F(QtFormTest, flagsSetTheInitialState) {
+  EXPECT_TRUE(form.isChecked(15));
+  EXPECT_FALSE(form.isChecked(16));
+  EXPECT_FALSE(form.isEnabled(21));
+  EXPECT_TRUE(form.isEnabled(10));
+  EXPECT_EQ(form.widget()->size(), QSize(400, 300));
+  EXPECT_EQ(form.widget()->windowTitle(), "Test window");
+}
+
+TEST_F(QtFormTest, digitsFlagRejectsTypedLetters) {
+  auto* edit = qobject_cast<QLineEdit*>(form.control(10));
+  edit->clear();
+  QTest::keyClicks(edit, "1a2-3");
+  EXPECT_EQ(form.text(10), "123");
+}
+
+TEST_F(QtFormTest, radioButtonsOfOneGroupExcludeEachOther) {
+  qobject_cast<QRadioButton*>(form.control(16))->click();
+  EXPECT_TRUE(form.isChecked(16));
+  EXPECT_FALSE(form.isChecked(15));
+}
+
+// ---------------------------------------------------------------- Form by id
+
+TEST_F(QtFormTest, textReadsAndWritesEveryKind) {
+  for (int id : {10, 11, 12, 13, 14, 19}) {
+    form.setText(id, "v" + std::to_string(id));
+    EXPECT_EQ(form.text(id), "v" + std::to_string(id)) << id;
+  }
+  EXPECT_EQ(form.text(17), "9600");
+  EXPECT_EQ(form.text(20), "One");
+}
+
+TEST_F(QtFormTest, comboItemsAreReplacedWithNoSelection) {
+  form.setItems(17, {"38400"});
+  EXPECT_EQ(form.currentIndex(17), -1);
+  form.setCurrentIndex(17, 0);
+  EXPECT_EQ(form.currentIndex(17), 0);
+  EXPECT_EQ(form.text(17), "38400");
+  form.setCurrentIndex(17, 5);
+  EXPECT_EQ(form.currentIndex(17), -1);
+}
+
+TEST_F(QtFormTest, tabItemsRenameTabsAndKeepTheirPages) {
+  QWidget* page = new QWidget;
+  form.setTabPage(20, 0, page, "First");
+  form.setItems(20, {"Eins", "Zwei", "Drei"});
+  QTabWidget* tabs = form.tabWidget(20);
+  ASSERT_EQ(tabs->count(), 3);
+  EXPECT_EQ(tabs->widget(0), page);
+  EXPECT_EQ(tabs->tabText(2), "Drei");
+}
+
+TEST_F(QtFormTest, readOnlyAndEnabledFollowTheirSetters) {
+  form.setReadOnly(10, true);
+  EXPECT_TRUE(form.isReadOnly(10));
+  form.setEnabled(13, false);
+  EXPECT_FALSE(form.isEnabled(13));
+  form.setEnabled(13, true);
+  EXPECT_TRUE(form.isEnabled(13));
+}
+
+TEST_F(QtFormTest, anUnknownIdIsIgnoredWithDefaults) {
+  form.setText(999, "x");
+  form.setIcon(999, Icon::Green);
+  EXPECT_EQ(form.text(999), "");
+  EXPECT_FALSE(form.isEnabled(999));
+  EXPECT_EQ(form.currentIndex(999), -1);
+  EXPECT_EQ(form.icon(999), Icon::None);
+}
+
+TEST_F(QtFormTest, editableBoxesAreBlueOnWhiteAndReadOnlyBoxesTakeTheBackground) {
+  const QPalette editable = form.control(10)->palette();
+  EXPECT_EQ(editable.color(QPalette::Text), QColor(0, 0, 255));
+  EXPECT_EQ(editable.color(QPalette::Base), QColor(255, 255, 255));
+  const QPalette readOnly = form.control(11)->palette();
+  EXPECT_EQ(readOnly.color(QPalette::Text), QColor(0, 0, 0));
+  EXPECT_EQ(readOnly.color(QPalette::Base), QColor(215, 215, 215));
+  EXPECT_EQ(form.widget()->palette().color(QPalette::Window), QColor(215, 215, 215));
+}
+
+// ---------------------------------------------------------------- accessibility
+
+TEST_F(QtFormTest, everyControlWithAnIdCarriesItInItsDescription) {
+  for (const auto& row : form.table().controls) {
+    if (row.id == -1) continue;
+    EXPECT_EQ(form.control(row.id)->accessibleDescription(), QString::number(row.id));
+  }
+}
+
+TEST_F(QtFormTest, accessibleNamesAreLabelsOrCaptionsQualifiedWhenRepeated) {
+  struct Case {
+    int id;
+    const char* name;
+  } cases[] = {{10, "Alpha Voltage:"}, {21, "Beta Voltage:"}, {11, "Current:"},
+               {13, "Press"},          {15, "Hex"},           {17, "Baud:"}};
+  for (const auto& c : cases) EXPECT_EQ(form.control(c.id)->accessibleName(), c.name) << c.id;
+}
+
+TEST_F(QtFormTest, lampNamesEndWithTheColourOfTheirIcon) {
+  struct Case {
+    Icon icon;
+    const char* name;
+  } cases[] = {{Icon::Green, "Link: green"},
+               {Icon::Red, "Link: red"},
+               {Icon::BalanceRed, "Link: red"},
+               {Icon::Grey, "Link: grey"},
+               {Icon::None, "Link:"}};
+  for (const auto& c : cases) {
+    form.setIcon(19, c.icon);
+    EXPECT_EQ(form.icon(19), c.icon);
+    EXPECT_EQ(form.control(19)->accessibleName(), c.name);
+    EXPECT_EQ(qobject_cast<QToolButton*>(form.control(19))->icon().isNull(), c.icon == Icon::None);
+  }
+  form.setIcon(22, Icon::Red);
+  EXPECT_EQ(form.control(22)->accessibleName(), "Port red");
+}
+
+// ---------------------------------------------------------------- events
+
+TEST_F(QtFormTest, clicksReachTheEventsWithTheControlId) {
+  qobject_cast<QPushButton*>(form.control(13))->click();
+  qobject_cast<QToolButton*>(form.control(19))->click();
+  EXPECT_THAT(events.log, ::testing::ElementsAre("click 13", "click 19"));
+}
+
+TEST_F(QtFormTest, aCheckBoxHasToggledBeforeItsClickIsDelivered) {
+  events.extra = [this] { return form.isChecked(14) ? " checked" : " unchecked"; };
+  auto* box = qobject_cast<QCheckBox*>(form.control(14));
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  box->click();
+  EXPECT_THAT(events.log, ::testing::ElementsAre("click 14 checked", "click 14 unchecked"));
+}
+
+TEST_F(QtFormTest, userSelectionsAreDeliveredAndProgrammaticOnesAreNot) {
+  form.setCurrentIndex(17, 1);
+  form.setCurrentIndex(20, 1);
+  EXPECT_TRUE(events.log.empty());
+  auto* combo = qobject_cast<QComboBox*>(form.control(17));
+  emit combo->activated(0);
+  form.tabWidget(20)->setCurrentIndex(0);
+  EXPECT_THAT(events.log, ::testing::ElementsAre("select 17", "select 20"));
+}
+
+TEST_F(QtFormTest, timersTickWithTheirIdUntilStopped) {
+  form.startTimer(3, 10);
+  form.startTimer(4, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.size() >= 4; }, 2000));
+  EXPECT_THAT(events.log, ::testing::Contains("timer 3"));
+  EXPECT_THAT(events.log, ::testing::Contains("timer 4"));
+  form.stopTimer(3);
+  form.stopTimer(4);
+  QTest::qWait(30);
+  events.log.clear();
+  QTest::qWait(50);
+  EXPECT_TRUE(events.log.empty());
+}
+
+TEST_F(QtFormTest, nothingIsDeliveredOnceEventsAreUnset) {
+  form.setEvents(nullptr);
+  qobject_cast<QPushButton*>(form.control(13))->click();
+  EXPECT_TRUE(events.log.empty());
+}
+
+TEST_F(QtFormTest, anExceptionFromAHandlerDoesNotEscapeIntoQt) {
+  struct Throwing : FormEvents {
+    void onClicked(int) override { throw std::runtime_error("boom"); }
+  } throwing;
+  form.setEvents(&throwing);
+  EXPECT_NO_THROW(qobject_cast<QPushButton*>(form.control(13))->click());
+}
+
+// ---------------------------------------------------------------- layout
+
+TEST_F(QtFormTest, aLabelStandsLeftOfItsWidgetAndTheUnitRightOfIt) {
+  form.widget()->show();
+  QLabel* label = nullptr;
+  QLabel* unit = nullptr;
+  for (auto* l : form.widget()->findChildren<QLabel*>()) {
+    if (l->text() == "Voltage:" && l->accessibleName() == "Voltage:" && !label) label = l;
+    if (l->text() == "mV") unit = l;
+  }
+  ASSERT_TRUE(label && unit);
+  const QWidget* edit = form.control(10);
+  const auto x = [](const QWidget* w) { return w->mapTo(w->window(), QPoint(0, 0)).x(); };
+  EXPECT_LT(x(label), x(edit));
+  EXPECT_LT(x(edit), x(unit));
+  form.widget()->hide();
+}
+
+}  // namespace
+}  // namespace orlo::ui
