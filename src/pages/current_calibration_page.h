@@ -26,6 +26,18 @@ class MCurrentCalibrationDlg : public FormEvents {
   void onTimer(int timerId) override;
 
  private:
+  void OnStartStop();
+  void OnReadPoint(int point);
+  void OnCalibratePoint(int point);
+
+  bool portOpen() const;
+  int direction() const;  // 0 discharge, 1 charge: as the radio buttons stand now
+  void selectDirection(int radioId);
+  // An answer may touch its point's edits only if its direction is the one checked now.
+  bool directionGate(const FrameView& frame) const;
+  void showStatus(const char* text);
+  void showErrorEvaluation();
+
   Form& form_;
   SerialControl* serial_ = nullptr;
   bool running_ = false;

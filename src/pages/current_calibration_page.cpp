@@ -1,0 +1,165 @@
+#include "pages/current_calibration_page.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "link/requests.h"
+#include "pages/current_calibration_ids.h"
+#include "pages/decimal_text.h"
+
+namespace orlo {
+namespace {
+
+using namespace calibration_ids;
+
+constexpr std::uint8_t kResultCommand = 0x15;
+constexpr std::uint8_t kReadAnswer = 1;
+constexpr std::int64_t kToleranceMa = 500;
+
+const char* const kStart = "START";
+const char* const kStop = "STOP";
+const char* const kWarningCaption = "Warming";
+const char* const kStopFirst = "Please Stop the Calibration!";
+const char* const kStartFirst = "Please Start Calibration or Check Port open!";
+const char* const kOpenPortFirst = "Please open the serial port.";
+const char* const kReadSuccessful = "Read successful!";
+const char* const kCalibrationFinish = "Calibration finish!";
+
+// Fields of a Calibration result.
+constexpr std::size_t kDirectionAt = 8;
+constexpr std::size_t kPointAt = 9;
+constexpr std::size_t kKindAt = 10;
+constexpr std::size_t kCoefficientAt = 11;
+constexpr std::size_t kReferenceAt = 15;
+
+std::string coefficientText(std::uint32_t raw) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%f", static_cast<double>(static_cast<float>(raw) / 1000.0f));
+  return buf;
+}
+
+// |amperes x 1000| in mA, product in single precision, truncated toward zero. A value beyond
+// the 32-bit range (or not a number) counts as the largest, so it can never pass the tolerance.
+std::int64_t measuredMilliamps(float amperes) {
+  const float product = std::fabs(amperes * 1000.0f);
+  if (!(product < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int64_t>(product);
+}
+
+}  // namespace
+
+MCurrentCalibrationDlg::MCurrentCalibrationDlg(Form& form) : form_(form) {}
+
+void MCurrentCalibrationDlg::InitPage(SerialControl& serial) {
+  serial_ = &serial;
+  running_ = false;
+  form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
+  for (int p = 0; p < kPointCount; ++p) {
+    form_.setText(kFirstCoefficient + p, "--");
+    form_.setText(kFirstCurrentTest + p, "0");
+  }
+  form_.setText(kErrorEvaluation, "--");
+  selectDirection(kDischarge);
+  pointErrors_.fill(0.0f);
+}
+
+bool MCurrentCalibrationDlg::portOpen() const {
+  return serial_ != nullptr && serial_->isOpen();
+}
+
+int MCurrentCalibrationDlg::direction() const {
+  return form_.isChecked(kDischarge) ? 0 : 1;
+}
+
+void MCurrentCalibrationDlg::selectDirection(int radioId) {
+  form_.setChecked(kDischarge, radioId == kDischarge);
+  form_.setChecked(kCharge, radioId == kCharge);
+}
+
+void MCurrentCalibrationDlg::showStatus(const char* text) {
+  form_.setText(kStatus, text);
+  statusShown_ = true;
+}
+
+void MCurrentCalibrationDlg::OnStartStop() {
+  if (!portOpen()) return;
+  running_ = form_.text(kStartStop) == kStart;
+  form_.setText(kStartStop, running_ ? kStop : kStart);
+}
+
+void MCurrentCalibrationDlg::OnReadPoint(int point) {
+  if (running_) return form_.messageBox(kStopFirst, kWarningCaption);
+  if (!portOpen()) return form_.messageBox(kOpenPortFirst, {});
+  serial_->write(calibrationReadRequest(point, direction()));
+}
+
+void MCurrentCalibrationDlg::OnCalibratePoint(int point) {
+  if (!running_ || !portOpen()) return form_.messageBox(kStartFirst, kWarningCaption);
+  // An empty or garbled box must not go out as a 0 mA reference: the board would calibrate
+  // the point against a current nobody drove through the pack.
+  const auto reference =
+      wholeNumberInRange(form_.text(kFirstCurrentTest + point), std::numeric_limits<std::int32_t>::min(),
+                         std::numeric_limits<std::int32_t>::max());
+  if (!reference) {
+    return form_.messageBox("Please enter the reference current of Calibration Point " +
+                                std::to_string(point + 1) + " in mA (a whole number).",
+                            {});
+  }
+  serial_->write(calibrationPointRequest(point, direction(), static_cast<std::int32_t>(*reference)));
+}
+
+bool MCurrentCalibrationDlg::directionGate(const FrameView& frame) const {
+  if (frame.u8(kPointAt) >= kPointCount) return false;
+  const std::uint8_t dir = frame.u8(kDirectionAt);
+  return (dir == 0 && form_.isChecked(kDischarge)) || (dir == 1 && form_.isChecked(kCharge));
+}
+
+void MCurrentCalibrationDlg::OnCalibrationResult(const FrameView& frame) {
+  if (frame.u8(2) != kResultCommand) return;
+  const bool gate = directionGate(frame);
+  const int point = frame.u8(kPointAt);
+  if (gate) form_.setText(kFirstCoefficient + point, coefficientText(frame.u32(kCoefficientAt)));
+  const std::int32_t reference = frame.s32(kReferenceAt);
+  if (frame.u8(kKindAt) == kReadAnswer) {
+    if (gate) form_.setText(kFirstCurrentTest + point, std::to_string(reference));
+    return showStatus(kReadSuccessful);
+  }
+  const std::int64_t deviation = std::llabs(reference - measuredMilliamps(liveCurrent_));
+  if (deviation > kToleranceMa) return;
+  showStatus(kCalibrationFinish);
+  // A point index the page does not have, or a zero reference (no divisor), leaves every
+  // stored point error as it was.
+  if (point >= kPointCount || reference == 0) return;
+  const auto perMille = static_cast<std::uint32_t>(deviation * 1000) / static_cast<std::uint32_t>(reference);
+  pointErrors_[static_cast<std::size_t>(point)] = static_cast<float>(perMille);
+}
+
+void MCurrentCalibrationDlg::showErrorEvaluation() {
+  const float sum = pointErrors_[0] + pointErrors_[1] + pointErrors_[2] + pointErrors_[3];
+  const float fraction = sum * 0.25f / 1000.0f;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.4f", static_cast<double>(fraction));
+  form_.setText(kErrorEvaluation, buf);
+}
+
+void MCurrentCalibrationDlg::onClicked(int id) {
+  if (id == kStartStop) return OnStartStop();
+  if (id == kDischarge || id == kCharge) return selectDirection(id);
+  if (id >= kFirstRead && id < kFirstRead + kPointCount) return OnReadPoint(id - kFirstRead);
+  if (id >= kFirstCalibrationPoint && id < kFirstCalibrationPoint + kPointCount)
+    OnCalibratePoint(id - kFirstCalibrationPoint);
+}
+
+void MCurrentCalibrationDlg::onTimer(int timerId) {
+  if (timerId != kStatusTimer) return;
+  if (statusShown_) {
+    form_.setText(kStatus, "");
+    statusShown_ = false;
+  }
+  if (running_) showErrorEvaluation();
+}
+
+}  // namespace orlo
