@@ -33,7 +33,8 @@ struct MainWindowOptions {
 
 class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListener {
  public:
-  COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock, MainWindowOptions options);
+  COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
+              MainWindowOptions options);
   ~COrlo_PCDlg() override;
 
   // The window's start-up sequence; the ui layer calls it once the widgets exist.
@@ -84,6 +85,31 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   MCurrentCalibrationDlg calibration_;
   Receiver receiver_;
   std::unique_ptr<DataLog> dataLog_;
+
+  // Values the header fill keeps for the data log.
+  struct KeptValues {
+    std::uint8_t mosStatus = 0;
+    std::uint16_t cellVoltage[4] = {0, 0, 0, 0};
+    std::uint8_t socLowByte = 0;
+    std::uint16_t balanceFlags = 0;
+    float temperature1 = 0;
+    float temperature2 = 0;
+    float current = 0;  // A
+  };
+  KeptValues kept_;
+  std::string clockText_;
+
+  LogValues logValues() const;
+  void serialStartUp();
+  void startUpOrStop();
+  void openSelectedPort();
+  void pollTick();
+  void linkStatusCheck();
+  void clockTick();
+  void clearHeader();
+  void onClear();
+  void setMosLamps(std::uint8_t mosStatus);
+  void showDevicePath(const std::string& note = {});
 };
 
 }  // namespace orlo

@@ -1,0 +1,350 @@
+#include "app/main_window.h"
+
+#include <cstdio>
+#include <ctime>
+#include <iterator>
+#include <string>
+#include <utility>
+
+#include "app/main_window_ids.h"
+#include "link/requests.h"
+
+namespace orlo {
+namespace {
+
+using namespace main_ids;
+
+constexpr int kPortCount = 16;
+
+std::string formatInt(long long value) {
+  return std::to_string(value);
+}
+
+std::string formatFloat(const char* pattern, double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, pattern, value);
+  return buf;
+}
+
+// Lamp colours for the MOS status codes the BMS reports; other codes leave the lamps alone.
+struct MosLamps {
+  std::uint8_t status;
+  Icon dis;
+  Icon chg;
+};
+constexpr MosLamps kMosTable[] = {
+    {2, Icon::Red, Icon::Red},
+    {3, Icon::Green, Icon::Red},
+    {18, Icon::Red, Icon::Green},
+    {19, Icon::Green, Icon::Green},
+};
+
+// Signed 32-bit header values shown as they come.
+struct S32Field {
+  int id;
+  std::size_t offset;
+};
+constexpr S32Field kPlainHeaderFields[] = {{kTotalVal, 26}, {kBusVolt, 44}};
+
+// The line settings are fixed; the boxes show them but offer no other choice.
+const std::pair<int, const char*> kLineSettings[] = {
+    {kBaudRate, "38400"}, {kDataSize, "8"}, {kStopBits, "1"}, {kParity, "None"}};
+
+std::string portName(int portNumber) {
+  return "COM" + std::to_string(portNumber);
+}
+
+std::string openFailureText(int portNumber, const OpenResult& result) {
+  std::string text = "Cannot open " + portName(portNumber);
+  text += result.devicePath.empty() ? " (no device is mapped to it)" : " (" + result.devicePath + ")";
+  text += ": " + (result.reason.empty() ? std::string("unknown error") : result.reason) + ".";
+  if (result.permissionDenied) {
+    text +=
+        "\n\nThis user may not use the serial device. Add the user to the dialout group:\n"
+        "    sudo usermod -aG dialout $USER\n"
+        "then log out and log in again for the change to take effect.";
+  }
+  return text;
+}
+
+}  // namespace
+
+COrlo_PCDlg::COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
+                         MainWindowOptions options)
+    : form_(form),
+      serial_(serial),
+      clock_(clock),
+      options_(std::move(options)),
+      bms_(pages.bms),
+      balance_(pages.balance),
+      alarm_(pages.alarm),
+      calibration_(pages.calibration) {
+  dataLog_ = std::make_unique<DataLog>(
+      form_, serial_, clock_, [this] { return logValues(); }, options_.userFolder);
+  serial_.setListener(this);
+}
+
+COrlo_PCDlg::~COrlo_PCDlg() {
+  serial_.setListener(nullptr);
+}
+
+DataLog& COrlo_PCDlg::dataLog() {
+  return *dataLog_;
+}
+
+LogValues COrlo_PCDlg::logValues() const {
+  LogValues v;
+  v.mosStatus = kept_.mosStatus;
+  for (std::size_t i = 0; i < 4; ++i) v.cellVoltage[i] = kept_.cellVoltage[i];
+  v.socLowByte = kept_.socLowByte;
+  v.balanceFlags = kept_.balanceFlags;
+  v.temperature1 = kept_.temperature1;
+  v.temperature2 = kept_.temperature2;
+  v.current = kept_.current;
+  const auto& page = bms_.stored();
+  v.voltageDifference = page.voltageDifference;
+  v.cycleCount = page.cycleCount;
+  v.dischargeCapacity = page.dischargeCapacity;
+  v.chargeCapacity = page.chargeCapacity;
+  v.remainingCapacity = page.remainingCapacity;
+  v.alarmFlags = page.alarmFlags;
+  v.systemMode = page.systemMode;
+  return v;
+}
+
+// ---- start-up ------------------------------------------------------------------------------
+
+void COrlo_PCDlg::OnInitDialog() {
+  alarm_.InitPage(serial_, options_.workingFolder, options_.userFolder);
+  bms_.ResetAlarmLamps();
+  bms_.ClearValues();
+  balance_.StartUp(serial_);
+  calibration_.InitPage(serial_);
+  form_.setIcon(kDisLamp, Icon::Red);
+  form_.setIcon(kChgLamp, Icon::Red);
+  clearHeader();
+  serialStartUp();
+  form_.startTimer(kClockTimer, 1000);
+  form_.startTimer(kFrameTimer, 100);
+  form_.startTimer(kPollTimer, 1000);
+  form_.startTimer(kLinkTimer, 2000);
+}
+
+void COrlo_PCDlg::serialStartUp() {
+  receiver_.reset();
+  alarm_.ClearStatusShownFlag();
+  if (serial_.isOpen()) {
+    form_.messageBox("Serial already open!");
+    return;
+  }
+  form_.setText(kStartUp, "Start Up");
+  std::vector<std::string> ports;
+  for (int n = 1; n <= kPortCount; ++n) ports.push_back(portName(n));
+  form_.setItems(kSerialPorts, ports);
+  form_.setCurrentIndex(kSerialPorts, 0);
+  for (const auto& [id, item] : kLineSettings) {
+    form_.setItems(id, {item});
+    form_.setCurrentIndex(id, 0);
+  }
+  showDevicePath();
+}
+
+// ---- events --------------------------------------------------------------------------------
+
+FormEvents& COrlo_PCDlg::pageEvents(int tabIndex) {
+  FormEvents* const pages[] = {&bms_, &balance_, &alarm_, &calibration_};
+  if (tabIndex < 0 || tabIndex >= static_cast<int>(std::size(pages))) return bms_;
+  return *pages[tabIndex];
+}
+
+void COrlo_PCDlg::onClicked(int id) {
+  if (id == kStartUp) startUpOrStop();
+  if (id == kClear) onClear();
+  if (id == kPath) dataLog_->OnPath();
+  if (id == kSaveFile) dataLog_->OnSaveFile();
+}
+
+void COrlo_PCDlg::onTimer(int timerId) {
+  if (timerId == kLogTimer) dataLog_->OnTimer();
+  if (timerId == kClockTimer) clockTick();
+  if (timerId == kFrameTimer) receiver_.frameTick(*this);
+  if (timerId == kPollTimer) pollTick();
+  if (timerId == kLinkTimer) linkStatusCheck();
+}
+
+// The tab control shows the chosen page itself; only the port box needs an answer here.
+void COrlo_PCDlg::onSelectionChanged(int id) {
+  if (id == kSerialPorts) showDevicePath();
+}
+
+// ---- serial connection ---------------------------------------------------------------------
+
+void COrlo_PCDlg::startUpOrStop() {
+  if (!serial_.isOpen()) {
+    openSelectedPort();
+    return;
+  }
+  serial_.close();
+  form_.setText(kStartUp, "Start Up");
+  form_.setEnabled(kSerialPorts, true);
+}
+
+void COrlo_PCDlg::openSelectedPort() {
+  // Only the selection counts: a name typed into the box is not a port.
+  const int portNumber = form_.currentIndex(kSerialPorts) + 1;
+  if (portNumber < 1 || portNumber > kPortCount) {
+    form_.messageBox(
+        "Cannot open the serial port: choose one of COM1 ... COM16 under \"Serial Ports:\" first.");
+    return;
+  }
+  OpenResult result = serial_.open(portNumber);
+  if (!result.ok) {
+    if (result.devicePath.empty()) result.devicePath = serial_.devicePath(portNumber);
+    form_.messageBox(openFailureText(portNumber, result));
+    return;
+  }
+  form_.setText(kStartUp, "Stop");
+  form_.setEnabled(kSerialPorts, false);
+}
+
+void COrlo_PCDlg::selectPort(int portNumber) {
+  if (portNumber < 1 || portNumber > kPortCount) return;
+  form_.setCurrentIndex(kSerialPorts, portNumber - 1);
+  showDevicePath();
+}
+
+void COrlo_PCDlg::pressStartUp() {
+  if (!serial_.isOpen()) openSelectedPort();
+}
+
+void COrlo_PCDlg::showDevicePath(const std::string& note) {
+  const int portNumber = form_.currentIndex(kSerialPorts) + 1;
+  std::string path = portNumber >= 1 && portNumber <= kPortCount ? serial_.devicePath(portNumber) : "";
+  std::string text = path.empty() ? "no device present" : path;
+  if (!note.empty()) text += " (" + note + ")";
+  form_.setText(kDevicePath, text);
+}
+
+void COrlo_PCDlg::pollTick() {
+  if (serial_.isOpen()) serial_.write(pollRequest());
+}
+
+void COrlo_PCDlg::linkStatusCheck() {
+  if (!serial_.isOpen()) {
+    // The frame-seen flag survives: a frame that came just before closing counts after reopening.
+    form_.setText(kPortText, "Serial not open!");
+    form_.setText(kLinkText, "Comm FAIL!");
+    form_.setIcon(kPortLamp, Icon::Red);
+    form_.setIcon(kLinkLamp, Icon::Red);
+    return;
+  }
+  form_.setText(kPortText, "Serial open!");
+  form_.setIcon(kPortLamp, Icon::Green);
+  std::string linkText;
+  if (receiver_.frameSeen()) {
+    linkText = "Comm OK!";
+    receiver_.setFrameSeen(false);
+    form_.setIcon(kLinkLamp, Icon::Green);
+  } else {
+    linkText = "Comm FAIL!";
+    form_.setIcon(kLinkLamp, Icon::Red);
+    // A silent link must not leave stale cell voltages in the log; the header keeps its texts.
+    for (auto& v : kept_.cellVoltage) v = 0;
+  }
+  form_.setText(kLinkText, linkText);
+}
+
+void COrlo_PCDlg::onBytesReceived(const std::uint8_t* data, std::size_t size) {
+  receiver_.onBytes(data, size);
+}
+
+void COrlo_PCDlg::onCommEvent() {
+  serial_.discardTransmit();
+}
+
+void COrlo_PCDlg::onPortLost(const std::string& reason) {
+  form_.setText(kStartUp, "Start Up");
+  form_.setEnabled(kSerialPorts, true);
+  showDevicePath("lost: " + reason);
+}
+
+// ---- header readout ------------------------------------------------------------------------
+
+void COrlo_PCDlg::headerFill(const FrameView& frame) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    kept_.cellVoltage[i] = frame.u16(10 + 2 * i);
+    form_.setText(kCellV1 + static_cast<int>(i), formatInt(kept_.cellVoltage[i]));
+  }
+  kept_.temperature1 = static_cast<float>(frame.s16(18));
+  form_.setText(kTempC1, formatFloat("%.1f", kept_.temperature1));
+  kept_.temperature2 = static_cast<float>(frame.s16(20));
+  form_.setText(kTempC2, formatFloat("%.1f", kept_.temperature2));
+  kept_.balanceFlags = frame.u16(75);
+  form_.setText(kBalanVal, formatInt(kept_.balanceFlags));
+  // Negating the quotient (not the raw value) is what makes an idle pack read -0.000000 here.
+  kept_.current = -(static_cast<float>(frame.s32(30)) / 1000.0f);
+  form_.setText(kCurrent, formatFloat("%f", kept_.current));
+  calibration_.setLiveCurrent(kept_.current);
+  for (const auto& f : kPlainHeaderFields) form_.setText(f.id, formatInt(frame.s32(f.offset)));
+  const std::int32_t soc = frame.s32(22);
+  kept_.socLowByte = static_cast<std::uint8_t>(soc & 0xFF);
+  form_.setText(kSoc, formatInt(soc));
+  kept_.mosStatus = frame.u8(70);
+  setMosLamps(kept_.mosStatus);
+}
+
+void COrlo_PCDlg::setMosLamps(std::uint8_t mosStatus) {
+  for (const auto& row : kMosTable) {
+    if (row.status != mosStatus) continue;
+    form_.setIcon(kDisLamp, row.dis);
+    form_.setIcon(kChgLamp, row.chg);
+  }
+}
+
+// Values keep arriving into the disabled fields; only the start-up look is restored.
+void COrlo_PCDlg::clearHeader() {
+  for (int id : kHeaderFields) {
+    form_.setText(id, "0");
+    form_.setEnabled(id, false);
+  }
+}
+
+void COrlo_PCDlg::onClear() {
+  clearHeader();
+  if (form_.currentIndex(kTabs) != 0) return;
+  bms_.ClearValues();
+  bms_.ResetAlarmLamps();
+  form_.setIcon(kDisLamp, Icon::Red);
+  form_.setIcon(kChgLamp, Icon::Red);
+}
+
+void COrlo_PCDlg::clockTick() {
+  const std::tm now = clock_.localNow();
+  char buf[64];
+  if (std::strftime(buf, sizeof buf, "%Y-%m-%d  %H:%M:%S", &now) == 0) return;
+  clockText_ = buf;
+  form_.setText(kClock, clockText_);
+}
+
+// ---- frames for the pages ------------------------------------------------------------------
+
+void COrlo_PCDlg::updateLiveData(const FrameView& frame) {
+  bms_.UpdateLiveData(frame);
+}
+void COrlo_PCDlg::updateBalanceLamps(std::uint16_t balanceFlags) {
+  balance_.UpdateBalanceLamps(balanceFlags);
+}
+void COrlo_PCDlg::onReadResult(const FrameView& frame) {
+  alarm_.OnReadResult(frame);
+}
+void COrlo_PCDlg::onSetAcknowledge() {
+  alarm_.OnSetAcknowledge();
+}
+void COrlo_PCDlg::showBalanceCondition(const FrameView& frame) {
+  balance_.ShowBalanceCondition(frame);
+}
+void COrlo_PCDlg::onCalibrationResult(const FrameView& frame) {
+  calibration_.OnCalibrationResult(frame);
+}
+
+}  // namespace orlo

@@ -1,0 +1,458 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/main_window_ids.h"
+#include "link/requests.h"
+#include "pages/balance_test_ids.h"
+#include "pages/bms_parameter_ids.h"
+#include "support/fake_form.h"
+#include "support/fake_serial_control.h"
+#include "support/hex.h"
+
+namespace orlo {
+namespace {
+
+using namespace main_ids;
+
+class FixedClock : public Clock {
+ public:
+  std::tm now{};
+  std::tm localNow() const override { return now; }
+};
+
+// A frame with the given command whose bytes 7 ... 78 are zero unless set; checksum and tail
+// are filled in by frame().
+class FrameImage {
+ public:
+  explicit FrameImage(std::uint8_t command = 0x4D, std::uint8_t sub = 0) : command_(command), sub_(sub) {}
+  FrameImage& u8(std::size_t off, std::uint8_t v) {
+    data_.at(off - 7) = v;
+    return *this;
+  }
+  FrameImage& u16(std::size_t off, std::uint16_t v) { return u8(off, v & 0xFF).u8(off + 1, v >> 8); }
+  FrameImage& u32(std::size_t off, std::uint32_t v) {
+    return u16(off, static_cast<std::uint16_t>(v)).u16(off + 2, static_cast<std::uint16_t>(v >> 16));
+  }
+  Bytes frame() const { return buildFrame(command_, 0, sub_, data_); }
+  FrameView view() const {
+    const Bytes b = frame();
+    return FrameView(b.data(), b.size());
+  }
+
+ private:
+  std::uint8_t command_;
+  std::uint8_t sub_;
+  Bytes data_ = Bytes(72, 0);
+};
+
+class MainWindow : public ::testing::Test {
+ protected:
+  test::FakeForm form{"main"};
+  test::FakeForm bmsForm{"bms_parameter"};
+  test::FakeForm balanceForm{"balance_test"};
+  test::FakeForm alarmForm{"alarm_parameter"};
+  test::FakeForm calibrationForm{"current_calibration"};
+  test::FakeSerialControl serial;
+  FixedClock clock;
+  std::unique_ptr<COrlo_PCDlg> window;
+
+  void SetUp() override { window = makeWindow(); }
+
+  std::unique_ptr<COrlo_PCDlg> makeWindow() {
+    return std::make_unique<COrlo_PCDlg>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
+                                         serial, clock, MainWindowOptions{"/nonexistent", "/tmp"});
+  }
+  void start() { window->OnInitDialog(); }
+  void open(int index = 0) {
+    form.setCurrentIndex(kSerialPorts, index);
+    window->onClicked(kStartUp);
+  }
+  // Receives a frame through the port and lets the frame tick dispatch it.
+  void receive(const FrameImage& f) {
+    serial.feedReceived(f.frame());
+    window->onTimer(kFrameTimer);
+  }
+  void linkCheck() { window->onTimer(kLinkTimer); }
+  std::pair<Icon, Icon> mosLamps() const { return {form.icon(kDisLamp), form.icon(kChgLamp)}; }
+};
+
+// ---- start-up ------------------------------------------------------------------------------
+
+TEST_F(MainWindow, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers) {
+  start();
+  for (int id : kHeaderFields) {
+    EXPECT_EQ(form.text(id), "0") << id;
+    EXPECT_FALSE(form.isEnabled(id)) << id;
+  }
+  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Red, Icon::Red));
+  const auto ports = form.items(kSerialPorts);
+  ASSERT_EQ(ports.size(), 16u);
+  EXPECT_EQ(ports.front(), "COM1");
+  EXPECT_EQ(ports.back(), "COM16");
+  EXPECT_EQ(form.currentIndex(kSerialPorts), 0);
+  const std::pair<int, const char*> settings[] = {
+      {kBaudRate, "38400"}, {kDataSize, "8"}, {kStopBits, "1"}, {kParity, "None"}};
+  for (const auto& [id, item] : settings) {
+    EXPECT_EQ(form.items(id), std::vector<std::string>{item}) << id;
+    EXPECT_EQ(form.currentIndex(id), 0) << id;
+  }
+  EXPECT_EQ(form.text(kStartUp), "Start Up");
+  const std::pair<int, int> timers[] = {
+      {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}, {kLogTimer, 0}};
+  for (const auto& [id, period] : timers) EXPECT_EQ(form.timerPeriod(id), period) << "timer " << id;
+  EXPECT_EQ(form.text(kPortText), "");
+  EXPECT_EQ(form.text(kLinkText), "");
+  EXPECT_TRUE(form.messages().empty());
+}
+
+TEST_F(MainWindow, StartUpSetsUpEveryPage) {
+  start();
+  EXPECT_EQ(bmsForm.icon(1074), Icon::Red);
+  EXPECT_EQ(bmsForm.text(bms_ids::kSystemMode), "0");
+  EXPECT_FALSE(bmsForm.isEnabled(bms_ids::kSystemMode));
+  EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "--");
+  EXPECT_EQ(balanceForm.timerPeriod(8), 2000);
+  EXPECT_EQ(alarmForm.timerPeriod(6), 2000);
+  EXPECT_EQ(calibrationForm.timerPeriod(7), 2000);
+}
+
+TEST_F(MainWindow, APortAlreadyOpenAtStartUpIsReportedAndTheBoxesStayEmpty) {
+  serial.setOpen(true);
+  start();
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_EQ(form.messages()[0].text, "Serial already open!");
+  EXPECT_TRUE(form.items(kSerialPorts).empty());
+  EXPECT_TRUE(form.items(kBaudRate).empty());
+  EXPECT_EQ(form.timerPeriod(kLinkTimer), 2000);
+}
+
+// ---- header readout ------------------------------------------------------------------------
+
+TEST_F(MainWindow, HeaderShowsCurrentNegatedAfterScalingSoNoLoadReadsMinusZero) {
+  start();
+  struct Case {
+    std::int32_t raw;
+    const char* header;
+    const char* page;
+  } cases[] = {
+      {0, "-0.000000", "0.000000"},
+      {1500, "-1.500000", "-1.500000"},
+      {-2000, "2.000000", "2.000000"},
+  };
+  for (const auto& c : cases) {
+    receive(FrameImage().u32(30, static_cast<std::uint32_t>(c.raw)));
+    EXPECT_EQ(form.text(kCurrent), c.header) << c.raw;
+    EXPECT_EQ(bmsForm.text(bms_ids::kCurrent), c.page) << c.raw;
+  }
+}
+
+TEST_F(MainWindow, HeaderFillWritesEachSourcedFieldIntoItsDisabledBox) {
+  start();
+  receive(FrameImage()
+              .u16(10, 3301)
+              .u16(12, 3302)
+              .u16(14, 3303)
+              .u16(16, 3304)
+              .u16(18, 0xFFFB)
+              .u16(20, 30)
+              .u32(22, 300)
+              .u32(26, 13210)
+              .u32(44, static_cast<std::uint32_t>(-5))
+              .u16(75, 0x8001));
+  const std::pair<int, const char*> expected[] = {
+      {kCellV1, "3301"}, {kCellV2, "3302"},    {kCellV3, "3303"}, {kCellV4, "3304"},
+      {kTempC1, "-5.0"}, {kTempC2, "30.0"},    {kSoc, "300"},     {kTotalVal, "13210"},
+      {kBusVolt, "-5"},  {kBalanVal, "32769"}, {kErrorVal, "0"},  {kCellV16, "0"},
+  };
+  for (const auto& [id, text] : expected) EXPECT_EQ(form.text(id), text) << id;
+  EXPECT_FALSE(form.isEnabled(kCellV1));
+}
+
+TEST_F(MainWindow, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
+  start();
+  struct Step {
+    std::uint8_t status;
+    Icon dis;
+    Icon chg;
+  } steps[] = {
+      {3, Icon::Green, Icon::Red},  {4, Icon::Green, Icon::Red},    {18, Icon::Red, Icon::Green},
+      {0, Icon::Red, Icon::Green},  {19, Icon::Green, Icon::Green}, {2, Icon::Red, Icon::Red},
+      {0xFF, Icon::Red, Icon::Red},
+  };
+  for (const auto& s : steps) {
+    receive(FrameImage().u8(70, s.status));
+    EXPECT_EQ(mosLamps(), std::make_pair(s.dis, s.chg)) << int(s.status);
+  }
+}
+
+TEST_F(MainWindow, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
+  start();
+  receive(FrameImage(0x33).u16(10, 3456).u8(70, 19));
+  EXPECT_EQ(form.text(kCellV1), "3456");
+  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Green, Icon::Green));
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
+}
+
+// ---- clear ---------------------------------------------------------------------------------
+
+TEST_F(MainWindow, ClearOnAnotherTabResetsOnlyTheHeader) {
+  start();
+  receive(FrameImage().u16(10, 3301).u8(70, 19));
+  form.setCurrentIndex(kTabs, 2);
+  window->onClicked(kClear);
+  EXPECT_EQ(form.text(kCellV1), "0");
+  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Green, Icon::Green));
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
+  EXPECT_EQ(bmsForm.icon(1074), Icon::Green);
+}
+
+TEST_F(MainWindow, ClearOnTheBmsTabAlsoResetsThePageAndTheMosLamps) {
+  start();
+  receive(FrameImage().u16(10, 3301).u8(70, 19));
+  form.setCurrentIndex(kTabs, 0);
+  window->onClicked(kClear);
+  EXPECT_EQ(form.text(kCellV1), "0");
+  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Red, Icon::Red));
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
+  EXPECT_EQ(bmsForm.icon(1074), Icon::Red);
+  receive(FrameImage().u16(10, 3310));
+  EXPECT_EQ(form.text(kCellV1), "3310");
+  EXPECT_FALSE(form.isEnabled(kCellV1));
+}
+
+// ---- clock ---------------------------------------------------------------------------------
+
+TEST_F(MainWindow, ClockShowsDateAndTimeWithTwoBlanksBetween) {
+  start();
+  clock.now.tm_year = 119;
+  clock.now.tm_mon = 7;
+  clock.now.tm_mday = 28;
+  clock.now.tm_hour = 14;
+  clock.now.tm_min = 3;
+  clock.now.tm_sec = 9;
+  window->onTimer(kClockTimer);
+  EXPECT_EQ(form.text(kClock), "2019-08-28  14:03:09");
+}
+
+// ---- serial connection ---------------------------------------------------------------------
+
+TEST_F(MainWindow, StartUpOpensComOfTheSelectedIndexAndStopCloses) {
+  start();
+  open(15);
+  EXPECT_EQ(serial.openedPorts, std::vector<int>{16});
+  EXPECT_TRUE(serial.isOpen());
+  EXPECT_EQ(form.text(kStartUp), "Stop");
+  EXPECT_FALSE(form.isEnabled(kSerialPorts));
+  EXPECT_TRUE(form.isEnabled(kBaudRate));
+  window->onClicked(kStartUp);
+  EXPECT_FALSE(serial.isOpen());
+  EXPECT_EQ(form.text(kStartUp), "Start Up");
+  EXPECT_TRUE(form.isEnabled(kSerialPorts));
+}
+
+TEST_F(MainWindow, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyForPermission) {
+  start();
+  struct Case {
+    bool permission;
+    const char* path;
+    const char* reason;
+  } cases[] = {{true, "/dev/ttyUSB0", "Permission denied"}, {false, "/dev/ttyS2", "Device or resource busy"}};
+  for (const auto& c : cases) {
+    form.clearMessages();
+    serial.nextOpen = OpenResult{false, c.permission, c.path, c.reason};
+    open(2);
+    ASSERT_EQ(form.messages().size(), 1u);
+    const std::string& text = form.messages()[0].text;
+    EXPECT_NE(text.find("COM3"), std::string::npos) << text;
+    EXPECT_NE(text.find(c.path), std::string::npos) << text;
+    EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+    EXPECT_EQ(text.find("dialout") != std::string::npos, c.permission) << text;
+    EXPECT_EQ(form.text(kStartUp), "Start Up");
+    EXPECT_TRUE(form.isEnabled(kSerialPorts));
+  }
+}
+
+TEST_F(MainWindow, NoSelectionOpensNothingAndSaysSo) {
+  start();
+  form.setCurrentIndex(kSerialPorts, -1);
+  window->onClicked(kStartUp);
+  EXPECT_TRUE(serial.openedPorts.empty());
+  EXPECT_EQ(form.messages().size(), 1u);
+}
+
+TEST_F(MainWindow, PollRequestIsWrittenOnlyWhileThePortIsOpen) {
+  start();
+  window->onTimer(kPollTimer);
+  EXPECT_TRUE(serial.written.empty());
+  EXPECT_EQ(serial.refusedWrites, 0);
+  open();
+  window->onTimer(kPollTimer);
+  ASSERT_EQ(serial.written.size(), 1u);
+  EXPECT_EQ(test::toHex(serial.written[0]), "AA 55 06 00 00 00 01 00 01 00 55 AA");
+}
+
+TEST_F(MainWindow, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPort) {
+  start();
+  struct Expect {
+    const char* port;
+    const char* link;
+    Icon portLamp;
+    Icon linkLamp;
+  };
+  auto check = [&](const Expect& e) {
+    linkCheck();
+    EXPECT_EQ(form.text(kPortText), e.port);
+    EXPECT_EQ(form.text(kLinkText), e.link);
+    EXPECT_EQ(form.icon(kPortLamp), e.portLamp);
+    EXPECT_EQ(form.icon(kLinkLamp), e.linkLamp);
+  };
+  const Expect closed{"Serial not open!", "Comm FAIL!", Icon::Red, Icon::Red};
+  const Expect silent{"Serial open!", "Comm FAIL!", Icon::Green, Icon::Red};
+  const Expect alive{"Serial open!", "Comm OK!", Icon::Green, Icon::Green};
+  check(closed);
+  open();
+  check(silent);
+  receive(FrameImage());
+  check(alive);
+  check(silent);
+  receive(FrameImage(0x18, 0x0F));  // reaches no page, still a sign of life
+  window->onClicked(kStartUp);
+  check(closed);
+  open();
+  check(alive);
+}
+
+TEST_F(MainWindow, FramesWithBadChecksumsLeaveTheLinkFailed) {
+  start();
+  open();
+  Bytes bad = FrameImage().u16(10, 3300).frame();
+  bad[bad.size() - 4] ^= 0x01;
+  serial.feedReceived(bad);
+  window->onTimer(kFrameTimer);
+  linkCheck();
+  EXPECT_EQ(form.text(kLinkText), "Comm FAIL!");
+  EXPECT_EQ(form.text(kCellV1), "0");
+}
+
+TEST_F(MainWindow, OtherCommEventsDiscardTheTransmitBuffer) {
+  start();
+  serial.injectCommEvent();
+  EXPECT_EQ(serial.discards, 1);
+}
+
+TEST_F(MainWindow, ALostPortClosesCleanlyAndTheNextCheckSaysNotOpen) {
+  start();
+  open(1);
+  serial.pullPort("device removed");
+  EXPECT_EQ(form.text(kStartUp), "Start Up");
+  EXPECT_TRUE(form.isEnabled(kSerialPorts));
+  EXPECT_NE(form.text(kDevicePath).find("device removed"), std::string::npos);
+  linkCheck();
+  EXPECT_EQ(form.text(kPortText), "Serial not open!");
+  open(1);
+  EXPECT_EQ(serial.openedPorts, (std::vector<int>{2, 2}));
+  EXPECT_EQ(form.text(kStartUp), "Stop");
+}
+
+TEST_F(MainWindow, PortBoxSelectionShowsTheDevicePathOrThatThereIsNone) {
+  start();
+  EXPECT_EQ(form.text(kDevicePath), "no device present");
+  window->selectPort(5);
+  EXPECT_EQ(form.currentIndex(kSerialPorts), 4);
+  window->selectPort(17);
+  EXPECT_EQ(form.currentIndex(kSerialPorts), 4);
+  window->pressStartUp();
+  EXPECT_EQ(serial.openedPorts, std::vector<int>{5});
+  window->pressStartUp();
+  EXPECT_TRUE(serial.isOpen());
+}
+
+// ---- frames reach the pages ----------------------------------------------------------------
+
+TEST_F(MainWindow, FrameTicksHandEachFrameToThePagesThatOwnIt) {
+  start();
+  open();
+  serial.feedReceived(FrameImage().u16(10, 3301).u16(75, 0x0005).frame());
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
+  window->onTimer(kFrameTimer);
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
+  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp), Icon::BalanceRed);
+  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp + 1), Icon::Grey);
+  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp + 2), Icon::BalanceRed);
+
+  receive(FrameImage(0x18, 0x0E).u16(7, 3400));
+  EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "3400");
+}
+
+TEST_F(MainWindow, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
+  start();
+  open();
+  Bytes chunk = FrameImage().u16(10, 3301).frame();
+  const Bytes second = FrameImage().u16(10, 3302).frame();
+  chunk.insert(chunk.end(), second.begin(), second.end());
+  serial.feedReceived(chunk);
+  window->onTimer(kFrameTimer);
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
+  window->onTimer(kFrameTimer);
+  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3302");
+  EXPECT_EQ(form.text(kCellV1), "3302");
+}
+
+// ---- kept values for the data log ----------------------------------------------------------
+
+class MainWindowLog : public MainWindow {
+ protected:
+  std::string path = "/tmp/orlo_main_window_test_" + std::to_string(::getpid()) + ".csv";
+  void TearDown() override { std::remove(path.c_str()); }
+
+  // Columns of the last row of the log, read back from its UTF-16LE text.
+  std::vector<std::string> lastRow() {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream raw;
+    raw << in.rdbuf();
+    std::string text;
+    const std::string bytes = raw.str();
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text += bytes[i];
+    const std::size_t end = text.rfind('\n');
+    const std::size_t begin = text.rfind('\n', end - 1);
+    std::vector<std::string> cols;
+    std::stringstream row(text.substr(begin + 1, end - begin - 1));
+    for (std::string col; std::getline(row, col, ',');) cols.push_back(col);
+    return cols;
+  }
+};
+
+TEST_F(MainWindowLog, RowsCarryTheKeptValuesAndASilentLinkZeroesTheCellVoltages) {
+  start();
+  open();
+  ASSERT_TRUE(window->dataLog().StartUnattended(path, 1));
+  receive(FrameImage().u16(10, 3301).u16(16, 3304).u32(22, 300).u32(30, 1500).u8(70, 3).u16(42, 9));
+  window->onTimer(kLogTimer);
+  auto row = lastRow();
+  ASSERT_EQ(row.size(), 20u);
+  EXPECT_EQ(row[2], "3301");
+  EXPECT_EQ(row[5], "3304");
+  EXPECT_EQ(row[10], "44");
+  EXPECT_EQ(row[11], "9");
+  EXPECT_EQ(row[12], "-1.500000");
+  EXPECT_EQ(row[18], "3");
+
+  linkCheck();  // the frame counts for this check
+  linkCheck();  // nothing since: the cell voltages are dropped
+  window->onTimer(kLogTimer);
+  row = lastRow();
+  ASSERT_EQ(row.size(), 20u);
+  EXPECT_EQ(row[2], "0");
+  EXPECT_EQ(row[5], "0");
+  EXPECT_EQ(row[10], "44");
+  EXPECT_EQ(form.text(kCellV1), "3301");
+}
+
+}  // namespace
+}  // namespace orlo
