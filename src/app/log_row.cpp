@@ -16,7 +16,7 @@ struct RowInput {
 
 std::string printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string printed(const char* format, ...) {
-  // "%f" of the largest float is 46 characters; every column fits with room to spare.
+  // "%f" of the largest float takes 47 characters; every column fits with room to spare.
   char buffer[64];
   va_list args;
   va_start(args, format);
