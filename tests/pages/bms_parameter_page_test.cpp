@@ -131,11 +131,6 @@ TEST_F(BmsParameterPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaxi
   EXPECT_EQ(page.stored().voltageDifference, -50);
 }
 
-TEST_F(BmsParameterPage, RemainingCapacityZeroShowsTwoDecimals) {
-  show(LiveFrame());
-  EXPECT_EQ(form.text(kRemainCapacity), "0.00");
-}
-
 TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
   show(LiveFrame().u8(78, 1));
   EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
