@@ -1,0 +1,297 @@
+#include "pages/alarm_parameter_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "pages/alarm_parameter_ids.h"
+#include "pages/alarm_parameter_page.h"
+#include "pages/alarm_parameter_record.h"
+#include "support/fake_form.h"
+#include "support/fake_serial_control.h"
+
+namespace orlo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace alarm_ids;
+
+constexpr const char* kTemplateMissing = "参数模板文件不存在，未能保存!";
+constexpr const char* kSaveRefused = "保存失败，请关闭文件后才操作!";
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeAll(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> loadText(const std::string& text, std::vector<std::string> loaded) {
+  std::istringstream in(text);
+  readAlarmParameterLines(in, &loaded);
+  return loaded;
+}
+
+// ---- reading lines -------------------------------------------------------------------------
+
+TEST(AlarmParameterLines, TakeTheSecondFieldOfEachLineThatHoldsAComma) {
+  struct Case {
+    const char* text;
+    const char* row1;
+  } cases[] = {
+      {"Charge OC,120,mA\r\n", "120"},
+      {"Charge OC,120\r\n", "120"},
+      {"Charge OC,120\n", "120"},
+      {"Charge OC,,mA\r\n", ""},
+      {"Charge OC,\r\n", ""},
+      {"Charge OC,120", "120"},
+      {"a,b,c,d\n", "b"},
+      {",x\n", "x"},
+      {"Charge OC 120\r\n", "old"},
+      {"\r\n", "old"},
+      {"", "old"},
+      {"x, -20 ,C\n", " -20 "},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> loaded(kAlarmParameterCount, "old");
+    EXPECT_EQ(loadText(c.text, loaded)[0], c.row1) << '"' << c.text << '"';
+  }
+}
+
+TEST(AlarmParameterLines, AHeaderLineShiftsEveryValueByOneRow) {
+  const auto loaded = loadText("Name,Value,Unit\r\nCharge OC,50,mA\r\nCharge OC Delay,2,S\r\n",
+                               std::vector<std::string>(kAlarmParameterCount));
+  EXPECT_EQ(loaded[0], "Value");
+  EXPECT_EQ(loaded[1], "50");
+  EXPECT_EQ(loaded[2], "2");
+}
+
+TEST(AlarmParameterLines, EmptyLinesCountAndLinesPastTheFortyFourthAreIgnored) {
+  std::string text = "\nsecond,2\n";
+  for (int i = 3; i <= 50; ++i) text += "row," + std::to_string(i) + "\n";
+  const auto loaded = loadText(text, std::vector<std::string>(kAlarmParameterCount, "old"));
+  EXPECT_EQ(loaded[0], "old");
+  EXPECT_EQ(loaded[1], "2");
+  EXPECT_EQ(loaded[43], "44");
+}
+
+TEST(AlarmParameterLines, LongLinesAreReadWholeAndDoNotSpillIntoTheNextRow) {
+  const std::string longLabel(200, 'L');
+  const std::string longValue(100, '7');
+  const auto loaded = loadText(longLabel + ",5,mV\n" + "x," + longValue + ",mV\n" + "y,9\n",
+                               std::vector<std::string>(kAlarmParameterCount));
+  EXPECT_EQ(loaded[0], "5");
+  EXPECT_EQ(loaded[1], longValue);
+  EXPECT_EQ(loaded[2], "9");
+}
+
+// ---- the page's save and load --------------------------------------------------------------
+
+class AlarmParameterFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/orlo-alarm-file-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    fs::create_directory(dir + "/work");
+    fs::create_directory(dir + "/user");
+    writeAll(dir + "/work/AlarmParameterExample.csv", "template\r\n");
+    serial.setOpen(true);
+    page.InitPage(serial, dir + "/work", dir + "/user");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::vector<std::string> boxes() const {
+    std::vector<std::string> values;
+    page.CollectValues(&values);
+    return values;
+  }
+
+  std::string dir;
+  test::FakeForm form{"alarm_parameter"};
+  test::FakeSerialControl serial;
+  MAlarmParameterDlg page{form};
+};
+
+TEST_F(AlarmParameterFile, SaveRightAfterStartWritesFortyFourPlaceholderLinesWithCrLf) {
+  const std::string path = dir + "/user/AlarmParameter.csv";
+  ASSERT_TRUE(page.SaveParameterFile(path));
+  const std::string text = readAll(path);
+  EXPECT_EQ(text.rfind("Charge OC,--,mA\r\nCharge OC Delay,--,S\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nNominal Capacity,--,Ah\r\nID,--,\r\nCircle,--,\r\nSoc,--,\r\nLow "
+                      "Soc,--,\r\nMosfet OT,--,C\r\n"),
+            std::string::npos);
+  const std::string last = "Mosfet OT Release,--,C\r\n";
+  EXPECT_EQ(text.compare(text.size() - last.size(), last.size(), last), 0);
+  std::size_t crlf = 0, lf = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\n') ++lf, crlf += i > 0 && text[i - 1] == '\r';
+  EXPECT_EQ(lf, 44u);
+  EXPECT_EQ(crlf, 44u);
+  EXPECT_TRUE(form.messages().empty());
+}
+
+TEST_F(AlarmParameterFile, SaveThenLoadGivesBackTheSameFortyFourTexts) {
+  std::vector<std::string> values;
+  for (const auto& row : alarmParameterRecord()) values.push_back(std::to_string(row.row * 11 - 100));
+  values[37] = "BMS 7";
+  values[2] = "";
+  page.ShowValues(values);
+  const std::string path = dir + "/user/p.csv";
+  ASSERT_TRUE(page.SaveParameterFile(path));
+  page.ShowPlaceholders();
+  ASSERT_TRUE(page.LoadParameterFile(path));
+  EXPECT_EQ(boxes(), values);
+}
+
+TEST_F(AlarmParameterFile, AnIdWithACommaIsSavedAsItIsAndLoadsBackUpToTheComma) {
+  form.setText(kBmsId, "7,8");
+  const std::string path = dir + "/user/p.csv";
+  ASSERT_TRUE(page.SaveParameterFile(path));
+  EXPECT_NE(readAll(path).find("\r\nID,7,8,\r\n"), std::string::npos);
+  ASSERT_TRUE(page.LoadParameterFile(path));
+  EXPECT_EQ(form.text(kBmsId), "7");
+}
+
+TEST_F(AlarmParameterFile, AFirstPartialLoadEmptiesTheOtherRowsAndALaterOneKeepsThem) {
+  std::string ten;
+  for (int i = 1; i <= 10; ++i) ten += "r," + std::to_string(i) + ",u\r\n";
+  writeAll(dir + "/ten.csv", ten);
+  writeAll(dir + "/two.csv", "r,A\r\nr,B\r\n");
+  ASSERT_TRUE(page.LoadParameterFile(dir + "/ten.csv"));
+  EXPECT_EQ(form.text(kChgOcValue), "1");
+  EXPECT_EQ(form.text(kCellUvValue), "10");
+  EXPECT_EQ(form.text(kCellUvDelay), "");
+  EXPECT_EQ(form.text(kMosfetOtRelease), "");
+  ASSERT_TRUE(page.LoadParameterFile(dir + "/two.csv"));
+  EXPECT_EQ(form.text(kChgOcValue), "A");
+  EXPECT_EQ(form.text(kChgOcRelease), "3");
+  EXPECT_EQ(form.text(kCellUvValue), "10");
+}
+
+TEST_F(AlarmParameterFile, ALoadThatCannotOpenItsFileSaysSoAndLeavesTheBoxes) {
+  form.setText(kChgOcValue, "50");
+  for (const std::string& path : {dir + "/missing.csv", dir + "/user"}) {
+    form.clearMessages();
+    EXPECT_FALSE(page.LoadParameterFile(path));
+    ASSERT_EQ(form.messages().size(), 1u) << path;
+    EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
+    EXPECT_EQ(form.text(kChgOcValue), "50");
+    EXPECT_EQ(form.text(kCellOvValue), "--");
+  }
+}
+
+TEST_F(AlarmParameterFile, NoSaveWithoutTheTemplateFileInTheRecordedWorkingFolder) {
+  const std::string target = dir + "/user/AlarmParameter.csv";
+  fs::remove(dir + "/work/AlarmParameterExample.csv");
+  EXPECT_FALSE(page.SaveParameterFile(target));
+  fs::create_directory(dir + "/work/AlarmParameterExample.csv");  // a folder of that name
+  EXPECT_FALSE(page.SaveParameterFile(target));
+  ASSERT_EQ(form.messages().size(), 2u);
+  for (const auto& m : form.messages()) EXPECT_EQ(m.text, kTemplateMissing);
+  EXPECT_FALSE(fs::exists(target));
+}
+
+TEST_F(AlarmParameterFile, ATargetThatCannotBeReplacedIsRefusedWithTheCloseTheFileMessage) {
+  fs::create_directory(dir + "/user/taken.csv");
+  EXPECT_FALSE(page.SaveParameterFile(dir + "/user/taken.csv"));
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_EQ(form.messages()[0].text, kSaveRefused);
+  EXPECT_TRUE(fs::is_directory(dir + "/user/taken.csv"));
+}
+
+// A write that fails part-way (here: the file size limit) must leave the old file untouched
+// and no temporary file behind.
+TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
+  const std::string target = dir + "/user/AlarmParameter.csv";
+  writeAll(target, "old content\r\n");
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tight = old;
+  tight.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool saved = page.SaveParameterFile(target);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(readAll(target), "old content\r\n");
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_NE(form.messages()[0].text.find(target), std::string::npos);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir + "/user")) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(AlarmParameterFile, SaveIntoAMissingFolderFailsWithAMessageAndCreatesNothing) {
+  EXPECT_FALSE(page.SaveParameterFile(dir + "/nowhere/AlarmParameter.csv"));
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_FALSE(fs::exists(dir + "/nowhere"));
+}
+
+TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
+  const std::string target = dir + "/user/AlarmParameter.csv";
+  writeAll(target, std::string(5000, 'x'));
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  ASSERT_TRUE(page.SaveParameterFile(target));
+  EXPECT_EQ(readAll(target).rfind("Charge OC,--,mA\r\n", 0), 0u);
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {
+  const char* resources = std::getenv("ORLO_RESOURCE_DIR");
+  ASSERT_NE(resources, nullptr);
+  ASSERT_TRUE(page.LoadParameterFile(std::string(resources) + "/AlarmParameterExample.csv"));
+  EXPECT_EQ(form.text(kCellOvValue), "3650");
+  page.onClicked(kSet);
+  EXPECT_TRUE(form.messages().empty()) << form.messages()[0].text;
+  EXPECT_EQ(serial.written.size(), 1u);
+}
+
+// ---- the buttons ---------------------------------------------------------------------------
+
+TEST_F(AlarmParameterFile, SaveButtonAsksWithTheFilterAndProposedNameThenShowsThePath) {
+  const std::string target = dir + "/user/chosen.csv";
+  form.queueFileAnswer(target);
+  page.onClicked(kSaveParameter);
+  ASSERT_EQ(form.fileRequests().size(), 1u);
+  const FileDialogRequest& request = form.fileRequests()[0];
+  EXPECT_EQ(request.filter, "文件 (*.csv;)|*.csv;||");
+  EXPECT_EQ(request.startFolder, dir + "/user");
+  EXPECT_EQ(request.proposedName, "AlarmParameter.csv");
+  EXPECT_TRUE(request.confirmOverwrite);
+  EXPECT_TRUE(fs::exists(target));
+  EXPECT_EQ(form.text(kPath), target);
+}
+
+TEST_F(AlarmParameterFile, LoadButtonProposesNoNameAndACancelShowsTheDefaultPathOnly) {
+  page.onClicked(kLoadParameter);
+  ASSERT_EQ(form.fileRequests().size(), 1u);
+  EXPECT_EQ(form.fileRequests()[0].proposedName, "");
+  EXPECT_FALSE(form.fileRequests()[0].confirmOverwrite);
+  EXPECT_EQ(form.text(kPath), dir + "/user/AlarmParameter.csv");
+  EXPECT_EQ(form.text(kChgOcValue), "--");
+  EXPECT_TRUE(form.messages().empty());
+
+  writeAll(dir + "/user/in.csv", "Charge OC,77,mA\r\n");
+  form.queueFileAnswer(dir + "/user/in.csv");
+  page.onClicked(kLoadParameter);
+  EXPECT_EQ(form.text(kChgOcValue), "77");
+  EXPECT_EQ(form.text(kPath), dir + "/user/in.csv");
+}
+
+}  // namespace
+}  // namespace orlo

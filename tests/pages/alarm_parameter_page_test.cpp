@@ -1,0 +1,244 @@
+#include "pages/alarm_parameter_page.h"
+
+#include <gtest/gtest.h>
+
+#include "pages/alarm_parameter_ids.h"
+#include "pages/alarm_parameter_record.h"
+#include "support/fake_form.h"
+#include "support/fake_serial_control.h"
+#include "support/hex.h"
+
+namespace orlo {
+namespace {
+
+using namespace alarm_ids;
+
+constexpr const char* kSocMessage = "SOC设置错误，请输入0~100之间的值";
+constexpr const char* kSocCaption = "SOC设置报错";
+
+class AlarmParameterPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serial.setOpen(true);
+    page.InitPage(serial, "/nonexistent-working-folder", "/home/user/Desktop");
+  }
+
+  // Fills every box with a valid, distinct number (the ID with free text).
+  void fillValidValues() {
+    for (const auto& row : alarmParameterRecord()) {
+      const AcceptedRange r = acceptedRange(row);
+      const std::int64_t value = r.min < 0 ? -(row.row * 7) : (row.row * 37) % (r.max + 1);
+      form.setText(row.boxId, std::to_string(value));
+    }
+    form.setText(kBmsId, "not a number");
+  }
+
+  FrameView readResult(const std::string& bytes) const {
+    const Bytes frame = test::hex(bytes);
+    return FrameView(frame.data(), frame.size());
+  }
+
+  test::FakeForm form{"alarm_parameter"};
+  test::FakeSerialControl serial;
+  MAlarmParameterDlg page{form};
+};
+
+// ---- start-up ------------------------------------------------------------------------------
+
+TEST_F(AlarmParameterPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheStatusTimer) {
+  for (const auto& row : alarmParameterRecord()) EXPECT_EQ(form.text(row.boxId), "--") << row.boxId;
+  EXPECT_TRUE(form.isReadOnly(kPath));
+  EXPECT_EQ(form.timerPeriod(kStatusClearTimer), 2000);
+}
+
+// ---- read ----------------------------------------------------------------------------------
+
+TEST_F(AlarmParameterPage, ReadWritesTheFixedRequestOnce) {
+  page.onClicked(kRead);
+  ASSERT_EQ(serial.written.size(), 1u);
+  EXPECT_EQ(test::toHex(serial.written[0]), "AA 55 0C 00 00 00 B0 01 00 00 00 00 00 00 B1 00 55 AA");
+}
+
+TEST_F(AlarmParameterPage, ReadAndSetSendNothingAndSayNothingWhileThePortIsClosed) {
+  serial.setOpen(false);
+  fillValidValues();
+  page.onClicked(kRead);
+  page.onClicked(kSet);
+  EXPECT_TRUE(serial.written.empty());
+  EXPECT_EQ(serial.refusedWrites, 0);
+  EXPECT_TRUE(form.messages().empty());
+}
+
+TEST_F(AlarmParameterPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSuccess) {
+  Bytes frame(82, 0);
+  frame[0] = 0xAA;
+  frame[1] = 0x55;
+  frame[2] = 0x47;
+  frame[4] = 7;                        // the BMS's ID
+  frame[42] = 0xEC, frame[43] = 0xFF;  // DSG UT value, signed
+  frame[73] = 0xFF, frame[74] = 0xFF;  // MOSFET OT value, unsigned
+  frame[57] = 0x00, frame[58] = 0x80;  // BUS OV value, signed
+  frame[67] = 20, frame[68] = 80;      // SOC warning before SOC
+  page.OnReadResult(FrameView(frame.data(), frame.size()));
+  EXPECT_EQ(form.text(kBmsId), "7");
+  EXPECT_EQ(form.text(kDsgUtValue), "-20");
+  EXPECT_EQ(form.text(kMosfetOtValue), "65535");
+  EXPECT_EQ(form.text(kBusOvValue), "-32768");
+  EXPECT_EQ(form.text(kSocWarning), "20");
+  EXPECT_EQ(form.text(kSoc), "80");
+  EXPECT_EQ(form.text(kChgOcValue), "0");
+  EXPECT_EQ(form.text(kStatus), "Read successful!");
+}
+
+TEST_F(AlarmParameterPage, ShortReadResultShowsZeroInTheFieldsBeyondItsEnd) {
+  page.OnReadResult(readResult("AA 55 47 00 05 00 B1 10 27 03"));
+  EXPECT_EQ(form.text(kChgOcValue), "10000");
+  EXPECT_EQ(form.text(kChgOcDelay), "3");
+  EXPECT_EQ(form.text(kBmsId), "5");
+  for (int id : {kChgOcRelease, kCellOvValue, kSoc, kMosfetOtRelease}) EXPECT_EQ(form.text(id), "0") << id;
+  EXPECT_EQ(form.text(kStatus), "Read successful!");
+}
+
+// ---- set -----------------------------------------------------------------------------------
+
+TEST_F(AlarmParameterPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
+  fillValidValues();
+  form.setText(kDsgUtValue, "-20");
+  form.setText(kSocWarning, "250");
+  form.setText(kSoc, "100");
+  std::vector<std::string> sent;
+  page.CollectValues(&sent);
+  page.onClicked(kSet);
+  ASSERT_EQ(serial.written.size(), 1u);
+  const Bytes& frame = serial.written[0];
+  ASSERT_EQ(frame.size(), 82u);
+  EXPECT_EQ(test::toHex(Bytes(frame.begin(), frame.begin() + 7)), "AA 55 47 00 00 00 B1");
+  EXPECT_EQ(test::toHex(Bytes(frame.begin() + 42, frame.begin() + 44)), "EC FF");
+  EXPECT_EQ(frame[67], 250);
+  EXPECT_EQ(frame[68], 100);
+  unsigned sum = 0;
+  for (std::size_t i = 4; i <= 77; ++i) sum += frame[i];
+  EXPECT_EQ(frame[78] | (frame[79] << 8), sum & 0xFFFF);
+  EXPECT_EQ(test::toHex(Bytes(frame.end() - 2, frame.end())), "55 AA");
+  EXPECT_TRUE(form.messages().empty());
+
+  // The Set frame has the Read result's layout, so a second page must show the same texts.
+  test::FakeForm otherForm{"alarm_parameter"};
+  MAlarmParameterDlg other{otherForm};
+  other.OnReadResult(FrameView(frame.data(), frame.size()));
+  for (const auto& row : alarmParameterRecord()) {
+    if (!row.sent) continue;
+    EXPECT_EQ(otherForm.text(row.boxId), sent[static_cast<std::size_t>(row.row - 1)]) << row.boxId;
+  }
+}
+
+TEST_F(AlarmParameterPage, TheIdBoxIsNeverSentWhateverItHolds) {
+  fillValidValues();
+  form.setText(kBmsId, "--");
+  page.onClicked(kSet);
+  form.setText(kBmsId, "255");
+  page.onClicked(kSet);
+  ASSERT_EQ(serial.written.size(), 2u);
+  EXPECT_EQ(serial.written[0], serial.written[1]);
+  EXPECT_EQ(serial.written[0][4], 0);
+}
+
+TEST_F(AlarmParameterPage, BlanksAroundANumberAreAccepted) {
+  fillValidValues();
+  form.setText(kChgOcDelay, "  42\t");
+  page.onClicked(kSet);
+  ASSERT_EQ(serial.written.size(), 1u);
+  EXPECT_EQ(serial.written[0][9], 42);
+}
+
+TEST_F(AlarmParameterPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing) {
+  page.onClicked(kSet);
+  EXPECT_TRUE(serial.written.empty());
+  ASSERT_EQ(form.messages().size(), 1u);
+  const std::string& text = form.messages()[0].text;
+  EXPECT_NE(text.find("\"Value\" in \"CHG OC Protect(Range)\""), std::string::npos) << text;
+  EXPECT_NE(text.find("Read"), std::string::npos) << text;
+  EXPECT_NE(text.find("load"), std::string::npos) << text;
+}
+
+// Each case: one bad box among valid ones; nothing may reach the line and the message must
+// point at that box (or, for the SOC, be the SOC's own message).
+TEST_F(AlarmParameterPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
+  struct Case {
+    int box;
+    const char* text;
+    const char* needle;   // expected in the message
+    const char* caption;  // expected caption
+  } cases[] = {
+      {kChgOcDelay, "300", "\"Delay\" in \"CHG OC Protect(Range)\" must be a whole number from 0 to 255", ""},
+      {kCellOvValue, "70000",
+       "\"Value\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 65535", ""},
+      {kBusOvRelease, "40000",
+       "\"Release(1~16000)\" in \"BUS OV Protect(Range)\" must be a whole number from "
+       "-32768 to 32767",
+       ""},
+      {kDsgUtValue, "-32769", "DSG UT Protect(Range)", ""},
+      {kCellUvValue, "-1", "\"Value\" in \"Cell UV Protect(Range)\"", ""},
+      {kMosfetOtDelay, "12a", "\"Delay(1~60)\" in \"MOSFET OT Protect(Range)\"", ""},
+      {kCycles, "", "\"Cycles\" in \"Battery Information\"", ""},
+      {kSocWarning, "256", "\"SOC Warming(0~100)\" in \"SOC\"", ""},
+      {kOtDifferRelease, " -- ", "holds no value yet", ""},
+      {kSoc, "101", kSocMessage, kSocCaption},
+      {kSoc, "-1", kSocMessage, kSocCaption},
+      {kSoc, "65636", kSocMessage, kSocCaption},  // low 16 bits are 100: still refused
+      {kSoc, "abc", kSocMessage, kSocCaption},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("box ") + std::to_string(c.box) + " = '" + c.text + "'");
+    fillValidValues();
+    form.setText(c.box, c.text);
+    form.clearMessages();
+    page.onClicked(kSet);
+    EXPECT_TRUE(serial.written.empty());
+    ASSERT_EQ(form.messages().size(), 1u);
+    EXPECT_NE(form.messages()[0].text.find(c.needle), std::string::npos) << form.messages()[0].text;
+    EXPECT_EQ(form.messages()[0].caption, c.caption);
+    EXPECT_EQ(form.text(c.box), c.text);
+  }
+}
+
+TEST_F(AlarmParameterPage, SetAcceptsTheEdgesOfEachRange) {
+  fillValidValues();
+  form.setText(kSoc, "0");
+  form.setText(kChgOcDelay, "255");
+  form.setText(kCellOvValue, "65535");
+  form.setText(kBusOvValue, "-32768");
+  form.setText(kBusOvRelease, "32767");
+  page.onClicked(kSet);
+  ASSERT_EQ(serial.written.size(), 1u);
+  EXPECT_TRUE(form.messages().empty());
+}
+
+TEST_F(AlarmParameterPage, AMessageQuotesOnlyTheStartOfAVeryLongText) {
+  fillValidValues();
+  form.setText(kChgOcValue, std::string(5000, '9'));
+  page.onClicked(kSet);
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_LT(form.messages()[0].text.size(), 300u);
+}
+
+// ---- status line ---------------------------------------------------------------------------
+
+TEST_F(AlarmParameterPage, SetAcknowledgeShowsSuccessUntilTheNextStatusTick) {
+  page.OnSetAcknowledge();
+  EXPECT_EQ(form.text(kStatus), "Set successful!");
+  page.onTimer(kStatusClearTimer + 1);
+  EXPECT_EQ(form.text(kStatus), "Set successful!");
+  page.onTimer(kStatusClearTimer);
+  EXPECT_EQ(form.text(kStatus), "");
+}
+
+TEST_F(AlarmParameterPage, StatusTickLeavesTheLineAloneWhenNothingWasShown) {
+  page.OnSetAcknowledge();
+  page.ClearStatusShownFlag();
+  page.onTimer(kStatusClearTimer);
+  EXPECT_EQ(form.text(kStatus), "Set successful!");
+}
+
+}  // namespace
+}  // namespace orlo
