@@ -1,5 +1,7 @@
 #include "app/traffic_log.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace orlo {
@@ -163,11 +165,44 @@ std::string formatRowText(const TrafficRow& row) {
   std::string line = std::to_string(row.timeMs);
   line += '\t';
   line += directionName(row.direction);
-  line += '\t' + row.command + '\t' + std::to_string(row.length) + '\t' + hexOf(row.bytes);
-  if (row.bytes.size() < row.length) line += " ...";
-  line += '\t';
+  line += '\t' + row.command + '\t' + std::to_string(row.length) + '\t' + rowHex(row) + '\t';
   line += verdictName(row.verdict);
   return line;
+}
+
+std::string rowHex(const TrafficRow& row) {
+  std::string hex = hexOf(row.bytes);
+  if (row.bytes.size() < row.length) hex += " ...";
+  return hex;
+}
+
+std::vector<std::string> knownCommandNames() {
+  std::vector<std::string> names;
+  auto addOnce = [&](const char* name) {
+    if (name && std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);
+  };
+  for (const auto& c : kCommands) addOnce(c.sent);
+  for (const auto& c : kCommands) addOnce(c.received);
+  return names;
+}
+
+std::string countersText(const TrafficCounters& c, std::optional<std::int64_t> lastValidAgeMs) {
+  std::string text = "Sent: " + std::to_string(c.framesSent);
+  if (c.writesFailed) text += " (" + std::to_string(c.writesFailed) + " failed)";
+  text += "   Received: " + std::to_string(c.framesReceived);
+  text += "   Dispatched: " + std::to_string(c.framesDispatched);
+  static constexpr DropReason kReasons[] = {DropReason::BadChecksum, DropReason::NoTail,
+                                            DropReason::BytesBeforeHead, DropReason::QueueFull,
+                                            DropReason::BufferOverflow};
+  for (DropReason r : kReasons) {
+    std::string name = dropReasonName(r);
+    name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    text += "   " + name + ": " + std::to_string(c.drop(r));
+  }
+  text += "   Last valid frame: ";
+  if (!lastValidAgeMs) return text + "none yet";
+  std::int64_t age = *lastValidAgeMs < 0 ? 0 : *lastValidAgeMs;
+  return text + std::to_string(age / 1000) + "." + std::to_string(age % 1000 / 100) + " s ago";
 }
 
 void TrafficLog::writeText(std::ostream& out, const TrafficFilter& filter) const {

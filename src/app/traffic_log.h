@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "link/receive_observer.h"
 #include "link/serial_control.h"
@@ -113,5 +114,11 @@ class TrafficLog : public ReceiveObserver {
 
 // One row as a line of the saved text, tab-separated, without the line end.
 std::string formatRowText(const TrafficRow& row);
+// "AA 55 06 ...", with " ..." when the row holds fewer bytes than the string had.
+std::string rowHex(const TrafficRow& row);
+// Every command name a row can carry, for the command filter.
+std::vector<std::string> knownCommandNames();
+// The counters as one line of text, e.g. for the top of the Traffic window.
+std::string countersText(const TrafficCounters& counters, std::optional<std::int64_t> lastValidAgeMs);
 
 }  // namespace orlo

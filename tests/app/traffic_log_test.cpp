@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "app/receive_fan_out.h"
@@ -120,6 +121,29 @@ TEST_F(TrafficLogTest, PauseStopsRowsButNotCounters) {
   log.setPaused(false);
   log.onFrameSent(pollRequest(), true);
   EXPECT_EQ(log.rows().size(), 1u);
+}
+
+TEST(CountersText, NamesEveryDropReasonAndTheAgeOfTheLastValidFrame) {
+  TrafficCounters c;
+  c.framesSent = 5;
+  c.framesReceived = 4;
+  c.framesDispatched = 3;
+  c.drops[static_cast<std::size_t>(DropReason::BadChecksum)] = 2;
+  c.drops[static_cast<std::size_t>(DropReason::QueueFull)] = 1;
+  EXPECT_EQ(
+      countersText(c, 2345),
+      "Sent: 5   Received: 4   Dispatched: 3   Bad checksum: 2   No tail within 100 bytes: 0   "
+      "Bytes before a head: 0   Queue full: 1   Receive buffer overflow: 0   Last valid frame: 2.3 s ago");
+  EXPECT_NE(countersText(c, std::nullopt).find("Last valid frame: none yet"), std::string::npos);
+  c.writesFailed = 7;
+  EXPECT_EQ(countersText(c, 0).rfind("Sent: 5 (7 failed)   Received", 0), 0u);
+}
+
+TEST(KnownCommandNames, ListEachNameOnceForTheCommandFilter) {
+  std::vector<std::string> names = knownCommandNames();
+  EXPECT_EQ(names.size(), 9u);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Balance"), 1);
+  EXPECT_NE(std::find(names.begin(), names.end(), "Alarm parameter read result"), names.end());
 }
 
 // ---- filters and saving ----------------------------------------------------------------------
