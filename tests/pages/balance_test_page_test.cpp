@@ -4,7 +4,6 @@
 
 #include "link/requests.h"
 #include "pages/balance_test_ids.h"
-#include "pages/decimal_text.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
@@ -118,12 +117,6 @@ TEST_F(BalancePage, SetRefusesAVoltageThatIsNotAWholeNumberUpTo65535AndNamesTheF
   EXPECT_TRUE(serial.written.empty());
 }
 
-TEST_F(BalancePage, SetRightAfterStartUpSendsNothingInsteadOfZeroVolts) {
-  page.OnBalanceSet();
-  EXPECT_TRUE(serial.written.empty());
-  EXPECT_EQ(form.messages().size(), 1u);
-}
-
 TEST_F(BalancePage, ReadSendsTheFixedReadRequest) {
   page.onClicked(kRead);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0E 00 00 00 00 00 00 00 0E 00 55 AA");
@@ -234,29 +227,6 @@ TEST_F(BalancePage, APressWithThePortClosedKeepsTheExitCaptionButDisarmsTheCells
   page.OnManualBalance();  // the next press with the port open switches the board's test off
   EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
   EXPECT_EQ(toHex(serial.lastWritten()), toHex(manualBalanceOffRequest()));
-}
-
-// ---- decimal text ---------------------------------------------------------------------------
-
-TEST(DecimalText, LenientReadingTakesLeadingDigitsAndSaturates) {
-  const std::pair<const char*, int> cases[] = {
-      {"42", 42},
-      {"  -7x", -7},
-      {"+12 3", 12},
-      {"", 0},
-      {"--", 0},
-      {"abc", 0},
-      {"99999999999", 2147483647},
-      {"-99999999999", -2147483647 - 1},
-  };
-  for (const auto& [text, value] : cases) EXPECT_EQ(decimalTextToInt(text), value) << text;
-}
-
-TEST(DecimalText, StrictReadingWantsOneNumberInRange) {
-  EXPECT_EQ(wholeNumberInRange(" 65535\t", 0, 65535), 65535);
-  EXPECT_EQ(wholeNumberInRange("-5", -10, 10), -5);
-  for (const char* bad : {"", " ", "-", "--", "1-", "1 2", "65536", "-1", "99999999999999999999"})
-    EXPECT_FALSE(wholeNumberInRange(bad, 0, 65535).has_value()) << bad;
 }
 
 }  // namespace

@@ -89,12 +89,6 @@ TEST_F(CalibrationPage, CalibrationPointTwoInChargeSendsItsReferenceCurrent) {
   EXPECT_TRUE(form.messages().empty());
 }
 
-TEST_F(CalibrationPage, ATypedZeroIsAReferenceAndIsSent) {
-  start();
-  page.onClicked(kFirstCalibrationPoint + 3);
-  EXPECT_EQ(toHex(serial.lastWritten()), toHex(calibrationPointRequest(3, 0, 0)));
-}
-
 TEST_F(CalibrationPage, CalibrationPointRefusesACurrentTestThatIsNoWholeNumber) {
   start();
   for (const char* text : {"", "  ", "--", "12a", "99999999999"}) {
@@ -106,6 +100,9 @@ TEST_F(CalibrationPage, CalibrationPointRefusesACurrentTestThatIsNoWholeNumber) 
     form.clearMessages();
   }
   EXPECT_TRUE(serial.written.empty());
+  form.setText(kFirstCurrentTest, "0");  // typed by the user: a reference like any other
+  page.onClicked(kFirstCalibrationPoint);
+  EXPECT_EQ(toHex(serial.lastWritten()), toHex(calibrationPointRequest(0, 0, 0)));
 }
 
 // ---- run states -----------------------------------------------------------------------------
@@ -253,13 +250,6 @@ TEST_F(CalibrationPage, EvaluationRefreshesOnlyDuringARunAndKeepsItsTextAfterSto
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
   start();
   EXPECT_EQ(evaluationAtNextTick(), "0.0200");
-}
-
-TEST_F(CalibrationPage, AFrameWithAnotherCommandIsIgnored) {
-  const Bytes frame = buildFrame(0x18, 0x00, 0x00, Bytes{0x00, 0x00, 0x00, kReadAnswer, 0xE8, 0x03, 0, 0});
-  page.OnCalibrationResult(FrameView(frame.data(), frame.size()));
-  EXPECT_EQ(form.text(kFirstCoefficient), "--");
-  EXPECT_EQ(form.text(kStatus), "");
 }
 
 }  // namespace
