@@ -234,12 +234,6 @@ TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
   EXPECT_EQ(entries, 1);
 }
 
-TEST_F(AlarmParameterFile, SaveIntoAMissingFolderFailsWithAMessageAndCreatesNothing) {
-  EXPECT_FALSE(page.SaveParameterFile(dir + "/nowhere/AlarmParameter.csv"));
-  ASSERT_EQ(form.messages().size(), 1u);
-  EXPECT_FALSE(fs::exists(dir + "/nowhere"));
-}
-
 TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
   const std::string target = dir + "/user/AlarmParameter.csv";
   writeAll(target, std::string(5000, 'x'));
