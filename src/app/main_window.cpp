@@ -46,6 +46,10 @@ struct S32Field {
 };
 constexpr S32Field kPlainHeaderFields[] = {{kTotalVal, 26}, {kBusVolt, 44}};
 
+// The window's own timers, run from start-up to the end; the log timer is the data log's.
+constexpr std::pair<int, int> kTimerPeriods[] = {
+    {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
+
 // The line settings are fixed; the boxes show them but offer no other choice.
 const std::pair<int, const char*> kLineSettings[] = {
     {kBaudRate, "38400"}, {kDataSize, "8"}, {kStopBits, "1"}, {kParity, "None"}};
@@ -124,10 +128,7 @@ void COrlo_PCDlg::OnInitDialog() {
   form_.setIcon(kChgLamp, Icon::Red);
   clearHeader();
   serialStartUp();
-  form_.startTimer(kClockTimer, 1000);
-  form_.startTimer(kFrameTimer, 100);
-  form_.startTimer(kPollTimer, 1000);
-  form_.startTimer(kLinkTimer, 2000);
+  for (const auto& [id, periodMs] : kTimerPeriods) form_.startTimer(id, periodMs);
 }
 
 void COrlo_PCDlg::serialStartUp() {
