@@ -105,6 +105,8 @@ void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded)
   if (open && line < loaded->size()) endLine();
 }
 
+namespace alarm_file {
+
 PathKind pathKind(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0)
@@ -151,4 +153,5 @@ bool replaceFileContent(const std::string& path, const std::string& content, std
   return ok;
 }
 
+}  // namespace alarm_file
 }  // namespace orlo

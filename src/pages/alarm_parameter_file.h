@@ -19,6 +19,10 @@ std::string formatAlarmParameterFile(const std::vector<std::string>& values);
 // `loaded` must hold 44 texts.
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
 
+// File system steps of the save and load. Kept in their own namespace: the data log has
+// helpers of the same names.
+namespace alarm_file {
+
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const std::string& path);
 
@@ -28,5 +32,7 @@ bool mayReplace(const std::string& path);
 // Writes `content` to a new file beside `path` and renames it over `path`, so that `path` holds
 // either its old content or the whole new one. On failure says why in *error.
 bool replaceFileContent(const std::string& path, const std::string& content, std::string* error);
+
+}  // namespace alarm_file
 
 }  // namespace orlo

@@ -12,6 +12,7 @@ namespace orlo {
 namespace {
 
 using namespace alarm_ids;
+using alarm_file::PathKind;
 
 constexpr const char* kPlaceholder = "--";
 constexpr const char* kReadSuccessful = "Read successful!";
@@ -172,17 +173,17 @@ void MAlarmParameterDlg::onSaveParameter() {
 
 bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
   // The folder recorded at start-up, not the current one, which file dialogs may have moved.
-  if (pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
+  if (alarm_file::pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
     form_.messageBox(kTemplateMissing, "");
     return false;
   }
-  if (!mayReplace(path)) {
+  if (!alarm_file::mayReplace(path)) {
     form_.messageBox(kSaveRefused, "");
     return false;
   }
   CollectValues(&savedValues_);
   std::string error;
-  if (!replaceFileContent(path, formatAlarmParameterFile(savedValues_), &error)) {
+  if (!alarm_file::replaceFileContent(path, formatAlarmParameterFile(savedValues_), &error)) {
     form_.messageBox("Could not save the parameter file \"" + path + "\" (" + error +
                          "). Any earlier file there " + "was left as it was.",
                      "");
@@ -194,7 +195,7 @@ bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
 
 bool MAlarmParameterDlg::LoadParameterFile(const std::string& path) {
   std::ifstream in;
-  if (pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
+  if (alarm_file::pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
   if (!in.is_open()) {
     form_.messageBox("Could not open the parameter file \"" + path + "\". The boxes were left as they were.",
                      "");

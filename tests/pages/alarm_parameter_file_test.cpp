@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "pages/alarm_parameter_ids.h"
@@ -94,6 +96,20 @@ TEST(AlarmParameterLines, LongLinesAreReadWholeAndDoNotSpillIntoTheNextRow) {
   EXPECT_EQ(loaded[0], "5");
   EXPECT_EQ(loaded[1], longValue);
   EXPECT_EQ(loaded[2], "9");
+}
+
+// Whatever bytes a file holds, reading ends, keeps 44 rows and touches no row it has no line for.
+TEST(AlarmParameterLines, ArbitraryBytesNeverBreakTheRowCount) {
+  std::mt19937 random(12345);
+  const char alphabet[] = {',', '\r', '\n', 'a', '-', '7', '\0', '\xFF', ' '};
+  for (int round = 0; round < 500; ++round) {
+    std::string text(random() % 400, ' ');
+    for (auto& c : text) c = alphabet[random() % sizeof alphabet];
+    const auto loaded = loadText(text, std::vector<std::string>(kAlarmParameterCount, "old"));
+    ASSERT_EQ(loaded.size(), kAlarmParameterCount);
+    std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    for (std::size_t row = lines; row < kAlarmParameterCount; ++row) EXPECT_EQ(loaded[row], "old");
+  }
 }
 
 // ---- the page's save and load --------------------------------------------------------------
