@@ -1,0 +1,62 @@
+#pragma once
+// The "Traffic" window: counters on top, filters, pause, save, and the table of every frame
+// sent and every byte string the receive path judged.
+
+#include <QString>
+#include <QWidget>
+
+#include "app/traffic_log.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace orlo::ui {
+
+class TrafficModel;
+
+class TrafficWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kRefreshIntervalMs = 250;
+
+  explicit TrafficWindow(TrafficLog& log, QWidget* parent = nullptr);
+
+  // Pulls new rows and counters from the log (the timer does this while the window shows).
+  void refresh();
+  void setPaused(bool paused);
+  void setFilter(const TrafficFilter& filter);
+  TrafficFilter filter() const;
+  // Writes the rows the filter shows; "" or the reason it failed.
+  QString saveText(const QString& path) const;
+
+  TrafficModel& model() { return *model_; }
+  QString countersLine() const;
+  QComboBox* directionBox() const { return direction_; }
+  QComboBox* commandBox() const { return command_; }
+  QComboBox* verdictBox() const { return verdict_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  QWidget* buildControls();
+  void filtersChanged();
+  void askSave();
+
+  TrafficLog& log_;
+  TrafficModel* model_;
+  QLabel* counters_ = nullptr;
+  QComboBox* direction_ = nullptr;
+  QComboBox* command_ = nullptr;
+  QComboBox* verdict_ = nullptr;
+  QPushButton* pause_ = nullptr;
+  QTableView* table_ = nullptr;
+  QTimer* timer_ = nullptr;
+};
+
+}  // namespace orlo::ui
