@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "ui/accessible_names.h"
+#include "ui/form_style.h"
 
 namespace orlo::ui {
 namespace {
@@ -56,8 +57,8 @@ QWidget* newCombo(const LayoutControl& row, QWidget* parent, bool editable) {
 }
 
 QWidget* newLamp(const LayoutControl& row, QWidget* parent) {
+  // The caption lives in the tool tip: with no icon yet a tool button would show its text.
   auto* lamp = new QToolButton(parent);
-  lamp->setText(qs(row.text));
   lamp->setToolTip(qs(row.text));
   lamp->setToolButtonStyle(Qt::ToolButtonIconOnly);
   lamp->setAutoRaise(true);
@@ -183,6 +184,7 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     if (!row.label.empty()) stack->addWidget(makeLabel(qs(row.label), cell), 0, Qt::AlignHCenter);
     widget->setParent(cell);
     stack->addWidget(widget);
+    stack->addStretch(1);
     where.grid->addWidget(cell, row.row, base, 1, widgetCells + 1);
   } else {
     if (!row.label.empty()) where.grid->addWidget(makeLabel(qs(row.label), where.widget), row.row, base);

@@ -96,6 +96,7 @@ std::string QtForm::text(int id) const {
   QWidget* w = c->widget;
   if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
   if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+  if (auto* lamp = qobject_cast<QToolButton*>(w)) return lamp->toolTip().toStdString();
   if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
   if (auto* cb = qobject_cast<QComboBox*>(w)) return cb->currentText().toStdString();
   if (auto* t = qobject_cast<QTabWidget*>(w)) return t->tabText(t->currentIndex()).toStdString();
@@ -111,9 +112,10 @@ void QtForm::setText(int id, const std::string& text) {
     e->setCursorPosition(0);
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(qs(text));
+  } else if (auto* lamp = qobject_cast<QToolButton*>(w)) {
+    lamp->setToolTip(qs(text));
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
     b->setText(qs(text));
-    if (qobject_cast<QToolButton*>(w)) b->setToolTip(qs(text));
   } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(qs(text));
   }

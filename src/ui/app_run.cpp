@@ -1,0 +1,131 @@
+#include "ui/app_run.h"
+
+#include <time.h>
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "app/main_window_ids.h"
+#include "ui/app_window.h"
+#include "ui/command_line.h"
+#include "ui/form_style.h"
+#include "ui/quit_on_signal.h"
+
+namespace orlo::ui {
+namespace {
+
+std::FILE* g_trace = nullptr;
+
+// Wall-clock time, so that a trace lines up with the simulator's own timestamps.
+void writeTraceLine(const char* what, int id, const std::string& text) {
+  if (!g_trace) return;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::fprintf(g_trace, "%lld.%06ld %s %d %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000, what,
+               id, text.c_str());
+}
+
+void traceText(int id, const std::string& text) {
+  writeTraceLine("text", id, text);
+}
+
+bool openTrace(const std::string& path) {
+  if (path.empty()) return true;
+  g_trace = std::fopen(path.c_str(), "w");
+  if (!g_trace) return false;
+  QtForm::setTextTrace(traceText);
+  return true;
+}
+
+void startSerial(AppWindow& app, const CommandLine& options) {
+  if (options.openPort == 0) return;
+  app.dlg().selectPort(options.openPort);
+  app.dlg().pressStartUp();
+  if (options.logPath.empty()) return;
+  if (!app.serial().isOpen()) {
+    std::cerr << "Orlo_PC: COM" << options.openPort << " did not open; no data log is written\n";
+  } else if (!app.dlg().dataLog().StartUnattended(options.logPath, options.logInterval)) {
+    std::cerr << "Orlo_PC: cannot log to " << options.logPath << "\n";
+  }
+}
+
+void scheduleTimedActions(AppWindow& app, const CommandLine& options) {
+  QMainWindow* window = app.window();
+  if (!options.screenshot.empty()) {
+    QTimer::singleShot(static_cast<int>(options.screenshotDelay * 1000), window, [window, options] {
+      if (!window->grab().save(QString::fromStdString(options.screenshot), "PNG"))
+        std::cerr << "Orlo_PC: cannot write the screenshot " << options.screenshot << "\n";
+    });
+  }
+  if (options.quitAfter > 0)
+    QTimer::singleShot(static_cast<int>(options.quitAfter * 1000), window, [window] { window->close(); });
+}
+
+}  // namespace
+
+std::string formatReceiveStats(const ReceiveStats& s) {
+  const std::pair<const char*, std::uint64_t> rows[] = {
+      {"bytes_received", s.bytesReceived},
+      {"frames_accepted", s.framesAccepted},
+      {"frames_dispatched", s.framesDispatched},
+      {"drop_bad_checksum", s.dropBadChecksum},
+      {"drop_no_tail", s.dropNoTail},
+      {"drop_bytes_before_head", s.dropBytesBeforeHead},
+      {"drop_queue_full", s.dropQueueFull},
+      {"drop_buffer_overflow", s.dropBufferOverflow},
+  };
+  std::string out;
+  for (const auto& [key, value] : rows) out += std::string(key) + "=" + std::to_string(value) + "\n";
+  return out;
+}
+
+int runOrloPc(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const CommandLineResult parsed = parseCommandLine(args);
+  if (parsed.options.help) {
+    std::cout << usageText();
+    return 0;
+  }
+  if (!parsed.ok) {
+    std::cerr << "Orlo_PC: " << parsed.error << "\nTry 'Orlo_PC --help'.\n";
+    return 2;
+  }
+  const CommandLine& options = parsed.options;
+  if (!openTrace(options.traceFile)) {
+    std::cerr << "Orlo_PC: cannot write " << options.traceFile << "\n";
+    return 2;
+  }
+
+  QApplication qtApp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Orlo_PC"));
+  applyApplicationFont();
+  quitOnSignals();
+
+  std::string error;
+  AppWindowOptions appOptions;
+  appOptions.ports = options.ports;
+  auto app = AppWindow::create(appOptions, &error);
+  if (!app) {
+    std::cerr << "Orlo_PC: " << error << "\n";
+    return 1;
+  }
+  if (options.tab != 0) app->mainForm().setCurrentIndex(main_ids::kTabs, options.tab);
+  app->window()->show();
+  QTimer::singleShot(0, app->window(), [&app, &options] {
+    writeTraceLine("shown", 0, "");
+    startSerial(*app, options);
+  });
+  scheduleTimedActions(*app, options);
+  const int rc = QApplication::exec();
+  if (options.stats) std::cout << formatReceiveStats(app->dlg().receiver().stats()) << std::flush;
+  app.reset();
+  if (g_trace) std::fclose(g_trace);
+  return rc;
+}
+
+}  // namespace orlo::ui

@@ -1,0 +1,148 @@
+#include "ui/app_window.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "app/main_window_ids.h"
+#include "pages/user_folder.h"
+#include "ui/form_style.h"
+
+namespace orlo::ui {
+namespace {
+
+struct PageSpec {
+  const char* layout;
+  const char* caption;
+};
+constexpr PageSpec kPages[] = {{"bms_parameter", "BMS Parameter"},
+                               {"balance_test", "Balance Test"},
+                               {"alarm_parameter", "Alarm Parameter"},
+                               {"current_calibration", "Current-Calibration"}};
+
+constexpr int kAboutOk = 1;
+
+// The About box closes on its only button.
+class AboutEvents : public FormEvents {
+ public:
+  explicit AboutEvents(QDialog& dialog) : dialog_(dialog) {}
+  void onClicked(int id) override {
+    if (id == kAboutOk) dialog_.accept();
+  }
+
+ private:
+  QDialog& dialog_;
+};
+
+}  // namespace
+
+bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error) {
+  QFile file(QStringLiteral(":/layouts/%1.layout").arg(QString::fromStdString(name)));
+  if (!file.open(QIODevice::ReadOnly)) {
+    *error = "layout '" + name + "' is missing from the program's resources";
+    return false;
+  }
+  std::string why;
+  if (!parseLayout(file.readAll().toStdString(), out, &why)) {
+    *error = "layout '" + name + "': " + why;
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<AppWindow> AppWindow::create(const AppWindowOptions& options, std::string* error) {
+  std::unique_ptr<AppWindow> app(new AppWindow);
+  if (!app->build(options, error)) return nullptr;
+  return app;
+}
+
+AppWindow::~AppWindow() {
+  // The window behaviour goes first: nothing may reach it through a form or the port after.
+  serial_.setListener(nullptr);
+  if (mainForm_) mainForm_->setEvents(nullptr);
+  for (auto& page : pages_) page->setEvents(nullptr);
+  dlg_.reset();
+  pages_.clear();
+  mainForm_.reset();
+  delete window_.data();
+}
+
+bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
+  LayoutTable mainTable;
+  if (!loadLayoutResource("main", &mainTable, error)) return false;
+  std::vector<LayoutTable> pageTables(std::size(kPages));
+  for (std::size_t i = 0; i < std::size(kPages); ++i) {
+    if (!loadLayoutResource(kPages[i].layout, &pageTables[i], error)) return false;
+  }
+  for (const auto& [port, path] : options.ports) serial_.addMapping(port, path);
+
+  window_ = new QMainWindow;
+  mainForm_ = std::make_unique<QtForm>(mainTable, mainWindowColours());
+  for (std::size_t i = 0; i < pageTables.size(); ++i) {
+    pages_.push_back(std::make_unique<QtForm>(pageTables[i], pageColours()));
+    mainForm_->setTabPage(main_ids::kTabs, static_cast<int>(i), pages_.back()->widget(), kPages[i].caption);
+  }
+  window_->setCentralWidget(mainForm_->widget());
+  window_->setWindowTitle(QString::fromStdString(mainTable.window.caption));
+  window_->setWindowIcon(applicationIcon(138));
+  buildMenu();
+
+  MainWindowOptions dlgOptions;
+  dlgOptions.workingFolder =
+      options.workingFolder.empty() ? QDir::currentPath().toStdString() : options.workingFolder;
+  dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
+  dlg_ = std::make_unique<COrlo_PCDlg>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
+                                       serial_, clock_, dlgOptions);
+  mainForm_->setEvents(dlg_.get());
+  for (std::size_t i = 0; i < pages_.size(); ++i)
+    pages_[i]->setEvents(&dlg_->pageEvents(static_cast<int>(i)));
+  serial_.setListener(dlg_.get());
+  dlg_->receiver().setObserver(&fanOut_);
+  dlg_->OnInitDialog();
+  window_->setFixedSize(window_->sizeHint());
+  return true;
+}
+
+void AppWindow::buildMenu() {
+  QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(QStringLiteral("&About Orlo_PC..."), [this] { showAbout(); });
+  // Escape closes the window, as it closes the dialog this tool grew from.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+  QObject::connect(escape, &QShortcut::activated, window_, &QWidget::close);
+}
+
+QMenu* AppWindow::viewMenu() {
+  if (!viewMenu_) {
+    QMenuBar* bar = window_->menuBar();
+    viewMenu_ = new QMenu(QStringLiteral("&View"), bar);
+    bar->insertMenu(bar->actions().value(0), viewMenu_);
+  }
+  return viewMenu_;
+}
+
+void AppWindow::showAbout() {
+  LayoutTable table;
+  std::string error;
+  if (!loadLayoutResource("about", &table, &error)) {
+    mainForm_->messageBox(error);
+    return;
+  }
+  QDialog dialog(window_);
+  dialog.setWindowTitle(QString::fromStdString(table.window.caption));
+  dialog.setWindowIcon(applicationIcon(128));
+  QtForm form(table, mainWindowColours(), &dialog);
+  AboutEvents events(dialog);
+  form.setEvents(&events);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(form.widget());
+  dialog.setFixedSize(dialog.sizeHint());
+  dialog.exec();
+}
+
+}  // namespace orlo::ui
