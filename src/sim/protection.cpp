@@ -69,8 +69,10 @@ std::uint32_t Protection::update(const Measurements& m, const AlarmRecord& recor
     const std::uint32_t mask = bit(rule.bit);
     double& held = heldSeconds_[static_cast<std::size_t>(rule.bit)];
     if (flags_ & mask) {
-      const bool released = rule.releaseRow ? backWithin(measured, record.value(rule.releaseRow), rule.high)
-                                            : !beyond(measured, record.value(rule.valueRow), rule.high);
+      // While the condition itself still holds the flag stays, whatever the release value says.
+      const bool clear = !beyond(measured, record.value(rule.valueRow), rule.high);
+      const bool released =
+          clear && (rule.releaseRow == 0 || backWithin(measured, record.value(rule.releaseRow), rule.high));
       if (released) flags_ &= ~mask;
       continue;
     }
