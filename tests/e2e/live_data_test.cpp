@@ -1,0 +1,169 @@
+// The tool against orlo-bms-sim over a pseudo-terminal: polling, link status, the header and the
+// BMS parameter tab showing what arrived, hostile line modes, and a port that goes away.
+
+#include <gmock/gmock.h>
+
+#include <QMainWindow>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+
+#include "e2e/e2e_fixture.h"
+#include "pages/bms_parameter_ids.h"
+
+namespace orlo::test {
+namespace {
+
+using namespace main_ids;
+
+constexpr char kPollHex[] = "AA55060000000100010055AA";
+
+// Decoded here from the bytes, independently of the tool's own decoder.
+long long u16(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return f[at] | (f[at + 1] << 8);
+}
+long long s16(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return static_cast<std::int16_t>(u16(f, at));
+}
+long long s32(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
+                                   (std::uint32_t(f[at + 3]) << 24));
+}
+std::string fmt(const char* pattern, double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, pattern, value);
+  return buf;
+}
+
+// Field id -> the text the frame should have put there.
+std::map<int, std::string> headerExpected(const std::vector<std::uint8_t>& f) {
+  return {{kCellV1, std::to_string(u16(f, 10))},
+          {kCellV2, std::to_string(u16(f, 12))},
+          {kCellV3, std::to_string(u16(f, 14))},
+          {kCellV4, std::to_string(u16(f, 16))},
+          {kTempC1, fmt("%.1f", static_cast<double>(s16(f, 18)))},
+          {kTempC2, fmt("%.1f", static_cast<double>(s16(f, 20)))},
+          {kSoc, std::to_string(s32(f, 22))},
+          {kTotalVal, std::to_string(s32(f, 26))},
+          {kCurrent, fmt("%f", -(static_cast<float>(s32(f, 30)) / 1000))},
+          {kBusVolt, std::to_string(s32(f, 44))},
+          {kBalanVal, std::to_string(u16(f, 75))}};
+}
+
+std::map<int, std::string> pageExpected(const std::vector<std::uint8_t>& f) {
+  namespace b = bms_ids;
+  return {{b::kCellV1, std::to_string(u16(f, 10))},     {b::kCellV4, std::to_string(u16(f, 16))},
+          {b::kSoc, std::to_string(s32(f, 22))},        {b::kTotalVolt, std::to_string(s32(f, 26))},
+          {b::kCycleIndex, std::to_string(u16(f, 42))}, {b::kMaxVolt, std::to_string(u16(f, 54))},
+          {b::kMinVolt, std::to_string(u16(f, 58))},    {b::kMaxCell, std::to_string(f[60] + 1)},
+          {b::kTempC1, fmt("%.1f", double(s16(f, 18)))}};
+}
+
+class LiveData : public EndToEnd {
+ protected:
+  // Waits for a dispatched live data frame, lets the event loop settle, then compares.
+  void expectFieldsMatchTheLastFrame() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > 0; }, 5000))
+        << "no frame reached the tool";
+    QCoreApplication::processEvents();
+    ASSERT_GE(lastFrame.bytes.size(), 79u);
+    ASSERT_EQ(lastFrame.bytes[2], 0x4D);
+    for (const auto& [id, wanted] : headerExpected(lastFrame.bytes))
+      EXPECT_EQ(text(id), wanted) << "header " << id;
+    for (const auto& [id, wanted] : pageExpected(lastFrame.bytes))
+      EXPECT_EQ(pageText(0, id), wanted) << "BMS Parameter field " << id;
+    const std::uint32_t alarms = static_cast<std::uint32_t>(s32(lastFrame.bytes, 71));
+    for (std::size_t bit = 0; bit < bms_ids::kAlarmLamps.size(); ++bit) {
+      const Icon wanted = (alarms >> bit) & 1 ? Icon::Red : Icon::Green;
+      EXPECT_EQ(app->pageForm(0).icon(bms_ids::kAlarmLamps[bit]), wanted) << "alarm lamp " << bit + 1;
+    }
+  }
+};
+
+TEST_F(LiveData, pollsArriveAboutOnceASecondAndTheLinkShowsCommOk) {
+  startBoth();
+  openCom1();
+  ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
+  EXPECT_TRUE(waitForText(1060, "Comm OK!", 6000));
+  EXPECT_EQ(text(1059), "Serial open!");
+  EXPECT_EQ(app->mainForm().icon(1119), Icon::Green);
+  QTest::qWait(3500);
+  sim.stop();
+  std::vector<long long> polls;
+  for (const auto& r : sim.records())
+    if (r.hex == kPollHex) polls.push_back(r.timeMs);
+  ASSERT_GE(polls.size(), 4u);
+  std::vector<long long> gaps;
+  for (std::size_t i = 1; i < polls.size(); ++i) gaps.push_back(polls[i] - polls[i - 1]);
+  std::sort(gaps.begin(), gaps.end());
+  EXPECT_NEAR(gaps[gaps.size() / 2], 1000, 150) << "median gap between polls";
+  EXPECT_GT(gaps.front(), 500);
+}
+
+TEST_F(LiveData, headerAndBmsParameterFieldsShowWhatTheSimulatorSent) {
+  startBoth();
+  openCom1();
+  expectFieldsMatchTheLastFrame();
+  QTest::qWait(1500);  // a second frame with moving values
+  expectFieldsMatchTheLastFrame();
+  app->dlg().onClicked(kStartUp);  // Stop, so nothing is in flight while the counts are compared
+  QTest::qWait(300);
+  sim.stop();
+  const auto report = sim.report();
+  ASSERT_TRUE(report.count("valid_frames_sent")) << "the simulator's report has no valid_frames_sent";
+  EXPECT_EQ(static_cast<long long>(app->dlg().receiver().stats().framesDispatched),
+            report.at("valid_frames_sent"));
+}
+
+TEST_F(LiveData, randomSplitsAndCorruptedChecksumsStillDeliverValues) {
+  startBoth({"--split", "random", "--corrupt", "0.3", "--garbage", "0.3", "--seed", "7"});
+  openCom1();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched >= 3; }, 10000));
+  expectFieldsMatchTheLastFrame();
+  EXPECT_TRUE(waitForText(1060, "Comm OK!", 5000));
+}
+
+TEST_F(LiveData, anUnpluggedPortLeavesTheToolRunningAndReopeningWorks) {
+  startBoth({"--unplug-after", "3", "--reopen-after", "2"});
+  openCom1();
+  ASSERT_TRUE(waitForText(1060, "Comm OK!", 5000));
+  ASSERT_TRUE(waitForText(1059, "Serial not open!", 8000)) << "the lost port was not noticed";
+  EXPECT_EQ(text(kStartUp), "Start Up");
+  EXPECT_TRUE(app->mainForm().isEnabled(kSerialPorts));
+  EXPECT_EQ(app->mainForm().icon(1118), Icon::Red);
+  // The simulator puts a new pseudo-terminal behind the same link; Start Up again reaches it.
+  const bool reopened = QTest::qWaitFor(
+      [&] {
+        if (!app->serial().isOpen()) app->dlg().onClicked(kStartUp);
+        return app->serial().isOpen();
+      },
+      8000);
+  ASSERT_TRUE(reopened) << (messages.empty() ? "" : messages.back());
+  const int before = lastFrame.dispatched;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > before; }, 5000));
+  EXPECT_TRUE(waitForText(1059, "Serial open!", 5000));
+}
+
+TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {
+  ASSERT_TRUE(sim.start());
+  QProcess tool;
+  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"),
+             {"--port", QString::fromStdString("COM1=" + sim.link()), "--open", "COM1", "--stats",
+              "--quit-after", "3.5"});
+  ASSERT_TRUE(tool.waitForFinished(15000));
+  EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  const std::string out = tool.readAllStandardOutput().toStdString();
+  EXPECT_THAT(out, ::testing::HasSubstr("frames_dispatched="));
+  EXPECT_THAT(out, ::testing::Not(::testing::HasSubstr("frames_dispatched=0\n")));
+}
+
+TEST_F(LiveData, orloPcRefusesABadArgumentWithExitCodeTwo) {
+  QProcess tool;
+  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"), {"--port", "COM99=/dev/null"});
+  ASSERT_TRUE(tool.waitForFinished(10000));
+  EXPECT_EQ(tool.exitCode(), 2);
+  EXPECT_THAT(tool.readAllStandardError().toStdString(), ::testing::HasSubstr("COMn=PATH"));
+}
+
+}  // namespace
+}  // namespace orlo::test
