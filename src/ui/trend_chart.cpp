@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace orlo::ui {
 
@@ -38,7 +39,6 @@ TrendChart::TrendChart(const QString& title, const std::vector<TrendSeries>& ser
   c->addAxis(xAxis_, Qt::AlignBottom);
   c->addAxis(yAxis_, Qt::AlignLeft);
   xAxis_->setTickCount(7);
-  yAxis_->setLabelFormat("%g");
   setChart(c);
   setRenderHint(QPainter::Antialiasing, false);  // cheaper redraws; the curves are dense anyway
   setMouseTracking(true);
@@ -109,6 +109,8 @@ void TrendChart::drawLine(Line& line, const PlotSeries& plot) {
     for (const PlotPoint& p : plot.segments[i]) points.append(QPointF(p.timeMs, p.value));
     QLineSeries* s = segmentAt(line, i);
     s->replace(points);
+    // A lone sample between two gaps has no line to draw; show it as a dot.
+    s->setPointsVisible(points.size() == 1);
     s->setVisible(line.visible);
   }
   // Segments left over from a previous redraw with more gaps are emptied, not deleted.
@@ -116,10 +118,31 @@ void TrendChart::drawLine(Line& line, const PlotSeries& plot) {
   line.used = static_cast<int>(n);
 }
 
+// Round steps (1, 2 or 5 times a power of ten) so that the labels stay short and readable.
 void TrendChart::setYRange(double low, double high) {
-  double pad = (high - low) * 0.05;
-  if (pad <= 0) pad = std::max(1.0, std::abs(high) * 0.01);
-  yAxis_->setRange(low - pad, high + pad);
+  if (high - low < 1e-9) {
+    const double pad = std::max(1.0, std::abs(high) * 0.01);
+    low -= pad;
+    high += pad;
+  }
+  // A little room so that a flat top or bottom does not run along the frame.
+  const double margin = (high - low) * 0.02;
+  low -= margin;
+  high += margin;
+  const double rough = (high - low) / 4;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  double step = power * 10;
+  for (double m : {1.0, 2.0, 5.0})
+    if (rough <= m * power) {
+      step = m * power;
+      break;
+    }
+  const double first = std::floor(low / step) * step;
+  const double last = std::ceil(high / step) * step;
+  const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+  yAxis_->setLabelFormat(QString("%.%1f").arg(decimals));
+  yAxis_->setRange(first, last);
+  yAxis_->setTickCount(static_cast<int>(std::lround((last - first) / step)) + 1);
 }
 
 const TrendChart::Line* TrendChart::find(TrendSeries series) const {
