@@ -22,6 +22,7 @@ Receiver::~Receiver() = default;
 
 void Receiver::reset() {
   used_ = 0;
+  firstHead_ = Progress{};
   queueFirst_ = 0;
   queueCount_ = 0;
   frameSeen_ = false;
@@ -60,20 +61,20 @@ std::size_t Receiver::findHead(std::size_t from) const {
 
 // Looks for the first tail after `head` at which the checksum holds, within what has arrived
 // and within 100 bytes. A head is only given up once all 100 bytes are there.
-Receiver::Scan Receiver::tryHead(std::size_t head) const {
+Receiver::Scan Receiver::tryHead(std::size_t head, Progress& progress) const {
   const std::uint8_t* d = buffer_.data() + head;
   const std::size_t window = std::min(used_ - head, kFrameBufferSize);
-  unsigned sum = 0;
-  bool sawTail = false;
-  for (std::size_t j = kMinTailOffset; j + 1 < window; ++j) {
-    if (j >= 7) sum += d[j - 3];  // the sum covers offsets 4 ... j-3
+  std::size_t j = progress.next;
+  for (; j + 1 < window; ++j) {
+    if (j >= 7) progress.sum += d[j - 3];  // the sum covers offsets 4 ... j-3
     if (d[j] != kTail0 || d[j + 1] != kTail1) continue;
-    sawTail = true;
+    progress.sawTail = true;
     const unsigned stored = d[j - 2] | (d[j - 1] << 8);
-    if (stored == (sum & 0xFFFF)) return {HeadResult::Found, j + 2};
+    if (stored == (progress.sum & 0xFFFF)) return {HeadResult::Found, j + 2};
   }
+  progress.next = j;
   if (window < kFrameBufferSize) return {HeadResult::Pending, 0};
-  return {sawTail ? HeadResult::BadChecksum : HeadResult::NoTail, 0};
+  return {progress.sawTail ? HeadResult::BadChecksum : HeadResult::NoTail, 0};
 }
 
 // Takes out every frame that is complete now. Bytes before the first head go at once; a head
@@ -89,30 +90,41 @@ void Receiver::extract() {
       start = used_ - keep;
       break;
     }
+    if (first != 0) firstHead_ = Progress{};
     drop(DropReason::BytesBeforeHead, start, first - start);
     start = first;
-    const Scan scan = tryHead(start);
-    if (scan.result == HeadResult::NoTail || scan.result == HeadResult::BadChecksum) {
+    const Scan scan = tryHead(start, firstHead_);
+    if (scan.result == HeadResult::Pending && settleLaterHead(start)) continue;
+    if (scan.result == HeadResult::Pending) break;
+    firstHead_ = Progress{};
+    if (scan.result == HeadResult::Found) {
+      enqueue(start, scan.length);
+      start += scan.length;
+    } else {
       drop(scan.result == HeadResult::NoTail ? DropReason::NoTail : DropReason::BadChecksum, start, 1);
       start += 1;
-      continue;
     }
-    std::size_t head = start;
-    Scan found = scan;
-    while (found.result == HeadResult::Pending) {
-      head = findHead(head + 1);
-      if (head == kNotFound) break;
-      found = tryHead(head);
-    }
-    if (found.result != HeadResult::Found) break;
-    drop(DropReason::BytesBeforeHead, start, head - start);
-    enqueue(head, found.length);
-    start = head + found.length;
   }
   if (start > 0) {
     std::memmove(buffer_.data(), buffer_.data() + start, used_ - start);
     used_ -= start;
   }
+}
+
+// While the head at `start` waits, a later head may already hold a whole frame: take it out
+// and give up everything before it. Moves `start` past that frame; false if there is none.
+bool Receiver::settleLaterHead(std::size_t& start) {
+  for (std::size_t head = findHead(start + 1); head != kNotFound; head = findHead(head + 1)) {
+    Progress fresh;
+    const Scan scan = tryHead(head, fresh);
+    if (scan.result != HeadResult::Found) continue;
+    firstHead_ = Progress{};
+    drop(DropReason::BytesBeforeHead, start, head - start);
+    enqueue(head, scan.length);
+    start = head + scan.length;
+    return true;
+  }
+  return false;
 }
 
 void Receiver::drop(DropReason reason, std::size_t from, std::size_t count) {
@@ -126,6 +138,7 @@ void Receiver::drop(DropReason reason, std::size_t from, std::size_t count) {
 void Receiver::dropOldest(std::size_t count) {
   count = std::min(count, used_);
   stats_.dropBufferOverflow += count;
+  firstHead_ = Progress{};
   if (observer_) observer_->onDropped(DropReason::BufferOverflow, buffer_.data(), count);
   std::memmove(buffer_.data(), buffer_.data() + count, used_ - count);
   used_ -= count;

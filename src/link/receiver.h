@@ -62,7 +62,15 @@ class Receiver {
   };
 
   void extract();
-  Scan tryHead(std::size_t head) const;
+  bool settleLaterHead(std::size_t& start);
+  // How far the tail search of a head has got, so that a frame arriving in small pieces is
+  // not searched again from its head with every piece.
+  struct Progress {
+    std::size_t next = 3;  // offset from the head of the next tail candidate
+    unsigned sum = 0;      // sum of offsets 4 ... next-4
+    bool sawTail = false;
+  };
+  Scan tryHead(std::size_t head, Progress& progress) const;
   std::size_t findHead(std::size_t from) const;
   void drop(DropReason reason, std::size_t from, std::size_t count);
   void dropOldest(std::size_t count);
@@ -70,6 +78,7 @@ class Receiver {
 
   std::array<std::uint8_t, kReceiveBufferSize> buffer_{};
   std::size_t used_ = 0;  // bytes held, always starting at offset 0
+  Progress firstHead_;    // for the head at offset 0 while it waits for its tail
   std::array<std::array<std::uint8_t, kFrameBufferSize>, kQueueSize> queue_{};
   std::array<std::size_t, kQueueSize> queueLength_{};
   std::size_t queueFirst_ = 0;
