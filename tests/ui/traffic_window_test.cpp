@@ -1,0 +1,202 @@
+// The Traffic window offscreen, and Diagnostics wired to a fake port and a real receiver:
+// rows, counters, filters, pause, eviction, saving.
+
+#include "ui/traffic_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "link/receiver.h"
+#include "link/requests.h"
+#include "support/fake_serial_control.h"
+#include "support/hex.h"
+#include "ui/diagnostics.h"
+#include "ui/dialogs.h"
+#include "ui/qt_test_app.h"
+#include "ui/traffic_model.h"
+#include "ui/trends_window.h"
+
+namespace orlo::ui {
+namespace {
+
+struct IgnoreFrames : FrameHandlers {
+  void updateLiveData(const FrameView&) override {}
+  void updateBalanceLamps(std::uint16_t) override {}
+  void headerFill(const FrameView&) override {}
+  void onReadResult(const FrameView&) override {}
+  void onSetAcknowledge() override {}
+  void showBalanceCondition(const FrameView&) override {}
+  void onCalibrationResult(const FrameView&) override {}
+};
+
+const Bytes kAck = test::hex("AA 55 48 00 00 00 00 00 00 55 AA");
+
+QPushButton* button(QWidget& w, const QString& text) {
+  for (QPushButton* b : w.findChildren<QPushButton*>())
+    if (b->text() == text) return b;
+  ADD_FAILURE() << "no button " << text.toStdString();
+  return nullptr;
+}
+
+class TrafficWindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override { setDialogHook({}); }
+  void receive(const Bytes& frame) {
+    log.onFrameAccepted(frame.data(), frame.size());
+    log.onFrameDispatched(frame.data(), frame.size());
+  }
+  QString cell(int row, int column) {
+    return window.model().data(window.model().index(row, column), Qt::DisplayRole).toString();
+  }
+
+  QApplication& app = test::qtApp();  // before any widget
+  std::int64_t now = 0;
+  TrafficLog log{[this] { return now; }, 5};
+  TrafficWindow window{log};
+};
+
+TEST_F(TrafficWindowTest, ShowsEachFrameAsARowAndTheCountersOnTop) {
+  window.show();
+  log.onFrameSent(pollRequest(), true);
+  now = 37;
+  receive(kAck);
+  window.refresh();
+  EXPECT_EQ(window.windowTitle(), "Traffic");
+  ASSERT_EQ(window.model().rowCount(), 2);
+  EXPECT_EQ(cell(1, TrafficModel::Time), "37");
+  EXPECT_EQ(cell(1, TrafficModel::Direction), "received");
+  EXPECT_EQ(cell(1, TrafficModel::Command), "Set acknowledge");
+  EXPECT_EQ(cell(1, TrafficModel::Length), "11");
+  EXPECT_EQ(cell(1, TrafficModel::Hex), "AA 55 48 00 00 00 00 00 00 55 AA");
+  EXPECT_EQ(cell(1, TrafficModel::VerdictColumn), "dispatched");
+  EXPECT_TRUE(window.countersLine().startsWith("Sent: 1   Received: 1   Dispatched: 1"))
+      << window.countersLine().toStdString();
+}
+
+TEST_F(TrafficWindowTest, OldRowsLeaveTheTableAsTheLogDropsThem) {
+  for (int i = 0; i < 3; ++i) log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  for (int i = 3; i < 8; ++i) {
+    now = i;
+    log.onFrameSent(pollRequest(), true);
+  }
+  window.refresh();
+  ASSERT_EQ(window.model().rowCount(), 5);
+  EXPECT_EQ(cell(0, TrafficModel::Time), "3");
+  EXPECT_EQ(cell(4, TrafficModel::Time), "7");
+}
+
+TEST_F(TrafficWindowTest, FilterBoxesNarrowTheRows) {
+  log.onFrameSent(pollRequest(), true);
+  receive(kAck);
+  Bytes noise = test::hex("01 02");
+  log.onDropped(DropReason::BytesBeforeHead, noise.data(), noise.size());
+  window.refresh();
+  struct Case {
+    int direction, verdict;
+    const char* command;
+    int rows;
+  } cases[] = {{0, 0, "All commands", 3}, {1, 0, "All commands", 1},    {2, 0, "All commands", 2},
+               {0, 3, "All commands", 1}, {0, 0, "Set acknowledge", 1}, {1, 0, "Set acknowledge", 0}};
+  for (const auto& c : cases) {
+    window.directionBox()->setCurrentIndex(c.direction);
+    window.verdictBox()->setCurrentIndex(c.verdict);
+    window.commandBox()->setCurrentText(c.command);
+    EXPECT_EQ(window.model().rowCount(), c.rows) << c.direction << " " << c.verdict << " " << c.command;
+  }
+  log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  EXPECT_EQ(window.model().rowCount(), 0) << "a new row that fails the filter stays out";
+}
+
+TEST_F(TrafficWindowTest, PauseButtonStopsNewRowsAndResumesThem) {
+  QPushButton* pause = button(window, "Pause");
+  ASSERT_NE(pause, nullptr);
+  pause->click();
+  EXPECT_EQ(pause->text(), "Resume");
+  log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  EXPECT_EQ(window.model().rowCount(), 0);
+  EXPECT_TRUE(window.countersLine().startsWith("Sent: 1"));
+  pause->click();
+  log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  EXPECT_EQ(window.model().rowCount(), 1);
+}
+
+TEST_F(TrafficWindowTest, SaveWritesTheFilteredRowsAsText) {
+  QTemporaryDir dir;
+  log.onFrameSent(pollRequest(), true);
+  receive(kAck);
+  window.setFilter(TrafficFilter{TrafficDirection::Received, "", TrafficFilter::VerdictClass::Any});
+  EXPECT_EQ(window.directionBox()->currentIndex(), 2);
+  const QString path = QDir(dir.path()).filePath("traffic.txt");
+  setDialogHook({[](const std::string& text, const std::string&) { ADD_FAILURE() << text; },
+                 [&](bool save, const FileDialogRequest& r) -> std::optional<std::string> {
+                   EXPECT_TRUE(save);
+                   EXPECT_EQ(r.proposedName, "traffic.txt");
+                   return path.toStdString();
+                 }});
+  button(window, "Save...")->click();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().toStdString(),
+            "time (ms)\tdirection\tcommand\tlength\tbytes\tverdict\n"
+            "0\treceived\tSet acknowledge\t11\tAA 55 48 00 00 00 00 00 00 55 AA\tdispatched\n");
+}
+
+TEST_F(TrafficWindowTest, ClearEmptiesTheTableButKeepsTheCounters) {
+  log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  button(window, "Clear")->click();
+  EXPECT_EQ(window.model().rowCount(), 0);
+  EXPECT_TRUE(window.countersLine().startsWith("Sent: 1"));
+  log.onFrameSent(pollRequest(), true);
+  window.refresh();
+  EXPECT_EQ(window.model().rowCount(), 1);
+}
+
+// ---- Diagnostics: the attach API the main window uses ----------------------------------------
+
+TEST(Diagnostics, RecordsWhatTheTapWritesAndWhatTheReceiverJudges) {
+  test::qtApp();
+  Diagnostics diagnostics;
+  test::FakeSerialControl port;
+  SerialControl& line = diagnostics.wrap(port);
+  Receiver receiver;
+  receiver.setObserver(diagnostics.observer());
+  IgnoreFrames handlers;
+
+  port.setOpen(true);
+  EXPECT_TRUE(line.write(pollRequest()));
+  EXPECT_EQ(port.written.size(), 1u);
+  Bytes live = buildFrame(0x4D, 0, 0, Bytes(72, 0));
+  Bytes bad = kAck;
+  bad[6] = 1;  // checksum no longer matches
+  Bytes stream = live;
+  stream.insert(stream.end(), bad.begin(), bad.end());
+  stream.insert(stream.end(), 120, 0);
+  receiver.onBytes(stream.data(), stream.size());
+  receiver.frameTick(handlers);
+
+  const TrafficCounters& c = diagnostics.trafficLog().counters();
+  EXPECT_EQ(c.framesSent, 1u);
+  EXPECT_EQ(c.framesDispatched, 1u);
+  EXPECT_EQ(c.drop(DropReason::BadChecksum), 1u);
+  EXPECT_EQ(diagnostics.trendBuffer().size(), 1u);
+
+  diagnostics.showTraffic();
+  diagnostics.showTrends();
+  EXPECT_TRUE(diagnostics.trafficWindow()->isVisible());
+  EXPECT_TRUE(diagnostics.trendsWindow()->isVisible());
+  EXPECT_EQ(diagnostics.trafficWindow()->model().rowCount(),
+            static_cast<int>(diagnostics.trafficLog().rows().size()));
+}
+
+}  // namespace
+}  // namespace orlo::ui
