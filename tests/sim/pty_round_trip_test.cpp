@@ -1,0 +1,263 @@
+// The simulator over a real pseudo-terminal, in-process: requests in, answers out, with each
+// fault mode, and the unplugged cable.
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+#include "host_end.h"
+#include "sim/device_transport.h"
+#include "sim/pty_transport.h"
+#include "sim/simulator.h"
+#include "support/hex.h"
+
+namespace orlo::sim {
+namespace {
+
+using orlo::test::hex;
+using test::HostEnd;
+using test::pumpUntil;
+using test::validFrames;
+
+const Bytes kPoll = hex("AA 55 06 00 00 00 01 00 01 00 55 AA");
+
+std::size_t liveFramesIn(const Bytes& stream) {
+  std::size_t n = 0;
+  for (const Bytes& f : validFrames(stream)) n += f[2] == 0x4D ? 1 : 0;
+  return n;
+}
+
+void expectPlausibleLiveData(const Bytes& f) {
+  ASSERT_EQ(f.size(), 83u);
+  ASSERT_EQ(f[2], 0x4D);
+  std::uint32_t total = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::uint32_t mv = readU16(f, 10 + 2 * i);
+    EXPECT_GE(mv, 3100u);
+    EXPECT_LE(mv, 3500u);
+    total += mv;
+  }
+  EXPECT_EQ(readU32(f, 26), total);
+  EXPECT_LE(readU32(f, 22), 100u);
+  EXPECT_LE(f[78], 2);
+}
+
+struct Fixture {
+  explicit Fixture(const SimSettings& settings, std::string link = {})
+      : transport(std::move(link)), sim(transport, settings, clock) {
+    std::string error;
+    started = sim.start(error);
+    EXPECT_TRUE(started) << error;
+  }
+  std::function<void()> step(HostEnd& host) {
+    return [this, &host] {
+      sim.runOnce(2);
+      host.collect();
+    };
+  }
+  PtyTransport transport;
+  SteadyClock clock;
+  Simulator sim;
+  bool started = false;
+};
+
+struct ModeCase {
+  const char* name;
+  SplitMode split;
+  double garbage;
+  int delayMs;
+};
+
+class PollRoundTrip : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(PollRoundTrip, pollIsAnsweredWithAGoodLiveDataFrame) {
+  const ModeCase& mode = GetParam();
+  SimSettings settings;
+  settings.faults.split = mode.split;
+  settings.faults.garbageRatio = mode.garbage;
+  settings.faults.delayMs = mode.delayMs;
+  Fixture fx(settings);
+  HostEnd host(fx.sim.devicePath());
+  ASSERT_TRUE(host.isOpen());
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(host.send(kPoll));
+  std::chrono::steady_clock::time_point firstByte{};
+  const bool answered = pumpUntil(
+      [&] {
+        fx.sim.runOnce(2);
+        if (host.collect() > 0 && firstByte == std::chrono::steady_clock::time_point{}) {
+          firstByte = std::chrono::steady_clock::now();
+        }
+      },
+      [&] { return liveFramesIn(host.received) == 1; }, 3000);
+  ASSERT_TRUE(answered) << mode.name << ": " << host.received.size() << " bytes";
+  expectPlausibleLiveData(validFrames(host.received).back());
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(firstByte - sent).count(), mode.delayMs);
+  if (mode.garbage > 0) {
+    EXPECT_GT(host.received.size(), 83u);
+  }
+  ASSERT_EQ(fx.sim.stats().requests().size(), 1u);
+  EXPECT_EQ(fx.sim.stats().requests()[0].frame, kPoll);
+  EXPECT_EQ(fx.sim.stats().sent().validFrames, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FaultModes, PollRoundTrip,
+    ::testing::Values(ModeCase{"whole", SplitMode::kWhole, 0, 0}, ModeCase{"byte", SplitMode::kByte, 0, 0},
+                      ModeCase{"random", SplitMode::kRandom, 0, 0}, ModeCase{"glue", SplitMode::kGlue, 0, 0},
+                      ModeCase{"garbage", SplitMode::kWhole, 1.0, 0},
+                      ModeCase{"delay", SplitMode::kWhole, 0, 150}),
+    [](const ::testing::TestParamInfo<ModeCase>& p) { return std::string(p.param.name); });
+
+TEST(PtyRoundTrip, byteModeReachesTheHostInManyReads) {
+  SimSettings settings;
+  settings.faults.split = SplitMode::kByte;
+  Fixture fx(settings);
+  HostEnd host(fx.sim.devicePath());
+  host.send(kPoll);
+  int reads = 0;
+  pumpUntil(
+      [&] {
+        fx.sim.runOnce(2);
+        reads += host.collect();
+      },
+      [&] { return host.received.size() >= 83; }, 3000);
+  EXPECT_GT(reads, 10);
+}
+
+TEST(PtyRoundTrip, corruptedAnswersArriveWithAWrongChecksum) {
+  SimSettings settings;
+  settings.faults.corruptRatio = 1.0;
+  Fixture fx(settings);
+  HostEnd host(fx.sim.devicePath());
+  host.send(kPoll);
+  pumpUntil(
+      fx.step(host), [&] { return host.received.size() >= 83; }, 2000);
+  ASSERT_EQ(host.received.size(), 83u);
+  EXPECT_EQ(host.received[2], 0x4D);
+  EXPECT_FALSE(hasValidChecksum(host.received));
+  EXPECT_EQ(fx.sim.stats().sent().corruptedFrames, 1u);
+}
+
+TEST(PtyRoundTrip, silenceSwallowsAnswersButStillRecordsRequests) {
+  SimSettings settings;
+  settings.silentAfterS = 0.3;
+  Fixture fx(settings);
+  HostEnd host(fx.sim.devicePath());
+  host.send(kPoll);
+  ASSERT_TRUE(pumpUntil(
+      fx.step(host), [&] { return liveFramesIn(host.received) == 1; }, 250));
+  ASSERT_TRUE(pumpUntil(
+      fx.step(host), [&] { return fx.sim.silent(); }, 1000));
+  host.send(kPoll);
+  pumpUntil(
+      fx.step(host), [] { return false; }, 200);
+  EXPECT_EQ(liveFramesIn(host.received), 1u);
+  EXPECT_EQ(fx.sim.stats().requests().size(), 2u);
+  fx.sim.toggleSilence();
+  host.send(kPoll);
+  EXPECT_TRUE(pumpUntil(
+      fx.step(host), [&] { return liveFramesIn(host.received) == 2; }, 1000));
+  EXPECT_NE(fx.sim.stats().report().find("answers_silenced=1\n"), std::string::npos);
+}
+
+TEST(PtyRoundTrip, floodSendsLiveDataUnaskedAtLineRate) {
+  SimSettings settings;
+  settings.flood = true;
+  Fixture fx(settings);
+  HostEnd host(fx.sim.devicePath());
+  const auto start = std::chrono::steady_clock::now();
+  pumpUntil(
+      fx.step(host), [] { return false; }, 400);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::size_t frames = liveFramesIn(host.received);
+  const double lineRate = 38400.0 / 10 / 83;  // frames a second on a 38400 8N1 line
+  EXPECT_GE(frames, 5u);
+  EXPECT_LE(frames, static_cast<std::size_t>(lineRate * seconds) + 2);
+  EXPECT_TRUE(fx.sim.stats().requests().empty());
+}
+
+std::string readLink(const std::string& path) {
+  char target[PATH_MAX] = {};
+  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string tempDir() {
+  char pattern[] = "/tmp/orlo-sim-test-XXXXXX";
+  const char* dir = ::mkdtemp(pattern);
+  return dir ? dir : "/tmp";
+}
+
+TEST(PtyRoundTrip, hostMayCloseAndReopenTheDeviceWithoutAHangUp) {
+  Fixture fx(SimSettings{});
+  { HostEnd first(fx.sim.devicePath()); }
+  HostEnd host(fx.sim.devicePath());
+  EXPECT_FALSE(host.hungUp(50));
+  host.send(kPoll);
+  EXPECT_TRUE(pumpUntil(
+      fx.step(host), [&] { return liveFramesIn(host.received) == 1; }, 2000));
+}
+
+TEST(PtyRoundTrip, unplugHangsUpTheHostAndANewDeviceAppearsAtTheLink) {
+  const std::string dir = tempDir();
+  const std::string link = dir + "/bms";
+  SimSettings settings;
+  settings.unplugAfterS = 0.1;
+  settings.reopenAfterS = 0.2;
+  Fixture fx(settings, link);
+  const std::string firstDevice = readLink(link);
+  EXPECT_EQ(firstDevice, fx.sim.devicePath());
+  HostEnd host(link);
+  ASSERT_TRUE(host.isOpen());
+  ASSERT_TRUE(pumpUntil([&] { fx.sim.runOnce(2); }, [&] { return fx.sim.unplugged(); }, 1000));
+  EXPECT_TRUE(host.hungUp(200));
+  ASSERT_TRUE(pumpUntil([&] { fx.sim.runOnce(2); }, [&] { return !fx.sim.unplugged(); }, 1000));
+  EXPECT_NE(readLink(link), firstDevice);
+  HostEnd again(link);
+  ASSERT_TRUE(again.isOpen());
+  again.send(kPoll);
+  EXPECT_TRUE(pumpUntil(
+      fx.step(again), [&] { return liveFramesIn(again.received) == 1; }, 2000));
+  EXPECT_NE(fx.sim.stats().report().find("unplugs=1\n"), std::string::npos);
+  fx.sim.unplug();
+  ::unlink(link.c_str());
+  ::rmdir(dir.c_str());
+}
+
+TEST(DeviceRoundTrip, aSerialDevicePathWorksLikeThePseudoTerminal) {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  DeviceTransport transport(name);
+  SteadyClock clock;
+  Simulator sim(transport, SimSettings{}, clock);
+  std::string error;
+  ASSERT_TRUE(sim.start(error)) << error;
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  HostEnd host(master);
+  host.send(kPoll);
+  EXPECT_TRUE(pumpUntil(
+      [&] {
+        sim.runOnce(2);
+        host.collect();
+      },
+      [&] { return liveFramesIn(host.received) == 1; }, 2000));
+  ::close(slave);
+}
+
+TEST(DeviceRoundTrip, aMissingDeviceIsReportedNotCrashedOn) {
+  DeviceTransport transport("/nonexistent/ttyUSB9");
+  std::string error;
+  EXPECT_FALSE(transport.open(error));
+  EXPECT_NE(error.find("/nonexistent/ttyUSB9"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orlo::sim
