@@ -34,6 +34,21 @@ void traceText(int id, const std::string& text) {
   writeTraceLine("text", id, text);
 }
 
+// Marks when a frame was complete (its last byte processed) and when it was handed on, so that
+// a trace shows the time from a frame's arrival to its values in the fields.
+class TraceObserver : public ReceiveObserver {
+ public:
+  void onFrameAccepted(const std::uint8_t* frame, std::size_t size) override {
+    writeTraceLine("accepted", size > 2 ? frame[2] : 0, std::to_string(size));
+  }
+  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
+    writeTraceLine("dispatched", size > 2 ? frame[2] : 0, std::to_string(size));
+  }
+  void onDropped(DropReason reason, const std::uint8_t*, std::size_t size) override {
+    writeTraceLine("dropped", static_cast<int>(reason), std::to_string(size));
+  }
+};
+
 bool openTrace(const std::string& path) {
   if (path.empty()) return true;
   g_trace = std::fopen(path.c_str(), "w");
@@ -114,6 +129,8 @@ int runOrloPc(int argc, char** argv) {
     std::cerr << "Orlo_PC: " << error << "\n";
     return 1;
   }
+  TraceObserver traceObserver;
+  if (g_trace) app->addReceiveObserver(&traceObserver);
   if (options.tab != 0) app->mainForm().setCurrentIndex(main_ids::kTabs, options.tab);
   app->window()->show();
   QTimer::singleShot(0, app->window(), [&app, &options] {
