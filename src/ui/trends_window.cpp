@@ -54,6 +54,7 @@ const SpanChoice kSpans[] = {{"1 min", kMinute},    {"5 min", 5 * kMinute},    {
 std::int64_t scrollStepMs(std::int64_t spanMs) {
   return std::max<std::int64_t>(1000, spanMs / 500);
 }
+constexpr std::int64_t kPixelsPerSpan = 1000;
 
 }  // namespace
 
@@ -197,7 +198,10 @@ std::int64_t TrendsWindow::endMs() const {
 
 void TrendsWindow::refresh() {
   const std::int64_t end = endMs();
-  const bool newSamples = !paused_ && buffer_.version() != drawnVersion_;
+  // New samples are worth a redraw once they can move the curve by a pixel or so: at once on a
+  // one-minute span, about every minute and a half on a whole day.
+  const bool newSamples =
+      !paused_ && buffer_.version() != drawnVersion_ && end - drawnEndMs_ >= spanMs_ / kPixelsPerSpan;
   const bool clockMoved = !paused_ && end - drawnEndMs_ >= scrollStepMs(spanMs_);
   if (dirty_ || newSamples || clockMoved) redraw(end);
 }

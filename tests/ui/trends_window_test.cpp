@@ -103,6 +103,8 @@ TEST_F(TrendsWindowTest, RedrawsOnlyWhenSamplesOrTheClockMovedAndNotWhilePaused)
   window.refresh();
   EXPECT_EQ(window.redrawCount(), base) << "nothing changed";
   addSeconds(5, 100);  // a burst between two timer ticks costs one redraw
+  now += 1000;
+  window.refresh();
   window.refresh();
   EXPECT_EQ(window.redrawCount(), base + 1);
   window.setPaused(true);
@@ -113,6 +115,21 @@ TEST_F(TrendsWindowTest, RedrawsOnlyWhenSamplesOrTheClockMovedAndNotWhilePaused)
   EXPECT_EQ(window.redrawCount(), paused);
   window.setPaused(false);
   EXPECT_GT(window.redrawCount(), paused);
+}
+
+TEST_F(TrendsWindowTest, OnADaySpanNewSamplesWaitUntilTheyWouldMoveTheCurve) {
+  addSeconds(0, 5);
+  now = t0 + 5000;
+  window.setSpanMs(24 * 3600 * 1000);
+  shown();
+  const int base = window.redrawCount();
+  addSeconds(5, 1);
+  now += 1000;
+  window.refresh();
+  EXPECT_EQ(window.redrawCount(), base);
+  now += 90000;
+  window.refresh();
+  EXPECT_EQ(window.redrawCount(), base + 1);
 }
 
 TEST_F(TrendsWindowTest, HoverNamesTheNearestSampleInView) {
