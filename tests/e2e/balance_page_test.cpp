@@ -1,0 +1,116 @@
+// The "Balance Test" tab against orlo-bms-sim: reading and setting the balance condition, and a
+// manual balance test whose lamps follow what the board reports.
+
+#include <QAbstractButton>
+#include <QMainWindow>
+
+#include "e2e/e2e_fixture.h"
+#include "pages/balance_test_ids.h"
+
+namespace orlo::test {
+namespace {
+
+using namespace balance_ids;
+constexpr int kBalanceTab = 1;
+
+// Keeps the last balance read result the tool dispatched.
+class BalanceResults : public ReceiveObserver {
+ public:
+  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
+  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
+    if (size >= 12 && frame[2] == 0x18 && frame[6] == 0x0E) last.assign(frame, frame + size), ++count;
+    if (size >= 3 && frame[2] == 0x4D) ++liveFrames;
+  }
+  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
+  std::vector<std::uint8_t> last;
+  int count = 0;
+  int liveFrames = 0;
+};
+
+class BalanceEndToEnd : public EndToEnd {
+ protected:
+  void SetUp() override {
+    EndToEnd::SetUp();
+    startBoth();
+    if (HasFatalFailure()) return;
+    app->addReceiveObserver(&results);
+    openCom1();
+    ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
+  }
+  ui::QtForm& page() { return app->pageForm(kBalanceTab); }
+  void click(int id) {
+    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
+    ASSERT_NE(button, nullptr) << id;
+    button->click();
+  }
+  // Presses Read and waits for the board's answer to reach the fields.
+  void readCondition() {
+    const int before = results.count;
+    click(kRead);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return results.count > before; }, 3000)) << "no balance read result";
+    QCoreApplication::processEvents();
+  }
+  std::string field(int id) { return page().text(id); }
+  // Waits until n more live data frames have reached the tool.
+  bool waitForLiveFrames(int n, int ms) {
+    const int target = results.liveFrames + n;
+    return QTest::qWaitFor([&] { return results.liveFrames >= target; }, ms);
+  }
+
+  BalanceResults results;
+};
+
+TEST_F(BalanceEndToEnd, readShowsTheSimulatorsBalanceCondition) {
+  readCondition();
+  const auto& f = results.last;
+  EXPECT_EQ(field(kThresholdVoltage), std::to_string(f[7] | (f[8] << 8)));
+  EXPECT_EQ(field(kVoltageDifference), std::to_string(f[9]));
+  EXPECT_EQ(field(kReleaseVoltage), std::to_string(f[10] | (f[11] << 8)));
+  EXPECT_EQ(field(kStatus), "Read successful!");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kStatus).empty(); }, 3000)) << "status not cleared";
+}
+
+TEST_F(BalanceEndToEnd, setChangesTheConditionTheBoardReportsBack) {
+  page().setText(kThresholdVoltage, "3555");
+  page().setText(kVoltageDifference, "42");
+  page().setText(kReleaseVoltage, "3444");
+  click(kSet);
+  for (int id : {kThresholdVoltage, kVoltageDifference, kReleaseVoltage}) page().setText(id, "--");
+  readCondition();
+  EXPECT_EQ(field(kThresholdVoltage), "3555");
+  EXPECT_EQ(field(kVoltageDifference), "42");
+  EXPECT_EQ(field(kReleaseVoltage), "3444");
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(BalanceEndToEnd, aManualCellLightsItsLampAndLeavingTheTestGreysItAgain) {
+  // A condition no cell can meet, so that only the manual test lights a lamp.
+  page().setText(kThresholdVoltage, "65535");
+  page().setText(kVoltageDifference, "255");
+  page().setText(kReleaseVoltage, "65535");
+  click(kSet);
+  const int lamp2 = kFirstLamp + 1;
+
+  click(kManualToggle);
+  ASSERT_EQ(field(kManualToggle), "Exit Manual Balance");
+  click(kFirstCellButton + 1);
+  ASSERT_TRUE(waitForLiveFrames(2, 3000));
+  EXPECT_EQ(page().icon(lamp2), Icon::BalanceRed) << "lamp 2 is not red after two polls";
+  EXPECT_EQ(page().icon(kFirstLamp), Icon::Grey);
+
+  click(kManualToggle);
+  EXPECT_EQ(field(kManualToggle), "Enter Manual Balance");
+  // Leaving greys the lamps at once; the frames after it show the board stopped balancing too.
+  ASSERT_TRUE(waitForLiveFrames(2, 3000));
+  EXPECT_EQ(page().icon(lamp2), Icon::Grey);
+  sim.stop();
+  std::vector<std::string> manual;
+  for (const auto& r : sim.records())
+    if (r.hex.compare(0, 14, "AA55180000000D") == 0) manual.push_back(r.hex);
+  EXPECT_EQ(manual, (std::vector<std::string>{"AA55180000000D01020000000000100055AA",
+                                              "AA55180000000D000000000000000D0055AA"}));
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+}  // namespace
+}  // namespace orlo::test

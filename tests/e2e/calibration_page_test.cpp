@@ -1,0 +1,110 @@
+// The "Current-Calibration" tab against orlo-bms-sim: a calibration point taken during a run,
+// the Error Evaluation that follows, and the read-back of the stored point.
+
+#include <QAbstractButton>
+#include <QMainWindow>
+#include <cstdio>
+
+#include "e2e/e2e_fixture.h"
+#include "pages/current_calibration_ids.h"
+
+namespace orlo::test {
+namespace {
+
+using namespace calibration_ids;
+constexpr int kCalibrationTab = 3;
+
+// Keeps the last Calibration result the tool dispatched.
+class CalibrationResults : public ReceiveObserver {
+ public:
+  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
+  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
+    if (size >= 19 && frame[2] == 0x15) last.assign(frame, frame + size), ++count;
+  }
+  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
+
+  std::uint32_t coefficient() const {
+    return last[11] | (last[12] << 8) | (last[13] << 16) | (std::uint32_t(last[14]) << 24);
+  }
+  std::vector<std::uint8_t> last;
+  int count = 0;
+};
+
+class CalibrationEndToEnd : public EndToEnd {
+ protected:
+  void SetUp() override {
+    EndToEnd::SetUp();
+    startBoth();
+    if (HasFatalFailure()) return;
+    app->addReceiveObserver(&results);
+    openCom1();
+    ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
+    ASSERT_TRUE(waitForText(1060, "Comm OK!", 5000));
+  }
+  ui::QtForm& page() { return app->pageForm(kCalibrationTab); }
+  std::string field(int id) { return page().text(id); }
+  void click(int id) {
+    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
+    ASSERT_NE(button, nullptr) << id;
+    button->click();
+  }
+  bool waitForResult(int before) {
+    return QTest::qWaitFor([&] { return results.count > before; }, 3000);
+  }
+  static std::string coefficientText(std::uint32_t raw) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", raw / 1000.0);
+    return buf;
+  }
+
+  CalibrationResults results;
+};
+
+TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
+  // 5 A is a current the simulator drives through its pack while the point is taken.
+  click(kStartStop);
+  ASSERT_EQ(field(kStartStop), "STOP");
+  page().setText(kFirstCurrentTest, "5000");
+  int before = results.count;
+  click(kFirstCalibrationPoint);
+  ASSERT_TRUE(waitForResult(before)) << "no Calibration result";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kStatus) == "Calibration finish!"; }, 1000));
+  const std::uint32_t stored = results.coefficient();
+  EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored)) << field(kFirstCoefficient);
+  EXPECT_EQ(field(kFirstCurrentTest), "5000");
+
+  // The next tick of the page timer turns the point error into the Error Evaluation: the
+  // deviation is at most 500 mA of 5000, so at most 100 per mille on one point of four.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return field(kErrorEvaluation) != "--"; }, 3000));
+  float evaluation = -1;
+  ASSERT_EQ(std::sscanf(field(kErrorEvaluation).c_str(), "%f", &evaluation), 1);
+  EXPECT_GE(evaluation, 0.0f);
+  EXPECT_LE(evaluation, 0.025f);
+  EXPECT_EQ(field(kErrorEvaluation).size(), 6u) << "not four decimals: " << field(kErrorEvaluation);
+
+  // Read-back needs the run stopped; it refills the point from what the board stored.
+  click(kStartStop);
+  ASSERT_EQ(field(kStartStop), "START");
+  page().setText(kFirstCoefficient, "--");
+  page().setText(kFirstCurrentTest, "0");
+  before = results.count;
+  click(kFirstRead);
+  ASSERT_TRUE(waitForResult(before)) << "no answer to the read request";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kFirstCurrentTest) == "5000"; }, 1000));
+  EXPECT_EQ(results.coefficient(), stored);
+  EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored));
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(CalibrationEndToEnd, readDuringARunIsRefusedAndNothingReachesTheBoard) {
+  click(kStartStop);
+  click(kFirstRead + 1);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Please Stop the Calibration!");
+  QTest::qWait(300);
+  sim.stop();
+  for (const auto& r : sim.records()) EXPECT_NE(r.hex.compare(0, 6, "AA5507"), 0) << r.hex;
+}
+
+}  // namespace
+}  // namespace orlo::test
