@@ -188,7 +188,9 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     where.grid->addWidget(cell, row.row, base, 1, widgetCells + 1);
   } else {
     if (!row.label.empty()) where.grid->addWidget(makeLabel(qs(row.label), where.widget), row.row, base);
-    where.grid->addWidget(widget, row.row, base + 1, 1, widgetCells);
+    // A lamp sits right after its label, not adrift in a wide cell next to the following one.
+    const Qt::Alignment align = row.kind == "lamp" ? Qt::AlignLeft | Qt::AlignVCenter : Qt::Alignment();
+    where.grid->addWidget(widget, row.row, base + 1, 1, widgetCells, align);
   }
   if (!row.unit.empty())
     where.grid->addWidget(makeLabel(qs(row.unit), where.widget), row.row, base + widgetCells + 1);

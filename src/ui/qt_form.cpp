@@ -85,6 +85,9 @@ void QtForm::setTabPage(int id, int index, QWidget* page, const std::string& cap
     tabs->removeTab(index);
     delete old;
   }
+  // Inside a tab a page fills the tab's whole display area; its table size is its minimum.
+  page->setMinimumSize(page->size());
+  page->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   tabs->insertTab(index, page, qs(caption));
   tabs->setCurrentIndex(0);
   settingProgrammatically_ = quiet;
