@@ -76,7 +76,8 @@ OpenResult QtSerialControl::open(int portNumber) {
   OpenResult result;
   result.devicePath = devicePath(portNumber);
   if (result.devicePath.empty()) {
-    result.reason = "COM" + std::to_string(portNumber) + " stands for no serial device";
+    const std::string name = "COM" + std::to_string(portNumber);
+    result.reason = "no serial device for " + name + " (name one with --port " + name + "=PATH)";
     return result;
   }
   port_.setPortName(QString::fromStdString(result.devicePath));
@@ -87,7 +88,7 @@ OpenResult QtSerialControl::open(int portNumber) {
   port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!port_.open(QIODevice::ReadWrite)) {
     result.permissionDenied = port_.error() == QSerialPort::PermissionError;
-    result.reason = port_.errorString().toStdString();
+    result.reason = "cannot open " + result.devicePath + ": " + port_.errorString().toStdString();
     port_.clearError();
     return result;
   }
