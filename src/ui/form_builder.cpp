@@ -162,6 +162,9 @@ void FormBuilder::applyFlags(const LayoutControl& row, QWidget* widget) {
   if (row.hasFlag("center")) {
     if (auto* l = qobject_cast<QLabel*>(widget)) l->setAlignment(Qt::AlignCenter);
   }
+  if (const int icon = row.flagValue("icon", 0); icon > 0) {
+    if (auto* l = qobject_cast<QLabel*>(widget)) l->setPixmap(applicationIcon(icon).pixmap(32, 32));
+  }
   if (row.hasFlag("wide"))
     widget->setSizePolicy(QSizePolicy::Expanding, widget->sizePolicy().verticalPolicy());
 }

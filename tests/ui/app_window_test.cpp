@@ -86,11 +86,15 @@ TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   QString title;
   QStringList texts;
   bool closed = false;
+  bool hasIcon = false;
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (!box) return;
     title = box->windowTitle();
-    for (auto* label : box->findChildren<QLabel*>()) texts << label->text();
+    for (auto* label : box->findChildren<QLabel*>()) {
+      texts << label->text();
+      hasIcon = hasIcon || !label->pixmap().isNull();
+    }
     for (auto* button : box->findChildren<QPushButton*>())
       if (button->text() == "OK") button->click(), closed = true;
   });
@@ -98,6 +102,7 @@ TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   EXPECT_TRUE(closed);
   EXPECT_EQ(title, "About Orlo_PC");
   EXPECT_TRUE(texts.contains("Orlo_PC, Version 2.0"));
+  EXPECT_TRUE(hasIcon) << "the About box shows no application icon";
 }
 
 TEST_F(AppWindowTest, aViewMenuIsAddedOnlyWhenAsked) {
