@@ -61,8 +61,8 @@ void MBalanceTestDlg::OnBalanceSet() {
   if (!portOpen()) return;
   const auto threshold = voltageField(kThresholdVoltage, kThresholdName);
   if (!threshold) return;
-  // The difference keeps the board's original lenient reading: leading digits count, and only
-  // 1 ... 255 (taken as unsigned, so negatives fail too) is accepted.
+  // The difference is read leniently on purpose (leading digits count); only 1 ... 255, taken
+  // as unsigned so that negatives fail too, is accepted.
   const auto difference = static_cast<unsigned>(decimalTextToInt(form_.text(kVoltageDifference)));
   if (difference == 0 || difference > 255) {
     form_.messageBox(kDifferenceError, kConditionErrorCaption);
@@ -85,7 +85,7 @@ void MBalanceTestDlg::OnManualBalance() {
   form_.setText(kManualToggle, entering ? kExitManual : kEnterManual);
   manualMode_ = entering;
   greyAllLamps();
-  if (!entering && portOpen()) serial_->write(manualBalanceOffRequest());
+  if (!entering) serial_->write(manualBalanceOffRequest());
 }
 
 void MBalanceTestDlg::OnManualCell(int cell) {

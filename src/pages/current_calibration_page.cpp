@@ -21,6 +21,7 @@ constexpr std::int64_t kToleranceMa = 500;
 
 const char* const kStart = "START";
 const char* const kStop = "STOP";
+// Spelled as users of the tool have always seen it.
 const char* const kWarningCaption = "Warming";
 const char* const kStopFirst = "Please Stop the Calibration!";
 const char* const kStartFirst = "Please Start Calibration or Check Port open!";
@@ -127,6 +128,7 @@ void MCurrentCalibrationDlg::OnCalibrationResult(const FrameView& frame) {
     if (gate) form_.setText(kFirstCurrentTest + point, std::to_string(reference));
     return showStatus(kReadSuccessful);
   }
+  // In 64 bits: a reference near the 32-bit limits must not wrap into the tolerance.
   const std::int64_t deviation = std::llabs(reference - measuredMilliamps(liveCurrent_));
   if (deviation > kToleranceMa) return;
   showStatus(kCalibrationFinish);

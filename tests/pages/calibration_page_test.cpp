@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "link/requests.h"
 #include "pages/current_calibration_ids.h"
 #include "support/fake_form.h"
@@ -204,8 +206,10 @@ TEST_F(CalibrationPage, ToleranceIs500MilliampsWhateverTheSignOfTheLiveCurrent) 
     std::int32_t reference;
     float live;
     bool accepted;
-  } cases[] = {{10000, 9.5f, true}, {10000, -9.5f, true}, {10001, 9.5f, false}, {10001, -9.5f, false},
-               {500, 0.0f, true},   {9000, -9.5f, true},  {8999, -9.5f, false}};
+  } cases[] = {{10000, 9.5f, true},  {10000, -9.5f, true},
+               {10001, 9.5f, false}, {10001, -9.5f, false},
+               {500, 0.0f, true},    {9000, -9.5f, true},
+               {8999, -9.5f, false}, {std::numeric_limits<std::int32_t>::min(), 0.0f, false}};
   for (const auto& c : cases) {
     form.setText(kStatus, "");
     calibrated(1, c.reference, c.live);
