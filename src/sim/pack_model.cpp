@@ -12,8 +12,9 @@ struct Phase {
   double currentMa;  // positive = discharge
 };
 
-// Discharge, rest, charge, rest: one lap takes under three minutes, so a user sees every mode.
-constexpr std::array<Phase, 4> kPhases = {{{60, 20000}, {15, 0}, {60, -15000}, {15, 0}}};
+// Discharge, rest, charge, rest: one lap takes under three minutes, so a user sees every mode,
+// and puts back what it took out, so the state of charge wanders instead of running down.
+constexpr std::array<Phase, 4> kPhases = {{{60, 20000}, {15, 0}, {80, -15000}, {15, 0}}};
 constexpr double kLowSocStop = 20;
 constexpr double kHighSocStop = 95;
 constexpr double kCellResistanceMilliOhm = 2.0;

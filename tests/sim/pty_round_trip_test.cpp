@@ -114,6 +114,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"delay", SplitMode::kWhole, 0, 150}),
     [](const ::testing::TestParamInfo<ModeCase>& p) { return std::string(p.param.name); });
 
+// On a manual clock nothing waits for real time: the answer leaves exactly when it is due.
+TEST(PtyRoundTrip, delayedAnswerLeavesExactlyWhenDueOnAManualClock) {
+  PtyTransport transport;
+  ManualClock clock;
+  SimSettings settings;
+  settings.faults.delayMs = 500;
+  Simulator sim(transport, settings, clock);
+  std::string error;
+  ASSERT_TRUE(sim.start(error)) << error;
+  HostEnd host(sim.devicePath());
+  host.send(kPoll);
+  pollfd ready{transport.fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 1000), 1) << "the pty hands bytes over asynchronously";
+  clock.advance(1000);
+  sim.runOnce(0);
+  clock.advance(499);
+  sim.runOnce(0);
+  host.collect();
+  EXPECT_TRUE(host.received.empty());
+  clock.advance(1);
+  sim.runOnce(0);
+  ASSERT_TRUE(pumpUntil([&] { host.collect(); }, [&] { return liveFramesIn(host.received) == 1; }, 1000));
+  EXPECT_EQ(sim.stats().requests().at(0).timeMs, 1000);
+}
+
 TEST(PtyRoundTrip, byteModeReachesTheHostInManyReads) {
   SimSettings settings;
   settings.faults.split = SplitMode::kByte;
