@@ -64,6 +64,51 @@ bool writeReport(const std::string& path, const orlo::sim::SimStats& stats) {
   return static_cast<bool>(out);
 }
 
+std::unique_ptr<orlo::sim::Transport> makeTransport(const orlo::sim::SimOptions& options) {
+  if (!options.devicePath.empty()) return std::make_unique<orlo::sim::DeviceTransport>(options.devicePath);
+  return std::make_unique<orlo::sim::PtyTransport>(options.linkPath);
+}
+
+// The device line goes to stdout (scripts read it); everything else to stderr.
+void wire(orlo::sim::Simulator& sim, bool verbose, std::FILE* record) {
+  sim.onDevice([](const std::string& device) {
+    std::printf("orlo-bms-sim: device %s\n", device.c_str());
+    std::fflush(stdout);
+  });
+  sim.onError(say);
+  sim.onRequest([verbose, record](const orlo::sim::ReceivedRequest& request) {
+    const std::string line = orlo::sim::SimStats::recordLine(request);
+    if (verbose) say("received " + line);
+    if (record != nullptr) {
+      std::fprintf(record, "%s\n", line.c_str());
+      std::fflush(record);
+    }
+  });
+}
+
+// Runs until SIGINT, SIGTERM or SIGHUP; the exit status of the program.
+int run(const orlo::sim::SimOptions& options, std::FILE* record) {
+  const auto transport = makeTransport(options);
+  orlo::sim::SteadyClock clock;
+  orlo::sim::Simulator sim(*transport, options.settings, clock);
+  wire(sim, options.verbose, record);
+  installSignals();
+  std::string error;
+  if (!sim.start(error)) {
+    say(error);
+    return 1;
+  }
+  while (!gStop) {
+    sim.runOnce(100);
+    handleSignals(sim);
+  }
+  if (!options.reportPath.empty() && !writeReport(options.reportPath, sim.stats())) {
+    say("cannot write the report " + options.reportPath);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,45 +124,12 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
-  std::unique_ptr<Transport> transport;
-  if (options.devicePath.empty())
-    transport = std::make_unique<PtyTransport>(options.linkPath);
-  else
-    transport = std::make_unique<DeviceTransport>(options.devicePath);
-
   std::FILE* record = nullptr;
   if (!options.recordPath.empty() && (record = std::fopen(options.recordPath.c_str(), "a")) == nullptr) {
     say("cannot open the record file " + options.recordPath);
     return 1;
   }
-  SteadyClock clock;
-  Simulator sim(*transport, options.settings, clock);
-  sim.onDevice([](const std::string& device) {
-    std::printf("orlo-bms-sim: device %s\n", device.c_str());
-    std::fflush(stdout);
-  });
-  sim.onError(say);
-  sim.onRequest([&](const ReceivedRequest& request) {
-    const std::string line = SimStats::recordLine(request);
-    if (options.verbose) say("received " + line);
-    if (record != nullptr) {
-      std::fprintf(record, "%s\n", line.c_str());
-      std::fflush(record);
-    }
-  });
-  installSignals();
-  if (!sim.start(error)) {
-    say(error);
-    return 1;
-  }
-  while (!gStop) {
-    sim.runOnce(100);
-    handleSignals(sim);
-  }
+  const int status = run(options, record);
   if (record != nullptr) std::fclose(record);
-  if (!options.reportPath.empty() && !writeReport(options.reportPath, sim.stats())) {
-    say("cannot write the report " + options.reportPath);
-    return 1;
-  }
-  return 0;
+  return status;
 }

@@ -63,6 +63,11 @@ void Simulator::runOnce(int timeoutMs) {
   if (writeBlocked_) pfd.events |= POLLOUT;
   ::poll(unplugged() ? nullptr : &pfd, unplugged() ? 0 : 1, wait);
   if (pfd.revents & POLLOUT) writeBlocked_ = false;
+  if (!unplugged() && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+    // A device that went away would otherwise wake poll() at once forever.
+    if (errorCallback_) errorCallback_("the line to " + transport_.devicePath() + " went away");
+    unplug();
+  }
   const std::int64_t now = clock_.nowMs();
   if (!unplugged()) readInput(now);
   runSchedule(now);
