@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -80,7 +81,10 @@ class DataLogTest : public ::testing::Test {
     clock.now.tm_min = 5;
     clock.now.tm_sec = 9;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
 
   void choose(const std::string& file) {
     form.queueFileAnswer(file);
