@@ -11,6 +11,7 @@
 
 #include "app/main_window_ids.h"
 #include "pages/user_folder.h"
+#include "ui/diagnostics.h"
 #include "ui/form_style.h"
 
 namespace orlo::ui {
@@ -67,6 +68,7 @@ AppWindow::~AppWindow() {
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
   dlg_.reset();
+  diagnostics_.reset();
   pages_.clear();
   mainForm_.reset();
   delete window_.data();
@@ -91,13 +93,19 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   window_->setWindowTitle(QString::fromStdString(mainTable.window.caption));
   window_->setWindowIcon(applicationIcon(138));
   buildMenu();
+  // The diagnostics see every block written and every frame received, and change none.
+  diagnostics_ = std::make_unique<Diagnostics>(window_);
+  SerialControl& line = diagnostics_->wrap(serial_);
+  fanOut_.add(diagnostics_->observer());
+  viewMenu()->addAction(QStringLiteral("&Trends..."), [this] { diagnostics_->showTrends(); });
+  viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
 
   MainWindowOptions dlgOptions;
   dlgOptions.workingFolder =
       options.workingFolder.empty() ? QDir::currentPath().toStdString() : options.workingFolder;
   dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
   dlg_ = std::make_unique<COrlo_PCDlg>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
-                                       serial_, clock_, dlgOptions);
+                                       line, clock_, dlgOptions);
   mainForm_->setEvents(dlg_.get());
   for (std::size_t i = 0; i < pages_.size(); ++i)
     pages_[i]->setEvents(&dlg_->pageEvents(static_cast<int>(i)));

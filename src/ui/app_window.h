@@ -18,6 +18,8 @@ class QMenu;
 
 namespace orlo::ui {
 
+class Diagnostics;
+
 struct AppWindowOptions {
   std::map<int, std::string> ports;  // COMn -> device path, before the system's own ports
   std::string workingFolder;         // "" = the current directory
@@ -43,7 +45,7 @@ class AppWindow {
   // Diagnostics that want to see the receive path (the receiver has one slot; this shares it).
   void addReceiveObserver(ReceiveObserver* observer) { fanOut_.add(observer); }
 
-  // The "View" menu, created on first use, for diagnostic windows.
+  // The "View" menu, created on first use, for diagnostic windows (Trends, Traffic).
   QMenu* viewMenu();
   void showAbout();
 
@@ -54,6 +56,7 @@ class AppWindow {
 
   SystemClock clock_;
   QtSerialControl serial_;
+  std::unique_ptr<Diagnostics> diagnostics_;
   std::unique_ptr<QtForm> mainForm_;
   std::vector<std::unique_ptr<QtForm>> pages_;
   ReceiveFanOut fanOut_;

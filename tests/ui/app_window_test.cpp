@@ -105,12 +105,16 @@ TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   EXPECT_TRUE(hasIcon) << "the About box shows no application icon";
 }
 
-TEST_F(AppWindowTest, aViewMenuIsAddedOnlyWhenAsked) {
-  const auto menuCount = app->window()->menuBar()->actions().size();
+TEST_F(AppWindowTest, theViewMenuOpensTheTrendsAndTrafficWindows) {
   QMenu* view = app->viewMenu();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(app->viewMenu(), view);
-  EXPECT_EQ(app->window()->menuBar()->actions().size(), menuCount + 1);
+  QStringList items;
+  for (QAction* item : view->actions()) items << item->text();
+  EXPECT_EQ(items, (QStringList{"&Trends...", "T&raffic..."}));
+  const auto before = QApplication::topLevelWidgets().size();
+  for (QAction* item : view->actions()) item->trigger();
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), before + 2);
 }
 
 }  // namespace
