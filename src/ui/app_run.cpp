@@ -78,7 +78,11 @@ void scheduleTimedActions(AppWindow& app, const CommandLine& options) {
     });
   }
   if (options.quitAfter > 0)
-    QTimer::singleShot(static_cast<int>(options.quitAfter * 1000), window, [window] { window->close(); });
+    QTimer::singleShot(static_cast<int>(options.quitAfter * 1000), window, [] {
+      // quit() also ends a message box's loop, so an unattended run always comes to an end.
+      QApplication::closeAllWindows();
+      QApplication::quit();
+    });
 }
 
 }  // namespace

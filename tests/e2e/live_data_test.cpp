@@ -157,6 +157,15 @@ TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {
   EXPECT_THAT(out, ::testing::Not(::testing::HasSubstr("frames_dispatched=0\n")));
 }
 
+TEST_F(LiveData, anUnattendedRunEndsOnTimeEvenWithAFailedOpenReported) {
+  QProcess tool;
+  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"),
+             {"--port", "COM1=/nonexistent/orlo-port", "--open", "COM1", "--quit-after", "1.5", "--stats"});
+  ASSERT_TRUE(tool.waitForFinished(15000)) << "the message box kept the tool from quitting";
+  EXPECT_EQ(tool.exitCode(), 0);
+  EXPECT_THAT(tool.readAllStandardOutput().toStdString(), ::testing::HasSubstr("frames_dispatched=0"));
+}
+
 TEST_F(LiveData, orloPcRefusesABadArgumentWithExitCodeTwo) {
   QProcess tool;
   tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"), {"--port", "COM99=/dev/null"});
