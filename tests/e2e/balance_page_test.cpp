@@ -1,11 +1,17 @@
 // The "Balance Test" tab against orlo-bms-sim: reading and setting the balance condition, and a
 // manual balance test whose lamps follow what the board reports.
+//
+// With ORLO_SCREENSHOT_DIR set, the window with a manual cell balancing is saved there as
+// balance_manual.png (the user guide's picture of the tab).
 
 #include <QAbstractButton>
 #include <QMainWindow>
+#include <QPixmap>
+#include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
 #include "pages/balance_test_ids.h"
+#include "ui/form_style.h"
 
 namespace orlo::test {
 namespace {
@@ -31,9 +37,12 @@ class BalanceEndToEnd : public EndToEnd {
  protected:
   void SetUp() override {
     EndToEnd::SetUp();
+    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
+    if (screenshotDir_) ui::applyApplicationFont();  // the font the tool itself runs with
     startBoth();
     if (HasFatalFailure()) return;
     app->addReceiveObserver(&results);
+    app->mainForm().setCurrentIndex(main_ids::kTabs, kBalanceTab);
     openCom1();
     ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
   }
@@ -57,7 +66,14 @@ class BalanceEndToEnd : public EndToEnd {
     return QTest::qWaitFor([&] { return results.liveFrames >= target; }, ms);
   }
 
+  void saveScreenshot(const char* name) {
+    if (!screenshotDir_) return;
+    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/" + name;
+    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
+  }
+
   BalanceResults results;
+  const char* screenshotDir_ = nullptr;
 };
 
 TEST_F(BalanceEndToEnd, readShowsTheSimulatorsBalanceCondition) {
@@ -97,6 +113,8 @@ TEST_F(BalanceEndToEnd, aManualCellLightsItsLampAndLeavingTheTestGreysItAgain) {
   ASSERT_TRUE(waitForLiveFrames(2, 3000));
   EXPECT_EQ(page().icon(lamp2), Icon::BalanceRed) << "lamp 2 is not red after two polls";
   EXPECT_EQ(page().icon(kFirstLamp), Icon::Grey);
+  readCondition();
+  saveScreenshot("balance_manual.png");
 
   click(kManualToggle);
   EXPECT_EQ(field(kManualToggle), "Enter Manual Balance");

@@ -1,12 +1,18 @@
 // The "Current-Calibration" tab against orlo-bms-sim: a calibration point taken during a run,
 // the Error Evaluation that follows, and the read-back of the stored point.
+//
+// With ORLO_SCREENSHOT_DIR set, the window after the point and its Error Evaluation is saved
+// there as calibration_point.png (the user guide's picture of the tab).
 
 #include <QAbstractButton>
 #include <QMainWindow>
+#include <QPixmap>
 #include <cstdio>
+#include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
 #include "pages/current_calibration_ids.h"
+#include "ui/form_style.h"
 
 namespace orlo::test {
 namespace {
@@ -34,9 +40,12 @@ class CalibrationEndToEnd : public EndToEnd {
  protected:
   void SetUp() override {
     EndToEnd::SetUp();
+    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
+    if (screenshotDir_) ui::applyApplicationFont();  // the font the tool itself runs with
     startBoth();
     if (HasFatalFailure()) return;
     app->addReceiveObserver(&results);
+    app->mainForm().setCurrentIndex(main_ids::kTabs, kCalibrationTab);
     openCom1();
     ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
     ASSERT_TRUE(waitForText(1060, "Comm OK!", 5000));
@@ -57,7 +66,14 @@ class CalibrationEndToEnd : public EndToEnd {
     return buf;
   }
 
+  void saveScreenshot(const char* name) {
+    if (!screenshotDir_) return;
+    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/" + name;
+    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
+  }
+
   CalibrationResults results;
+  const char* screenshotDir_ = nullptr;
 };
 
 TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
@@ -81,6 +97,7 @@ TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
   EXPECT_GE(evaluation, 0.0f);
   EXPECT_LE(evaluation, 0.025f);
   EXPECT_EQ(field(kErrorEvaluation).size(), 6u) << "not four decimals: " << field(kErrorEvaluation);
+  saveScreenshot("calibration_point.png");
 
   // Read-back needs the run stopped; it refills the point from what the board stored.
   click(kStartStop);
