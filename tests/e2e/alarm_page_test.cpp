@@ -174,7 +174,7 @@ TEST_F(AlarmEndToEnd, readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTh
   read();
   saveScreenshot();
   EXPECT_EQ(boxes(), kBoardDefaults);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return page().text(kStatus).empty(); }, 2500)) << "status not cleared";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return page().text(kStatus).empty(); }, 3000)) << "status not cleared";
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
