@@ -189,6 +189,8 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     stack->addWidget(widget);
     stack->addStretch(1);
     where.grid->addWidget(cell, row.row, base, 1, widgetCells + 1);
+    // A readout of labelled fields reads best as even columns, whatever each label's length.
+    where.grid->setColumnStretch(base, 1);
   } else {
     if (!row.label.empty()) where.grid->addWidget(makeLabel(qs(row.label), where.widget), row.row, base);
     // A lamp sits right after its label, not adrift in a wide cell next to the following one.
