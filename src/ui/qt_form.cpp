@@ -165,8 +165,10 @@ Icon QtForm::icon(int id) const {
 
 void QtForm::setIcon(int id, Icon icon) {
   Control* c = find(id);
-  if (!c) return;
+  // Lamps are set on every frame; only a change needs a repaint.
+  if (!c || (c->icon == icon && c->iconShown)) return;
   c->icon = icon;
+  c->iconShown = true;
   if (auto* b = qobject_cast<QAbstractButton*>(c->widget)) b->setIcon(lampIcon(icon));
   c->widget->setAccessibleName(qs(lampAccessibleName(c->name, icon)));
 }

@@ -66,7 +66,8 @@ class QtForm : public Form {
     const LayoutControl* row = nullptr;
     QPointer<QWidget> widget;
     Icon icon = Icon::None;
-    std::string name;  // accessible name before any colour word
+    bool iconShown = false;  // set once setIcon has been called
+    std::string name;        // accessible name before any colour word
   };
   friend class FormBuilder;
 

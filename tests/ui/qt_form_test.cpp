@@ -212,6 +212,17 @@ TEST_F(QtFormTest, lampNamesEndWithTheColourOfTheirIcon) {
   EXPECT_EQ(form.control(22)->accessibleName(), "Port red");
 }
 
+TEST_F(QtFormTest, aLampImageIsLoadedOnceHoweverOftenItIsShown) {
+  // A new icon per frame would fill the pixmap cache with copies and grow the process.
+  EXPECT_EQ(lampIcon(Icon::Green).cacheKey(), lampIcon(Icon::Green).cacheKey());
+  EXPECT_NE(lampIcon(Icon::Green).cacheKey(), lampIcon(Icon::Red).cacheKey());
+  form.setIcon(19, Icon::Green);
+  const auto key = qobject_cast<QToolButton*>(form.control(19))->icon().cacheKey();
+  form.setIcon(19, Icon::Red);
+  form.setIcon(19, Icon::Green);
+  EXPECT_EQ(qobject_cast<QToolButton*>(form.control(19))->icon().cacheKey(), key);
+}
+
 // ---------------------------------------------------------------- events
 
 TEST_F(QtFormTest, clicksReachTheEventsWithTheControlId) {
