@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -22,6 +23,14 @@ const QColor kColours[kTrendSeriesCount] = {
     QColor(127, 127, 127),                                                                   // total
     QColor(188, 189, 34),                                                                    // spread
 };
+
+// The smallest of 1, 2 or 5 times a power of ten that is at least `rough`.
+double niceStep(double rough) {
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (rough <= m * power * (1 + 1e-9)) return m * power;
+  return 10 * power;
+}
 
 QString axisFormat(std::int64_t spanMs) {
   return spanMs <= 60LL * 60 * 1000 ? "HH:mm:ss" : "dd.MM HH:mm";
@@ -118,7 +127,7 @@ void TrendChart::drawLine(Line& line, const PlotSeries& plot) {
   line.used = static_cast<int>(n);
 }
 
-// Round steps (1, 2 or 5 times a power of ten) so that the labels stay short and readable.
+// Round steps so that the labels stay short and readable.
 void TrendChart::setYRange(double low, double high) {
   if (high - low < 1e-9) {
     const double pad = std::max(1.0, std::abs(high) * 0.01);
@@ -129,20 +138,24 @@ void TrendChart::setYRange(double low, double high) {
   const double margin = (high - low) * 0.02;
   low -= margin;
   high += margin;
-  const double rough = (high - low) / 4;
-  const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  double step = power * 10;
-  for (double m : {1.0, 2.0, 5.0})
-    if (rough <= m * power) {
-      step = m * power;
-      break;
-    }
-  const double first = std::floor(low / step) * step;
-  const double last = std::ceil(high / step) * step;
+  // Qt elides labels that are closer together than a line of text: keep the ticks apart.
+  const int lineHeight = QFontMetrics(yAxis_->labelsFont()).height() + 4;
+  const int maxTicks = std::max(2, static_cast<int>(chart()->plotArea().height()) / lineHeight + 1);
+  double step = niceStep((high - low) / 4);
+  double first = std::floor(low / step) * step;
+  double last = std::ceil(high / step) * step;
+  while (std::lround((last - first) / step) + 1 > maxTicks) {
+    step = niceStep(step * 1.5);
+    first = std::floor(low / step) * step;
+    last = std::ceil(high / step) * step;
+  }
   const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-  yAxis_->setLabelFormat(QString("%.%1f").arg(decimals));
-  yAxis_->setRange(first, last);
-  yAxis_->setTickCount(static_cast<int>(std::lround((last - first) / step)) + 1);
+  const int ticks = static_cast<int>(std::lround((last - first) / step)) + 1;
+  // Most redraws land on the same scale; leaving the axis alone then spares a relayout.
+  if (ticks != yAxis_->tickCount()) yAxis_->setTickCount(ticks);
+  const QString format = QString("%.%1f").arg(decimals);
+  if (format != yAxis_->labelFormat()) yAxis_->setLabelFormat(format);
+  if (first != yAxis_->min() || last != yAxis_->max()) yAxis_->setRange(first, last);
 }
 
 const TrendChart::Line* TrendChart::find(TrendSeries series) const {
