@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "link/frame_view.h"
+
 namespace orlo {
 
 namespace {
@@ -105,11 +107,13 @@ TrafficLog::TrafficLog(MillisClock nowMs, std::size_t maxRows)
     : clock_(std::move(nowMs)), maxRows_(maxRows == 0 ? 1 : maxRows) {}
 
 void TrafficLog::onFrameAccepted(const std::uint8_t*, std::size_t) {
+  badChecksumRow_.reset();
   ++counters_.framesReceived;
   counters_.lastValidFrameMs = clock_();
 }
 
 void TrafficLog::onFrameDispatched(const std::uint8_t* frame, std::size_t size) {
+  badChecksumRow_.reset();
   ++counters_.framesDispatched;
   record(TrafficDirection::Received, frame, size, Verdict::Dispatched);
 }
@@ -119,10 +123,42 @@ void TrafficLog::onDropped(DropReason reason, const std::uint8_t* bytes, std::si
   if (r >= kDropReasonCount) return;
   ++counters_.drops[r];
   counters_.dropBytes[r] += size;
+  if (!bytes) size = 0;
+  const auto badHead = badChecksumRow_;
+  badChecksumRow_.reset();
+  if (reason == DropReason::BytesBeforeHead && badHead) {
+    const std::size_t moved = appendCandidateRest(*badHead, bytes, size);
+    bytes += moved;
+    size -= moved;
+    if (size == 0) return;
+  }
   record(TrafficDirection::Received, bytes, size, verdictFor(reason));
+  if (reason == DropReason::BadChecksum && size == 1 && !paused_) badChecksumRow_ = rows_.back().seq;
+}
+
+// The receive path gives up a bad frame by its head byte alone and throws the rest away with
+// the bytes before the next head. For the reader the row should hold the frame it rejected:
+// the bytes up to the first tail go back to it; the counters keep what the receiver reported.
+std::size_t TrafficLog::appendCandidateRest(std::uint64_t seq, const std::uint8_t* bytes, std::size_t size) {
+  if (rows_.empty() || seq < rows_.front().seq || seq > rows_.back().seq) return 0;
+  TrafficRow* row = &rows_[static_cast<std::size_t>(seq - rows_.front().seq)];
+  if (row->bytes.size() != 1) return 0;
+  std::size_t end = 0;
+  // bytes[0] follows the head's AA, and a tail sits more than 2 bytes after that AA.
+  for (std::size_t i = 2; i + 1 < size && i + 2 < kFrameBufferSize; ++i)
+    if (bytes[i] == 0x55 && bytes[i + 1] == 0xAA) {
+      end = i + 2;
+      break;
+    }
+  if (end == 0) return 0;
+  row->bytes.insert(row->bytes.end(), bytes, bytes + end);
+  row->length = row->bytes.size();
+  row->command = commandName(row->direction, row->bytes.data(), row->bytes.size());
+  return end;
 }
 
 void TrafficLog::onFrameSent(const Bytes& block, bool written) {
+  badChecksumRow_.reset();
   if (written)
     ++counters_.framesSent;
   else

@@ -103,6 +103,7 @@ class TrafficLog : public ReceiveObserver {
 
  private:
   void record(TrafficDirection direction, const std::uint8_t* bytes, std::size_t size, Verdict verdict);
+  std::size_t appendCandidateRest(std::uint64_t seq, const std::uint8_t* bytes, std::size_t size);
 
   MillisClock clock_;
   std::size_t maxRows_;
@@ -110,6 +111,7 @@ class TrafficLog : public ReceiveObserver {
   std::uint64_t nextSeq_ = 0;
   TrafficCounters counters_;
   bool paused_ = false;
+  std::optional<std::uint64_t> badChecksumRow_;  // a one-byte bad checksum row just recorded
 };
 
 // One row as a line of the saved text, tab-separated, without the line end.

@@ -111,6 +111,22 @@ TEST_F(TrafficLogTest, HugeNoiseKeepsItsLengthButOnlyTheFirstKilobyteOfBytes) {
   EXPECT_NE(formatRowText(log.rows().back()).find("11 11 ...\t"), std::string::npos);
 }
 
+TEST_F(TrafficLogTest, OnlyTheNoiseRightAfterABadChecksumHeadIsTakenBackIntoItsRow) {
+  Bytes head = test::hex("AA");
+  Bytes rest = test::hex("55 4D 00 00 00 01 00 00 55 AA 77");
+  log.onDropped(DropReason::BadChecksum, head.data(), 1);
+  log.onDropped(DropReason::BytesBeforeHead, rest.data(), rest.size());
+  Bytes unrelated = test::hex("55 4D 00 55 AA");
+  log.onDropped(DropReason::NoTail, head.data(), 1);
+  log.onDropped(DropReason::BytesBeforeHead, unrelated.data(), unrelated.size());
+  ASSERT_EQ(log.rows().size(), 4u);
+  EXPECT_EQ(test::toHex(log.rows()[0].bytes), "AA 55 4D 00 00 00 01 00 00 55 AA");
+  EXPECT_EQ(log.rows()[0].command, "Live data");
+  EXPECT_EQ(test::toHex(log.rows()[1].bytes), "77");
+  EXPECT_EQ(log.rows()[2].bytes.size(), 1u) << "a head without a tail keeps its one byte";
+  EXPECT_EQ(log.rows()[3].bytes, unrelated);
+}
+
 TEST_F(TrafficLogTest, PauseStopsRowsButNotCounters) {
   log.setPaused(true);
   received(pollRequest());

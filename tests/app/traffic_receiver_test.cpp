@@ -106,6 +106,25 @@ TEST(TrafficFromReceiver, CountersAgreeWithTheReceiversOwnStatistics) {
   EXPECT_EQ(n.drop(DropReason::BadChecksum), 1u);
 }
 
+TEST(TrafficFromReceiver, ABadChecksumRowShowsTheWholeRejectedFrameAndTheRestStaysNoise) {
+  Receiver receiver;
+  TrafficLog log([] { return std::int64_t{0}; });
+  receiver.setObserver(&log);
+  Bytes stream = kBadSum + test::hex("01 02 03") + kPadding;
+  receiver.onBytes(stream.data(), stream.size());
+  ASSERT_GE(log.rows().size(), 2u);
+  EXPECT_EQ(log.rows()[0].verdict, Verdict::BadChecksum);
+  EXPECT_EQ(log.rows()[0].bytes, kBadSum);
+  EXPECT_EQ(log.rows()[0].length, kBadSum.size());
+  EXPECT_EQ(log.rows()[0].command, "Set acknowledge");
+  EXPECT_EQ(log.rows()[1].verdict, Verdict::BytesBeforeHead);
+  EXPECT_EQ(log.rows()[1].bytes.front(), 0x01);
+  // The counters stay as the receiver reported them.
+  EXPECT_EQ(log.counters().dropBytes[static_cast<std::size_t>(DropReason::BadChecksum)], 1u);
+  EXPECT_EQ(log.counters().dropBytes[static_cast<std::size_t>(DropReason::BytesBeforeHead)],
+            receiver.stats().dropBytesBeforeHead);
+}
+
 TEST(TrafficFromReceiver, DispatchedRowsCarryTheWholeFrameAndItsName) {
   Receiver receiver;
   TrafficLog log([] { return std::int64_t{0}; });
