@@ -46,7 +46,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   table_->horizontalHeader()->setStretchLastSection(true);
-  const int widths[] = {80, 70, 170, 55, 520};
+  const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
   layout->addWidget(table_, 1);
   resize(1100, 600);
