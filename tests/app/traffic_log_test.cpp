@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 #include "app/receive_fan_out.h"
@@ -153,13 +152,6 @@ TEST(CountersText, NamesEveryDropReasonAndTheAgeOfTheLastValidFrame) {
   EXPECT_NE(countersText(c, std::nullopt).find("Last valid frame: none yet"), std::string::npos);
   c.writesFailed = 7;
   EXPECT_EQ(countersText(c, 0).rfind("Sent: 5 (7 failed)   Received", 0), 0u);
-}
-
-TEST(KnownCommandNames, ListEachNameOnceForTheCommandFilter) {
-  std::vector<std::string> names = knownCommandNames();
-  EXPECT_EQ(names.size(), 9u);
-  EXPECT_EQ(std::count(names.begin(), names.end(), "Balance"), 1);
-  EXPECT_NE(std::find(names.begin(), names.end(), "Alarm parameter read result"), names.end());
 }
 
 // ---- filters and saving ----------------------------------------------------------------------

@@ -74,17 +74,6 @@ TEST(TrendBuffer, ClockSteppingBackDoesNotUnsortTheSamples) {
   EXPECT_EQ(b.at(1).timeMs, 5000);
 }
 
-TEST(TrendBuffer, EveryChangeMovesTheVersion) {
-  TrendBuffer b(2);
-  auto v0 = b.version();
-  b.add(sampleAt(0));
-  auto v1 = b.version();
-  b.clear();
-  EXPECT_NE(v0, v1);
-  EXPECT_NE(v1, b.version());
-  EXPECT_EQ(b.size(), 0u);
-}
-
 // ---- gaps ------------------------------------------------------------------------------------
 
 TEST(TrendBuffer, GapIsMoreThanFourSecondsWithoutASample) {
