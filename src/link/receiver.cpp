@@ -11,8 +11,6 @@ constexpr std::uint8_t kHead0 = 0xAA;
 constexpr std::uint8_t kHead1 = 0x55;
 constexpr std::uint8_t kTail0 = 0x55;
 constexpr std::uint8_t kTail1 = 0xAA;
-// The first 55 of a tail may sit no closer than 3 bytes after the head's AA.
-constexpr std::size_t kMinTailOffset = 3;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 }  // namespace

@@ -66,7 +66,7 @@ class Receiver {
   // How far the tail search of a head has got, so that a frame arriving in small pieces is
   // not searched again from its head with every piece.
   struct Progress {
-    std::size_t next = 3;  // offset from the head of the next tail candidate
+    std::size_t next = 3;  // offset from the head of the next tail candidate; none sits nearer
     unsigned sum = 0;      // sum of offsets 4 ... next-4
     bool sawTail = false;
   };

@@ -72,8 +72,8 @@ TEST_P(LayoutFile, theContentFitsTheWindowSizeWithNoCaptionCutShort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Resources, LayoutFile, ::testing::ValuesIn(layoutFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           return QFileInfo(QString::fromStdString(info.param)).baseName().toStdString();
+                         [](const ::testing::TestParamInfo<std::string>& p) {
+                           return QFileInfo(QString::fromStdString(p.param)).baseName().toStdString();
                          });
 
 }  // namespace
