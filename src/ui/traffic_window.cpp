@@ -1,7 +1,6 @@
 #include "ui/traffic_window.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,8 +12,8 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "pages/user_folder.h"
 #include "ui/dialogs.h"
+#include "ui/save_file.h"
 #include "ui/traffic_model.h"
 
 namespace orlo::ui {
@@ -145,23 +144,13 @@ void TrafficWindow::hideEvent(QHideEvent* event) {
 QString TrafficWindow::saveText(const QString& path) const {
   std::ostringstream text;
   log_.writeText(text, filter());
-  const std::string bytes = text.str();
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-    return QString("Could not write %1: %2").arg(path, file.errorString());
-  return {};
+  return writeWholeFile(path, text.str());
 }
 
 void TrafficWindow::askSave() {
-  FileDialogRequest request;
-  request.filter = "Text file (*.txt;)|*.txt;||";
-  request.startFolder = defaultUserFolder();
-  request.proposedName = "traffic.txt";
-  request.confirmOverwrite = true;
-  const auto path = askFile(this, true, request);
+  const auto path = askSavePath(this, "Text file (*.txt;)|*.txt;||", "traffic.txt");
   if (!path) return;
-  const QString error = saveText(QString::fromStdString(*path));
+  const QString error = saveText(*path);
   if (!error.isEmpty()) showMessageBox(this, error.toStdString(), "Traffic");
 }
 

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -15,8 +14,8 @@
 #include <sstream>
 
 #include "app/trend_plot.h"
-#include "pages/user_folder.h"
 #include "ui/dialogs.h"
+#include "ui/save_file.h"
 #include "ui/trend_chart.h"
 
 namespace orlo::ui {
@@ -242,24 +241,14 @@ QString TrendsWindow::exportPng(const QString& path) {
 QString TrendsWindow::exportCsv(const QString& path) const {
   std::ostringstream text;
   buffer_.writeCsv(text, visibleRange());
-  const std::string bytes = text.str();
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-    return QString("Could not write %1: %2").arg(path, file.errorString());
-  return {};
+  return writeWholeFile(path, text.str());
 }
 
 void TrendsWindow::askExport(bool png) {
-  FileDialogRequest request;
-  request.filter = png ? "PNG image (*.png;)|*.png;||" : "CSV file (*.csv;)|*.csv;||";
-  request.startFolder = defaultUserFolder();
-  request.proposedName = png ? "trends.png" : "trends.csv";
-  request.confirmOverwrite = true;
-  const auto path = askFile(this, true, request);
+  const auto path = png ? askSavePath(this, "PNG image (*.png;)|*.png;||", "trends.png")
+                        : askSavePath(this, "CSV file (*.csv;)|*.csv;||", "trends.csv");
   if (!path) return;
-  const QString qpath = QString::fromStdString(*path);
-  const QString error = png ? exportPng(qpath) : exportCsv(qpath);
+  const QString error = png ? exportPng(*path) : exportCsv(*path);
   if (!error.isEmpty()) showMessageBox(this, error.toStdString(), "Trends");
 }
 
