@@ -1,9 +1,9 @@
 #include "app/log_row.h"
 
-#include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <iterator>
+#include <string>
+
+#include "pages/text_format.h"
 
 namespace orlo {
 namespace {
@@ -14,18 +14,6 @@ struct RowInput {
   const LogValues& v;
 };
 
-std::string printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printed(const char* format, ...) {
-  // "%f" of the largest float takes 47 characters; every column fits with room to spare.
-  char buffer[64];
-  va_list args;
-  va_start(args, format);
-  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return n < 0 ? std::string()
-               : std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
-}
-
 std::string timeOfDay(const RowInput& in) {
   char buffer[32];
   const std::size_t n = std::strftime(buffer, sizeof buffer, "%H:%M:%S", &in.time);
@@ -33,7 +21,7 @@ std::string timeOfDay(const RowInput& in) {
 }
 
 std::string cell(const RowInput& in, int index) {
-  return printed("%d", in.v.cellVoltage[index]);
+  return std::to_string(in.v.cellVoltage[index]);
 }
 
 int totalVoltage(const LogValues& v) {
@@ -48,28 +36,26 @@ struct LogColumn {
 // The header and every row read this table, so they cannot drift apart.
 const LogColumn kColumns[] = {
     {"TIME", timeOfDay},
-    {"NUMBER", [](const RowInput& in) { return printed("%d", in.number); }},
+    {"NUMBER", [](const RowInput& in) { return std::to_string(in.number); }},
     {"Cell1-V(mV)", [](const RowInput& in) { return cell(in, 0); }},
     {"Cell2-V(mV)", [](const RowInput& in) { return cell(in, 1); }},
     {"Cell3-V(mV)", [](const RowInput& in) { return cell(in, 2); }},
     {"Cell4-V(mV)", [](const RowInput& in) { return cell(in, 3); }},
-    {"Diff(mV)", [](const RowInput& in) { return printed("%d", in.v.voltageDifference); }},
-    {"Total", [](const RowInput& in) { return printed("%d", totalVoltage(in.v)); }},
-    {"MosTemp", [](const RowInput& in) { return printed("%f", static_cast<double>(in.v.temperature1)); }},
-    {"PackTemp", [](const RowInput& in) { return printed("%f", static_cast<double>(in.v.temperature2)); }},
-    {"SOC", [](const RowInput& in) { return printed("%d", in.v.socLowByte); }},
-    {"Circle", [](const RowInput& in) { return printed("%d", in.v.cycleCount); }},
-    {"Current", [](const RowInput& in) { return printed("%f", static_cast<double>(in.v.current)); }},
-    {"Balance", [](const RowInput& in) { return printed("%d", in.v.balanceFlags); }},
-    {"DischgCap",
-     [](const RowInput& in) { return printed("%.2f", static_cast<double>(in.v.dischargeCapacity)); }},
-    {"ChgCap", [](const RowInput& in) { return printed("%.2f", static_cast<double>(in.v.chargeCapacity)); }},
-    {"RemainCap",
-     [](const RowInput& in) { return printed("%.2f", static_cast<double>(in.v.remainingCapacity)); }},
+    {"Diff(mV)", [](const RowInput& in) { return std::to_string(in.v.voltageDifference); }},
+    {"Total", [](const RowInput& in) { return std::to_string(totalVoltage(in.v)); }},
+    {"MosTemp", [](const RowInput& in) { return formatFixed(in.v.temperature1, 6); }},
+    {"PackTemp", [](const RowInput& in) { return formatFixed(in.v.temperature2, 6); }},
+    {"SOC", [](const RowInput& in) { return std::to_string(in.v.socLowByte); }},
+    {"Circle", [](const RowInput& in) { return std::to_string(in.v.cycleCount); }},
+    {"Current", [](const RowInput& in) { return formatFixed(in.v.current, 6); }},
+    {"Balance", [](const RowInput& in) { return std::to_string(in.v.balanceFlags); }},
+    {"DischgCap", [](const RowInput& in) { return formatFixed(in.v.dischargeCapacity, 2); }},
+    {"ChgCap", [](const RowInput& in) { return formatFixed(in.v.chargeCapacity, 2); }},
+    {"RemainCap", [](const RowInput& in) { return formatFixed(in.v.remainingCapacity, 2); }},
     // The BMS packs its alarm bits into a word that the log has always shown as signed.
-    {"error", [](const RowInput& in) { return printed("%d", static_cast<std::int32_t>(in.v.alarmFlags)); }},
-    {"MosStatus", [](const RowInput& in) { return printed("%d", in.v.mosStatus); }},
-    {"Mode", [](const RowInput& in) { return printed("%d", in.v.systemMode); }},
+    {"error", [](const RowInput& in) { return std::to_string(static_cast<std::int32_t>(in.v.alarmFlags)); }},
+    {"MosStatus", [](const RowInput& in) { return std::to_string(in.v.mosStatus); }},
+    {"Mode", [](const RowInput& in) { return std::to_string(in.v.systemMode); }},
 };
 
 template <typename Field>

@@ -1,6 +1,5 @@
 #include "app/main_window.h"
 
-#include <cstdio>
 #include <ctime>
 #include <iterator>
 #include <string>
@@ -8,6 +7,7 @@
 
 #include "app/main_window_ids.h"
 #include "link/requests.h"
+#include "pages/text_format.h"
 
 namespace orlo {
 namespace {
@@ -15,16 +15,6 @@ namespace {
 using namespace main_ids;
 
 constexpr int kPortCount = 16;
-
-std::string formatInt(long long value) {
-  return std::to_string(value);
-}
-
-std::string formatFloat(const char* pattern, double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, value);
-  return buf;
-}
 
 // Lamp colours for the MOS status codes the BMS reports; other codes leave the lamps alone.
 struct MosLamps {
@@ -274,22 +264,22 @@ void COrlo_PCDlg::onPortLost(const std::string& reason) {
 void COrlo_PCDlg::headerFill(const FrameView& frame) {
   for (std::size_t i = 0; i < 4; ++i) {
     kept_.cellVoltage[i] = frame.u16(10 + 2 * i);
-    form_.setText(kCellV1 + static_cast<int>(i), formatInt(kept_.cellVoltage[i]));
+    form_.setText(kCellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
   }
   kept_.temperature1 = static_cast<float>(frame.s16(18));
-  form_.setText(kTempC1, formatFloat("%.1f", kept_.temperature1));
+  form_.setText(kTempC1, formatFixed(kept_.temperature1, 1));
   kept_.temperature2 = static_cast<float>(frame.s16(20));
-  form_.setText(kTempC2, formatFloat("%.1f", kept_.temperature2));
+  form_.setText(kTempC2, formatFixed(kept_.temperature2, 1));
   kept_.balanceFlags = frame.u16(75);
-  form_.setText(kBalanVal, formatInt(kept_.balanceFlags));
+  form_.setText(kBalanVal, std::to_string(kept_.balanceFlags));
   // Negating the quotient (not the raw value) is what makes an idle pack read -0.000000 here.
   kept_.current = -(static_cast<float>(frame.s32(30)) / 1000.0f);
-  form_.setText(kCurrent, formatFloat("%f", kept_.current));
+  form_.setText(kCurrent, formatFixed(kept_.current, 6));
   calibration_.setLiveCurrent(kept_.current);
-  for (const auto& f : kPlainHeaderFields) form_.setText(f.id, formatInt(frame.s32(f.offset)));
+  for (const auto& f : kPlainHeaderFields) form_.setText(f.id, std::to_string(frame.s32(f.offset)));
   const std::int32_t soc = frame.s32(22);
   kept_.socLowByte = static_cast<std::uint8_t>(soc & 0xFF);
-  form_.setText(kSoc, formatInt(soc));
+  form_.setText(kSoc, std::to_string(soc));
   kept_.mosStatus = frame.u8(70);
   setMosLamps(kept_.mosStatus);
 }

@@ -1,7 +1,5 @@
 #include "pages/alarm_parameter_record.h"
 
-#include <cstdio>
-
 #include "pages/alarm_parameter_ids.h"
 
 namespace orlo {
@@ -106,9 +104,7 @@ std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& fram
     value = frame.s16(at);
   else
     value = frame.u16(at);
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", value);
-  return text;
+  return std::to_string(value);
 }
 
 AcceptedRange acceptedRange(const AlarmParameterRow& row) {

@@ -1,7 +1,6 @@
 #include "pages/current_calibration_page.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -9,6 +8,7 @@
 #include "link/requests.h"
 #include "pages/current_calibration_ids.h"
 #include "pages/decimal_text.h"
+#include "pages/text_format.h"
 
 namespace orlo {
 namespace {
@@ -37,9 +37,7 @@ constexpr std::size_t kCoefficientAt = 11;
 constexpr std::size_t kReferenceAt = 15;
 
 std::string coefficientText(std::uint32_t raw) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%f", static_cast<double>(static_cast<float>(raw) / 1000.0f));
-  return buf;
+  return formatFixed(static_cast<float>(raw) / 1000.0f, 6);
 }
 
 // |amperes x 1000| in mA, product in single precision, truncated toward zero. A value beyond
@@ -142,9 +140,7 @@ void MCurrentCalibrationDlg::OnCalibrationResult(const FrameView& frame) {
 void MCurrentCalibrationDlg::showErrorEvaluation() {
   const float sum = pointErrors_[0] + pointErrors_[1] + pointErrors_[2] + pointErrors_[3];
   const float fraction = sum * 0.25f / 1000.0f;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.4f", static_cast<double>(fraction));
-  form_.setText(kErrorEvaluation, buf);
+  form_.setText(kErrorEvaluation, formatFixed(fraction, 4));
 }
 
 void MCurrentCalibrationDlg::onClicked(int id) {

@@ -1,0 +1,13 @@
+#pragma once
+// Numbers as the windows and the log show them: fixed-point with a given number of decimals,
+// the way printf's "%f" / "%.1f" prints them, so "-0.000000" and rounding stay as users know
+// them. Whole numbers need nothing beyond std::to_string.
+
+#include <string>
+
+namespace orlo {
+
+// printf("%.<decimals>f", value), never cut short however large the value.
+std::string formatFixed(double value, int decimals);
+
+}  // namespace orlo
