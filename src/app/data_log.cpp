@@ -6,6 +6,7 @@
 #include "app/log_file.h"
 #include "app/log_row.h"
 #include "app/main_window_ids.h"
+#include "pages/file_system.h"
 
 namespace orlo {
 namespace {
@@ -73,7 +74,7 @@ void DataLog::UsePath(const std::string& path) {
   logPath_ = path;
   // Only a new file gets the header: an existing one is continued, even when the dialog
   // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
-  if (pathKind(logPath_) == PathKind::Nothing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
+  if (pathKind(logPath_) == PathKind::Missing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
   form_.setText(kLogPath, logPath_);
 }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "pages/file_system.h"
+
 namespace orlo {
 namespace {
 
@@ -63,30 +65,7 @@ LogFileResult openLocked(const std::string& path, int flags, int* fd) {
   return success();
 }
 
-// Writes everything, going on after short writes; false with errno set when the rest cannot go.
-bool writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
-
-PathKind pathKind(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return PathKind::Nothing;
-  if (S_ISREG(info.st_mode)) return PathKind::File;
-  if (S_ISDIR(info.st_mode)) return PathKind::Folder;
-  return PathKind::Other;
-}
 
 LogFileResult createLogFile(const std::string& path, const std::string& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);

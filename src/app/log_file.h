@@ -8,11 +8,6 @@
 
 namespace orlo {
 
-enum class PathKind { Nothing, File, Folder, Other };
-
-// What `path` names: a regular file, a folder, nothing, or something else (device, pipe...).
-PathKind pathKind(const std::string& path);
-
 struct LogFileResult {
   bool ok = false;
   bool busy = false;   // another holder has the file locked

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "pages/alarm_parameter_record.h"
+#include "pages/file_system.h"
 
 namespace orlo {
 namespace {
@@ -33,19 +34,6 @@ std::string followLink(const std::string& path) {
   if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
   char resolved[PATH_MAX];
   return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-bool writeAll(int fd, const std::string& content) {
-  const char* p = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // A fresh file beside the target; -1 when the folder takes none.
@@ -106,14 +94,6 @@ void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded)
 }
 
 namespace alarm_file {
-
-PathKind pathKind(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0)
-    return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Other;
-  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
-  return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
-}
 
 bool mayReplace(const std::string& path) {
   switch (pathKind(path)) {

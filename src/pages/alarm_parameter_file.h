@@ -19,12 +19,8 @@ std::string formatAlarmParameterFile(const std::vector<std::string>& values);
 // `loaded` must hold 44 texts.
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
 
-// File system steps of the save and load. Kept in their own namespace: the data log has
-// helpers of the same names.
+// File system steps of the save and load.
 namespace alarm_file {
-
-enum class PathKind { Missing, File, Folder, Other };
-PathKind pathKind(const std::string& path);
 
 // True when a file at `path` may be replaced by this user (or there is none yet).
 bool mayReplace(const std::string& path);

@@ -7,12 +7,12 @@
 #include "pages/alarm_parameter_file.h"
 #include "pages/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
+#include "pages/file_system.h"
 
 namespace orlo {
 namespace {
 
 using namespace alarm_ids;
-using alarm_file::PathKind;
 
 constexpr const char* kPlaceholder = "--";
 constexpr const char* kReadSuccessful = "Read successful!";
@@ -173,7 +173,7 @@ void MAlarmParameterDlg::onSaveParameter() {
 
 bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
   // The folder recorded at start-up, not the current one, which file dialogs may have moved.
-  if (alarm_file::pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
+  if (pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
     form_.messageBox(kTemplateMissing, "");
     return false;
   }
@@ -195,7 +195,7 @@ bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
 
 bool MAlarmParameterDlg::LoadParameterFile(const std::string& path) {
   std::ifstream in;
-  if (alarm_file::pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
+  if (pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
   if (!in.is_open()) {
     form_.messageBox("Could not open the parameter file \"" + path + "\". The boxes were left as they were.",
                      "");
