@@ -7,6 +7,7 @@
 #include "pages/alarm_parameter_file.h"
 #include "pages/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
+#include "pages/decimal_text.h"
 #include "pages/file_system.h"
 
 namespace orlo {
@@ -126,9 +127,9 @@ void MAlarmParameterDlg::onSet() {
   for (const auto& row : alarmParameterRecord()) {
     if (!row.sent) continue;
     const std::string text = form_.text(row.boxId);
-    const auto value = parseWholeNumber(text);
     const AcceptedRange range = acceptedRange(row);
-    if (!value || *value < range.min || *value > range.max) {
+    const auto value = wholeNumberInRange(text, range.min, range.max);
+    if (!value) {
       refuseSet(row, text);
       return;
     }

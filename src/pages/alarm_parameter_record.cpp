@@ -85,10 +85,6 @@ const std::array<AlarmParameterRow, kAlarmParameterCount> kRecord = {{
 
 constexpr std::size_t kSetDataStart = 7;  // frame byte of AlarmSetData[0]
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 }  // namespace
 
 const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord() {
@@ -112,27 +108,6 @@ AcceptedRange acceptedRange(const AlarmParameterRow& row) {
   if (row.width == 8) return {0, 255};
   if (row.sign == FieldSign::Signed) return {-32768, 32767};
   return {0, 65535};
-}
-
-std::optional<std::int64_t> parseWholeNumber(const std::string& text) {
-  // Past this many significant digits a number is out of every field's range anyway.
-  constexpr int kMaxDigits = 12;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n && isBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t firstDigit = i;
-  std::int64_t value = 0;
-  int significant = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value == 0 && text[i] == '0') continue;
-    if (++significant <= kMaxDigits) value = value * 10 + (text[i] - '0');
-  }
-  if (i == firstDigit) return std::nullopt;
-  while (i < n && isBlank(text[i])) ++i;
-  if (i != n) return std::nullopt;
-  return negative ? -value : value;
 }
 
 void encodeAlarmField(const AlarmParameterRow& row, std::int64_t value, AlarmSetData* data) {

@@ -5,11 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "link/frame_view.h"
 #include "link/requests.h"
+#include "pages/decimal_text.h"  // Set reads the boxes with parseWholeNumber
 
 namespace orlo {
 
@@ -48,10 +48,6 @@ struct AcceptedRange {
   std::int64_t max;
 };
 AcceptedRange acceptedRange(const AlarmParameterRow& row);
-
-// A whole number and nothing else: blanks around it allowed, an optional sign, at least one
-// digit. Numbers too long to matter are clamped far outside every field's range.
-std::optional<std::int64_t> parseWholeNumber(const std::string& text);
 
 // Stores an in-range value at the row's bytes of the Set request's data (frame bytes 7 ... 77).
 void encodeAlarmField(const AlarmParameterRow& row, std::int64_t value, AlarmSetData* data);

@@ -45,14 +45,18 @@ int decimalTextToInt(const std::string& text) {
   return static_cast<int>(value);
 }
 
-std::optional<std::int64_t> wholeNumberInRange(const std::string& text, std::int64_t min, std::int64_t max) {
+std::optional<std::int64_t> parseWholeNumber(const std::string& text) {
   const Scan s = scanNumber(text);
   if (s.digits == 0) return std::nullopt;
   for (std::size_t i = s.end; i < text.size(); ++i) {
     if (!isBlank(text[i])) return std::nullopt;
   }
-  const std::int64_t value = s.negative ? -s.magnitude : s.magnitude;
-  if (value < min || value > max) return std::nullopt;
+  return s.negative ? -s.magnitude : s.magnitude;
+}
+
+std::optional<std::int64_t> wholeNumberInRange(const std::string& text, std::int64_t min, std::int64_t max) {
+  const auto value = parseWholeNumber(text);
+  if (!value || *value < min || *value > max) return std::nullopt;
   return value;
 }
 
