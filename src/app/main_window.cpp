@@ -87,14 +87,7 @@ DataLog& COrlo_PCDlg::dataLog() {
 }
 
 LogValues COrlo_PCDlg::logValues() const {
-  LogValues v;
-  v.mosStatus = kept_.mosStatus;
-  for (std::size_t i = 0; i < 4; ++i) v.cellVoltage[i] = kept_.cellVoltage[i];
-  v.socLowByte = kept_.socLowByte;
-  v.balanceFlags = kept_.balanceFlags;
-  v.temperature1 = kept_.temperature1;
-  v.temperature2 = kept_.temperature2;
-  v.current = kept_.current;
+  LogValues v = kept_;
   const auto& page = bms_.stored();
   v.voltageDifference = page.voltageDifference;
   v.cycleCount = page.cycleCount;

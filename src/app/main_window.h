@@ -86,17 +86,9 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   Receiver receiver_;
   std::unique_ptr<DataLog> dataLog_;
 
-  // Values the header fill keeps for the data log.
-  struct KeptValues {
-    std::uint8_t mosStatus = 0;
-    std::uint16_t cellVoltage[4] = {0, 0, 0, 0};
-    std::uint8_t socLowByte = 0;
-    std::uint16_t balanceFlags = 0;
-    float temperature1 = 0;
-    float temperature2 = 0;
-    float current = 0;  // A
-  };
-  KeptValues kept_;
+  // The header fill keeps the log's MOS status, cells, SOC, balance flags, temperatures and
+  // current here; the rest of a row comes from the BMS page when the row is taken.
+  LogValues kept_;
   std::string clockText_;
 
   LogValues logValues() const;
