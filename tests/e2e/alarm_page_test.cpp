@@ -6,17 +6,13 @@
 
 #include <gmock/gmock.h>
 
-#include <QAbstractButton>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QPixmap>
 #include <algorithm>
 #include <utility>
 
 #include "e2e/e2e_fixture.h"
 #include "pages/alarm_parameter_ids.h"
 #include "support/hex.h"
-#include "ui/form_style.h"
 
 namespace orlo::test {
 namespace {
@@ -67,14 +63,12 @@ void traceStatus(int id, const std::string& text) {
 }
 
 // Counts the board's Read results and Set acknowledges, and keeps the last Read result.
-class AlarmFrames : public ReceiveObserver {
+class AlarmFrames : public DispatchWatcher {
  public:
-  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     if (size >= 82 && frame[2] == 0x47) lastRead.assign(frame, frame + size), ++reads;
     if (size >= 3 && frame[2] == 0x48) ++acknowledges;
   }
-  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
   Bytes lastRead;
   int reads = 0;
   int acknowledges = 0;
@@ -97,36 +91,25 @@ Bytes setRequest(const Bytes& data) {
   return frame;
 }
 
-class AlarmEndToEnd : public EndToEnd {
+class AlarmEndToEnd : public TabEndToEnd {
  protected:
+  AlarmEndToEnd() : TabEndToEnd(kAlarmTab) {}
   void SetUp() override {
-    EndToEnd::SetUp();
-    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
-    if (screenshotDir_) ui::applyApplicationFont();  // the font the tool itself runs with
-    startBoth();
+    TabEndToEnd::SetUp();
+    startOnTab(frames);
     if (HasFatalFailure()) return;
     g_tracedPage = &page();
     g_statusTexts = &statusTexts;
     ui::QtForm::setTextTrace(&traceStatus);
-    app->addReceiveObserver(&frames);
-    app->mainForm().setCurrentIndex(main_ids::kTabs, kAlarmTab);
-    openCom1();
-    ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
-    ASSERT_TRUE(waitForText(main_ids::kLinkText, "Comm OK!", 5000));
+    ASSERT_TRUE(waitForCommOk());
   }
   void TearDown() override {
     ui::QtForm::setTextTrace(nullptr);
     g_tracedPage = nullptr;
     g_statusTexts = nullptr;
-    EndToEnd::TearDown();
+    TabEndToEnd::TearDown();
   }
 
-  ui::QtForm& page() { return app->pageForm(kAlarmTab); }
-  void click(int id) {
-    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
-    ASSERT_NE(button, nullptr) << id;
-    button->click();
-  }
   BoxTexts boxes() {
     BoxTexts out;
     for (const auto& [id, unused] : kBoardDefaults) out.emplace_back(id, page().text(id));
@@ -155,29 +138,15 @@ class AlarmEndToEnd : public EndToEnd {
         QTest::qWaitFor([&] { return frames.reads > before && statusShown("Read successful!"); }, 3000))
         << "no Read result shown";
   }
-  // The requests with the given command byte the board received; stops the simulator.
-  std::vector<std::string> receivedRequests(const std::string& command) {
-    sim.stop();
-    std::vector<std::string> out;
-    for (const auto& r : sim.records())
-      if (r.hex.compare(0, 6, "AA55" + command) == 0) out.push_back(r.hex);
-    return out;
-  }
-  void saveScreenshot() {
-    if (!screenshotDir_) return;
-    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/alarm_read.png";
-    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
-  }
 
   AlarmFrames frames;
   std::vector<std::string> statusTexts;
-  const char* screenshotDir_ = nullptr;
 };
 
 TEST_F(AlarmEndToEnd, readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick) {
   ASSERT_EQ(page().text(kChgOcValue), "--");
   read();
-  saveScreenshot();
+  saveScreenshot("alarm_read.png");
   EXPECT_EQ(boxes(), kBoardDefaults);
   EXPECT_TRUE(QTest::qWaitFor([&] { return page().text(kStatus).empty(); }, 3000)) << "status not cleared";
   EXPECT_TRUE(messages.empty()) << messages.front();
@@ -228,7 +197,7 @@ TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
     EXPECT_EQ(compact(Bytes(frames.lastRead.begin() + 7, frames.lastRead.begin() + 78)), compact(data))
         << "the board did not store what was sent";
   }
-  EXPECT_EQ(receivedRequests("47"), expectedRequests);
+  EXPECT_EQ(receivedRequests("AA5547"), expectedRequests);
   EXPECT_EQ(sim.report()["requests_cmd_47"], static_cast<long long>(edits.size()));
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
@@ -243,8 +212,8 @@ TEST_F(AlarmEndToEnd, setRightAfterStartIsRefusedAndNothingReachesTheBoard) {
   // the record holds every request of this test.
   read();
   EXPECT_FALSE(statusShown("Set successful!"));
-  EXPECT_EQ(receivedRequests("0C").size(), 1u);
-  EXPECT_EQ(receivedRequests("47"), std::vector<std::string>{});
+  EXPECT_EQ(receivedRequests("AA550C").size(), 1u);
+  EXPECT_EQ(receivedRequests("AA5547"), std::vector<std::string>{});
   EXPECT_EQ(sim.report()["requests_cmd_47"], 0);
 }
 
@@ -275,7 +244,7 @@ TEST_F(AlarmEndToEnd, outOfRangeBoxesAreRefusedAndTheBoardKeepsItsValues) {
   messages.clear();
   read();
   EXPECT_EQ(boxes(), kBoardDefaults);
-  EXPECT_EQ(receivedRequests("47"), std::vector<std::string>{});
+  EXPECT_EQ(receivedRequests("AA5547"), std::vector<std::string>{});
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 

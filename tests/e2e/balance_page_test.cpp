@@ -4,14 +4,8 @@
 // With ORLO_SCREENSHOT_DIR set, the window with a manual cell balancing is saved there as
 // balance_manual.png (the user guide's picture of the tab).
 
-#include <QAbstractButton>
-#include <QMainWindow>
-#include <QPixmap>
-#include <cstdlib>
-
 #include "e2e/e2e_fixture.h"
 #include "pages/balance_test_ids.h"
-#include "ui/form_style.h"
 
 namespace orlo::test {
 namespace {
@@ -20,37 +14,23 @@ using namespace balance_ids;
 constexpr int kBalanceTab = 1;
 
 // Keeps the last balance read result the tool dispatched.
-class BalanceResults : public ReceiveObserver {
+class BalanceResults : public DispatchWatcher {
  public:
-  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     if (size >= 12 && frame[2] == 0x18 && frame[6] == 0x0E) last.assign(frame, frame + size), ++count;
     if (size >= 3 && frame[2] == 0x4D) ++liveFrames;
   }
-  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
   std::vector<std::uint8_t> last;
   int count = 0;
   int liveFrames = 0;
 };
 
-class BalanceEndToEnd : public EndToEnd {
+class BalanceEndToEnd : public TabEndToEnd {
  protected:
+  BalanceEndToEnd() : TabEndToEnd(kBalanceTab) {}
   void SetUp() override {
-    EndToEnd::SetUp();
-    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
-    if (screenshotDir_) ui::applyApplicationFont();  // the font the tool itself runs with
-    startBoth();
-    if (HasFatalFailure()) return;
-    app->addReceiveObserver(&results);
-    app->mainForm().setCurrentIndex(main_ids::kTabs, kBalanceTab);
-    openCom1();
-    ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
-  }
-  ui::QtForm& page() { return app->pageForm(kBalanceTab); }
-  void click(int id) {
-    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
-    ASSERT_NE(button, nullptr) << id;
-    button->click();
+    TabEndToEnd::SetUp();
+    startOnTab(results);
   }
   // Presses Read and waits for the board's answer to reach the fields.
   void readCondition() {
@@ -59,21 +39,13 @@ class BalanceEndToEnd : public EndToEnd {
     ASSERT_TRUE(QTest::qWaitFor([&] { return results.count > before; }, 3000)) << "no balance read result";
     QCoreApplication::processEvents();
   }
-  std::string field(int id) { return page().text(id); }
   // Waits until n more live data frames have reached the tool.
   bool waitForLiveFrames(int n, int ms) {
     const int target = results.liveFrames + n;
     return QTest::qWaitFor([&] { return results.liveFrames >= target; }, ms);
   }
 
-  void saveScreenshot(const char* name) {
-    if (!screenshotDir_) return;
-    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/" + name;
-    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
-  }
-
   BalanceResults results;
-  const char* screenshotDir_ = nullptr;
 };
 
 TEST_F(BalanceEndToEnd, readShowsTheSimulatorsBalanceCondition) {
@@ -121,12 +93,9 @@ TEST_F(BalanceEndToEnd, aManualCellLightsItsLampAndLeavingTheTestGreysItAgain) {
   // Leaving greys the lamps at once; the frames after it show the board stopped balancing too.
   ASSERT_TRUE(waitForLiveFrames(2, 3000));
   EXPECT_EQ(page().icon(lamp2), Icon::Grey);
-  sim.stop();
-  std::vector<std::string> manual;
-  for (const auto& r : sim.records())
-    if (r.hex.compare(0, 14, "AA55180000000D") == 0) manual.push_back(r.hex);
-  EXPECT_EQ(manual, (std::vector<std::string>{"AA55180000000D01020000000000100055AA",
-                                              "AA55180000000D000000000000000D0055AA"}));
+  EXPECT_EQ(receivedRequests("AA55180000000D"),
+            (std::vector<std::string>{"AA55180000000D01020000000000100055AA",
+                                      "AA55180000000D000000000000000D0055AA"}));
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 

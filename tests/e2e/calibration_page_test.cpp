@@ -4,15 +4,10 @@
 // With ORLO_SCREENSHOT_DIR set, the window after the point and its Error Evaluation is saved
 // there as calibration_point.png (the user guide's picture of the tab).
 
-#include <QAbstractButton>
-#include <QMainWindow>
-#include <QPixmap>
 #include <cstdio>
-#include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
 #include "pages/current_calibration_ids.h"
-#include "ui/form_style.h"
 
 namespace orlo::test {
 namespace {
@@ -21,13 +16,11 @@ using namespace calibration_ids;
 constexpr int kCalibrationTab = 3;
 
 // Keeps the last Calibration result the tool dispatched.
-class CalibrationResults : public ReceiveObserver {
+class CalibrationResults : public DispatchWatcher {
  public:
-  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     if (size >= 19 && frame[2] == 0x15) last.assign(frame, frame + size), ++count;
   }
-  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
 
   std::uint32_t coefficient() const {
     return last[11] | (last[12] << 8) | (last[13] << 16) | (std::uint32_t(last[14]) << 24);
@@ -36,26 +29,14 @@ class CalibrationResults : public ReceiveObserver {
   int count = 0;
 };
 
-class CalibrationEndToEnd : public EndToEnd {
+class CalibrationEndToEnd : public TabEndToEnd {
  protected:
+  CalibrationEndToEnd() : TabEndToEnd(kCalibrationTab) {}
   void SetUp() override {
-    EndToEnd::SetUp();
-    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
-    if (screenshotDir_) ui::applyApplicationFont();  // the font the tool itself runs with
-    startBoth();
+    TabEndToEnd::SetUp();
+    startOnTab(results);
     if (HasFatalFailure()) return;
-    app->addReceiveObserver(&results);
-    app->mainForm().setCurrentIndex(main_ids::kTabs, kCalibrationTab);
-    openCom1();
-    ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
-    ASSERT_TRUE(waitForText(1060, "Comm OK!", 5000));
-  }
-  ui::QtForm& page() { return app->pageForm(kCalibrationTab); }
-  std::string field(int id) { return page().text(id); }
-  void click(int id) {
-    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
-    ASSERT_NE(button, nullptr) << id;
-    button->click();
+    ASSERT_TRUE(waitForCommOk());
   }
   bool waitForResult(int before) {
     return QTest::qWaitFor([&] { return results.count > before; }, 3000);
@@ -66,14 +47,7 @@ class CalibrationEndToEnd : public EndToEnd {
     return buf;
   }
 
-  void saveScreenshot(const char* name) {
-    if (!screenshotDir_) return;
-    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/" + name;
-    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
-  }
-
   CalibrationResults results;
-  const char* screenshotDir_ = nullptr;
 };
 
 TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
@@ -119,8 +93,7 @@ TEST_F(CalibrationEndToEnd, readDuringARunIsRefusedAndNothingReachesTheBoard) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Please Stop the Calibration!");
   QTest::qWait(300);
-  sim.stop();
-  for (const auto& r : sim.records()) EXPECT_NE(r.hex.compare(0, 6, "AA5507"), 0) << r.hex;
+  EXPECT_EQ(receivedRequests("AA5507"), std::vector<std::string>{});
 }
 
 }  // namespace

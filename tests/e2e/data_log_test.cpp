@@ -1,9 +1,6 @@
 // The data log against orlo-bms-sim: logging started the way --log/--interval starts it writes
 // UTF-16LE rows whose values are those of Live data frames the simulator sent.
 
-#include <QMainWindow>
-#include <QProcess>
-#include <cstdio>
 #include <set>
 
 #include "e2e/e2e_fixture.h"
@@ -14,20 +11,6 @@ namespace {
 const std::string kHeader =
     "TIME,NUMBER,Cell1-V(mV),Cell2-V(mV),Cell3-V(mV),Cell4-V(mV),Diff(mV),Total,MosTemp,PackTemp,SOC,Circle,"
     "Current,Balance,DischgCap,ChgCap,RemainCap,error,MosStatus,Mode";
-
-// Decoded from the frame bytes here, independently of the tool's decoder.
-long long u16(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return f[at] | (f[at + 1] << 8);
-}
-long long s32(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
-                                   (std::uint32_t(f[at + 3]) << 24));
-}
-std::string fmt(const char* pattern, float value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, static_cast<double>(value));
-  return buf;
-}
 
 // Columns 3 to 20 of the row a Live data frame should give.
 std::string expectedColumns(const std::vector<std::uint8_t>& f) {
@@ -55,13 +38,11 @@ std::string expectedColumns(const std::vector<std::uint8_t>& f) {
   return out;
 }
 
-class LiveFrames : public ReceiveObserver {
+class LiveFrames : public DispatchWatcher {
  public:
-  void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     if (size >= 79 && frame[2] == 0x4D) expected.insert(expectedColumns({frame, frame + size}));
   }
-  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
   std::set<std::string> expected;
 };
 
@@ -96,12 +77,11 @@ TEST_F(DataLogEndToEnd, loggedRowsCarryTheValuesOfFramesTheSimulatorSent) {
   LiveFrames frames;
   startBoth();
   app->addReceiveObserver(&frames);
-  openCom1();
-  ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
+  ASSERT_TRUE(openCom1()) << lastMessage();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !frames.expected.empty(); }, 5000)) << "no live data arrived";
 
   const std::string path = workDir.filePath("log.csv").toStdString();
-  ASSERT_TRUE(app->dlg().dataLog().StartUnattended(path, 1)) << (messages.empty() ? "" : messages.back());
+  ASSERT_TRUE(app->dlg().dataLog().StartUnattended(path, 1)) << lastMessage();
   ASSERT_TRUE(QTest::qWaitFor([&] { return readLog(path).size() >= 4; }, 8000));
   app->mainForm().setChecked(main_ids::kSaveFile, false);
   app->dlg().dataLog().OnSaveFile();
@@ -124,9 +104,8 @@ TEST_F(DataLogEndToEnd, orloPcLogsUnattendedFromTheCommandLine) {
   ASSERT_TRUE(sim.start());
   const std::string path = workDir.filePath("cli.csv").toStdString();
   QProcess tool;
-  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"),
-             {"--port", QString::fromStdString("COM1=" + sim.link()), "--open", "COM1", "--log",
-              QString::fromStdString(path), "--interval", "1", "--quit-after", "5"});
+  startOrloPc(tool, com1OnSimulator() + QStringList{"--log", QString::fromStdString(path), "--interval", "1",
+                                                    "--quit-after", "5"});
   ASSERT_TRUE(tool.waitForFinished(20000));
   EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
 

@@ -6,11 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QPixmap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -21,6 +27,7 @@
 #include "link/receive_observer.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
+#include "ui/form_style.h"
 #include "ui/qt_test_app.h"
 
 namespace orlo::test {
@@ -28,6 +35,28 @@ namespace orlo::test {
 inline std::string binDir() {
   const char* dir = std::getenv("ORLO_BIN_DIR");
   return dir ? dir : ".";
+}
+
+// Starts Orlo_PC as a separate process, the way a user or a script runs it.
+inline void startOrloPc(QProcess& tool, const QStringList& args) {
+  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"), args);
+}
+
+// Frame fields decoded here from the bytes, independently of the tool's own decoder.
+inline long long u16(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return f[at] | (f[at + 1] << 8);
+}
+inline long long s16(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return static_cast<std::int16_t>(u16(f, at));
+}
+inline long long s32(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
+                                   (std::uint32_t(f[at + 3]) << 24));
+}
+inline std::string fmt(const char* pattern, double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, pattern, value);
+  return buf;
 }
 
 // One request the simulator received: its time in ms and its bytes in hex, as recorded.
@@ -95,15 +124,21 @@ class SimProcess {
   QProcess process_;
 };
 
-// Keeps the last frame the tool dispatched, to compare the fields with.
-class LastFrame : public ReceiveObserver {
+// The tests compare what the tool dispatched with what the simulator sent; what the receive
+// path accepted or dropped on the way is the Traffic window's business.
+class DispatchWatcher : public ReceiveObserver {
  public:
   void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
+  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
+};
+
+// Keeps the last frame the tool dispatched, to compare the fields with.
+class LastFrame : public DispatchWatcher {
+ public:
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     bytes.assign(frame, frame + size);
     ++dispatched;
   }
-  void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
 
   std::vector<std::uint8_t> bytes;
   int dispatched = 0;
@@ -137,9 +172,16 @@ class EndToEnd : public ::testing::Test {
     app->window()->show();
   }
 
-  void openCom1() {
+  // True when the port is open afterwards; lastMessage() then says why not.
+  bool openCom1() {
     app->dlg().selectPort(1);
     app->dlg().pressStartUp();
+    return app->serial().isOpen();
+  }
+  std::string lastMessage() const { return messages.empty() ? "" : messages.back(); }
+  // The options that have a separate Orlo_PC open COM1 on the simulator's link.
+  QStringList com1OnSimulator() const {
+    return {"--port", QString::fromStdString("COM1=" + sim.link()), "--open", "COM1"};
   }
 
   std::string text(int id) { return app->mainForm().text(id); }
@@ -147,12 +189,63 @@ class EndToEnd : public ::testing::Test {
   bool waitForText(int id, const std::string& wanted, int ms) {
     return QTest::qWaitFor([&] { return text(id) == wanted; }, ms);
   }
+  bool waitForCommOk(int ms = 5000) { return waitForText(main_ids::kLinkText, "Comm OK!", ms); }
+
+  // The requests the board received whose hex starts with `prefix`; stops the simulator, so
+  // that its record is complete.
+  std::vector<std::string> receivedRequests(const std::string& prefix) {
+    sim.stop();
+    std::vector<std::string> out;
+    for (const auto& r : sim.records())
+      if (r.hex.compare(0, prefix.size(), prefix) == 0) out.push_back(r.hex);
+    return out;
+  }
 
   SimProcess sim;
   QTemporaryDir workDir;
   std::unique_ptr<ui::AppWindow> app;
   LastFrame lastFrame;
   std::vector<std::string> messages;
+};
+
+// One tab of the tool against the simulator, driven through its own widgets. With
+// ORLO_SCREENSHOT_DIR set the tool runs with its own font and saveScreenshot() keeps pictures
+// of the window for the user guide.
+class TabEndToEnd : public EndToEnd {
+ protected:
+  explicit TabEndToEnd(int tab) : tab_(tab) {}
+
+  void SetUp() override {
+    EndToEnd::SetUp();
+    screenshotDir_ = std::getenv("ORLO_SCREENSHOT_DIR");
+    if (screenshotDir_) ui::applyApplicationFont();
+  }
+
+  // Starts both, shows the tab, lets `frames` watch the receive path and opens COM1.
+  void startOnTab(ReceiveObserver& frames) {
+    startBoth();
+    if (HasFatalFailure()) return;
+    app->addReceiveObserver(&frames);
+    app->mainForm().setCurrentIndex(main_ids::kTabs, tab_);
+    ASSERT_TRUE(openCom1()) << lastMessage();
+  }
+
+  ui::QtForm& page() { return app->pageForm(tab_); }
+  std::string field(int id) { return page().text(id); }
+  void click(int id) {
+    auto* button = qobject_cast<QAbstractButton*>(page().control(id));
+    ASSERT_NE(button, nullptr) << id;
+    button->click();
+  }
+  void saveScreenshot(const char* name) {
+    if (!screenshotDir_) return;
+    const QString path = QString::fromLocal8Bit(screenshotDir_) + "/" + name;
+    EXPECT_TRUE(app->window()->grab().save(path, "PNG")) << path.toStdString();
+  }
+
+ private:
+  int tab_;
+  const char* screenshotDir_ = nullptr;
 };
 
 }  // namespace orlo::test

@@ -3,10 +3,7 @@
 
 #include <gmock/gmock.h>
 
-#include <QMainWindow>
-#include <QProcess>
 #include <algorithm>
-#include <cstdio>
 
 #include "e2e/e2e_fixture.h"
 #include "pages/bms_parameter_ids.h"
@@ -17,23 +14,6 @@ namespace {
 using namespace main_ids;
 
 constexpr char kPollHex[] = "AA55060000000100010055AA";
-
-// Decoded here from the bytes, independently of the tool's own decoder.
-long long u16(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return f[at] | (f[at + 1] << 8);
-}
-long long s16(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return static_cast<std::int16_t>(u16(f, at));
-}
-long long s32(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
-                                   (std::uint32_t(f[at + 3]) << 24));
-}
-std::string fmt(const char* pattern, double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, value);
-  return buf;
-}
 
 // Field id -> the text the frame should have put there.
 std::map<int, std::string> headerExpected(const std::vector<std::uint8_t>& f) {
@@ -82,11 +62,10 @@ class LiveData : public EndToEnd {
 
 TEST_F(LiveData, pollsArriveAboutOnceASecondAndTheLinkShowsCommOk) {
   startBoth();
-  openCom1();
-  ASSERT_TRUE(app->serial().isOpen()) << (messages.empty() ? "" : messages.back());
-  EXPECT_TRUE(waitForText(1060, "Comm OK!", 6000));
-  EXPECT_EQ(text(1059), "Serial open!");
-  EXPECT_EQ(app->mainForm().icon(1119), Icon::Green);
+  ASSERT_TRUE(openCom1()) << lastMessage();
+  EXPECT_TRUE(waitForCommOk(6000));
+  EXPECT_EQ(text(kPortText), "Serial open!");
+  EXPECT_EQ(app->mainForm().icon(kLinkLamp), Icon::Green);
   QTest::qWait(3500);
   sim.stop();
   std::vector<long long> polls;
@@ -120,17 +99,17 @@ TEST_F(LiveData, randomSplitsAndCorruptedChecksumsStillDeliverValues) {
   openCom1();
   ASSERT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched >= 3; }, 10000));
   expectFieldsMatchTheLastFrame();
-  EXPECT_TRUE(waitForText(1060, "Comm OK!", 5000));
+  EXPECT_TRUE(waitForCommOk());
 }
 
 TEST_F(LiveData, anUnpluggedPortLeavesTheToolRunningAndReopeningWorks) {
   startBoth({"--unplug-after", "3", "--reopen-after", "2"});
   openCom1();
-  ASSERT_TRUE(waitForText(1060, "Comm OK!", 5000));
-  ASSERT_TRUE(waitForText(1059, "Serial not open!", 8000)) << "the lost port was not noticed";
+  ASSERT_TRUE(waitForCommOk());
+  ASSERT_TRUE(waitForText(kPortText, "Serial not open!", 8000)) << "the lost port was not noticed";
   EXPECT_EQ(text(kStartUp), "Start Up");
   EXPECT_TRUE(app->mainForm().isEnabled(kSerialPorts));
-  EXPECT_EQ(app->mainForm().icon(1118), Icon::Red);
+  EXPECT_EQ(app->mainForm().icon(kPortLamp), Icon::Red);
   // The simulator puts a new pseudo-terminal behind the same link; Start Up again reaches it.
   const bool reopened = QTest::qWaitFor(
       [&] {
@@ -138,18 +117,16 @@ TEST_F(LiveData, anUnpluggedPortLeavesTheToolRunningAndReopeningWorks) {
         return app->serial().isOpen();
       },
       8000);
-  ASSERT_TRUE(reopened) << (messages.empty() ? "" : messages.back());
+  ASSERT_TRUE(reopened) << lastMessage();
   const int before = lastFrame.dispatched;
   EXPECT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > before; }, 5000));
-  EXPECT_TRUE(waitForText(1059, "Serial open!", 5000));
+  EXPECT_TRUE(waitForText(kPortText, "Serial open!", 5000));
 }
 
 TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {
   ASSERT_TRUE(sim.start());
   QProcess tool;
-  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"),
-             {"--port", QString::fromStdString("COM1=" + sim.link()), "--open", "COM1", "--stats",
-              "--quit-after", "3.5"});
+  startOrloPc(tool, com1OnSimulator() + QStringList{"--stats", "--quit-after", "3.5"});
   ASSERT_TRUE(tool.waitForFinished(15000));
   EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
   const std::string out = tool.readAllStandardOutput().toStdString();
@@ -159,8 +136,8 @@ TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {
 
 TEST_F(LiveData, anUnattendedRunEndsOnTimeEvenWithAFailedOpenReported) {
   QProcess tool;
-  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"),
-             {"--port", "COM1=/nonexistent/orlo-port", "--open", "COM1", "--quit-after", "1.5", "--stats"});
+  startOrloPc(tool,
+              {"--port", "COM1=/nonexistent/orlo-port", "--open", "COM1", "--quit-after", "1.5", "--stats"});
   ASSERT_TRUE(tool.waitForFinished(15000)) << "the message box kept the tool from quitting";
   EXPECT_EQ(tool.exitCode(), 0);
   EXPECT_THAT(tool.readAllStandardOutput().toStdString(), ::testing::HasSubstr("frames_dispatched=0"));
@@ -168,7 +145,7 @@ TEST_F(LiveData, anUnattendedRunEndsOnTimeEvenWithAFailedOpenReported) {
 
 TEST_F(LiveData, orloPcRefusesABadArgumentWithExitCodeTwo) {
   QProcess tool;
-  tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"), {"--port", "COM99=/dev/null"});
+  startOrloPc(tool, {"--port", "COM99=/dev/null"});
   ASSERT_TRUE(tool.waitForFinished(10000));
   EXPECT_EQ(tool.exitCode(), 2);
   EXPECT_THAT(tool.readAllStandardError().toStdString(), ::testing::HasSubstr("COMn=PATH"));

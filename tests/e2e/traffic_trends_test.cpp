@@ -2,9 +2,6 @@
 // traffic counters add up to what the simulator says it injected, and the trends hold the
 // values the simulator sent.
 
-#include <QCoreApplication>
-#include <QMainWindow>
-
 #include "app/trend_buffer.h"
 #include "e2e/e2e_fixture.h"
 #include "ui/diagnostics.h"
