@@ -3,25 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <vector>
 
 #include "app/traffic_log.h"
 #include "link/receiver.h"
 #include "link/requests.h"
 #include "support/hex.h"
+#include "support/ignore_frames.h"
 
 namespace orlo {
 namespace {
-
-struct IgnoreFrames : FrameHandlers {
-  void updateLiveData(const FrameView&) override {}
-  void updateBalanceLamps(std::uint16_t) override {}
-  void headerFill(const FrameView&) override {}
-  void onReadResult(const FrameView&) override {}
-  void onSetAcknowledge() override {}
-  void showBalanceCondition(const FrameView&) override {}
-  void onCalibrationResult(const FrameView&) override {}
-};
 
 Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -61,42 +53,49 @@ std::vector<Case> cases() {
   };
 }
 
+// The real receive path with a traffic log watching it; the log's clock stands still.
+struct ObservedReceiver {
+  ObservedReceiver() { receiver.setObserver(&log); }
+  void feed(const Bytes& bytes) { receiver.onBytes(bytes.data(), bytes.size()); }
+  bool tick() { return receiver.frameTick(handlers); }
+  const std::deque<TrafficRow>& rows() const { return log.rows(); }
+  const TrafficCounters& counters() const { return log.counters(); }
+
+  Receiver receiver;
+  TrafficLog log{[] { return std::int64_t{0}; }};
+  test::IgnoreFrames handlers;
+};
+
 TEST(TrafficFromReceiver, EachKindOfBadInputIsCountedAndRowedUnderItsReason) {
   for (const Case& c : cases()) {
     SCOPED_TRACE(c.what);
-    Receiver receiver;
-    TrafficLog log([] { return std::int64_t{0}; });
-    receiver.setObserver(&log);
-    IgnoreFrames handlers;
-    receiver.onBytes(c.input.data(), c.input.size());
-    for (int i = 0; i < c.ticks; ++i) receiver.frameTick(handlers);
+    ObservedReceiver r;
+    r.feed(c.input);
+    for (int i = 0; i < c.ticks; ++i) r.tick();
 
-    const TrafficCounters& n = log.counters();
+    const TrafficCounters& n = r.counters();
     EXPECT_EQ(n.framesReceived, c.accepted);
     EXPECT_EQ(n.framesDispatched, c.dispatched);
     EXPECT_EQ(n.drop(DropReason::BadChecksum), c.badChecksum);
     EXPECT_EQ(n.drop(DropReason::NoTail), c.noTail);
     EXPECT_EQ(n.drop(DropReason::QueueFull), c.queueFull);
     EXPECT_EQ(n.drop(DropReason::BytesBeforeHead) > 0, c.bytesBeforeHead);
-    ASSERT_FALSE(log.rows().empty());
-    EXPECT_EQ(log.rows().front().verdict, c.firstRow);
-    EXPECT_EQ(log.rows().front().direction, TrafficDirection::Received);
+    ASSERT_FALSE(r.rows().empty());
+    EXPECT_EQ(r.rows().front().verdict, c.firstRow);
+    EXPECT_EQ(r.rows().front().direction, TrafficDirection::Received);
   }
 }
 
 TEST(TrafficFromReceiver, CountersAgreeWithTheReceiversOwnStatistics) {
-  Receiver receiver;
-  TrafficLog log([] { return std::int64_t{0}; });
-  receiver.setObserver(&log);
-  IgnoreFrames handlers;
+  ObservedReceiver r;
   Bytes stream = test::hex("FF FE") + kAck + kBadSum + kPadding + kAck + test::hex("AA 55 4D") + kPadding;
   // In awkward chunks, as a serial port delivers them.
   for (std::size_t i = 0; i < stream.size(); i += 7)
-    receiver.onBytes(stream.data() + i, std::min<std::size_t>(7, stream.size() - i));
-  while (receiver.frameTick(handlers)) {
+    r.receiver.onBytes(stream.data() + i, std::min<std::size_t>(7, stream.size() - i));
+  while (r.tick()) {
   }
-  const ReceiveStats& s = receiver.stats();
-  const TrafficCounters& n = log.counters();
+  const ReceiveStats& s = r.receiver.stats();
+  const TrafficCounters& n = r.counters();
   EXPECT_EQ(n.framesReceived, s.framesAccepted);
   EXPECT_EQ(n.framesDispatched, s.framesDispatched);
   EXPECT_EQ(n.drop(DropReason::BadChecksum), s.dropBadChecksum);
@@ -107,34 +106,29 @@ TEST(TrafficFromReceiver, CountersAgreeWithTheReceiversOwnStatistics) {
 }
 
 TEST(TrafficFromReceiver, ABadChecksumRowShowsTheWholeRejectedFrameAndTheRestStaysNoise) {
-  Receiver receiver;
-  TrafficLog log([] { return std::int64_t{0}; });
-  receiver.setObserver(&log);
-  Bytes stream = kBadSum + test::hex("01 02 03") + kPadding;
-  receiver.onBytes(stream.data(), stream.size());
-  ASSERT_GE(log.rows().size(), 2u);
-  EXPECT_EQ(log.rows()[0].verdict, Verdict::BadChecksum);
-  EXPECT_EQ(log.rows()[0].bytes, kBadSum);
-  EXPECT_EQ(log.rows()[0].length, kBadSum.size());
-  EXPECT_EQ(log.rows()[0].command, "Set acknowledge");
-  EXPECT_EQ(log.rows()[1].verdict, Verdict::BytesBeforeHead);
-  EXPECT_EQ(log.rows()[1].bytes.front(), 0x01);
+  ObservedReceiver r;
+  r.feed(kBadSum + test::hex("01 02 03") + kPadding);
+  const auto& rows = r.rows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[0].verdict, Verdict::BadChecksum);
+  EXPECT_EQ(rows[0].bytes, kBadSum);
+  EXPECT_EQ(rows[0].length, kBadSum.size());
+  EXPECT_EQ(rows[0].command, "Set acknowledge");
+  EXPECT_EQ(rows[1].verdict, Verdict::BytesBeforeHead);
+  EXPECT_EQ(rows[1].bytes.front(), 0x01);
   // The counters stay as the receiver reported them.
-  EXPECT_EQ(log.counters().dropBytes[static_cast<std::size_t>(DropReason::BadChecksum)], 1u);
-  EXPECT_EQ(log.counters().dropBytes[static_cast<std::size_t>(DropReason::BytesBeforeHead)],
-            receiver.stats().dropBytesBeforeHead);
+  EXPECT_EQ(r.counters().dropBytes[static_cast<std::size_t>(DropReason::BadChecksum)], 1u);
+  EXPECT_EQ(r.counters().dropBytes[static_cast<std::size_t>(DropReason::BytesBeforeHead)],
+            r.receiver.stats().dropBytesBeforeHead);
 }
 
 TEST(TrafficFromReceiver, DispatchedRowsCarryTheWholeFrameAndItsName) {
-  Receiver receiver;
-  TrafficLog log([] { return std::int64_t{0}; });
-  receiver.setObserver(&log);
-  IgnoreFrames handlers;
-  receiver.onBytes(kAck.data(), kAck.size());
-  receiver.frameTick(handlers);
-  ASSERT_EQ(log.rows().size(), 1u);
-  EXPECT_EQ(log.rows()[0].bytes, kAck);
-  EXPECT_EQ(log.rows()[0].command, "Set acknowledge");
+  ObservedReceiver r;
+  r.feed(kAck);
+  r.tick();
+  ASSERT_EQ(r.rows().size(), 1u);
+  EXPECT_EQ(r.rows()[0].bytes, kAck);
+  EXPECT_EQ(r.rows()[0].command, "Set acknowledge");
 }
 
 }  // namespace

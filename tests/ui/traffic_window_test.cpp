@@ -15,6 +15,7 @@
 #include "link/requests.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
+#include "support/ignore_frames.h"
 #include "ui/diagnostics.h"
 #include "ui/dialogs.h"
 #include "ui/qt_test_app.h"
@@ -23,16 +24,6 @@
 
 namespace orlo::ui {
 namespace {
-
-struct IgnoreFrames : FrameHandlers {
-  void updateLiveData(const FrameView&) override {}
-  void updateBalanceLamps(std::uint16_t) override {}
-  void headerFill(const FrameView&) override {}
-  void onReadResult(const FrameView&) override {}
-  void onSetAcknowledge() override {}
-  void showBalanceCondition(const FrameView&) override {}
-  void onCalibrationResult(const FrameView&) override {}
-};
 
 const Bytes kAck = test::hex("AA 55 48 00 00 00 00 00 00 55 AA");
 
@@ -170,7 +161,7 @@ TEST(Diagnostics, RecordsWhatTheTapWritesAndWhatTheReceiverJudges) {
   SerialControl& line = diagnostics.wrap(port);
   Receiver receiver;
   receiver.setObserver(diagnostics.observer());
-  IgnoreFrames handlers;
+  test::IgnoreFrames handlers;
 
   port.setOpen(true);
   EXPECT_TRUE(line.write(pollRequest()));
