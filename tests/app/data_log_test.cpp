@@ -10,16 +10,14 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <sstream>
 
 #include "app/main_window_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
+#include "support/scratch_files.h"
 
 namespace orlo {
 namespace {
@@ -31,15 +29,6 @@ class FixedClock : public Clock {
   std::tm localNow() const override { return now; }
   std::tm now{};
 };
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // ASCII as UTF-16LE, written out independently of the encoder under test.
 std::string wide(const std::string& ascii) {
@@ -72,18 +61,11 @@ class ForeignLock {
 class DataLogTest : public ::testing::Test {
  public:
   void SetUp() override {
-    char pattern[] = "/tmp/orlo-log-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-    path = dir + "/data.csv";
+    ASSERT_FALSE(dir.empty()) << "no scratch folder";
     serial.setOpen(true);
     clock.now.tm_hour = 14;
     clock.now.tm_min = 5;
     clock.now.tm_sec = 9;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
   }
 
   void choose(const std::string& file) {
@@ -98,7 +80,7 @@ class DataLogTest : public ::testing::Test {
   // Rows of the file after its header, as ASCII.
   std::vector<std::string> rows() const {
     std::string text;
-    const std::string bytes = readAll(path).substr(kHeader.size());
+    const std::string bytes = test::readFile(path).substr(kHeader.size());
     for (std::size_t i = 0; i < bytes.size(); i += 2) text += bytes[i];
     std::vector<std::string> out;
     std::istringstream in(text);
@@ -112,7 +94,9 @@ class DataLogTest : public ::testing::Test {
     EXPECT_FALSE(form.isReadOnly(kTimeInterval));
   }
 
-  std::string dir, path;
+  test::ScratchDir scratch{"orlo-log"};
+  const std::string dir = scratch.path();
+  std::string path = dir + "/data.csv";
   test::FakeForm form{"main"};
   test::FakeSerialControl serial;
   FixedClock clock;
@@ -135,15 +119,15 @@ TEST_F(DataLogTest, PathAsksForACsvFileWithOverwriteConfirmationInTheUserFolder)
 
 TEST_F(DataLogTest, ANewFileGetsOnlyTheHeader) {
   choose(path);
-  EXPECT_EQ(readAll(path), kHeader);
+  EXPECT_EQ(test::readFile(path), kHeader);
 }
 
 TEST_F(DataLogTest, AnExistingFileIsAppendedToWithoutAHeader) {
-  writeAll(path, wide("earlier\n"));
+  test::writeFile(path, wide("earlier\n"));
   choose(path);
   check(true);
   log.OnTimer();
-  EXPECT_EQ(readAll(path),
+  EXPECT_EQ(test::readFile(path),
             wide("earlier\n14:05:09,0,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0\n"));
 }
 
@@ -250,7 +234,7 @@ TEST_F(DataLogTest, ALostFileIsReportedOnceAndTheCounterWaitsForItsReturn) {
   EXPECT_EQ(log.rowCounter(), 1);
   EXPECT_TRUE(log.logging());
 
-  writeAll(path, kHeader);
+  test::writeFile(path, kHeader);
   log.OnTimer();
   EXPECT_EQ(rows(), std::vector<std::string>{
                         "14:05:09,1,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"});
@@ -262,7 +246,7 @@ TEST_F(DataLogTest, ALostFileIsReportedOnceAndTheCounterWaitsForItsReturn) {
 TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
   choose(path);
   check(true);
-  const std::string before = readAll(path);
+  const std::string before = test::readFile(path);
   // Room for a few more bytes only: the write starts, then the file size limit stops it.
   struct rlimit old {};
   ::getrlimit(RLIMIT_FSIZE, &old);
@@ -272,7 +256,7 @@ TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
   log.OnTimer();
   ::setrlimit(RLIMIT_FSIZE, &old);
-  EXPECT_EQ(readAll(path), before);
+  EXPECT_EQ(test::readFile(path), before);
   EXPECT_EQ(log.rowCounter(), 0);
   EXPECT_EQ(form.messages().size(), 1u);
   log.OnTimer();
@@ -287,7 +271,7 @@ TEST_F(DataLogTest, ARowIsSkippedWhileAnotherWriterHoldsTheFile) {
     log.OnTimer();
   }
   EXPECT_EQ(log.rowCounter(), 0);
-  EXPECT_EQ(readAll(path), kHeader);
+  EXPECT_EQ(test::readFile(path), kHeader);
   log.OnTimer();
   EXPECT_EQ(rows().size(), 1u);
 }
@@ -308,7 +292,7 @@ TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
 
 TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
   EXPECT_TRUE(log.StartUnattended(path, 2));
-  EXPECT_EQ(readAll(path), kHeader);
+  EXPECT_EQ(test::readFile(path), kHeader);
   EXPECT_EQ(form.text(kLogPath), path);
   EXPECT_EQ(form.text(kTimeInterval), "2");
   EXPECT_TRUE(form.isChecked(kSaveFile));

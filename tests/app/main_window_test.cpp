@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "app/main_window_ids.h"
@@ -14,6 +11,7 @@
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
+#include "support/scratch_files.h"
 
 namespace orlo {
 namespace {
@@ -408,16 +406,13 @@ TEST_F(MainWindow, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
 
 class MainWindowLog : public MainWindow {
  protected:
-  std::string path = "/tmp/orlo_main_window_test_" + std::to_string(::getpid()) + ".csv";
-  void TearDown() override { std::remove(path.c_str()); }
+  test::ScratchDir scratch{"orlo-main-window"};
+  const std::string path = scratch.file("log.csv");
 
   // Columns of the last row of the log, read back from its UTF-16LE text.
   std::vector<std::string> lastRow() {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream raw;
-    raw << in.rdbuf();
     std::string text;
-    const std::string bytes = raw.str();
+    const std::string bytes = test::readFile(path);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text += bytes[i];
     const std::size_t end = text.rfind('\n');
     const std::size_t begin = text.rfind('\n', end - 1);

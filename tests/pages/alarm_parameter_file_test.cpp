@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -18,6 +17,7 @@
 #include "pages/alarm_parameter_record.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
+#include "support/scratch_files.h"
 
 namespace orlo {
 namespace {
@@ -27,17 +27,6 @@ using namespace alarm_ids;
 
 constexpr const char* kTemplateMissing = "参数模板文件不存在，未能保存!";
 constexpr const char* kSaveRefused = "保存失败，请关闭文件后才操作!";
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void writeAll(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 std::vector<std::string> loadText(const std::string& text, std::vector<std::string> loaded) {
   std::istringstream in(text);
@@ -117,16 +106,13 @@ TEST(AlarmParameterLines, ArbitraryBytesNeverBreakTheRowCount) {
 class AlarmParameterFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/orlo-alarm-file-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    ASSERT_FALSE(dir.empty()) << "no scratch folder";
     fs::create_directory(dir + "/work");
     fs::create_directory(dir + "/user");
-    writeAll(dir + "/work/AlarmParameterExample.csv", "template\r\n");
+    test::writeFile(dir + "/work/AlarmParameterExample.csv", "template\r\n");
     serial.setOpen(true);
     page.InitPage(serial, dir + "/work", dir + "/user");
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   std::vector<std::string> boxes() const {
     std::vector<std::string> values;
@@ -134,7 +120,8 @@ class AlarmParameterFile : public ::testing::Test {
     return values;
   }
 
-  std::string dir;
+  test::ScratchDir scratch{"orlo-alarm-file"};
+  const std::string dir = scratch.path();
   test::FakeForm form{"alarm_parameter"};
   test::FakeSerialControl serial;
   MAlarmParameterDlg page{form};
@@ -143,7 +130,7 @@ class AlarmParameterFile : public ::testing::Test {
 TEST_F(AlarmParameterFile, SaveRightAfterStartWritesFortyFourPlaceholderLinesWithCrLf) {
   const std::string path = dir + "/user/AlarmParameter.csv";
   ASSERT_TRUE(page.SaveParameterFile(path));
-  const std::string text = readAll(path);
+  const std::string text = test::readFile(path);
   EXPECT_EQ(text.rfind("Charge OC,--,mA\r\nCharge OC Delay,--,S\r\n", 0), 0u);
   EXPECT_NE(text.find("\r\nNominal Capacity,--,Ah\r\nID,--,\r\nCircle,--,\r\nSoc,--,\r\nLow "
                       "Soc,--,\r\nMosfet OT,--,C\r\n"),
@@ -175,7 +162,7 @@ TEST_F(AlarmParameterFile, AnIdWithACommaIsSavedAsItIsAndLoadsBackUpToTheComma) 
   form.setText(kBmsId, "7,8");
   const std::string path = dir + "/user/p.csv";
   ASSERT_TRUE(page.SaveParameterFile(path));
-  EXPECT_NE(readAll(path).find("\r\nID,7,8,\r\n"), std::string::npos);
+  EXPECT_NE(test::readFile(path).find("\r\nID,7,8,\r\n"), std::string::npos);
   ASSERT_TRUE(page.LoadParameterFile(path));
   EXPECT_EQ(form.text(kBmsId), "7");
 }
@@ -183,8 +170,8 @@ TEST_F(AlarmParameterFile, AnIdWithACommaIsSavedAsItIsAndLoadsBackUpToTheComma) 
 TEST_F(AlarmParameterFile, AFirstPartialLoadEmptiesTheOtherRowsAndALaterOneKeepsThem) {
   std::string ten;
   for (int i = 1; i <= 10; ++i) ten += "r," + std::to_string(i) + ",u\r\n";
-  writeAll(dir + "/ten.csv", ten);
-  writeAll(dir + "/two.csv", "r,A\r\nr,B\r\n");
+  test::writeFile(dir + "/ten.csv", ten);
+  test::writeFile(dir + "/two.csv", "r,A\r\nr,B\r\n");
   ASSERT_TRUE(page.LoadParameterFile(dir + "/ten.csv"));
   EXPECT_EQ(form.text(kChgOcValue), "1");
   EXPECT_EQ(form.text(kCellUvValue), "10");
@@ -231,7 +218,7 @@ TEST_F(AlarmParameterFile, ATargetThatCannotBeReplacedIsRefusedWithTheCloseTheFi
 // and no temporary file behind.
 TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
   const std::string target = dir + "/user/AlarmParameter.csv";
-  writeAll(target, "old content\r\n");
+  test::writeFile(target, "old content\r\n");
   auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -242,7 +229,7 @@ TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
-  EXPECT_EQ(readAll(target), "old content\r\n");
+  EXPECT_EQ(test::readFile(target), "old content\r\n");
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_NE(form.messages()[0].text.find(target), std::string::npos);
   int entries = 0;
@@ -252,10 +239,10 @@ TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
 
 TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
   const std::string target = dir + "/user/AlarmParameter.csv";
-  writeAll(target, std::string(5000, 'x'));
+  test::writeFile(target, std::string(5000, 'x'));
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
   ASSERT_TRUE(page.SaveParameterFile(target));
-  EXPECT_EQ(readAll(target).rfind("Charge OC,--,mA\r\n", 0), 0u);
+  EXPECT_EQ(test::readFile(target).rfind("Charge OC,--,mA\r\n", 0), 0u);
   struct stat st {};
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -296,7 +283,7 @@ TEST_F(AlarmParameterFile, LoadButtonProposesNoNameAndACancelShowsTheDefaultPath
   EXPECT_EQ(form.text(kChgOcValue), "--");
   EXPECT_TRUE(form.messages().empty());
 
-  writeAll(dir + "/user/in.csv", "Charge OC,77,mA\r\n");
+  test::writeFile(dir + "/user/in.csv", "Charge OC,77,mA\r\n");
   form.queueFileAnswer(dir + "/user/in.csv");
   page.onClicked(kLoadParameter);
   EXPECT_EQ(form.text(kChgOcValue), "77");
