@@ -6,6 +6,7 @@
 #include <set>
 
 #include "sim/board_model.h"
+#include "sim_test_frames.h"
 #include "support/hex.h"
 
 namespace orlo::sim {
@@ -13,8 +14,7 @@ namespace {
 
 using orlo::test::hex;
 using orlo::test::toHex;
-
-const Bytes kPoll = hex("AA 55 06 00 00 00 01 00 01 00 55 AA");
+using test::kPoll;
 const Bytes kAlarmRead = hex("AA 55 0C 00 00 00 B0 01 00 00 00 00 00 00 B1 00 55 AA");
 const Bytes kBalanceRead = hex("AA 55 18 00 00 00 0E 00 00 00 00 00 00 00 0E 00 55 AA");
 const Bytes kManualOff = hex("AA 55 18 00 00 00 0D 00 00 00 00 00 00 00 0D 00 55 AA");
@@ -89,14 +89,7 @@ TEST(BoardModel, pollIsAnsweredWithALiveDataFrameOfPlausibleValues) {
   ASSERT_EQ(f.size(), 83u);
   EXPECT_EQ(f[2], 0x4D);
   EXPECT_TRUE(hasValidChecksum(f));
-  std::uint32_t total = 0;
-  for (std::size_t cell = 0; cell < 4; ++cell) {
-    const std::uint32_t mv = readU16(f, 10 + 2 * cell);
-    EXPECT_GE(mv, 3150u);
-    EXPECT_LE(mv, 3450u);
-    total += mv;
-  }
-  EXPECT_EQ(static_cast<std::uint32_t>(s32(f, 26)), total);
+  EXPECT_EQ(static_cast<std::uint32_t>(s32(f, 26)), test::cellSumWithin(f, 3150, 3450));
   EXPECT_NEAR(s16(f, 18), 25, 5);
   EXPECT_EQ(s32(f, 22), 80);
   EXPECT_EQ(readU16(f, 42), 12u);

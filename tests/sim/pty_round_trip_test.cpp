@@ -14,17 +14,16 @@
 #include "sim/device_transport.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
-#include "support/hex.h"
+#include "sim_test_frames.h"
+#include "support/scratch_files.h"
 
 namespace orlo::sim {
 namespace {
 
-using orlo::test::hex;
 using test::HostEnd;
+using test::kPoll;
 using test::pumpUntil;
 using test::validFrames;
-
-const Bytes kPoll = hex("AA 55 06 00 00 00 01 00 01 00 55 AA");
 
 std::size_t liveFramesIn(const Bytes& stream) {
   std::size_t n = 0;
@@ -35,14 +34,7 @@ std::size_t liveFramesIn(const Bytes& stream) {
 void expectPlausibleLiveData(const Bytes& f) {
   ASSERT_EQ(f.size(), 83u);
   ASSERT_EQ(f[2], 0x4D);
-  std::uint32_t total = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint32_t mv = readU16(f, 10 + 2 * i);
-    EXPECT_GE(mv, 3100u);
-    EXPECT_LE(mv, 3500u);
-    total += mv;
-  }
-  EXPECT_EQ(readU32(f, 26), total);
+  EXPECT_EQ(readU32(f, 26), test::cellSumWithin(f, 3100, 3500));
   EXPECT_LE(readU32(f, 22), 100u);
   EXPECT_LE(f[78], 2);
 }
@@ -215,12 +207,6 @@ std::string readLink(const std::string& path) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-std::string tempDir() {
-  char pattern[] = "/tmp/orlo-sim-test-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  return dir ? dir : "/tmp";
-}
-
 TEST(PtyRoundTrip, hostMayCloseAndReopenTheDeviceWithoutAHangUp) {
   Fixture fx(SimSettings{});
   { HostEnd first(fx.sim.devicePath()); }
@@ -232,8 +218,9 @@ TEST(PtyRoundTrip, hostMayCloseAndReopenTheDeviceWithoutAHangUp) {
 }
 
 TEST(PtyRoundTrip, unplugHangsUpTheHostAndANewDeviceAppearsAtTheLink) {
-  const std::string dir = tempDir();
-  const std::string link = dir + "/bms";
+  const orlo::test::ScratchDir dir("orlo-sim-test");
+  ASSERT_FALSE(dir.path().empty());
+  const std::string link = dir.file("bms");
   SimSettings settings;
   settings.unplugAfterS = 0.1;
   settings.reopenAfterS = 0.2;
@@ -253,8 +240,6 @@ TEST(PtyRoundTrip, unplugHangsUpTheHostAndANewDeviceAppearsAtTheLink) {
       fx.step(again), [&] { return liveFramesIn(again.received) == 1; }, 2000));
   EXPECT_NE(fx.sim.stats().report().find("unplugs=1\n"), std::string::npos);
   fx.sim.unplug();
-  ::unlink(link.c_str());
-  ::rmdir(dir.c_str());
 }
 
 TEST(DeviceRoundTrip, aSerialDevicePathWorksLikeThePseudoTerminal) {

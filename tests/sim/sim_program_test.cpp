@@ -6,24 +6,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "host_end.h"
-#include "support/hex.h"
+#include "sim_test_frames.h"
+#include "support/scratch_files.h"
 
 namespace orlo::sim {
 namespace {
 
-using orlo::test::hex;
 using test::HostEnd;
+using test::kPoll;
 using test::pumpUntil;
 using test::validFrames;
-
-const Bytes kPoll = hex("AA 55 06 00 00 00 01 00 01 00 55 AA");
 
 std::string simulatorPath() {
   if (const char* dir = std::getenv("ORLO_BIN_DIR")) return std::string(dir) + "/src/sim/orlo-bms-sim";
@@ -107,13 +105,6 @@ std::string deviceOf(const std::string& line) {
   return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : std::string();
 }
 
-std::string fileText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 bool pollAnswered(HostEnd& host) {
   host.send(kPoll);
   return pumpUntil([&] { host.collect(); }, [&] { return !validFrames(host.received).empty(); }, 2000);
@@ -134,10 +125,10 @@ TEST(SimProgram, badOptionIsExplainedAndExitsTwo) {
 }
 
 TEST(SimProgram, runsOnALinkSurvivesAnUnplugAndReportsOnTerm) {
-  char pattern[] = "/tmp/orlo-sim-prog-XXXXXX";
-  const std::string dir = ::mkdtemp(pattern);
-  const std::string link = dir + "/bms";
-  SimProcess sim({"--link", link, "--record", dir + "/record.txt", "--report", dir + "/report.txt"});
+  const orlo::test::ScratchDir dir("orlo-sim-prog");
+  ASSERT_FALSE(dir.path().empty());
+  const std::string link = dir.file("bms");
+  SimProcess sim({"--link", link, "--record", dir.file("record.txt"), "--report", dir.file("report.txt")});
   const std::string first = deviceOf(sim.line());
   ASSERT_FALSE(first.empty());
   {
@@ -157,16 +148,13 @@ TEST(SimProgram, runsOnALinkSurvivesAnUnplugAndReportsOnTerm) {
   }
   sim.signal(SIGTERM);
   EXPECT_EQ(sim.wait(), 0);
-  const std::string report = fileText(dir + "/report.txt");
+  const std::string report = orlo::test::readFile(dir.file("report.txt"));
   EXPECT_NE(report.find("requests_cmd_06=2\n"), std::string::npos) << report;
   EXPECT_NE(report.find("valid_frames_sent=2\n"), std::string::npos) << report;
   EXPECT_NE(report.find("unplugs=1\n"), std::string::npos) << report;
-  const std::string record = fileText(dir + "/record.txt");
+  const std::string record = orlo::test::readFile(dir.file("record.txt"));
   EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 2);
   EXPECT_NE(record.find(" AA 55 06 00 00 00 01 00 01 00 55 AA\n"), std::string::npos) << record;
-  for (const char* file : {"/record.txt", "/report.txt"}) ::unlink((dir + file).c_str());
-  ::unlink(link.c_str());
-  ::rmdir(dir.c_str());
 }
 
 }  // namespace
