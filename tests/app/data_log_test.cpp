@@ -17,18 +17,13 @@
 #include "app/main_window_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
+#include "support/fixed_clock.h"
 #include "support/scratch_files.h"
 
 namespace orlo {
 namespace {
 
 using namespace main_ids;
-
-class FixedClock : public Clock {
- public:
-  std::tm localNow() const override { return now; }
-  std::tm now{};
-};
 
 // ASCII as UTF-16LE, written out independently of the encoder under test.
 std::string wide(const std::string& ascii) {
@@ -99,7 +94,7 @@ class DataLogTest : public ::testing::Test {
   std::string path = dir + "/data.csv";
   test::FakeForm form{"main"};
   test::FakeSerialControl serial;
-  FixedClock clock;
+  test::FixedClock clock;
   LogValues values;
   DataLog log{form, serial, clock, [this] { return values; }, "/tmp/orlo-no-such-desktop"};
 };

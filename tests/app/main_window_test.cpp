@@ -10,6 +10,7 @@
 #include "pages/bms_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
+#include "support/fixed_clock.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
 
@@ -17,12 +18,6 @@ namespace orlo {
 namespace {
 
 using namespace main_ids;
-
-class FixedClock : public Clock {
- public:
-  std::tm now{};
-  std::tm localNow() const override { return now; }
-};
 
 // A frame with the given command whose bytes 7 ... 78 are zero unless set; checksum and tail
 // are filled in by frame().
@@ -57,7 +52,7 @@ class MainWindow : public ::testing::Test {
   test::FakeForm alarmForm{"alarm_parameter"};
   test::FakeForm calibrationForm{"current_calibration"};
   test::FakeSerialControl serial;
-  FixedClock clock;
+  test::FixedClock clock;
   std::unique_ptr<COrlo_PCDlg> window;
 
   void SetUp() override { window = makeWindow(); }
@@ -111,7 +106,7 @@ TEST_F(MainWindow, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers
 
 TEST_F(MainWindow, StartUpSetsUpEveryPage) {
   start();
-  EXPECT_EQ(bmsForm.icon(1074), Icon::Red);
+  EXPECT_EQ(bmsForm.icon(bms_ids::kAlarmLamps[0]), Icon::Red);
   EXPECT_EQ(bmsForm.text(bms_ids::kSystemMode), "0");
   EXPECT_FALSE(bmsForm.isEnabled(bms_ids::kSystemMode));
   EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "--");
@@ -199,29 +194,32 @@ TEST_F(MainWindow, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
 
 // ---- clear ---------------------------------------------------------------------------------
 
-TEST_F(MainWindow, ClearOnAnotherTabResetsOnlyTheHeader) {
+TEST_F(MainWindow, ClearResetsTheHeaderAndOnTheBmsTabAlsoThePageAndTheMosLamps) {
   start();
-  receive(FrameImage().u16(10, 3301).u8(70, 19));
-  form.setCurrentIndex(kTabs, 2);
-  window->onClicked(kClear);
-  EXPECT_EQ(form.text(kCellV1), "0");
-  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Green, Icon::Green));
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
-  EXPECT_EQ(bmsForm.icon(1074), Icon::Green);
-}
-
-TEST_F(MainWindow, ClearOnTheBmsTabAlsoResetsThePageAndTheMosLamps) {
-  start();
-  receive(FrameImage().u16(10, 3301).u8(70, 19));
-  form.setCurrentIndex(kTabs, 0);
-  window->onClicked(kClear);
-  EXPECT_EQ(form.text(kCellV1), "0");
-  EXPECT_EQ(mosLamps(), std::make_pair(Icon::Red, Icon::Red));
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
-  EXPECT_EQ(bmsForm.icon(1074), Icon::Red);
-  receive(FrameImage().u16(10, 3310));
-  EXPECT_EQ(form.text(kCellV1), "3310");
-  EXPECT_FALSE(form.isEnabled(kCellV1));
+  struct Case {
+    const char* what;
+    int tab;
+    std::pair<Icon, Icon> mosLamps;
+    const char* pageCell;
+    Icon pageLamp;
+  } cases[] = {
+      {"on another tab", 2, {Icon::Green, Icon::Green}, "3301", Icon::Green},
+      {"on the BMS tab", 0, {Icon::Red, Icon::Red}, "0", Icon::Red},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    receive(FrameImage().u16(10, 3301).u8(70, 19));
+    form.setCurrentIndex(kTabs, c.tab);
+    window->onClicked(kClear);
+    EXPECT_EQ(form.text(kCellV1), "0");
+    EXPECT_EQ(mosLamps(), c.mosLamps);
+    EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), c.pageCell);
+    EXPECT_EQ(bmsForm.icon(bms_ids::kAlarmLamps[0]), c.pageLamp);
+    // The next frame fills the reset header again, still read-only.
+    receive(FrameImage().u16(10, 3310));
+    EXPECT_EQ(form.text(kCellV1), "3310");
+    EXPECT_FALSE(form.isEnabled(kCellV1));
+  }
 }
 
 // ---- clock ---------------------------------------------------------------------------------
