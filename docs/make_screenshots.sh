@@ -1,16 +1,31 @@
 #!/usr/bin/env bash
-# Screenshots of each tab with live values from the simulated BMS, for the user guide.
-# Offscreen; writes docs/screenshots/tab1.png ... tab4.png. Usage: docs/make_screenshots.sh
+# Retakes every picture the user guide links, from the real Orlo_PC against orlo-bms-sim:
+#   tab1.png ... tab4.png      each tab with live values (offscreen, --screenshot)
+#   alarm_read.png             Alarm Parameter after a Read        (end-to-end test)
+#   calibration_point.png      Current-Calibration after START and a point (end-to-end test)
+#   balance_manual.png         Balance Test after a Read, cell 2 balanced by hand
+#   trends.png, traffic.png    the View windows after about half a minute of a noisy line
+# The last three need real clicks: they run on a virtual X server (Xvfb) driven by xdotool
+# and are captured with ImageMagick's import.
+# Usage: docs/make_screenshots.sh   (BENCH_BUILD_DIR picks the build directory)
 set -euo pipefail
 source "$(dirname "$0")/../bench/bench_lib.sh"
+source "$(dirname "$0")/screenshot_lib.sh"
+
+for tool in Xvfb xdotool import; do
+  command -v "$tool" >/dev/null || { echo "make_screenshots: $tool is missing (apt-get install xvfb xdotool imagemagick)" >&2; exit 1; }
+done
 bench_build_tools
+cmake --build "$bench_build" --target e2e_alarm_page_test e2e_calibration_page_test >/dev/null
+
 work="$(mktemp -d)"
-trap 'stop_pid "${sim_pid:-}"; rm -rf "$work"' EXIT
-start_sim "$work"
 out="$bench_root/docs/screenshots"
 mkdir -p "$out"
-for tab in 1 2 3 4; do
-  QT_QPA_PLATFORM=offscreen "$orlo_pc" --port "COM1=$work/bms" --open COM1 --tab "$tab" \
-    --screenshot "$out/tab$tab.png" --screenshot-delay 4.5 --quit-after 5 >/dev/null
-  echo "wrote $out/tab$tab.png"
-done
+trap 'stop_all; stop_pid "${xvfb_pid:-}"; rm -rf "$work"' EXIT
+
+take_tabs
+take_e2e alarm AlarmEndToEnd.readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick alarm_read.png
+take_e2e calibration CalibrationEndToEnd.aPointTakenDuringARunFinishesAndReadsBack calibration_point.png
+start_display
+take_balance
+take_diagnostics
