@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "link/frame_bytes.h"
 #include "link/frame_view.h"
 
 namespace orlo {
@@ -18,14 +19,14 @@ struct CommandName {
 
 // 0x47 goes both ways with different meanings; so does 0x18 (request and read result).
 constexpr CommandName kCommands[] = {
-    {0x06, "Poll", nullptr},
-    {0x07, "Calibration request", nullptr},
-    {0x0C, "Alarm parameter read", nullptr},
-    {0x15, nullptr, "Calibration result"},
-    {0x18, "Balance", "Balance"},
-    {0x47, "Alarm parameter set", "Alarm parameter read result"},
-    {0x48, nullptr, "Set acknowledge"},
-    {0x4D, nullptr, "Live data"},
+    {frame_bytes::kPoll, "Poll", nullptr},
+    {frame_bytes::kCalibration, "Calibration request", nullptr},
+    {frame_bytes::kAlarmRead, "Alarm parameter read", nullptr},
+    {frame_bytes::kCalibrationResult, nullptr, "Calibration result"},
+    {frame_bytes::kBalance, "Balance", "Balance"},
+    {frame_bytes::kAlarmSet, "Alarm parameter set", "Alarm parameter read result"},
+    {frame_bytes::kSetAcknowledge, nullptr, "Set acknowledge"},
+    {frame_bytes::kLiveData, nullptr, "Live data"},
 };
 
 struct VerdictName {
@@ -76,14 +77,15 @@ Verdict verdictFor(DropReason reason) {
 }
 
 std::string commandName(TrafficDirection direction, const std::uint8_t* bytes, std::size_t size) {
-  if (size < 3 || bytes[0] != 0xAA || bytes[1] != 0x55) return "";
+  if (size <= frame_bytes::kCommandAt || bytes[0] != frame_bytes::kHead0 || bytes[1] != frame_bytes::kHead1)
+    return "";
   for (const auto& c : kCommands) {
-    if (c.command != bytes[2]) continue;
+    if (c.command != bytes[frame_bytes::kCommandAt]) continue;
     const char* name = direction == TrafficDirection::Sent ? c.sent : c.received;
     if (name) return name;
   }
   char buf[8];
-  std::snprintf(buf, sizeof buf, "0x%02X", bytes[2]);
+  std::snprintf(buf, sizeof buf, "0x%02X", bytes[frame_bytes::kCommandAt]);
   return buf;
 }
 
@@ -146,7 +148,7 @@ std::size_t TrafficLog::appendCandidateRest(std::uint64_t seq, const std::uint8_
   std::size_t end = 0;
   // bytes[0] follows the head's AA, and a tail sits more than 2 bytes after that AA.
   for (std::size_t i = 2; i + 1 < size && i + 2 < kFrameBufferSize; ++i)
-    if (bytes[i] == 0x55 && bytes[i + 1] == 0xAA) {
+    if (bytes[i] == frame_bytes::kTail0 && bytes[i + 1] == frame_bytes::kTail1) {
       end = i + 2;
       break;
     }

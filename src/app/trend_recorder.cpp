@@ -3,7 +3,7 @@
 namespace orlo {
 
 void TrendRecorder::onFrameDispatched(const std::uint8_t* frame, std::size_t size) {
-  if (!frame || size < 3 || frame[2] != kLiveDataCommand) return;
+  if (!frame || size <= frame_bytes::kCommandAt || frame[frame_bytes::kCommandAt] != kLiveDataCommand) return;
   buffer_.add(decodeLiveSample(clock_(), FrameView(frame, size)));
 }
 

@@ -6,13 +6,14 @@
 #include <functional>
 
 #include "app/trend_buffer.h"
+#include "link/frame_bytes.h"
 #include "link/receive_observer.h"
 
 namespace orlo {
 
 class TrendRecorder : public ReceiveObserver {
  public:
-  static constexpr std::uint8_t kLiveDataCommand = 0x4D;
+  static constexpr std::uint8_t kLiveDataCommand = frame_bytes::kLiveData;
   using MillisClock = std::function<std::int64_t()>;
 
   TrendRecorder(TrendBuffer& buffer, MillisClock wallNowMs) : buffer_(buffer), clock_(std::move(wallNowMs)) {}

@@ -1,15 +1,15 @@
 #include <array>
 
+#include "link/frame_bytes.h"
 #include "link/receiver.h"
 
 namespace orlo {
 
 namespace {
 
-constexpr std::size_t kCommandOffset = 2;
-constexpr std::size_t kSubCommandOffset = 6;
+using namespace frame_bytes;
+
 constexpr std::size_t kBalanceFlagsOffset = 75;
-constexpr std::uint8_t kBalanceConditionSub = 0x0E;
 
 using Route = void (*)(const FrameView&, FrameHandlers&);
 
@@ -30,24 +30,24 @@ void setAcknowledge(const FrameView&, FrameHandlers& h) {
   h.onSetAcknowledge();
 }
 void balance(const FrameView& f, FrameHandlers& h) {
-  if (f.u8(kSubCommandOffset) == kBalanceConditionSub) h.showBalanceCondition(f);
+  if (f.u8(kSubCommandAt) == kBalanceRead) h.showBalanceCondition(f);
 }
 void calibration(const FrameView& f, FrameHandlers& h) {
   h.onCalibrationResult(f);
 }
 
 constexpr std::array<RouteEntry, 5> kRoutes{{
-    {0x4D, liveData},
-    {0x47, readResult},
-    {0x48, setAcknowledge},
-    {0x18, balance},
-    {0x15, calibration},
+    {kLiveData, liveData},
+    {kAlarmSet, readResult},
+    {kSetAcknowledge, setAcknowledge},
+    {kBalance, balance},
+    {kCalibrationResult, calibration},
 }};
 
 }  // namespace
 
 void dispatchFrame(const FrameView& frame, FrameHandlers& handlers) {
-  const std::uint8_t command = frame.u8(kCommandOffset);
+  const std::uint8_t command = frame.u8(kCommandAt);
   for (const auto& entry : kRoutes) {
     if (entry.command == command) return entry.route(frame, handlers);
   }

@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/frame_bytes.h"
+
 namespace orlo {
 
 namespace {
 
-constexpr std::uint8_t kHead0 = 0xAA;
-constexpr std::uint8_t kHead1 = 0x55;
-constexpr std::uint8_t kTail0 = 0x55;
-constexpr std::uint8_t kTail1 = 0xAA;
+using frame_bytes::kHead0;
+using frame_bytes::kHead1;
+using frame_bytes::kTail0;
+using frame_bytes::kTail1;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 }  // namespace

@@ -1,18 +1,12 @@
 #include "link/requests.h"
 
+#include "link/frame_bytes.h"
+
 namespace orlo {
 
 namespace {
 
-constexpr std::uint8_t kPollCommand = 0x06;
-constexpr std::uint8_t kCalibrationCommand = 0x07;
-constexpr std::uint8_t kAlarmReadCommand = 0x0C;
-constexpr std::uint8_t kBalanceCommand = 0x18;
-constexpr std::uint8_t kAlarmSetCommand = 0x47;
-
-constexpr std::uint8_t kBalanceManual = 0x0D;
-constexpr std::uint8_t kBalanceRead = 0x0E;
-constexpr std::uint8_t kBalanceSet = 0x0F;
+using namespace frame_bytes;
 
 // Every 18-byte request carries seven data bytes, the 16-byte ones five.
 constexpr std::size_t kShortData = 7;
@@ -28,14 +22,14 @@ std::uint8_t highByte(unsigned value) {
 Bytes balanceRequest(std::uint8_t sub, const Bytes& data) {
   Bytes padded = data;
   padded.resize(kShortData, 0);
-  return buildFrame(kBalanceCommand, 0x00, sub, padded);
+  return buildFrame(kBalance, 0x00, sub, padded);
 }
 
 Bytes calibrationRequest(std::uint8_t byte5, int point, int direction, std::uint32_t reference) {
   Bytes data(kCalibrationData, 0);
   data[0] = direction == 0 ? 0x00 : 0x01;
   for (int i = 0; i < 4; ++i) data[1 + i] = static_cast<std::uint8_t>((reference >> (8 * i)) & 0xFF);
-  return buildFrame(kCalibrationCommand, byte5, static_cast<std::uint8_t>(point & 0xFF), data);
+  return buildFrame(kCalibration, byte5, static_cast<std::uint8_t>(point & 0xFF), data);
 }
 
 }  // namespace
@@ -49,25 +43,25 @@ std::uint16_t frameChecksum(const std::uint8_t* frame, std::size_t end) {
 Bytes buildFrame(std::uint8_t command, std::uint8_t byte5, std::uint8_t subCommand, const Bytes& data) {
   Bytes frame;
   frame.reserve(11 + data.size());
-  frame.insert(frame.end(), {0xAA, 0x55, command, 0x00, 0x00, byte5, subCommand});
+  frame.insert(frame.end(), {kHead0, kHead1, command, 0x00, 0x00, byte5, subCommand});
   frame.insert(frame.end(), data.begin(), data.end());
   const std::uint16_t sum = frameChecksum(frame.data(), frame.size());
-  frame.insert(frame.end(), {lowByte(sum), highByte(sum), 0x55, 0xAA});
+  frame.insert(frame.end(), {lowByte(sum), highByte(sum), kTail0, kTail1});
   return frame;
 }
 
 Bytes pollRequest() {
-  return buildFrame(kPollCommand, 0x00, 0x01, Bytes{0x00});
+  return buildFrame(kPoll, 0x00, 0x01, Bytes{0x00});
 }
 
 Bytes alarmParameterReadRequest() {
   Bytes data(kShortData, 0);
   data[0] = 0x01;
-  return buildFrame(kAlarmReadCommand, 0x00, 0xB0, data);
+  return buildFrame(kAlarmRead, 0x00, 0xB0, data);
 }
 
 Bytes alarmParameterSetRequest(const AlarmSetData& data) {
-  return buildFrame(kAlarmSetCommand, 0x00, 0xB1, Bytes(data.begin(), data.end()));
+  return buildFrame(kAlarmSet, 0x00, 0xB1, Bytes(data.begin(), data.end()));
 }
 
 Bytes balanceReadRequest() {

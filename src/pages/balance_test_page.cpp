@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "link/frame_bytes.h"
 #include "link/requests.h"
 #include "pages/balance_test_ids.h"
 #include "pages/decimal_text.h"
@@ -10,9 +11,6 @@ namespace orlo {
 namespace {
 
 using namespace balance_ids;
-
-constexpr std::uint8_t kBalanceCommand = 0x18;
-constexpr std::uint8_t kReadResultSub = 0x0E;
 
 const char* const kEnterManual = "Enter Manual Balance";
 const char* const kExitManual = "Exit Manual Balance";
@@ -94,7 +92,9 @@ void MBalanceTestDlg::OnManualCell(int cell) {
 }
 
 void MBalanceTestDlg::ShowBalanceCondition(const FrameView& frame) {
-  if (frame.u8(2) != kBalanceCommand || frame.u8(6) != kReadResultSub) return;
+  if (frame.u8(frame_bytes::kCommandAt) != frame_bytes::kBalance ||
+      frame.u8(frame_bytes::kSubCommandAt) != frame_bytes::kBalanceRead)
+    return;
   form_.setText(kThresholdVoltage, std::to_string(frame.u16(7)));
   form_.setText(kVoltageDifference, std::to_string(frame.u8(9)));
   form_.setText(kReleaseVoltage, std::to_string(frame.u16(10)));

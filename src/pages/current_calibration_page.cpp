@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "link/frame_bytes.h"
 #include "link/requests.h"
 #include "pages/current_calibration_ids.h"
 #include "pages/decimal_text.h"
@@ -15,7 +16,6 @@ namespace {
 
 using namespace calibration_ids;
 
-constexpr std::uint8_t kResultCommand = 0x15;
 constexpr std::uint8_t kReadAnswer = 1;
 constexpr std::int64_t kToleranceMa = 500;
 
@@ -117,7 +117,7 @@ bool MCurrentCalibrationDlg::directionGate(const FrameView& frame) const {
 }
 
 void MCurrentCalibrationDlg::OnCalibrationResult(const FrameView& frame) {
-  if (frame.u8(2) != kResultCommand) return;
+  if (frame.u8(frame_bytes::kCommandAt) != frame_bytes::kCalibrationResult) return;
   const bool gate = directionGate(frame);
   const int point = frame.u8(kPointAt);
   if (gate) form_.setText(kFirstCoefficient + point, coefficientText(frame.u32(kCoefficientAt)));
