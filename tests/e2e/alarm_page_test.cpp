@@ -62,18 +62,6 @@ void traceStatus(int id, const std::string& text) {
     g_statusTexts->push_back(text);
 }
 
-// Counts the board's Read results and Set acknowledges, and keeps the last Read result.
-class AlarmFrames : public DispatchWatcher {
- public:
-  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
-    if (size >= 82 && frame[2] == 0x47) lastRead.assign(frame, frame + size), ++reads;
-    if (size >= 3 && frame[2] == 0x48) ++acknowledges;
-  }
-  Bytes lastRead;
-  int reads = 0;
-  int acknowledges = 0;
-};
-
 std::string compact(const Bytes& bytes) {
   std::string out = toHex(bytes);
   out.erase(std::remove(out.begin(), out.end(), ' '), out.end());
@@ -96,7 +84,7 @@ class AlarmEndToEnd : public TabEndToEnd {
   AlarmEndToEnd() : TabEndToEnd(kAlarmTab) {}
   void SetUp() override {
     TabEndToEnd::SetUp();
-    startOnTab(frames);
+    startOnTab({&reads, &acknowledges});
     if (HasFatalFailure()) return;
     g_tracedPage = &page();
     g_statusTexts = &statusTexts;
@@ -131,15 +119,17 @@ class AlarmEndToEnd : public TabEndToEnd {
   }
   // Presses Read and waits until the answer has filled the boxes and the status line.
   void read() {
-    const int before = frames.reads;
+    const int before = reads.dispatched;
     statusTexts.clear();
     click(kRead);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return frames.reads > before && statusShown("Read successful!"); }, 3000))
+        QTest::qWaitFor([&] { return reads.dispatched > before && statusShown("Read successful!"); }, 3000))
         << "no Read result shown";
   }
 
-  AlarmFrames frames;
+  // The board's Read results (the last one kept) and Set acknowledges.
+  LastFrame reads{[](const std::uint8_t* f, std::size_t n) { return n >= 82 && f[2] == 0x47; }};
+  LastFrame acknowledges{[](const std::uint8_t* f, std::size_t n) { return n >= 3 && f[2] == 0x48; }};
   std::vector<std::string> statusTexts;
 };
 
@@ -172,7 +162,7 @@ TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
   for (const Edit& e : edits) {
     SCOPED_TRACE("box " + std::to_string(e.box) + " = " + e.text);
     read();
-    Bytes data(frames.lastRead.begin() + 7, frames.lastRead.begin() + 78);
+    Bytes data(reads.bytes.begin() + 7, reads.bytes.begin() + 78);
     const auto value = static_cast<std::uint16_t>(std::stoi(e.text));
     data[e.offset - 7] = static_cast<std::uint8_t>(value & 0xFF);
     if (e.width == 16) data[e.offset - 6] = static_cast<std::uint8_t>(value >> 8);
@@ -184,17 +174,17 @@ TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
       typeInto(e.box, e.text);
     else
       page().setText(e.box, e.text);
-    const int acknowledged = frames.acknowledges;
+    const int acknowledged = acknowledges.dispatched;
     statusTexts.clear();
     click(kSet);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.acknowledges > acknowledged; }, 3000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledges.dispatched > acknowledged; }, 3000))
         << "no Set acknowledge";
     EXPECT_TRUE(QTest::qWaitFor([&] { return statusShown("Set successful!"); }, 1000));
 
     showPlaceholders();
     read();
     EXPECT_EQ(boxes(), expected);
-    EXPECT_EQ(compact(Bytes(frames.lastRead.begin() + 7, frames.lastRead.begin() + 78)), compact(data))
+    EXPECT_EQ(compact(Bytes(reads.bytes.begin() + 7, reads.bytes.begin() + 78)), compact(data))
         << "the board did not store what was sent";
   }
   EXPECT_EQ(receivedRequests("AA5547"), expectedRequests);

@@ -13,44 +13,35 @@ namespace {
 using namespace balance_ids;
 constexpr int kBalanceTab = 1;
 
-// Keeps the last balance read result the tool dispatched.
-class BalanceResults : public DispatchWatcher {
- public:
-  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
-    if (size >= 12 && frame[2] == 0x18 && frame[6] == 0x0E) last.assign(frame, frame + size), ++count;
-    if (size >= 3 && frame[2] == 0x4D) ++liveFrames;
-  }
-  std::vector<std::uint8_t> last;
-  int count = 0;
-  int liveFrames = 0;
-};
-
 class BalanceEndToEnd : public TabEndToEnd {
  protected:
   BalanceEndToEnd() : TabEndToEnd(kBalanceTab) {}
   void SetUp() override {
     TabEndToEnd::SetUp();
-    startOnTab(results);
+    startOnTab({&condition, &liveFrames});
   }
   // Presses Read and waits for the board's answer to reach the fields.
   void readCondition() {
-    const int before = results.count;
+    const int before = condition.dispatched;
     click(kRead);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return results.count > before; }, 3000)) << "no balance read result";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return condition.dispatched > before; }, 3000))
+        << "no balance read result";
     QCoreApplication::processEvents();
   }
   // Waits until n more live data frames have reached the tool.
   bool waitForLiveFrames(int n, int ms) {
-    const int target = results.liveFrames + n;
-    return QTest::qWaitFor([&] { return results.liveFrames >= target; }, ms);
+    const int target = liveFrames.dispatched + n;
+    return QTest::qWaitFor([&] { return liveFrames.dispatched >= target; }, ms);
   }
 
-  BalanceResults results;
+  LastFrame condition{
+      [](const std::uint8_t* f, std::size_t n) { return n >= 12 && f[2] == 0x18 && f[6] == 0x0E; }};
+  LastFrame liveFrames{[](const std::uint8_t* f, std::size_t n) { return n >= 3 && f[2] == 0x4D; }};
 };
 
 TEST_F(BalanceEndToEnd, readShowsTheSimulatorsBalanceCondition) {
   readCondition();
-  const auto& f = results.last;
+  const auto& f = condition.bytes;
   EXPECT_EQ(field(kThresholdVoltage), std::to_string(f[7] | (f[8] << 8)));
   EXPECT_EQ(field(kVoltageDifference), std::to_string(f[9]));
   EXPECT_EQ(field(kReleaseVoltage), std::to_string(f[10] | (f[11] << 8)));

@@ -15,31 +15,17 @@ namespace {
 using namespace calibration_ids;
 constexpr int kCalibrationTab = 3;
 
-// Keeps the last Calibration result the tool dispatched.
-class CalibrationResults : public DispatchWatcher {
- public:
-  void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
-    if (size >= 19 && frame[2] == 0x15) last.assign(frame, frame + size), ++count;
-  }
-
-  std::uint32_t coefficient() const {
-    return last[11] | (last[12] << 8) | (last[13] << 16) | (std::uint32_t(last[14]) << 24);
-  }
-  std::vector<std::uint8_t> last;
-  int count = 0;
-};
-
 class CalibrationEndToEnd : public TabEndToEnd {
  protected:
   CalibrationEndToEnd() : TabEndToEnd(kCalibrationTab) {}
   void SetUp() override {
     TabEndToEnd::SetUp();
-    startOnTab(results);
+    startOnTab({&results});
     if (HasFatalFailure()) return;
     ASSERT_TRUE(waitForCommOk());
   }
   bool waitForResult(int before) {
-    return QTest::qWaitFor([&] { return results.count > before; }, 3000);
+    return QTest::qWaitFor([&] { return results.dispatched > before; }, 3000);
   }
   static std::string coefficientText(std::uint32_t raw) {
     char buf[32];
@@ -47,7 +33,10 @@ class CalibrationEndToEnd : public TabEndToEnd {
     return buf;
   }
 
-  CalibrationResults results;
+  // The coefficient of the last Calibration result, in thousandths.
+  std::uint32_t coefficient() const { return static_cast<std::uint32_t>(s32(results.bytes, 11)); }
+
+  LastFrame results{[](const std::uint8_t* f, std::size_t n) { return n >= 19 && f[2] == 0x15; }};
 };
 
 TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
@@ -55,11 +44,11 @@ TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
   click(kStartStop);
   ASSERT_EQ(field(kStartStop), "STOP");
   page().setText(kFirstCurrentTest, "5000");
-  int before = results.count;
+  int before = results.dispatched;
   click(kFirstCalibrationPoint);
   ASSERT_TRUE(waitForResult(before)) << "no Calibration result";
   EXPECT_TRUE(QTest::qWaitFor([&] { return field(kStatus) == "Calibration finish!"; }, 1000));
-  const std::uint32_t stored = results.coefficient();
+  const std::uint32_t stored = coefficient();
   EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored)) << field(kFirstCoefficient);
   EXPECT_EQ(field(kFirstCurrentTest), "5000");
 
@@ -78,11 +67,11 @@ TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
   ASSERT_EQ(field(kStartStop), "START");
   page().setText(kFirstCoefficient, "--");
   page().setText(kFirstCurrentTest, "0");
-  before = results.count;
+  before = results.dispatched;
   click(kFirstRead);
   ASSERT_TRUE(waitForResult(before)) << "no answer to the read request";
   EXPECT_TRUE(QTest::qWaitFor([&] { return field(kFirstCurrentTest) == "5000"; }, 1000));
-  EXPECT_EQ(results.coefficient(), stored);
+  EXPECT_EQ(coefficient(), stored);
   EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored));
   EXPECT_TRUE(messages.empty()) << messages.front();
 }

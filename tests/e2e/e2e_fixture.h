@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -132,16 +133,24 @@ class DispatchWatcher : public ReceiveObserver {
   void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
 };
 
-// Keeps the last frame the tool dispatched, to compare the fields with.
+// Keeps the last frame the tool dispatched, to compare the fields with, and counts them; with
+// a picker only the frames it picks.
 class LastFrame : public DispatchWatcher {
  public:
+  using Picker = bool (*)(const std::uint8_t* frame, std::size_t size);
+  explicit LastFrame(Picker picks = nullptr) : picks_(picks) {}
+
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
+    if (picks_ && !picks_(frame, size)) return;
     bytes.assign(frame, frame + size);
     ++dispatched;
   }
 
   std::vector<std::uint8_t> bytes;
   int dispatched = 0;
+
+ private:
+  Picker picks_;
 };
 
 class EndToEnd : public ::testing::Test {
@@ -221,11 +230,11 @@ class TabEndToEnd : public EndToEnd {
     if (screenshotDir_) ui::applyApplicationFont();
   }
 
-  // Starts both, shows the tab, lets `frames` watch the receive path and opens COM1.
-  void startOnTab(ReceiveObserver& frames) {
+  // Starts both, shows the tab, lets the watchers see the receive path and opens COM1.
+  void startOnTab(std::initializer_list<ReceiveObserver*> watchers) {
     startBoth();
     if (HasFatalFailure()) return;
-    app->addReceiveObserver(&frames);
+    for (ReceiveObserver* watcher : watchers) app->addReceiveObserver(watcher);
     app->mainForm().setCurrentIndex(main_ids::kTabs, tab_);
     ASSERT_TRUE(openCom1()) << lastMessage();
   }

@@ -20,10 +20,7 @@
 namespace orlo::sim {
 namespace {
 
-using test::HostEnd;
-using test::kPoll;
-using test::pumpUntil;
-using test::validFrames;
+using namespace test;  // the host's end of the line and the frames it sends
 
 std::size_t liveFramesIn(const Bytes& stream) {
   std::size_t n = 0;

@@ -18,10 +18,7 @@
 namespace orlo::sim {
 namespace {
 
-using test::HostEnd;
-using test::kPoll;
-using test::pumpUntil;
-using test::validFrames;
+using namespace test;  // the host's end of the line and the frames it sends
 
 std::string simulatorPath() {
   if (const char* dir = std::getenv("ORLO_BIN_DIR")) return std::string(dir) + "/src/sim/orlo-bms-sim";
