@@ -7,41 +7,21 @@
 
 #include "pages/bms_parameter_ids.h"
 #include "support/fake_form.h"
+#include "support/frame_image.h"
 
 namespace orlo {
 namespace {
 
 using namespace bms_ids;
 
-// A live data frame image; fields are written little-endian at their offsets.
-class LiveFrame {
- public:
-  LiveFrame() {
-    bytes_.fill(0);
-    bytes_[0] = 0xAA;
-    bytes_[1] = 0x55;
-    bytes_[2] = 0x4D;
-  }
-  LiveFrame& u8(std::size_t off, std::uint8_t v) {
-    bytes_[off] = v;
-    return *this;
-  }
-  LiveFrame& u16(std::size_t off, std::uint16_t v) { return u8(off, v & 0xFF).u8(off + 1, v >> 8); }
-  LiveFrame& u32(std::size_t off, std::uint32_t v) {
-    return u16(off, static_cast<std::uint16_t>(v)).u16(off + 2, static_cast<std::uint16_t>(v >> 16));
-  }
-  FrameView view() const { return FrameView(bytes_.data(), 83); }
-
- private:
-  std::array<std::uint8_t, 100> bytes_{};
-};
+using test::FrameImage;
 
 class BmsParameterPage : public ::testing::Test {
  protected:
   test::FakeForm form{"bms_parameter"};
   MBMSParameterDlg page{form};
 
-  void show(const LiveFrame& f) { page.UpdateLiveData(f.view()); }
+  void show(const FrameImage& f) { page.UpdateLiveData(f.view()); }
   std::vector<int> redLamps() const {
     std::vector<int> red;
     for (int n = 1; n <= 18; ++n)
@@ -53,7 +33,7 @@ class BmsParameterPage : public ::testing::Test {
 // ---- decoding ------------------------------------------------------------------------------
 
 TEST_F(BmsParameterPage, ShowsEveryDecodedFieldInItsFormat) {
-  show(LiveFrame()
+  show(FrameImage()
            .u16(10, 3301)
            .u16(12, 3302)
            .u16(14, 3303)
@@ -112,13 +92,13 @@ TEST_F(BmsParameterPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero)
       {1500, "-1.500000"}, {-1, "0.001000"},    {INT32_MIN, "-2147483.750000"},
   };
   for (const auto& c : cases) {
-    show(LiveFrame().u32(30, static_cast<std::uint32_t>(c.raw)));
+    show(FrameImage().u32(30, static_cast<std::uint32_t>(c.raw)));
     EXPECT_EQ(form.text(kCurrent), c.shown) << "raw " << c.raw;
   }
 }
 
 TEST_F(BmsParameterPage, SignedFieldsKeepTheirSign) {
-  show(LiveFrame().u16(18, 0xFFF6).u16(20, 0).u32(22, 0xFFFFFFFF).u32(26, static_cast<std::uint32_t>(-7)));
+  show(FrameImage().u16(18, 0xFFF6).u16(20, 0).u32(22, 0xFFFFFFFF).u32(26, static_cast<std::uint32_t>(-7)));
   EXPECT_EQ(form.text(kTempC1), "-10.0");
   EXPECT_EQ(form.text(kMeanTemp), "-5.0");
   EXPECT_EQ(form.text(kSoc), "-1");
@@ -126,18 +106,18 @@ TEST_F(BmsParameterPage, SignedFieldsKeepTheirSign) {
 }
 
 TEST_F(BmsParameterPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaximum) {
-  show(LiveFrame().u16(54, 3300).u16(58, 3350));
+  show(FrameImage().u16(54, 3300).u16(58, 3350));
   EXPECT_EQ(form.text(kVoltageDiff), "-50");
   EXPECT_EQ(page.stored().voltageDifference, -50);
 }
 
 TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
-  show(LiveFrame().u8(78, 1));
+  show(FrameImage().u8(78, 1));
   EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
-  show(LiveFrame().u8(78, 3));
+  show(FrameImage().u8(78, 3));
   EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
   EXPECT_EQ(page.stored().systemMode, 3);
-  show(LiveFrame().u8(78, 0));
+  show(FrameImage().u8(78, 0));
   EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
 }
 
@@ -164,7 +144,7 @@ TEST_F(BmsParameterPage, EachAlarmLampFollowsItsOwnFlagBitOnly) {
       {0x0003FFFFu, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}},
   };
   for (const auto& c : cases) {
-    show(LiveFrame().u32(71, c.flags));
+    show(FrameImage().u32(71, c.flags));
     EXPECT_EQ(redLamps(), c.red) << std::hex << c.flags;
     EXPECT_EQ(page.stored().alarmFlags, c.flags);
   }
@@ -183,14 +163,14 @@ TEST_F(BmsParameterPage, SetAlarmLampIgnoresNumbersOutsideOneToEighteen) {
 // ---- clearing ------------------------------------------------------------------------------
 
 TEST_F(BmsParameterPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWriteThem) {
-  show(LiveFrame().u16(10, 3301).u8(78, 1));
+  show(FrameImage().u16(10, 3301).u8(78, 1));
   page.ClearValues();
   EXPECT_EQ(kValueFields.size(), 35u);
   for (int id : kValueFields) {
     EXPECT_EQ(form.text(id), "0") << id;
     EXPECT_FALSE(form.isEnabled(id)) << id;
   }
-  show(LiveFrame().u16(10, 3333).u8(78, 9));
+  show(FrameImage().u16(10, 3333).u8(78, 9));
   EXPECT_EQ(form.text(kCellV1), "3333");
   EXPECT_FALSE(form.isEnabled(kCellV1));
   EXPECT_EQ(form.text(kSystemMode), "0");
@@ -198,7 +178,7 @@ TEST_F(BmsParameterPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWr
 }
 
 TEST_F(BmsParameterPage, ClearingKeepsTheStoredValues) {
-  show(LiveFrame().u16(42, 12).u32(71, 5));
+  show(FrameImage().u16(42, 12).u32(71, 5));
   page.ClearValues();
   page.ResetAlarmLamps();
   EXPECT_EQ(page.stored().cycleCount, 12);
