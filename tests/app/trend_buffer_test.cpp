@@ -12,6 +12,7 @@
 
 #include "app/trend_recorder.h"
 #include "link/requests.h"
+#include "support/frame_image.h"
 #include "support/hex.h"
 
 namespace orlo {
@@ -26,29 +27,19 @@ TrendSample sampleAt(std::int64_t t, float cell1 = 0) {
 
 // A Live data frame carrying every field the trends read, with a valid checksum.
 Bytes liveFrame() {
-  Bytes data(83 - 11, 0);
-  auto at = [&](std::size_t off) -> std::uint8_t& { return data[off - 7]; };
-  auto put16 = [&](std::size_t off, std::uint16_t v) {
-    at(off) = v & 0xFF;
-    at(off + 1) = v >> 8;
-  };
-  auto put32 = [&](std::size_t off, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    put16(off, u & 0xFFFF);
-    put16(off + 2, u >> 16);
-  };
-  put16(10, 3301);
-  put16(12, 3302);
-  put16(14, 3303);
-  put16(16, 3310);
-  put16(18, static_cast<std::uint16_t>(-5));
-  put16(20, 41);
-  put32(22, 87);
-  put32(26, 13216);
-  put32(30, 1500);  // discharging 1.5 A shows as -1.5
-  put16(54, 3310);
-  put16(58, 3301);
-  return buildFrame(0x4D, 0, 0, data);
+  return test::FrameImage()
+      .u16(10, 3301)
+      .u16(12, 3302)
+      .u16(14, 3303)
+      .u16(16, 3310)
+      .u16(18, static_cast<std::uint16_t>(-5))
+      .u16(20, 41)
+      .u32(22, 87)
+      .u32(26, 13216)
+      .u32(30, 1500)  // discharging 1.5 A shows as -1.5
+      .u16(54, 3310)
+      .u16(58, 3301)
+      .frame();
 }
 
 // ---- bounds ----------------------------------------------------------------------------------
