@@ -66,7 +66,10 @@ start_tool() {
   QT_QPA_PLATFORM=xcb "$orlo_pc" --port "COM1=$work/$1/bms" --open COM1 --tab "$2" >"$work/tool.log" 2>&1 &
   tool_pid=$!
   pids+=("$tool_pid")
-  tool_win="$(window_of "$tool_pid" "$main_caption")"
+  tool_win="$(window_of "$tool_pid" "$main_caption")" || {
+    cat "$work/tool.log" >&2
+    return 1
+  }
   xdotool windowfocus --sync "$tool_win"
 }
 
@@ -114,8 +117,8 @@ has_text() {
 # Where the Balance Test tab's buttons sit in the main window, as laid out by
 # resources/layouts/balance_test.layout (and main.layout around it). Retake the positions
 # from a picture after moving any of these controls.
-readonly kEnterManualBalance=(403 566)
-readonly kManualCell2=(403 646)
+readonly kEnterManualBalance=(293 566)
+readonly kManualCell2=(293 646)
 readonly kBalanceRead=(345 425)
 readonly kBalanceStatus=500x16+14+217 # the status line above "Balance Condition"
 
@@ -144,11 +147,11 @@ take_balance() {
   stop_all
 }
 
-# Trends and Traffic after about half a minute of a line that now and then corrupts a frame
-# or sends stray bytes, with a few seconds of silence in the middle (a gap in the trends, drops
-# and a stale "last valid frame" in the traffic counters).
+# Trends and Traffic after a minute (the Trends' default span) of a line that now and then
+# corrupts a frame or sends stray bytes, with a few seconds of silence near the end, so that
+# the trends show a gap and the last screen of traffic shows polls left unanswered.
 take_diagnostics() {
-  run_sim diagnostics --corrupt 0.05 --garbage 0.05 --seed 7
+  run_sim diagnostics --corrupt 0.1 --garbage 0.1 --seed 7
   start_tool diagnostics 1
   open_view_window t
   trends_win="$(window_of "$tool_pid" Trends)"
@@ -156,11 +159,11 @@ take_diagnostics() {
   traffic_win="$(window_of "$tool_pid" Traffic)"
   xdotool windowmove --sync "$trends_win" 1460 0
   xdotool windowmove --sync "$traffic_win" 2440 0
-  sleep 12
+  sleep 42
   kill -USR1 "$sim_pid"
-  sleep 6
+  sleep 5
   kill -USR1 "$sim_pid"
-  sleep 14
+  sleep 11
   capture "$trends_win" trends.png
   capture "$traffic_win" traffic.png
   stop_all
