@@ -4,7 +4,7 @@
 #   alarm_read.png             Alarm Parameter after a Read        (end-to-end test)
 #   calibration_point.png      Current-Calibration after START and a point (end-to-end test)
 #   balance_manual.png         Balance Test after a Read, cell 2 balanced by hand
-#   trends.png, traffic.png    the View windows after about half a minute of a noisy line
+#   trends.png, traffic.png    the View windows after a minute of a noisy line
 # The last three need real clicks: they run on a virtual X server (Xvfb) driven by xdotool
 # and are captured with ImageMagick's import.
 # Usage: docs/make_screenshots.sh   (BENCH_BUILD_DIR picks the build directory)
@@ -12,8 +12,11 @@ set -euo pipefail
 source "$(dirname "$0")/../bench/bench_lib.sh"
 source "$(dirname "$0")/screenshot_lib.sh"
 
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "make_screenshots: $tool is missing (apt-get install xvfb xdotool imagemagick)" >&2; exit 1; }
+for tool in Xvfb xdotool xdpyinfo xwininfo import convert; do
+  command -v "$tool" >/dev/null || {
+    echo "make_screenshots: $tool is missing (apt-get install xvfb xdotool x11-utils imagemagick)" >&2
+    exit 1
+  }
 done
 bench_build_tools
 cmake --build "$bench_build" --target e2e_alarm_page_test e2e_calibration_page_test >/dev/null

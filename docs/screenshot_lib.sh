@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Steps of docs/make_screenshots.sh (sourced, not run). Expects bench_lib.sh, $work and $out.
 
 pids=()
@@ -133,10 +134,9 @@ take_balance() {
   sleep 2.5
   # The page's 2 s timer clears "Read successful!" at a moment we cannot see: keep the first
   # picture with text on the status line, and read again if the timer was quicker.
-  local read shot
-  for read in 1 2 3; do
+  for _ in 1 2 3; do
     click "$tool_win" "${kBalanceRead[@]}"
-    for shot in $(seq 8); do
+    for _ in $(seq 8); do
       capture "$tool_win" balance_manual.png >/dev/null
       has_text "$out/balance_manual.png" "$kBalanceStatus" && break 2
       sleep 0.1
