@@ -186,7 +186,8 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     stack->setSpacing(1);
     if (!row.label.empty()) stack->addWidget(makeLabel(qs(row.label), cell), 0, Qt::AlignHCenter);
     widget->setParent(cell);
-    stack->addWidget(widget);
+    // A lamp under its label is centred on it; fields fill the column.
+    stack->addWidget(widget, 0, row.kind == "lamp" ? Qt::AlignHCenter : Qt::Alignment());
     stack->addStretch(1);
     where.grid->addWidget(cell, row.row, base, 1, widgetCells + 1);
     // A readout of labelled fields reads best as even columns, whatever each label's length.

@@ -48,7 +48,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
   layout->addWidget(table_, 1);
-  resize(1100, 600);
+  resize(1240, 600);
   timer_ = new QTimer(this);
   timer_->setInterval(kRefreshIntervalMs);
   connect(timer_, &QTimer::timeout, this, &TrafficWindow::refresh);
