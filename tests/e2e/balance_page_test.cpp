@@ -77,7 +77,6 @@ TEST_F(BalanceEndToEnd, aManualCellLightsItsLampAndLeavingTheTestGreysItAgain) {
   EXPECT_EQ(page().icon(lamp2), Icon::BalanceRed) << "lamp 2 is not red after two polls";
   EXPECT_EQ(page().icon(kFirstLamp), Icon::Grey);
   readCondition();
-  saveScreenshot("balance_manual.png");
 
   click(kManualToggle);
   EXPECT_EQ(field(kManualToggle), "Enter Manual Balance");

@@ -119,8 +119,8 @@ TEST_F(LiveData, anUnpluggedPortLeavesTheToolRunningAndReopeningWorks) {
       8000);
   ASSERT_TRUE(reopened) << lastMessage();
   const int before = lastFrame.dispatched;
-  EXPECT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > before; }, 5000));
-  EXPECT_TRUE(waitForText(kPortText, "Serial open!", 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > before; }, 10000));
+  EXPECT_TRUE(waitForText(kPortText, "Serial open!", 10000));
 }
 
 TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {
