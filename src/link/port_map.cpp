@@ -32,6 +32,15 @@ PortMappingParse failure(const std::string& text, const std::string& why) {
 
 }  // namespace
 
+int parsePortName(const std::string& name) {
+  if (name.size() < 4) return 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+  }
+  const int port = parsePortNumber(name.substr(3));
+  return validPort(port) ? port : 0;
+}
+
 PortMappingParse parsePortMapping(const std::string& text) {
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos || equals < 3) return failure(text, kUsage);

@@ -23,6 +23,9 @@ struct PortMappingParse {
   std::string error;  // what is wrong with the text, for the user, when !ok
 };
 
+// "COMn" (COM in any case) -> n for n = 1 ... 16; 0 for anything else.
+int parsePortName(const std::string& name);
+
 // Reads "COMn=PATH" (COM in any case, n = 1 ... 16, PATH not empty; PATH may contain '=').
 PortMappingParse parsePortMapping(const std::string& text);
 

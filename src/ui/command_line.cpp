@@ -3,19 +3,10 @@
 #include <cstdlib>
 #include <functional>
 
+#include "link/port_map.h"
+
 namespace orlo::ui {
 namespace {
-
-// "COM7" -> 7; 0 for anything that is not COM1 ... COM16.
-int comNumber(const std::string& text) {
-  if (text.size() < 4 || text.size() > 5 || text.compare(0, 3, "COM") != 0) return 0;
-  int n = 0;
-  for (std::size_t i = 3; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    n = n * 10 + (text[i] - '0');
-  }
-  return n >= 1 && n <= 16 ? n : 0;
-}
 
 bool toNumber(const std::string& text, double* out) {
   if (text.empty()) return false;
@@ -71,18 +62,17 @@ class Parser {
   }
 
   bool port(const std::string& value) {
-    const auto eq = value.find('=');
-    const int n = eq == std::string::npos ? 0 : comNumber(value.substr(0, eq));
-    if (n == 0 || eq + 1 >= value.size())
+    const PortMappingParse parsed = parsePortMapping(value);
+    if (!parsed.ok)
       return fail("--port wants COMn=PATH with n from 1 to 16, e.g. --port COM1=/dev/ttyUSB0, not '" + value +
                   "'"),
              false;
-    result_.options.ports[n] = value.substr(eq + 1);
+    result_.options.ports[parsed.mapping.port] = parsed.mapping.path;
     return true;
   }
 
   bool com(const std::string& value, const char* option, int* out) {
-    *out = comNumber(value);
+    *out = parsePortName(value);
     if (*out == 0) return fail(std::string(option) + " wants COM1 ... COM16, not '" + value + "'"), false;
     return true;
   }

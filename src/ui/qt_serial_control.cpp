@@ -53,10 +53,6 @@ QtSerialControl::~QtSerialControl() {
   close();
 }
 
-PortMappingParse QtSerialControl::parsePortArgument(const std::string& text) {
-  return parsePortMapping(text);
-}
-
 bool QtSerialControl::addMapping(int portNumber, const std::string& path) {
   return map_.addMapping(portNumber, path);
 }

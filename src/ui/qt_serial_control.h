@@ -31,8 +31,6 @@ class QtSerialControl : public QObject, public SerialControl {
   explicit QtSerialControl(QObject* parent = nullptr);
   ~QtSerialControl() override;
 
-  // Reads one `--port` argument, "COMn=PATH"; on failure the result's error says why.
-  static PortMappingParse parsePortArgument(const std::string& text);
   // Makes COM<portNumber> stand for `path`. False for a port outside 1 ... 16 or an empty path.
   bool addMapping(int portNumber, const std::string& path);
 

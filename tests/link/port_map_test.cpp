@@ -27,6 +27,14 @@ TEST(ParsePortMapping, AcceptsWellFormedMappings) {
   }
 }
 
+TEST(ParsePortName, ReadsCom1ToCom16InAnyCaseAndNothingElse) {
+  EXPECT_EQ(parsePortName("COM1"), 1);
+  EXPECT_EQ(parsePortName("com16"), 16);
+  EXPECT_EQ(parsePortName("Com02"), 2);
+  for (const char* bad : {"", "COM", "COM0", "COM17", "COM1x", "1", "COM-1", "COM 1", "COM1000"})
+    EXPECT_EQ(parsePortName(bad), 0) << bad;
+}
+
 TEST(ParsePortMapping, RejectsBadTextWithAMessageThatNamesIt) {
   const char* cases[] = {"",
                          "COM1",

@@ -24,6 +24,13 @@ TEST(CommandLine, portsMapRepeatedlyAndTheLastMappingOfAPortWins) {
   EXPECT_EQ(r.options.openPort, 16);
 }
 
+TEST(CommandLine, portNamesAreReadInAnyCaseAsThePortMapReadsThem) {
+  const auto r = parseCommandLine({"--port", "com3=/dev/ttyS0", "--open", "Com3"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.ports, (std::map<int, std::string>{{3, "/dev/ttyS0"}}));
+  EXPECT_EQ(r.options.openPort, 3);
+}
+
 TEST(CommandLine, everyOptionWithAValueIsRead) {
   const auto r = parseCommandLine({"--open", "COM2", "--log", "/tmp/x.csv", "--interval", "5", "--stats",
                                    "--quit-after", "2.5", "--screenshot", "s.png", "--screenshot-delay", "3",
@@ -56,7 +63,6 @@ TEST(CommandLine, badArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--port", "COM17=/dev/x"}, "COMn=PATH"},
       {{"--port", "COM1"}, "COMn=PATH"},
       {{"--port", "COM1="}, "COMn=PATH"},
-      {{"--port", "com1=/dev/x"}, "COMn=PATH"},
       {{"--open", "COM1x"}, "--open wants COM1 ... COM16"},
       {{"--open", "1"}, "--open wants COM1 ... COM16"},
       {{"--quit-after", "-1"}, "--quit-after wants a positive number"},

@@ -203,10 +203,5 @@ TEST_F(QtSerialControlTest, AHungUpLineIsReportedLostOnceAndClosedWithoutABusyLo
   EXPECT_FALSE(serial_.write(hex("AA 55")));
 }
 
-TEST(QtSerialControlArgument, ParsesAPortArgument) {
-  EXPECT_TRUE(QtSerialControl::parsePortArgument("COM2=/dev/ttyUSB0").ok);
-  EXPECT_FALSE(QtSerialControl::parsePortArgument("COM2").ok);
-}
-
 }  // namespace
 }  // namespace orlo::ui
