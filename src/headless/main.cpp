@@ -1,0 +1,27 @@
+#include <mosquitto.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "headless/command_line.h"
+#include "headless/monitor.h"
+
+int main(int argc, char** argv) {
+  using namespace orlo::headless;
+  const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (line.exitCode >= 0) {
+    std::fputs(line.output.c_str(), stdout);
+    std::fputs(line.error.c_str(), stderr);
+    return line.exitCode;
+  }
+  MonitorSettings settings;
+  if (const std::string error = buildSettings(line.monitor, settings); !error.empty()) {
+    std::fprintf(stderr, "orlo-bms: %s\n", error.c_str());
+    return 2;
+  }
+  mosquitto_lib_init();
+  const int status = runMonitor(settings);
+  mosquitto_lib_cleanup();
+  return status;
+}

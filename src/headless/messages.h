@@ -1,0 +1,32 @@
+#pragma once
+// The JSON objects the monitor publishes for a pack: its state per live data frame and its
+// events. The same objects go to MQTT and, one per line, to standard output.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "app/pack_events.h"
+#include "link/answers.h"
+
+namespace orlo::headless {
+
+// Local time in ISO 8601 with milliseconds and the UTC offset: 2024-05-01T14:03:07.250+02:00.
+std::string isoTime(std::chrono::system_clock::time_point when);
+
+// What the state object needs besides the frame: texts the window keeps from earlier frames.
+struct StateContext {
+  std::string time;
+  std::string modeText;         // empty: no mode known yet (null in the object)
+  std::optional<MosState> mos;  // nothing: no MOSFET state known yet (null)
+};
+
+nlohmann::json stateObject(const LiveData& data, const StateContext& context);
+nlohmann::json eventObject(const PackEvent& event, const std::string& time);
+
+// The object of a line on standard output: {"pack": NAME, "state"|"event": object}.
+nlohmann::json stdoutLine(const std::string& pack, const char* kind, const nlohmann::json& object);
+
+}  // namespace orlo::headless

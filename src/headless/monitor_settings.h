@@ -1,0 +1,66 @@
+#pragma once
+// Everything `orlo-bms monitor` is told, from its config file and its command line, and the
+// checks that refuse a setting before anything is opened.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlo::headless {
+
+struct PackSpec {
+  std::string name;    // letters, digits, '-', '_'
+  std::string device;  // path of the serial device
+};
+
+struct BrokerUrl {
+  bool tls = false;
+  std::string host;
+  int port = 0;
+};
+
+struct MonitorSettings {
+  std::vector<PackSpec> packs;
+  std::optional<BrokerUrl> broker;  // nothing: JSON lines on standard output
+  std::string topicPrefix = "orlo";
+  std::string logDir;  // empty: no data log
+  int intervalSeconds = 1;
+  std::string caFile;
+  std::string certFile;
+  std::string keyFile;
+  std::string username;
+  std::string password;  // never printed
+};
+
+// What the command line may set; unset fields leave the config file's value.
+struct MonitorOverrides {
+  std::vector<std::string> packs;  // NAME=DEVICE
+  std::optional<std::string> mqtt;
+  std::optional<std::string> topicPrefix;
+  std::optional<std::string> logDir;
+  std::optional<int> intervalSeconds;
+  std::optional<std::string> caFile;
+  std::optional<std::string> certFile;
+  std::optional<std::string> keyFile;
+  std::optional<std::string> passwordFile;
+  std::optional<std::string> configFile;
+};
+
+// Each returns an empty string when the text is accepted, else the message for the user.
+std::string parsePackSpec(const std::string& text, PackSpec& out);
+std::string parseBrokerUrl(const std::string& text, BrokerUrl& out);
+std::string checkTopicPrefix(const std::string& prefix);
+
+// Refuses a file that users other than its owner and group may read, naming it.
+std::string checkPrivateFile(const std::string& path, const char* what);
+
+// Reads "USER:PASSWORD" from the first line of a password file (after checkPrivateFile).
+std::string readPasswordFile(const std::string& path, MonitorSettings& settings);
+
+// Applies a TOML config text; `source` names it in messages. Unknown keys are refused.
+std::string applyConfigText(const std::string& text, const std::string& source, MonitorSettings& settings);
+
+// Config file (checked, then applied), then the command line on top, then the whole checked.
+std::string buildSettings(const MonitorOverrides& overrides, MonitorSettings& settings);
+
+}  // namespace orlo::headless

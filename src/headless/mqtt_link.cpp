@@ -1,0 +1,165 @@
+#include "headless/mqtt_link.h"
+
+#include <mosquitto.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace orlo::headless {
+namespace {
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr unsigned kFirstPause = 1;
+constexpr unsigned kLongestPause = 30;
+constexpr char kSystemCertificates[] = "/etc/ssl/certs";
+constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER
+
+std::string clientId() {
+  char host[64] = {};
+  ::gethostname(host, sizeof host - 1);
+  return "orlo-bms-" + std::string(host) + "-" + std::to_string(::getpid());
+}
+
+}  // namespace
+
+MqttLink::MqttLink(const MonitorSettings& settings, const std::string& willTopic)
+    : host_(settings.broker->host), port_(settings.broker->port), tls_(settings.broker->tls) {
+  notifyFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  client_ = mosquitto_new(clientId().c_str(), true, this);
+  if (client_ == nullptr || notifyFd_ < 0) {
+    setupError_ = "cannot set up the MQTT client";
+    return;
+  }
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  mosquitto_connect_callback_set(client_, connectCallback);
+  mosquitto_disconnect_callback_set(client_, disconnectCallback);
+  mosquitto_publish_callback_set(client_, publishCallback);
+  mosquitto_log_callback_set(client_, logCallback);
+  mosquitto_reconnect_delay_set(client_, kFirstPause, kLongestPause, true);
+  mosquitto_will_set(client_, willTopic.c_str(), 7, "offline", 1, true);
+  if (!settings.username.empty())
+    mosquitto_username_pw_set(client_, settings.username.c_str(),
+                              settings.password.empty() ? nullptr : settings.password.c_str());
+  if (!tls_) return;
+  const char* caFile = settings.caFile.empty() ? nullptr : settings.caFile.c_str();
+  const char* caPath = caFile ? nullptr : kSystemCertificates;
+  const char* cert = settings.certFile.empty() ? nullptr : settings.certFile.c_str();
+  const char* key = settings.keyFile.empty() ? nullptr : settings.keyFile.c_str();
+  if (mosquitto_tls_set(client_, caFile, caPath, cert, key, nullptr) != MOSQ_ERR_SUCCESS) {
+    setupError_ =
+        "cannot use the TLS files (CA " + (caFile ? settings.caFile : std::string(caPath)) +
+        (cert ? ", certificate " + settings.certFile + ", key " + settings.keyFile : std::string()) + ")";
+    return;
+  }
+  // Peer verification and the host name check stay on; nothing here turns them off.
+  mosquitto_tls_opts_set(client_, kVerifyPeer, nullptr, nullptr);
+}
+
+MqttLink::~MqttLink() {
+  stop();
+  if (client_) mosquitto_destroy(client_);
+  if (notifyFd_ >= 0) ::close(notifyFd_);
+}
+
+void MqttLink::start() {
+  if (!setupError_.empty() || started_) return;
+  started_ = true;
+  const int rc = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepAliveSeconds);
+  if (rc != MOSQ_ERR_SUCCESS) report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
+  // The network thread retries a failed first connection like any lost one.
+  mosquitto_loop_start(client_);
+}
+
+void MqttLink::stop() {
+  if (!started_) return;
+  started_ = false;
+  mosquitto_disconnect(client_);
+  mosquitto_loop_stop(client_, false);
+  connected_ = false;
+}
+
+bool MqttLink::publish(const std::string& topic, const std::string& payload, int qos, bool retain) {
+  if (!connected_) return false;
+  int mid = 0;
+  const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                                   payload.data(), qos, retain);
+  if (rc != MOSQ_ERR_SUCCESS) return false;
+  ++sent_;
+  return true;
+}
+
+bool MqttLink::takeConnected() {
+  std::uint64_t count = 0;
+  return ::read(notifyFd_, &count, sizeof count) == sizeof count && count > 0;
+}
+
+std::string MqttLink::where() const {
+  return (tls_ ? "mqtts://" : "mqtt://") + host_ + ":" + std::to_string(port_);
+}
+
+void MqttLink::report(const std::string& message) {
+  std::lock_guard<std::mutex> lock(reportMutex_);
+  if (message == lastReport_) return;
+  lastReport_ = message;
+  std::fprintf(stderr, "orlo-bms: %s\n", message.c_str());
+}
+
+void MqttLink::connectCallback(mosquitto*, void* self, int rc) {
+  auto* link = static_cast<MqttLink*>(self);
+  if (rc != 0) {
+    link->report("the broker at " + link->where() +
+                 " refused the connection: " + mosquitto_connack_string(rc) +
+                 (rc == 4 || rc == 5 ? " (check the user name and password)" : ""));
+    return;
+  }
+  link->accepted_ = true;
+  link->connected_ = true;
+  {
+    std::lock_guard<std::mutex> lock(link->reportMutex_);
+    if (!link->lastReport_.empty())
+      std::fprintf(stderr, "orlo-bms: connected to %s\n", link->where().c_str());
+    link->lastReport_.clear();
+  }
+  const std::uint64_t one = 1;
+  if (::write(link->notifyFd_, &one, sizeof one) < 0) {
+    // The counter cannot overflow at one write per connection; nothing to do.
+  }
+}
+
+void MqttLink::disconnectCallback(mosquitto*, void* self, int rc) {
+  auto* link = static_cast<MqttLink*>(self);
+  link->connected_ = false;
+  const bool wasAccepted = link->accepted_.exchange(false);
+  if (rc == 0) return;  // our own disconnect
+  std::string why;
+  {
+    std::lock_guard<std::mutex> lock(link->reportMutex_);
+    why = link->lastLibraryError_;
+    link->lastLibraryError_.clear();
+  }
+  if (wasAccepted) {
+    link->report("lost the broker at " + link->where() + "; reconnecting");
+  } else if (!why.empty()) {
+    link->report("cannot connect to " + link->where() + ": " + why);
+  } else if (!link->tls_) {
+    link->report("the broker at " + link->where() +
+                 " closed the connection before accepting it (if it expects TLS, use mqtts://)");
+  } else {
+    link->report("the broker at " + link->where() + " closed the connection before accepting it");
+  }
+}
+
+void MqttLink::publishCallback(mosquitto*, void* self, int) {
+  ++static_cast<MqttLink*>(self)->acknowledged_;
+}
+
+void MqttLink::logCallback(mosquitto*, void* self, int level, const char* text) {
+  if (level != MOSQ_LOG_ERR || text == nullptr) return;
+  auto* link = static_cast<MqttLink*>(self);
+  std::lock_guard<std::mutex> lock(link->reportMutex_);
+  link->lastLibraryError_ = text;
+}
+
+}  // namespace orlo::headless

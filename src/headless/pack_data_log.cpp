@@ -1,0 +1,57 @@
+#include "headless/pack_data_log.h"
+
+#include <cstdio>
+
+#include "app/log_row.h"
+
+namespace orlo::headless {
+
+LogValues logValuesOf(const LiveData& d) {
+  LogValues v;
+  v.mosStatus = d.mosStatus;
+  for (std::size_t i = 0; i < kCellCount; ++i) v.cellVoltage[i] = d.cellMv[i];
+  v.socLowByte = static_cast<std::uint8_t>(d.socPercent & 0xFF);
+  v.balanceFlags = d.balanceFlags;
+  v.temperature1 = static_cast<float>(d.temperatureC[0]);
+  v.temperature2 = static_cast<float>(d.temperatureC[1]);
+  v.current = d.currentA();
+  v.voltageDifference = static_cast<std::int32_t>(d.maxCellMv) - static_cast<std::int32_t>(d.minCellMv);
+  v.cycleCount = d.cycleCount;
+  v.dischargeCapacity = static_cast<float>(d.dischargeMah) / 1000.0f;
+  v.chargeCapacity = static_cast<float>(d.chargeMah) / 1000.0f;
+  v.remainingCapacity = static_cast<float>(d.remainingCentiAh) / 100.0f;
+  v.alarmFlags = d.alarmFlags;
+  v.systemMode = d.systemMode;
+  return v;
+}
+
+PackDataLog::PackDataLog(const std::string& dir, const std::string& pack)
+    : path_((dir.empty() || dir.back() == '/' ? dir : dir + "/") + pack + ".csv") {}
+
+bool PackDataLog::ensureFile() {
+  // Fails harmlessly when the file is there, the usual case: it is continued, header and all.
+  createLogFile(path_, toUtf16Le(logHeaderLine()));
+  if (file_.holding()) return true;
+  const LogFileResult held = file_.hold(path_);
+  if (held.ok) return true;
+  fail(held.busy ? "another program is writing to it" : held.reason);
+  return false;
+}
+
+void PackDataLog::write(const std::tm& time, const LiveData& live) {
+  if (!ensureFile()) return;
+  const LogFileResult result = file_.append(path_, toUtf16Le(formatLogRow(time, number_, logValuesOf(live))));
+  if (!result.ok) return fail(result.busy ? "another program is writing to it" : result.reason);
+  number_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(number_) + 1u);
+  failureReported_ = false;
+}
+
+void PackDataLog::fail(const std::string& why) {
+  if (failureReported_) return;
+  failureReported_ = true;
+  std::fprintf(stderr,
+               "orlo-bms: the data log row was not saved to %s (%s); trying again at every interval\n",
+               path_.c_str(), why.c_str());
+}
+
+}  // namespace orlo::headless

@@ -1,0 +1,115 @@
+#include "headless/pack_monitor.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "headless/messages.h"
+#include "link/requests.h"
+
+namespace orlo::headless {
+namespace {
+
+std::string now() {
+  return isoTime(std::chrono::system_clock::now());
+}
+
+}  // namespace
+
+PackMonitor::PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll)
+    : spec_(std::move(spec)), output_(output), nextPoll_(firstPoll), nextOpen_(firstPoll) {
+  tap_.onLive = [this](const LiveData& live) { onLive(live); };
+  // Any valid frame keeps the link up, and brings it back before the frame's own message.
+  tap_.onAnyFrame = [this] {
+    linkDeadline_ = readTime_ + kLinkTimeout;
+    setLink(true);
+  };
+  linkDeadline_ = firstPoll + kLinkTimeout;
+  tryOpen(firstPoll);
+}
+
+void PackMonitor::tryOpen(SteadyTime now) {
+  nextOpen_ = now + kReopenPeriod;
+  const std::string reason = port_.open(spec_.device);
+  if (reason.empty()) {
+    receiver_.reset();
+    if (lossReported_)
+      std::fprintf(stderr, "orlo-bms: pack %s: %s is back\n", spec_.name.c_str(), spec_.device.c_str());
+    lossReported_ = false;
+    nextPoll_ = now;
+    return;
+  }
+  if (!lossReported_)
+    std::fprintf(stderr, "orlo-bms: pack %s: cannot open %s: %s; trying again every 2 s\n",
+                 spec_.name.c_str(), spec_.device.c_str(), reason.c_str());
+  lossReported_ = true;
+}
+
+void PackMonitor::lose(const std::string& reason, SteadyTime now) {
+  port_.close();
+  std::fprintf(stderr, "orlo-bms: pack %s: lost %s: %s; trying again every 2 s\n", spec_.name.c_str(),
+               spec_.device.c_str(), reason.c_str());
+  lossReported_ = true;
+  nextOpen_ = now + kReopenPeriod;
+}
+
+void PackMonitor::onReadable(SteadyTime now) {
+  if (!port_.isOpen()) return;
+  std::uint8_t buffer[1024];
+  std::string reason;
+  for (;;) {
+    const long n = port_.read(buffer, sizeof buffer, reason);
+    if (n < 0) return lose(reason, now);
+    if (n == 0) break;
+    receiver_.onBytes(buffer, static_cast<std::size_t>(n));
+    // Every frame that is complete goes out now, not at the next tick.
+    readTime_ = now;
+    while (receiver_.frameTick(tap_)) {
+    }
+    if (static_cast<std::size_t>(n) < sizeof buffer) break;
+  }
+}
+
+void PackMonitor::onLive(const LiveData& live) {
+  live_ = live;
+  haveLive_ = true;
+  const std::vector<PackEvent> events = detector_.onLiveData(live);
+  StateContext context{now(), detector_.modeText(), detector_.mos()};
+  output_.state(spec_.name, stateObject(live, context));
+  emit(events);
+}
+
+void PackMonitor::setLink(bool up) {
+  const std::vector<PackEvent> events = detector_.onLink(up);
+  if (events.empty()) return;
+  linkUp_ = up;
+  output_.availability(spec_.name, up);
+  emit(events);
+}
+
+void PackMonitor::emit(const std::vector<PackEvent>& events) {
+  const std::string time = now();
+  for (const PackEvent& e : events) output_.event(spec_.name, eventObject(e, time));
+}
+
+void PackMonitor::onTimer(SteadyTime now) {
+  if (!port_.isOpen() && now >= nextOpen_) tryOpen(now);
+  if (port_.isOpen() && now >= nextPoll_) {
+    const Bytes request = pollRequest();
+    port_.write(request.data(), request.size());
+    // Keep the beat: a late wake-up does not shift every later poll.
+    while (nextPoll_ <= now) nextPoll_ += kPollPeriod;
+  }
+  if (now >= linkDeadline_) {
+    setLink(false);
+    linkDeadline_ = now + kLinkTimeout;
+  }
+}
+
+SteadyTime PackMonitor::nextDeadline() const {
+  SteadyTime next = linkDeadline_;
+  if (port_.isOpen() && nextPoll_ < next) next = nextPoll_;
+  if (!port_.isOpen() && nextOpen_ < next) next = nextOpen_;
+  return next;
+}
+
+}  // namespace orlo::headless

@@ -1,0 +1,67 @@
+#pragma once
+// One pack on its serial device: polled once a second on its own schedule, its answers through
+// the receive path, its link checked, its state, events and availability handed to the output.
+// Nothing here blocks, so a slow or silent pack never holds up another one.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "app/pack_events.h"
+#include "headless/live_data_tap.h"
+#include "headless/monitor_settings.h"
+#include "headless/pack_output.h"
+#include "headless/serial_port.h"
+#include "link/receiver.h"
+
+namespace orlo::headless {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+class PackMonitor {
+ public:
+  static constexpr std::chrono::milliseconds kPollPeriod{1000};
+  static constexpr std::chrono::milliseconds kLinkTimeout{2000};
+  static constexpr std::chrono::milliseconds kReopenPeriod{2000};
+
+  // `firstPoll` staggers the packs' polls over the second.
+  PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll);
+
+  const std::string& name() const { return spec_.name; }
+  int fd() const { return port_.fd(); }
+  bool linkUp() const { return linkUp_; }
+  const LiveData* lastLiveData() const { return haveLive_ ? &live_ : nullptr; }
+
+  // Bytes are waiting (or the line hung up): read, and publish every frame now complete.
+  void onReadable(SteadyTime now);
+  // Polls, reopens and the link check that are due.
+  void onTimer(SteadyTime now);
+  // The earliest time onTimer has something to do.
+  SteadyTime nextDeadline() const;
+
+  void close() { port_.close(); }
+
+ private:
+  void tryOpen(SteadyTime now);
+  void lose(const std::string& reason, SteadyTime now);
+  void onLive(const LiveData& live);
+  void setLink(bool up);
+  void emit(const std::vector<PackEvent>& events);
+
+  PackSpec spec_;
+  PackOutput& output_;
+  SerialPort port_;
+  Receiver receiver_;
+  LiveDataTap tap_;
+  PackEventDetector detector_;
+  LiveData live_;
+  bool haveLive_ = false;
+  bool linkUp_ = false;
+  bool lossReported_ = false;
+  SteadyTime nextPoll_;
+  SteadyTime nextOpen_;
+  SteadyTime linkDeadline_;
+  SteadyTime readTime_;
+};
+
+}  // namespace orlo::headless
