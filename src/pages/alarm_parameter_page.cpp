@@ -7,7 +7,6 @@
 #include "pages/alarm_parameter_file.h"
 #include "pages/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
-#include "pages/decimal_text.h"
 #include "pages/file_system.h"
 
 namespace orlo {
@@ -123,19 +122,14 @@ void MAlarmParameterDlg::onRead() {
 
 void MAlarmParameterDlg::onSet() {
   if (!serial_ || !serial_->isOpen()) return;
-  AlarmSetData data{};
-  for (const auto& row : alarmParameterRecord()) {
-    if (!row.sent) continue;
-    const std::string text = form_.text(row.boxId);
-    const AcceptedRange range = acceptedRange(row);
-    const auto value = wholeNumberInRange(text, range.min, range.max);
-    if (!value) {
-      refuseSet(row, text);
-      return;
-    }
-    encodeAlarmField(row, *value, &data);
+  std::vector<std::string> texts;
+  CollectValues(&texts);
+  const AlarmSetEncoding set = encodeAlarmSet(texts);
+  if (set.refused) {
+    refuseSet(*set.refused, set.refusedText);
+    return;
   }
-  serial_->write(alarmParameterSetRequest(data));
+  serial_->write(alarmParameterSetRequest(set.data));
 }
 
 void MAlarmParameterDlg::refuseSet(const AlarmParameterRow& row, const std::string& text) {

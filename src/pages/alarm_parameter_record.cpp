@@ -1,5 +1,7 @@
 #include "pages/alarm_parameter_record.h"
 
+#include <algorithm>
+
 #include "pages/alarm_parameter_ids.h"
 
 namespace orlo {
@@ -91,16 +93,22 @@ const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord(
   return kRecord;
 }
 
-std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& frame) {
+std::int32_t decodeAlarmValue(const AlarmParameterRow& row, const FrameView& frame) {
   const auto at = static_cast<std::size_t>(row.offset);
-  int value = 0;
-  if (row.width == 8)
-    value = frame.u8(at);
-  else if (row.sign == FieldSign::Signed)
-    value = frame.s16(at);
-  else
-    value = frame.u16(at);
-  return std::to_string(value);
+  if (row.width == 8) return frame.u8(at);
+  if (row.sign == FieldSign::Signed) return frame.s16(at);
+  return frame.u16(at);
+}
+
+std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& frame) {
+  return std::to_string(decodeAlarmValue(row, frame));
+}
+
+std::size_t alarmReadResultLength() {
+  constexpr std::size_t kChecksumAndTail = 4;
+  std::size_t end = 0;
+  for (const auto& row : kRecord) end = std::max(end, static_cast<std::size_t>(row.offset + row.width / 8));
+  return end + kChecksumAndTail;
 }
 
 AcceptedRange acceptedRange(const AlarmParameterRow& row) {
@@ -110,12 +118,38 @@ AcceptedRange acceptedRange(const AlarmParameterRow& row) {
   return {0, 65535};
 }
 
+std::optional<std::int64_t> acceptedValue(const AlarmParameterRow& row, const std::string& text) {
+  const AcceptedRange range = acceptedRange(row);
+  return wholeNumberInRange(text, range.min, range.max);
+}
+
 void encodeAlarmField(const AlarmParameterRow& row, std::int64_t value, AlarmSetData* data) {
   if (!row.sent) return;
   const auto at = static_cast<std::size_t>(row.offset) - kSetDataStart;
   const auto bits = static_cast<std::uint16_t>(value & 0xFFFF);
   (*data)[at] = static_cast<std::uint8_t>(bits & 0xFF);
   if (row.width == 16) (*data)[at + 1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+AlarmSetEncoding encodeAlarmSet(const std::vector<std::string>& texts) {
+  AlarmSetEncoding out;
+  if (texts.size() != kRecord.size()) {
+    out.wrongCount = true;
+    return out;
+  }
+  for (std::size_t i = 0; i < kRecord.size(); ++i) {
+    const AlarmParameterRow& row = kRecord[i];
+    if (!row.sent) continue;
+    const auto value = acceptedValue(row, texts[i]);
+    if (!value) {
+      out.refused = &row;
+      out.refusedText = texts[i];
+      return out;
+    }
+    encodeAlarmField(row, *value, &out.data);
+    out.values[i] = *value;
+  }
+  return out;
 }
 
 }  // namespace orlo

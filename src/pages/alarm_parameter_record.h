@@ -5,11 +5,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "link/frame_view.h"
 #include "link/requests.h"
-#include "pages/decimal_text.h"  // Set reads the boxes with parseWholeNumber
+#include "pages/decimal_text.h"  // Set reads the texts with wholeNumberInRange
 
 namespace orlo {
 
@@ -40,16 +42,40 @@ constexpr std::size_t kAlarmParameterCount = 44;
 
 const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord();
 
-// The number a Read result carries for the row, as the box shows it ("%d").
+// The number a Read result carries for the row, and as the box shows it ("%d").
+std::int32_t decodeAlarmValue(const AlarmParameterRow& row, const FrameView& frame);
 std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& frame);
+
+// Bytes of a whole Read result: the record's last value byte, then checksum and tail. A shorter
+// answer lost values on the way, and its missing fields would read as 0.
+std::size_t alarmReadResultLength();
 
 struct AcceptedRange {
   std::int64_t min;
   std::int64_t max;
 };
 AcceptedRange acceptedRange(const AlarmParameterRow& row);
+// The text's number when it is one whole number inside the row's accepted range.
+std::optional<std::int64_t> acceptedValue(const AlarmParameterRow& row, const std::string& text);
 
 // Stores an in-range value at the row's bytes of the Set request's data (frame bytes 7 ... 77).
 void encodeAlarmField(const AlarmParameterRow& row, std::int64_t value, AlarmSetData* data);
+
+// The 44 values as numbers, in record order.
+using AlarmValues = std::array<std::int64_t, kAlarmParameterCount>;
+
+// The Set request's data for 44 texts in record order, as the page's Set and the parameter
+// workflow both send it. Every text but the ID's must hold one whole number inside its field's
+// accepted range; the first that does not stops the encoding, and nothing is to be sent.
+struct AlarmSetEncoding {
+  bool wrongCount = false;                     // not 44 texts
+  const AlarmParameterRow* refused = nullptr;  // first row whose text was refused
+  std::string refusedText;
+  AlarmSetData data{};
+  AlarmValues values{};  // the numbers encoded (the ID's stays 0)
+
+  bool ok() const { return !wrongCount && refused == nullptr; }
+};
+AlarmSetEncoding encodeAlarmSet(const std::vector<std::string>& texts);
 
 }  // namespace orlo
