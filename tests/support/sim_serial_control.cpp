@@ -65,8 +65,8 @@ void SimSerialControl::pullPort(const std::string& reason) {
   if (listener_) listener_->onPortLost(reason);
 }
 
-SimEventLoop::SimEventLoop(SimSerialControl& line, FrameHandlers& handlers)
-    : line_(line), handlers_(handlers) {
+SimEventLoop::SimEventLoop(SimSerialControl& line, FrameHandlers& handlers, std::int64_t frameTickMs)
+    : line_(line), handlers_(handlers), frameTickMs_(frameTickMs > 0 ? frameTickMs : 1) {
   line_.setListener(this);
 }
 
@@ -79,7 +79,7 @@ void SimEventLoop::onPortLost(const std::string& reason) {
 }
 
 void SimEventLoop::step() {
-  const std::int64_t next = line_.nowMs() + kFrameTickMs;
+  const std::int64_t next = line_.nowMs() + frameTickMs_;
   line_.advanceTo(next);
   receiver_.frameTick(handlers_);
   if (onTick) onTick(next);

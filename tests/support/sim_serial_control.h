@@ -77,9 +77,12 @@ class SimSerialControl : public SerialControl {
 // The window's receive path and timers around a SimSerialControl.
 class SimEventLoop : public SerialListener {
  public:
-  static constexpr std::int64_t kFrameTickMs = 100;
+  static constexpr std::int64_t kWindowFrameTickMs = 100;
 
-  SimEventLoop(SimSerialControl& line, FrameHandlers& handlers);
+  // `frameTickMs`: the window hands one frame on every 100 ms; a program that takes every
+  // frame as soon as it is complete is near enough at 1 ms.
+  SimEventLoop(SimSerialControl& line, FrameHandlers& handlers,
+               std::int64_t frameTickMs = kWindowFrameTickMs);
   ~SimEventLoop() override;
 
   // Runs frame ticks until `stop` is true after a tick, or until `limitMs` of simulated time
@@ -104,6 +107,7 @@ class SimEventLoop : public SerialListener {
 
   SimSerialControl& line_;
   FrameHandlers& handlers_;
+  std::int64_t frameTickMs_;
   Receiver receiver_;
 };
 
