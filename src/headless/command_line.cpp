@@ -42,6 +42,12 @@ void addMonitor(CLI::App& app, MonitorOverrides& o) {
   optionalOption(*monitor, "--password-file", o.passwordFile, "file whose first line is USER:PASSWORD");
 }
 
+bool knownCommand(const CLI::App& app, const std::string& name) {
+  for (const CLI::App* sub : app.get_subcommands({}))
+    if (sub->get_name() == name) return true;
+  return false;
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -51,11 +57,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.require_subcommand(1);
   addMonitor(app, result.monitor);
 
+  if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor)\n";
+    result.exitCode = kBadInput;
+    return result;
+  }
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    result.output = app.help();
+    // `orlo-bms monitor --help` shows the subcommand's options, not the overview.
+    const auto chosen = app.get_subcommands();
+    result.output = chosen.empty() ? app.help() : chosen.front()->help();
     result.exitCode = 0;
     return result;
   } catch (const CLI::CallForAllHelp&) {

@@ -38,6 +38,9 @@ MqttLink::MqttLink(const MonitorSettings& settings, const std::string& willTopic
   mosquitto_publish_callback_set(client_, publishCallback);
   mosquitto_log_callback_set(client_, logCallback);
   mosquitto_reconnect_delay_set(client_, kFirstPause, kLongestPause, true);
+  // No window on unacknowledged messages: with one, the retained discovery burst would hold
+  // back later availability messages while states overtake them.
+  mosquitto_max_inflight_messages_set(client_, 0);
   mosquitto_will_set(client_, willTopic.c_str(), 7, "offline", 1, true);
   if (!settings.username.empty())
     mosquitto_username_pw_set(client_, settings.username.c_str(),

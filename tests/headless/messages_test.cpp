@@ -1,0 +1,170 @@
+// The objects the monitor publishes and the pack events behind them, built from frames as the
+// board sends them; Home Assistant's discovery configs.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/pack_events.h"
+#include "headless/discovery.h"
+#include "headless/messages.h"
+#include "support/frame_image.h"
+
+namespace orlo::headless {
+namespace {
+
+using nlohmann::json;
+using test::FrameImage;
+
+LiveData live(const FrameImage& image) {
+  return decodeLiveData(image.view());
+}
+
+FrameImage busyPack() {
+  FrameImage f;
+  f.u16(10, 3301).u16(12, 3302).u16(14, 3303).u16(16, 3304);
+  f.u16(18, static_cast<std::uint16_t>(-5)).u16(20, 31);
+  f.u32(22, 87).u32(26, 13210).u32(30, 20123).u16(42, 7).u32(44, 13100).u16(48, 4012);
+  f.u8(70, 3).u32(71, (1u << 0) | (1u << 13)).u16(75, 0b1010'0000'0101).u8(78, 1);
+  return f;
+}
+
+// ---- state object --------------------------------------------------------------------------
+
+TEST(StateObject, carriesEveryFieldOfTheFrameInTheUnitsItNames) {
+  const json s =
+      stateObject(live(busyPack()), {"2024-05-01T12:00:00.000+02:00", "DSG_MODE", MosState{true, false}});
+  EXPECT_EQ(s["time"], "2024-05-01T12:00:00.000+02:00");
+  EXPECT_EQ(s["cell_mv"], json({3301, 3302, 3303, 3304}));
+  EXPECT_EQ(s["temp_c"], json({-5, 31}));
+  // Negated and as the window prints the float, digits and all.
+  EXPECT_DOUBLE_EQ(s["current_a"].get<double>(), -20.122999);
+  EXPECT_EQ(s["total_mv"], 13210);
+  EXPECT_EQ(s["bus_mv"], 13100);
+  EXPECT_EQ(s["soc_pct"], 87);
+  EXPECT_DOUBLE_EQ(s["remain_ah"].get<double>(), 40.12);
+  EXPECT_EQ(s["cycles"], 7);
+  EXPECT_EQ(s["mos"], json({{"dis", true}, {"chg", false}}));
+  EXPECT_EQ(s["mode"], "DSG_MODE");
+  EXPECT_EQ(s["alarms"], json({"Cell OV", "Short Circuit"}));
+  EXPECT_EQ(s["balancing"], json({1, 3})) << "flags beyond the four cells name no cell";
+}
+
+TEST(StateObject, unknownModeAndMosReadNullAndAnIdlePackReadsNoCurrent) {
+  const json s = stateObject(live(FrameImage()), {"t", "", std::nullopt});
+  EXPECT_TRUE(s["mode"].is_null());
+  EXPECT_TRUE(s["mos"].is_null());
+  EXPECT_EQ(s["current_a"].get<double>(), 0.0);
+  EXPECT_EQ(s["alarms"], json::array());
+}
+
+TEST(IsoTime, hasMillisecondsAndTheUtcOffsetWithAColon) {
+  const std::string t =
+      isoTime(std::chrono::system_clock::time_point(std::chrono::milliseconds(1714557600250)));
+  ASSERT_EQ(t.size(), 29u) << t;
+  EXPECT_EQ(t.substr(19, 4), ".250") << t;
+  EXPECT_TRUE(t[23] == '+' || t[23] == '-') << t;
+  EXPECT_EQ(t[26], ':') << t;
+}
+
+// ---- events ----------------------------------------------------------------------------------
+
+std::string describe(const PackEvent& e) {
+  switch (e.kind) {
+    case PackEvent::Kind::Alarm:
+      return e.name + (e.on ? " on" : " off");
+    case PackEvent::Kind::Mos:
+      return std::string("mos ") + (e.mos.discharge ? "D" : "d") + (e.mos.charge ? "C" : "c");
+    case PackEvent::Kind::Mode:
+      return e.previous + ">" + e.name;
+    case PackEvent::Kind::Link:
+      return e.on ? "link up" : "link down";
+  }
+  return {};
+}
+
+struct Step {
+  std::uint32_t alarms;
+  std::uint8_t mos;
+  std::uint8_t mode;
+  std::vector<std::string> expected;
+};
+
+TEST(PackEvents, aSequenceOfFramesGivesOneEventPerChange) {
+  const Step steps[] = {
+      {0, 19, 0, {}},                        // baseline: nothing to report
+      {1u << 4, 19, 0, {"DSG OTemper on"}},  // flag 5 rises
+      {1u << 4, 19, 0, {}},                  // same frame again
+      {(1u << 4) | (1u << 17), 3, 1, {"afe R/W Error on", "mos Dc", "IDLE_MODE>DSG_MODE"}},
+      {1u << 17, 99, 7, {"DSG OTemper off"}},  // unknown MOS code and mode: kept
+      {0, 18, 2, {"afe R/W Error off", "mos dC", "DSG_MODE>CHG_MODE"}},
+  };
+  PackEventDetector detector;
+  for (const Step& step : steps) {
+    FrameImage f;
+    f.u32(71, step.alarms).u8(70, step.mos).u8(78, step.mode);
+    std::vector<std::string> got;
+    for (const PackEvent& e : detector.onLiveData(live(f))) got.push_back(describe(e));
+    EXPECT_EQ(got, step.expected) << "alarms " << step.alarms << " mos " << int(step.mos);
+  }
+  EXPECT_EQ(detector.modeText(), "CHG_MODE");
+}
+
+TEST(PackEvents, alarmsAlreadySetInTheFirstFrameAreReportedAndLinkChangesOnce) {
+  PackEventDetector detector;
+  FrameImage f;
+  f.u32(71, 1u << 1).u8(70, 2);
+  const auto first = detector.onLiveData(live(f));
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(describe(first[0]), "Cell UV on");
+  EXPECT_EQ(detector.onLink(true).size(), 1u);
+  EXPECT_TRUE(detector.onLink(true).empty());
+  const auto down = detector.onLink(false);
+  ASSERT_EQ(down.size(), 1u);
+  EXPECT_EQ(describe(down[0]), "link down");
+}
+
+TEST(EventObject, namesTheKindAndItsValues) {
+  PackEvent alarm;
+  alarm.name = "Cell UV";
+  alarm.on = true;
+  EXPECT_EQ(eventObject(alarm, "t"),
+            json({{"time", "t"}, {"event", "alarm"}, {"alarm", "Cell UV"}, {"on", true}}));
+  PackEvent mode;
+  mode.kind = PackEvent::Kind::Mode;
+  mode.name = "CHG_MODE";
+  mode.previous = "IDLE_MODE";
+  EXPECT_EQ(eventObject(mode, "t")["previous"], "IDLE_MODE");
+  PackEvent link;
+  link.kind = PackEvent::Kind::Link;
+  EXPECT_EQ(eventObject(link, "t")["online"], false);
+}
+
+// ---- discovery -------------------------------------------------------------------------------
+
+TEST(Discovery, everyValueAndAlarmHasAUniqueRetainedConfigTiedToBothAvailabilities) {
+  const auto messages = discoveryMessages("site/a", "house-1");
+  EXPECT_EQ(messages.size(), 4u + 2u + 5u + 18u);
+  std::set<std::string> ids;
+  for (const auto& m : messages) {
+    EXPECT_TRUE(ids.insert(m.config["unique_id"].get<std::string>()).second) << m.topic;
+    EXPECT_EQ(m.topic.rfind("homeassistant/", 0), 0u);
+    EXPECT_EQ(m.topic.find("site/a"), std::string::npos) << "ids hold no '/': " << m.topic;
+    EXPECT_EQ(m.config["state_topic"], "site/a/house-1/state");
+    EXPECT_EQ(m.config["availability_mode"], "all");
+    EXPECT_EQ(m.config["availability"][1]["topic"], "site/a/availability");
+    EXPECT_EQ(m.config["device"]["identifiers"][0], "site_a_house-1");
+  }
+  const auto& cell3 = messages[2].config;
+  EXPECT_EQ(cell3["value_template"], "{{ value_json.cell_mv[2] }}");
+  EXPECT_EQ(cell3["unit_of_measurement"], "mV");
+  EXPECT_EQ(cell3["device_class"], "voltage");
+  const auto& lastAlarm = messages.back();
+  EXPECT_EQ(lastAlarm.topic, "homeassistant/binary_sensor/site_a_house-1/alarm18/config");
+  EXPECT_EQ(lastAlarm.config["value_template"],
+            "{{ 'ON' if 'afe R/W Error' in value_json.alarms else 'OFF' }}");
+  EXPECT_EQ(lastAlarm.config["device_class"], "problem");
+}
+
+}  // namespace
+}  // namespace orlo::headless
