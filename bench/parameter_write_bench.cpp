@@ -23,7 +23,7 @@
 #include "app/snapshot_store.h"
 #include "link/receiver.h"
 #include "sim/board_model.h"
-#include "support/ignore_frames.h"
+#include "support/session_frames.h"
 #include "support/sim_serial_control.h"
 
 extern char** environ;
@@ -31,13 +31,7 @@ extern char** environ;
 namespace {
 
 using namespace orlo;
-
-struct SessionFrames : test::IgnoreFrames {
-  explicit SessionFrames(ParameterSession& s) : session(s) {}
-  void onAlarmParameters(const FrameView& answer) override { session.onAlarmParameters(answer); }
-  void onSetAcknowledge() override { session.onSetAcknowledge(); }
-  ParameterSession& session;
-};
+using test::SessionFrames;
 
 std::vector<std::string> newValues(AlarmValues values) {
   values[6] -= 50;  // Cell OV

@@ -12,13 +12,14 @@
 #include "link/requests.h"
 #include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
-#include "support/ignore_frames.h"
 #include "support/scratch_files.h"
+#include "support/session_frames.h"
 #include "support/sim_serial_control.h"
 
 namespace orlo {
 namespace {
 
+using test::SessionFrames;
 using test::SimSerialControl;
 using Outcome = ParameterOutcome;
 using Step = ParameterStep;
@@ -26,14 +27,6 @@ using Step = ParameterStep;
 constexpr std::size_t kCellOv = 6;  // zero-based rows in record order
 constexpr std::size_t kCellUv = 9;
 constexpr std::size_t kBoardId = 37;
-
-// The main window's part: the board's answers go to the session.
-struct SessionFrames : test::IgnoreFrames {
-  explicit SessionFrames(ParameterSession& s) : session(s) {}
-  void onAlarmParameters(const FrameView& answer) override { session.onAlarmParameters(answer); }
-  void onSetAcknowledge() override { session.onSetAcknowledge(); }
-  ParameterSession& session;
-};
 
 // A valid frame made of the first `length - 4` bytes of `frame`, with checksum and tail.
 Bytes cutTo(const Bytes& frame, std::size_t length) {

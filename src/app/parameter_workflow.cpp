@@ -1,0 +1,32 @@
+#include "app/parameter_workflow.h"
+
+#include <utility>
+
+namespace orlo {
+
+ParameterWorkflow::ParameterWorkflow(ParameterSession& session, SnapshotStore snapshots, WriteRecord record,
+                                     const Clock& clock)
+    : session_(session), snapshots_(std::move(snapshots)), record_(std::move(record)), clock_(clock) {}
+
+bool ParameterWorkflow::write(const std::vector<std::string>& texts, const std::string& portDevice,
+                              std::int64_t nowMs, ParameterSession::Done done) {
+  if (session_.busy()) return false;
+  lastSnapshot_.clear();
+  recordProblem_.clear();
+  session_.setKeepBoard([this, portDevice](const AlarmValues& board, std::string* why) {
+    const auto path = snapshots_.save(board, portDevice, clock_.localNow(), why);
+    if (path) lastSnapshot_ = *path;
+    return path.has_value();
+  });
+  return session_.write(
+      texts, nowMs, [this, portDevice, done = std::move(done)](const ParameterResult& result) {
+        session_.setKeepBoard(nullptr);
+        if (result.outcome != ParameterOutcome::Refused &&
+            !record_.append(writeEntryFor(result, portDevice, clock_.localNow()), &recordProblem_) &&
+            recordProblem_.empty())
+          recordProblem_ = "writes.csv could not be written";
+        if (done) done(result);
+      });
+}
+
+}  // namespace orlo

@@ -1,0 +1,41 @@
+#pragma once
+// A write as the user asks for it: the board's values kept as a snapshot before the Set, the
+// session's write and read back, and one line in writes.csv whatever came of it (a write
+// refused before anything was sent leaves no line). The window's "Write with Review" and the
+// headless "params write" both end here.
+
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/parameter_session.h"
+#include "app/snapshot_store.h"
+#include "app/write_record.h"
+
+namespace orlo {
+
+class ParameterWorkflow {
+ public:
+  ParameterWorkflow(ParameterSession& session, SnapshotStore snapshots, WriteRecord record,
+                    const Clock& clock);
+
+  // `portDevice` names the port in the snapshot and the record. False while the session is busy.
+  bool write(const std::vector<std::string>& texts, const std::string& portDevice, std::int64_t nowMs,
+             ParameterSession::Done done);
+
+  // The snapshot the last write kept ("" when it kept none).
+  const std::string& lastSnapshot() const { return lastSnapshot_; }
+  // Why writes.csv did not take the last write's line ("" when it did).
+  const std::string& recordProblem() const { return recordProblem_; }
+  const SnapshotStore& snapshots() const { return snapshots_; }
+
+ private:
+  ParameterSession& session_;
+  SnapshotStore snapshots_;
+  WriteRecord record_;
+  const Clock& clock_;
+  std::string lastSnapshot_;
+  std::string recordProblem_;
+};
+
+}  // namespace orlo
