@@ -17,13 +17,12 @@ using orlo::FrameView;
 
 class CountingHandlers : public orlo::FrameHandlers {
  public:
-  void updateLiveData(const FrameView& f) override { sum += f.u16(7); }
-  void updateBalanceLamps(std::uint16_t flags) override { sum += flags; }
-  void headerFill(const FrameView& f) override { sum += f.u8(2); }
-  void onReadResult(const FrameView&) override {}
+  void onLiveData(const orlo::LiveData& live) override { sum += live.cellMv[0] + live.balanceFlags; }
+  void onAlarmParameters(const FrameView&) override {}
   void onSetAcknowledge() override {}
-  void showBalanceCondition(const FrameView&) override {}
-  void onCalibrationResult(const FrameView&) override {}
+  void onBalanceCondition(const orlo::BalanceCondition&) override {}
+  void onCalibrationResult(const orlo::CalibrationResult&) override {}
+  void onOtherFrame(const orlo::LiveData& live) override { sum += live.mosStatus; }
   std::uint64_t sum = 0;
 };
 

@@ -25,13 +25,13 @@ void checkFrame(const FrameView& f) {
 // Reads every byte of every frame the way the pages do, far past its end.
 class ReadingHandlers : public orlo::FrameHandlers {
  public:
-  void updateLiveData(const FrameView& f) override { readAll(f); }
-  void updateBalanceLamps(std::uint16_t flags) override { sink_ += flags; }
-  void headerFill(const FrameView& f) override { readAll(f); }
-  void onReadResult(const FrameView& f) override { readAll(f); }
+  void onFrame(const FrameView& f) override { readAll(f); }
+  void onLiveData(const orlo::LiveData& live) override { sink_ += live.balanceFlags + live.alarmFlags; }
+  void onAlarmParameters(const FrameView& f) override { readAll(f); }
   void onSetAcknowledge() override { ++sink_; }
-  void showBalanceCondition(const FrameView& f) override { readAll(f); }
-  void onCalibrationResult(const FrameView& f) override { readAll(f); }
+  void onBalanceCondition(const orlo::BalanceCondition& c) override { sink_ += c.thresholdMv; }
+  void onCalibrationResult(const orlo::CalibrationResult& r) override { sink_ += r.coefficientRaw; }
+  void onOtherFrame(const orlo::LiveData& live) override { sink_ += live.mosStatus; }
 
  private:
   void readAll(const FrameView& f) {

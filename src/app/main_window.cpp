@@ -29,13 +29,6 @@ constexpr MosLamps kMosTable[] = {
     {19, Icon::Green, Icon::Green},
 };
 
-// Signed 32-bit header values shown as they come.
-struct S32Field {
-  int id;
-  std::size_t offset;
-};
-constexpr S32Field kPlainHeaderFields[] = {{kTotalVal, 26}, {kBusVolt, 44}};
-
 // The window's own timers, run from start-up to the end; the log timer is the data log's.
 constexpr std::pair<int, int> kTimerPeriods[] = {
     {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
@@ -254,26 +247,25 @@ void COrlo_PCDlg::onPortLost(const std::string& reason) {
 
 // ---- header readout ------------------------------------------------------------------------
 
-void COrlo_PCDlg::headerFill(const FrameView& frame) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    kept_.cellVoltage[i] = frame.u16(10 + 2 * i);
+void COrlo_PCDlg::headerFill(const LiveData& live) {
+  for (std::size_t i = 0; i < kCellCount; ++i) {
+    kept_.cellVoltage[i] = live.cellMv[i];
     form_.setText(kCellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
   }
-  kept_.temperature1 = static_cast<float>(frame.s16(18));
+  kept_.temperature1 = static_cast<float>(live.temperatureC[0]);
   form_.setText(kTempC1, formatFixed(kept_.temperature1, 1));
-  kept_.temperature2 = static_cast<float>(frame.s16(20));
+  kept_.temperature2 = static_cast<float>(live.temperatureC[1]);
   form_.setText(kTempC2, formatFixed(kept_.temperature2, 1));
-  kept_.balanceFlags = frame.u16(75);
+  kept_.balanceFlags = live.balanceFlags;
   form_.setText(kBalanVal, std::to_string(kept_.balanceFlags));
-  // Negating the quotient (not the raw value) is what makes an idle pack read -0.000000 here.
-  kept_.current = -(static_cast<float>(frame.s32(30)) / 1000.0f);
+  kept_.current = live.currentA();
   form_.setText(kCurrent, formatFixed(kept_.current, 6));
   calibration_.setLiveCurrent(kept_.current);
-  for (const auto& f : kPlainHeaderFields) form_.setText(f.id, std::to_string(frame.s32(f.offset)));
-  const std::int32_t soc = frame.s32(22);
-  kept_.socLowByte = static_cast<std::uint8_t>(soc & 0xFF);
-  form_.setText(kSoc, std::to_string(soc));
-  kept_.mosStatus = frame.u8(70);
+  form_.setText(kTotalVal, std::to_string(live.totalMv));
+  form_.setText(kBusVolt, std::to_string(live.busMv));
+  kept_.socLowByte = static_cast<std::uint8_t>(live.socPercent & 0xFF);
+  form_.setText(kSoc, std::to_string(live.socPercent));
+  kept_.mosStatus = live.mosStatus;
   setMosLamps(kept_.mosStatus);
 }
 
@@ -312,23 +304,26 @@ void COrlo_PCDlg::clockTick() {
 
 // ---- frames for the pages ------------------------------------------------------------------
 
-void COrlo_PCDlg::updateLiveData(const FrameView& frame) {
-  bms_.UpdateLiveData(frame);
+// Every live data frame reaches the BMS page, then the balance lamps, then the header.
+void COrlo_PCDlg::onLiveData(const LiveData& live) {
+  bms_.UpdateLiveData(live);
+  balance_.UpdateBalanceLamps(live.balanceFlags);
+  headerFill(live);
 }
-void COrlo_PCDlg::updateBalanceLamps(std::uint16_t balanceFlags) {
-  balance_.UpdateBalanceLamps(balanceFlags);
+void COrlo_PCDlg::onOtherFrame(const LiveData& asLiveData) {
+  headerFill(asLiveData);
 }
-void COrlo_PCDlg::onReadResult(const FrameView& frame) {
-  alarm_.OnReadResult(frame);
+void COrlo_PCDlg::onAlarmParameters(const FrameView& answer) {
+  alarm_.OnReadResult(answer);
 }
 void COrlo_PCDlg::onSetAcknowledge() {
   alarm_.OnSetAcknowledge();
 }
-void COrlo_PCDlg::showBalanceCondition(const FrameView& frame) {
-  balance_.ShowBalanceCondition(frame);
+void COrlo_PCDlg::onBalanceCondition(const BalanceCondition& condition) {
+  balance_.ShowBalanceCondition(condition);
 }
-void COrlo_PCDlg::onCalibrationResult(const FrameView& frame) {
-  calibration_.OnCalibrationResult(frame);
+void COrlo_PCDlg::onCalibrationResult(const CalibrationResult& result) {
+  calibration_.OnCalibrationResult(result);
 }
 
 }  // namespace orlo

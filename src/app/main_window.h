@@ -49,13 +49,12 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   void onSelectionChanged(int id) override;
 
   // FrameHandlers (called by the receive path's dispatcher).
-  void updateLiveData(const FrameView& frame) override;
-  void updateBalanceLamps(std::uint16_t balanceFlags) override;
-  void headerFill(const FrameView& frame) override;
-  void onReadResult(const FrameView& frame) override;
+  void onLiveData(const LiveData& live) override;
+  void onAlarmParameters(const FrameView& answer) override;
   void onSetAcknowledge() override;
-  void showBalanceCondition(const FrameView& frame) override;
-  void onCalibrationResult(const FrameView& frame) override;
+  void onBalanceCondition(const BalanceCondition& condition) override;
+  void onCalibrationResult(const CalibrationResult& result) override;
+  void onOtherFrame(const LiveData& asLiveData) override;
 
   // SerialListener (the serial control's events).
   void onBytesReceived(const std::uint8_t* data, std::size_t size) override;
@@ -100,6 +99,7 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   void clockTick();
   void clearHeader();
   void onClear();
+  void headerFill(const LiveData& live);
   void setMosLamps(std::uint8_t mosStatus);
   void showDevicePath(const std::string& note = {});
 };

@@ -22,11 +22,6 @@ const std::array<TrendSeriesInfo, kTrendSeriesCount> kSeries = {{
     {TrendSeries::Spread, "Cell spread", "mV", 0},
 }};
 
-// Live data frame offsets.
-constexpr std::size_t kCellOffsets[] = {10, 12, 14, 16};
-constexpr std::size_t kTemp1 = 18, kTemp2 = 20, kSoc = 22, kTotal = 26, kCurrent = 30;
-constexpr std::size_t kMaxCell = 54, kMinCell = 58;
-
 void put(TrendSample& s, TrendSeries series, float v) {
   s.values[static_cast<std::size_t>(series)] = v;
 }
@@ -41,18 +36,17 @@ const TrendSeriesInfo& trendSeriesInfo(TrendSeries series) {
   return kSeries[static_cast<std::size_t>(series)];
 }
 
-TrendSample decodeLiveSample(std::int64_t timeMs, const FrameView& frame) {
+TrendSample trendSample(std::int64_t timeMs, const LiveData& live) {
   TrendSample s;
   s.timeMs = timeMs;
-  for (int i = 0; i < 4; ++i)
-    put(s, static_cast<TrendSeries>(static_cast<int>(TrendSeries::Cell1) + i), frame.u16(kCellOffsets[i]));
-  // Same arithmetic as the header readout, so the curve and the number agree.
-  put(s, TrendSeries::Current, -(static_cast<float>(frame.s32(kCurrent)) / 1000.0f));
-  put(s, TrendSeries::Soc, static_cast<float>(frame.s32(kSoc)));
-  put(s, TrendSeries::Temp1, frame.s16(kTemp1));
-  put(s, TrendSeries::Temp2, frame.s16(kTemp2));
-  put(s, TrendSeries::Total, static_cast<float>(frame.s32(kTotal)));
-  put(s, TrendSeries::Spread, static_cast<float>(int{frame.u16(kMaxCell)} - int{frame.u16(kMinCell)}));
+  for (std::size_t i = 0; i < kCellCount; ++i)
+    put(s, static_cast<TrendSeries>(static_cast<std::size_t>(TrendSeries::Cell1) + i), live.cellMv[i]);
+  put(s, TrendSeries::Current, live.currentA());
+  put(s, TrendSeries::Soc, static_cast<float>(live.socPercent));
+  put(s, TrendSeries::Temp1, live.temperatureC[0]);
+  put(s, TrendSeries::Temp2, live.temperatureC[1]);
+  put(s, TrendSeries::Total, static_cast<float>(live.totalMv));
+  put(s, TrendSeries::Spread, static_cast<float>(int{live.maxCellMv} - int{live.minCellMv}));
   return s;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_view.h"
+#include "link/answers.h"
 
 namespace orlo {
 
@@ -34,9 +34,9 @@ struct TrendSample {
   float value(TrendSeries s) const { return values[static_cast<std::size_t>(s)]; }
 };
 
-// Reads a Live data frame at its fixed offsets; the current is shown the way the header shows
-// it (charging negative), the spread is the BMS's own maximum minus minimum cell voltage.
-TrendSample decodeLiveSample(std::int64_t timeMs, const FrameView& frame);
+// One sample of a live data frame: the current as the header shows it (charging negative), the
+// spread the BMS's own maximum minus minimum cell voltage.
+TrendSample trendSample(std::int64_t timeMs, const LiveData& live);
 
 // Index range [first, last) into the buffer, oldest first.
 struct TrendRange {

@@ -4,7 +4,7 @@ namespace orlo {
 
 void TrendRecorder::onFrameDispatched(const std::uint8_t* frame, std::size_t size) {
   if (!frame || size <= frame_bytes::kCommandAt || frame[frame_bytes::kCommandAt] != kLiveDataCommand) return;
-  buffer_.add(decodeLiveSample(clock_(), FrameView(frame, size)));
+  buffer_.add(trendSample(clock_(), decodeLiveData(FrameView(frame, size))));
 }
 
 }  // namespace orlo

@@ -2,6 +2,9 @@
 
 #include <iterator>
 
+#include "link/frame_bytes.h"
+#include "link/requests.h"
+
 namespace orlo {
 namespace {
 
@@ -84,6 +87,49 @@ LiveData decodeLiveData(const FrameView& f) {
   d.balanceFlags = f.u16(kBalancingAt);
   d.systemMode = f.u8(kModeAt);
   return d;
+}
+
+namespace {
+
+// Writes little-endian into the data bytes of a frame image (frame offset 7 is data[0]).
+class DataImage {
+ public:
+  explicit DataImage(Bytes& data) : data_(data) {}
+  void put(std::size_t at, std::uint32_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i)
+      data_.at(at - 7 + i) = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+
+ private:
+  Bytes& data_;
+};
+
+}  // namespace
+
+Bytes encodeLiveData(const LiveData& d) {
+  Bytes data(kModeAt + 1 - 7, 0);
+  DataImage img(data);
+  for (std::size_t i = 0; i < kCellCount; ++i) img.put(kCellAt + 2 * i, d.cellMv[i], 2);
+  for (std::size_t i = 0; i < kTemperatureCount; ++i)
+    img.put(kTemperatureAt + 2 * i, static_cast<std::uint16_t>(d.temperatureC[i]), 2);
+  img.put(kSocAt, static_cast<std::uint32_t>(d.socPercent), 4);
+  img.put(kTotalAt, static_cast<std::uint32_t>(d.totalMv), 4);
+  img.put(kCurrentAt, d.currentRaw, 4);
+  img.put(kDischargeAt, static_cast<std::uint32_t>(d.dischargeMah), 4);
+  img.put(kChargeAt, static_cast<std::uint32_t>(d.chargeMah), 4);
+  img.put(kCyclesAt, d.cycleCount, 2);
+  img.put(kBusAt, static_cast<std::uint32_t>(d.busMv), 4);
+  img.put(kRemainingAt, d.remainingCentiAh, 2);
+  img.put(kMaxCellAt, d.maxCellMv, 2);
+  img.put(kMeanCellAt, d.meanCellMv, 2);
+  img.put(kMinCellAt, d.minCellMv, 2);
+  img.put(kMaxIndexAt, d.maxCellIndex, 1);
+  img.put(kMinIndexAt, d.minCellIndex, 1);
+  img.put(kMosAt, d.mosStatus, 1);
+  img.put(kAlarmsAt, d.alarmFlags, 4);
+  img.put(kBalancingAt, d.balanceFlags, 2);
+  img.put(kModeAt, d.systemMode, 1);
+  return buildFrame(frame_bytes::kLiveData, 0, 0, data);
 }
 
 std::string_view systemModeText(std::uint8_t mode) {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "link/frame_view.h"
+#include "link/serial_control.h"
 
 namespace orlo {
 
@@ -55,6 +56,9 @@ struct LiveData {
 
 // The live data offsets, also read from frames of commands nobody owns (the header fill).
 LiveData decodeLiveData(const FrameView& frame);
+// The whole live data frame (83 bytes) the board would send for `data`: for tests, benchmarks
+// and the fuzzer's seeds. The simulator has its own encoder on purpose.
+Bytes encodeLiveData(const LiveData& data);
 
 // Texts of the system mode byte; empty for a value without one.
 std::string_view systemModeText(std::uint8_t mode);

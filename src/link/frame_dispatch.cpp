@@ -9,8 +9,6 @@ namespace {
 
 using namespace frame_bytes;
 
-constexpr std::size_t kBalanceFlagsOffset = 75;
-
 using Route = void (*)(const FrameView&, FrameHandlers&);
 
 struct RouteEntry {
@@ -19,26 +17,24 @@ struct RouteEntry {
 };
 
 void liveData(const FrameView& f, FrameHandlers& h) {
-  h.updateLiveData(f);
-  h.updateBalanceLamps(f.u16(kBalanceFlagsOffset));
-  h.headerFill(f);
+  h.onLiveData(decodeLiveData(f));
 }
-void readResult(const FrameView& f, FrameHandlers& h) {
-  h.onReadResult(f);
+void alarmParameters(const FrameView& f, FrameHandlers& h) {
+  h.onAlarmParameters(f);
 }
 void setAcknowledge(const FrameView&, FrameHandlers& h) {
   h.onSetAcknowledge();
 }
 void balance(const FrameView& f, FrameHandlers& h) {
-  if (f.u8(kSubCommandAt) == kBalanceRead) h.showBalanceCondition(f);
+  if (const auto condition = decodeBalanceCondition(f)) h.onBalanceCondition(*condition);
 }
 void calibration(const FrameView& f, FrameHandlers& h) {
-  h.onCalibrationResult(f);
+  h.onCalibrationResult(decodeCalibrationResult(f));
 }
 
 constexpr std::array<RouteEntry, 5> kRoutes{{
     {kLiveData, liveData},
-    {kAlarmSet, readResult},
+    {kAlarmSet, alarmParameters},
     {kSetAcknowledge, setAcknowledge},
     {kBalance, balance},
     {kCalibrationResult, calibration},
@@ -47,12 +43,12 @@ constexpr std::array<RouteEntry, 5> kRoutes{{
 }  // namespace
 
 void dispatchFrame(const FrameView& frame, FrameHandlers& handlers) {
+  handlers.onFrame(frame);
   const std::uint8_t command = frame.u8(kCommandAt);
   for (const auto& entry : kRoutes) {
     if (entry.command == command) return entry.route(frame, handlers);
   }
-  // Whatever else answers the poll is read with the live data offsets.
-  handlers.headerFill(frame);
+  handlers.onOtherFrame(decodeLiveData(frame));
 }
 
 }  // namespace orlo

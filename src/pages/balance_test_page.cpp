@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "link/frame_bytes.h"
 #include "link/requests.h"
 #include "pages/balance_test_ids.h"
 #include "pages/decimal_text.h"
@@ -91,13 +90,10 @@ void MBalanceTestDlg::OnManualCell(int cell) {
   if (portOpen() && manualMode_) serial_->write(manualBalanceRequest(cell));
 }
 
-void MBalanceTestDlg::ShowBalanceCondition(const FrameView& frame) {
-  if (frame.u8(frame_bytes::kCommandAt) != frame_bytes::kBalance ||
-      frame.u8(frame_bytes::kSubCommandAt) != frame_bytes::kBalanceRead)
-    return;
-  form_.setText(kThresholdVoltage, std::to_string(frame.u16(7)));
-  form_.setText(kVoltageDifference, std::to_string(frame.u8(9)));
-  form_.setText(kReleaseVoltage, std::to_string(frame.u16(10)));
+void MBalanceTestDlg::ShowBalanceCondition(const BalanceCondition& condition) {
+  form_.setText(kThresholdVoltage, std::to_string(condition.thresholdMv));
+  form_.setText(kVoltageDifference, std::to_string(condition.differenceMv));
+  form_.setText(kReleaseVoltage, std::to_string(condition.releaseMv));
   readStatusShown_ = true;
   form_.setText(kStatus, kReadSuccessful);
 }

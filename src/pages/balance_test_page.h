@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/form.h"
-#include "link/frame_view.h"
+#include "link/answers.h"
 #include "link/serial_control.h"
 
 namespace orlo {
@@ -23,7 +23,7 @@ class MBalanceTestDlg : public FormEvents {
   void OnManualBalance();
   void OnManualCell(int cell);
 
-  void ShowBalanceCondition(const FrameView& frame);
+  void ShowBalanceCondition(const BalanceCondition& condition);
   void UpdateBalanceLamps(std::uint16_t flags);
   void SetBalanceLamp(std::uint8_t n, std::uint8_t flag);
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "app/form.h"
-#include "link/frame_view.h"
+#include "link/answers.h"
 
 namespace orlo {
 
@@ -23,7 +23,7 @@ class MBMSParameterDlg : public FormEvents {
 
   explicit MBMSParameterDlg(Form& form);
 
-  void UpdateLiveData(const FrameView& frame);
+  void UpdateLiveData(const LiveData& live);
   void ClearValues();
   void ResetAlarmLamps();
   void SetAlarmLamp(std::uint8_t n, std::uint8_t flag);

@@ -5,7 +5,6 @@
 #include <limits>
 #include <string>
 
-#include "link/frame_bytes.h"
 #include "link/requests.h"
 #include "pages/current_calibration_ids.h"
 #include "pages/decimal_text.h"
@@ -16,7 +15,6 @@ namespace {
 
 using namespace calibration_ids;
 
-constexpr std::uint8_t kReadAnswer = 1;
 constexpr std::int64_t kToleranceMa = 500;
 
 const char* const kStart = "START";
@@ -28,13 +26,6 @@ const char* const kStartFirst = "Please Start Calibration or Check Port open!";
 const char* const kOpenPortFirst = "Please open the serial port.";
 const char* const kReadSuccessful = "Read successful!";
 const char* const kCalibrationFinish = "Calibration finish!";
-
-// Fields of a Calibration result.
-constexpr std::size_t kDirectionAt = 8;
-constexpr std::size_t kPointAt = 9;
-constexpr std::size_t kKindAt = 10;
-constexpr std::size_t kCoefficientAt = 11;
-constexpr std::size_t kReferenceAt = 15;
 
 std::string coefficientText(std::uint32_t raw) {
   return formatFixed(static_cast<float>(raw) / 1000.0f, 6);
@@ -110,19 +101,18 @@ void MCurrentCalibrationDlg::OnCalibratePoint(int point) {
   serial_->write(calibrationPointRequest(point, direction(), static_cast<std::int32_t>(*reference)));
 }
 
-bool MCurrentCalibrationDlg::directionGate(const FrameView& frame) const {
-  if (frame.u8(kPointAt) >= kPointCount) return false;
-  const std::uint8_t dir = frame.u8(kDirectionAt);
+bool MCurrentCalibrationDlg::directionGate(const CalibrationResult& result) const {
+  if (result.point >= kPointCount) return false;
+  const std::uint8_t dir = result.direction;
   return (dir == 0 && form_.isChecked(kDischarge)) || (dir == 1 && form_.isChecked(kCharge));
 }
 
-void MCurrentCalibrationDlg::OnCalibrationResult(const FrameView& frame) {
-  if (frame.u8(frame_bytes::kCommandAt) != frame_bytes::kCalibrationResult) return;
-  const bool gate = directionGate(frame);
-  const int point = frame.u8(kPointAt);
-  if (gate) form_.setText(kFirstCoefficient + point, coefficientText(frame.u32(kCoefficientAt)));
-  const std::int32_t reference = frame.s32(kReferenceAt);
-  if (frame.u8(kKindAt) == kReadAnswer) {
+void MCurrentCalibrationDlg::OnCalibrationResult(const CalibrationResult& result) {
+  const bool gate = directionGate(result);
+  const int point = result.point;
+  if (gate) form_.setText(kFirstCoefficient + point, coefficientText(result.coefficientRaw));
+  const std::int32_t reference = result.referenceMa;
+  if (result.readAnswer) {
     if (gate) form_.setText(kFirstCurrentTest + point, std::to_string(reference));
     return showStatus(kReadSuccessful);
   }

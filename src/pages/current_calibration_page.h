@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "app/form.h"
-#include "link/frame_view.h"
+#include "link/answers.h"
 #include "link/serial_control.h"
 
 namespace orlo {
@@ -16,7 +16,7 @@ class MCurrentCalibrationDlg : public FormEvents {
   explicit MCurrentCalibrationDlg(Form& form);
 
   void InitPage(SerialControl& serial);
-  void OnCalibrationResult(const FrameView& frame);
+  void OnCalibrationResult(const CalibrationResult& result);
   // The current the main window shows in its header, in amperes (written at every header fill).
   void setLiveCurrent(float amperes) { liveCurrent_ = amperes; }
 
@@ -34,7 +34,7 @@ class MCurrentCalibrationDlg : public FormEvents {
   int direction() const;  // 0 discharge, 1 charge: as the radio buttons stand now
   void selectDirection(int radioId);
   // An answer may touch its point's edits only if its direction is the one checked now.
-  bool directionGate(const FrameView& frame) const;
+  bool directionGate(const CalibrationResult& result) const;
   void showStatus(const char* text);
   void showErrorEvaluation();
 

@@ -84,7 +84,8 @@ TEST_F(TrafficTrends, TrendsHoldTheLiveValuesTheSimulatorSent) {
   const TrendBuffer& trends = diagnostics->trendBuffer();
   ASSERT_GE(trends.size(), 4u);
   EXPECT_EQ(trends.size(), static_cast<std::size_t>(report["live_frames_sent"]));
-  const TrendSample wanted = decodeLiveSample(0, FrameView(lastFrame.bytes.data(), lastFrame.bytes.size()));
+  const TrendSample wanted =
+      trendSample(0, decodeLiveData(FrameView(lastFrame.bytes.data(), lastFrame.bytes.size())));
   for (const auto& info : trendSeriesTable())
     EXPECT_EQ(trends.newest().value(info.series), wanted.value(info.series)) << info.name;
   EXPECT_GT(trends.newest().value(TrendSeries::Cell1), 2000) << "a plausible cell voltage";

@@ -30,16 +30,16 @@ FrameView frameWith(std::uint8_t command, std::uint8_t sub, std::size_t dataLeng
 
 TEST(FrameDispatch, EachCommandReachesItsHandlersInOrder) {
   const std::vector<Route> table = {
-      {0x4D, 0x00, {"live", "lamps 8001", "header"}},
-      {0x47, 0xB0, {"read"}},
+      {0x4D, 0x00, {"live 8001"}},
+      {0x47, 0xB0, {"alarm parameters"}},
       {0x48, 0xB1, {"ack"}},
       {0x18, 0x0E, {"balance"}},
       {0x18, 0x0F, {}},
       {0x18, 0x0D, {}},
       {0x15, 0x00, {"calibration"}},
-      {0x06, 0x01, {"header"}},
-      {0x00, 0x00, {"header"}},
-      {0xFF, 0x0E, {"header"}},
+      {0x06, 0x01, {"other"}},
+      {0x00, 0x00, {"other"}},
+      {0xFF, 0x0E, {"other"}},
   };
   for (const auto& r : table) {
     RecordingHandlers h;
@@ -62,13 +62,13 @@ TEST(FrameDispatch, HandlersGetTheWholeFrameFromItsHead) {
 TEST(FrameDispatch, AShortLiveDataFrameShowsNoBalanceFlags) {
   RecordingHandlers h;
   dispatchFrame(frameWith(0x4D, 0x00, 9), h);  // a 20-byte frame: 75 ... 76 lie past its end
-  EXPECT_EQ(h.calls, (std::vector<std::string>{"live", "lamps 0000", "header"}));
+  EXPECT_EQ(h.calls, (std::vector<std::string>{"live 0000"}));
 }
 
 TEST(FrameDispatch, AShortReadResultIsStillHandedOnWithZerosPastItsEnd) {
   RecordingHandlers h;
   dispatchFrame(frameWith(0x47, 0xB0, 20), h);
-  ASSERT_EQ(h.calls, std::vector<std::string>{"read"});
+  ASSERT_EQ(h.calls, std::vector<std::string>{"alarm parameters"});
   EXPECT_EQ(h.views[0].u8(77), 0);
 }
 

@@ -256,7 +256,7 @@ TEST(ReceiverWithoutObserver, WorksWithNobodyWatching) {
   const Bytes stream = concat({hex("00 AA 55 01"), frameOfLength(20), Bytes(120, 0xAA)});
   rx.onBytes(stream.data(), stream.size());
   EXPECT_TRUE(rx.frameTick(handlers));
-  EXPECT_EQ(handlers.calls.front(), "live");
+  EXPECT_EQ(handlers.calls.front(), "live 0000");
 }
 
 }  // namespace

@@ -12,26 +12,20 @@ namespace orlo::test {
 
 class RecordingHandlers : public FrameHandlers {
  public:
-  void updateLiveData(const FrameView& f) override { record("live", f); }
-  void updateBalanceLamps(std::uint16_t flags) override {
-    char text[16];
-    std::snprintf(text, sizeof text, "lamps %04X", flags);
+  void onFrame(const FrameView& f) override { views.push_back(f); }
+  void onLiveData(const LiveData& live) override {
+    char text[32];
+    std::snprintf(text, sizeof text, "live %04X", live.balanceFlags);
     calls.push_back(text);
   }
-  void headerFill(const FrameView& f) override { record("header", f); }
-  void onReadResult(const FrameView& f) override { record("read", f); }
+  void onAlarmParameters(const FrameView&) override { calls.push_back("alarm parameters"); }
   void onSetAcknowledge() override { calls.push_back("ack"); }
-  void showBalanceCondition(const FrameView& f) override { record("balance", f); }
-  void onCalibrationResult(const FrameView& f) override { record("calibration", f); }
+  void onBalanceCondition(const BalanceCondition&) override { calls.push_back("balance"); }
+  void onCalibrationResult(const CalibrationResult&) override { calls.push_back("calibration"); }
+  void onOtherFrame(const LiveData&) override { calls.push_back("other"); }
 
   std::vector<std::string> calls;
-  std::vector<FrameView> views;  // every frame handed to a handler, in call order
-
- private:
-  void record(const char* name, const FrameView& f) {
-    calls.push_back(name);
-    views.push_back(f);
-  }
+  std::vector<FrameView> views;  // every dispatched frame, in order
 };
 
 }  // namespace orlo::test

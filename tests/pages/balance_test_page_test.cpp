@@ -133,7 +133,8 @@ TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing
 }
 
 TEST_F(BalancePage, ReadResultFillsTheFieldsAndTheStatusLastsUntilTheNextTick) {
-  page.ShowBalanceCondition(frame("AA 55 18 00 00 00 0E 10 0E 1E DE 0D 00 00 46 01 55 AA"));
+  page.ShowBalanceCondition(
+      *decodeBalanceCondition(frame("AA 55 18 00 00 00 0E 10 0E 1E DE 0D 00 00 46 01 55 AA")));
   EXPECT_EQ(form.text(kThresholdVoltage), "3600");
   EXPECT_EQ(form.text(kVoltageDifference), "30");
   EXPECT_EQ(form.text(kReleaseVoltage), "3550");
@@ -145,7 +146,7 @@ TEST_F(BalancePage, ReadResultFillsTheFieldsAndTheStatusLastsUntilTheNextTick) {
 }
 
 TEST_F(BalancePage, ABalanceFrameThatIsNotAReadResultChangesNothing) {
-  page.ShowBalanceCondition(frame("AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 47 01 55 AA"));
+  EXPECT_FALSE(decodeBalanceCondition(frame("AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 47 01 55 AA")));
   EXPECT_EQ(form.text(kThresholdVoltage), "--");
   EXPECT_EQ(form.text(kStatus), "");
 }

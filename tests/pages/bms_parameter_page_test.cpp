@@ -21,7 +21,7 @@ class BmsParameterPage : public ::testing::Test {
   test::FakeForm form{"bms_parameter"};
   MBMSParameterDlg page{form};
 
-  void show(const FrameImage& f) { page.UpdateLiveData(f.view()); }
+  void show(const FrameImage& f) { page.UpdateLiveData(decodeLiveData(f.view())); }
   std::vector<int> redLamps() const {
     std::vector<int> red;
     for (int n = 1; n <= 18; ++n)
@@ -123,7 +123,7 @@ TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
 
 TEST_F(BmsParameterPage, AShortFrameReadsZeroBeyondItsEnd) {
   std::array<std::uint8_t, 12> shortFrame = {0xAA, 0x55, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
-  page.UpdateLiveData(FrameView(shortFrame.data(), shortFrame.size()));
+  page.UpdateLiveData(decodeLiveData(FrameView(shortFrame.data(), shortFrame.size())));
   EXPECT_EQ(form.text(kCellV1), "3300");
   EXPECT_EQ(form.text(kCellV2), "0");
   EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");

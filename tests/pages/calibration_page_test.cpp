@@ -20,14 +20,14 @@ constexpr std::uint8_t kReadAnswer = 1;
 constexpr std::uint8_t kPointAnswer = 0;
 
 // A Calibration result as the board sends it.
-FrameView result(std::uint8_t direction, std::uint8_t point, std::uint8_t kind, std::uint32_t coefficient,
-                 std::int32_t reference) {
+CalibrationResult result(std::uint8_t direction, std::uint8_t point, std::uint8_t kind,
+                         std::uint32_t coefficient, std::int32_t reference) {
   Bytes data{0x00, direction, point, kind};
   for (int i = 0; i < 4; ++i) data.push_back(static_cast<std::uint8_t>(coefficient >> (8 * i)));
   const auto ref = static_cast<std::uint32_t>(reference);
   for (int i = 0; i < 4; ++i) data.push_back(static_cast<std::uint8_t>(ref >> (8 * i)));
   const Bytes frame = buildFrame(0x15, 0x00, 0x00, data);
-  return FrameView(frame.data(), frame.size());
+  return decodeCalibrationResult(FrameView(frame.data(), frame.size()));
 }
 
 class CalibrationPage : public ::testing::Test {
