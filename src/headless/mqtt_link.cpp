@@ -136,16 +136,8 @@ void MqttLink::disconnectCallback(mosquitto*, void* self, int rc) {
   link->connected_ = false;
   const bool wasAccepted = link->accepted_.exchange(false);
   if (rc == 0) return;  // our own disconnect
-  std::string why;
-  {
-    std::lock_guard<std::mutex> lock(link->reportMutex_);
-    why = link->lastLibraryError_;
-    link->lastLibraryError_.clear();
-  }
   if (wasAccepted) {
     link->report("lost the broker at " + link->where() + "; reconnecting");
-  } else if (!why.empty()) {
-    link->report("cannot connect to " + link->where() + ": " + why);
   } else if (!link->tls_) {
     link->report("the broker at " + link->where() +
                  " closed the connection before accepting it (if it expects TLS, use mqtts://)");
@@ -160,9 +152,10 @@ void MqttLink::publishCallback(mosquitto*, void* self, int) {
 
 void MqttLink::logCallback(mosquitto*, void* self, int level, const char* text) {
   if (level != MOSQ_LOG_ERR || text == nullptr) return;
+  // The library's own words are the only news of a failed TLS handshake (an untrusted
+  // certificate, a wrong host name): no disconnect follows a connection that never was.
   auto* link = static_cast<MqttLink*>(self);
-  std::lock_guard<std::mutex> lock(link->reportMutex_);
-  link->lastLibraryError_ = text;
+  link->report("cannot connect to " + link->where() + ": " + text);
 }
 
 }  // namespace orlo::headless

@@ -63,7 +63,6 @@ class MqttLink {
   std::atomic<int> acknowledged_{0};
   std::mutex reportMutex_;
   std::string lastReport_;
-  std::string lastLibraryError_;
 };
 
 }  // namespace orlo::headless
