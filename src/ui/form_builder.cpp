@@ -5,17 +5,18 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
 
 #include "ui/accessible_names.h"
+#include "ui/digits_validator.h"
 #include "ui/form_style.h"
 
 namespace orlo::ui {
@@ -40,15 +41,50 @@ QLineEdit* newEdit(const LayoutControl& row, QWidget* parent, bool readOnly) {
   auto* edit = new QLineEdit(qs(row.text), parent);
   edit->setReadOnly(readOnly);
   edit->setMinimumWidth(36);
-  if (row.hasFlag("digits"))
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+  if (row.hasFlag("digits")) new DigitsValidator(edit, row.hasFlag("signed"));
   if (row.hasFlag("center")) edit->setAlignment(Qt::AlignCenter);
   return edit;
 }
 
+// An editable combo box whose typed text is never taken: only choosing an item selects one.
+// Enter and leaving the box put the chosen item's text back.
+class ChoiceOnly : public QObject {
+ public:
+  explicit ChoiceOnly(QComboBox* combo) : QObject(combo), combo_(combo) {
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Completion would select the item a typed text matches.
+    combo->setCompleter(nullptr);
+    combo->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != combo_) return false;
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      // Enter would otherwise select the item whose text was typed.
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        showChoice();
+        return true;
+      }
+    } else if (event->type() == QEvent::FocusOut) {
+      showChoice();
+    }
+    return false;
+  }
+
+ private:
+  void showChoice() {
+    const int index = combo_->currentIndex();
+    combo_->setEditText(index >= 0 ? combo_->itemText(index) : QString());
+  }
+  QComboBox* combo_;
+};
+
 QWidget* newCombo(const LayoutControl& row, QWidget* parent, bool editable) {
   auto* combo = new QComboBox(parent);
   combo->setEditable(editable);
+  if (editable) new ChoiceOnly(combo);
   for (const auto& item : splitItems(row.text)) {
     if (!item.empty()) combo->addItem(qs(item));
   }
@@ -64,6 +100,8 @@ QWidget* newLamp(const LayoutControl& row, QWidget* parent) {
   lamp->setAutoRaise(true);
   lamp->setIconSize(QSize(16, 16));
   lamp->setFixedSize(24, 24);
+  // An indicator, not a button to tab to; it stays clickable and readable by screen readers.
+  lamp->setFocusPolicy(Qt::NoFocus);
   return lamp;
 }
 
@@ -143,6 +181,7 @@ void FormBuilder::buildControl(const LayoutControl& row, const std::map<int, std
   control.row = &row;
   control.widget = widget;
   control.name = name == names.end() ? std::string() : name->second;
+  control.nameFromCaption = nameFollowsCaption(row);
   widget->setAccessibleName(qs(control.name));
   widget->setAccessibleDescription(QString::number(row.id));
   connectSignals(row, widget);

@@ -122,7 +122,27 @@ void QtForm::setText(int id, const std::string& text) {
   } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(qs(text));
   }
+  if (c->nameFromCaption) followCaption(id, text);
   if (g_textTrace) g_textTrace(id, text);
+}
+
+void QtForm::followCaption(int id, const std::string& caption) {
+  auto shown = captions_.find(id);
+  if (shown != captions_.end() ? shown->second == caption : controls_[id].row->text == caption) return;
+  captions_[id] = caption;
+  // A new caption can make a word unique or repeated, so every name is worked out again.
+  for (const auto& [other, name] : accessibleNames(table_, captions_)) {
+    auto it = controls_.find(other);
+    if (it == controls_.end() || it->second.name == name) continue;
+    it->second.name = name;
+    applyAccessibleName(it->second);
+  }
+}
+
+void QtForm::applyAccessibleName(Control& control) {
+  if (!control.widget) return;
+  const std::string name = control.iconShown ? lampAccessibleName(control.name, control.icon) : control.name;
+  control.widget->setAccessibleName(qs(name));
 }
 
 bool QtForm::isEnabled(int id) const {
@@ -170,7 +190,7 @@ void QtForm::setIcon(int id, Icon icon) {
   c->icon = icon;
   c->iconShown = true;
   if (auto* b = qobject_cast<QAbstractButton*>(c->widget)) b->setIcon(lampIcon(icon));
-  c->widget->setAccessibleName(qs(lampAccessibleName(c->name, icon)));
+  applyAccessibleName(*c);
 }
 
 bool QtForm::isChecked(int id) const {

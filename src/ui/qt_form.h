@@ -68,12 +68,15 @@ class QtForm : public Form {
     Icon icon = Icon::None;
     bool iconShown = false;  // set once setIcon has been called
     std::string name;        // accessible name before any colour word
+    bool nameFromCaption = false;
   };
   friend class FormBuilder;
 
   Control* find(int id);
   const Control* find(int id) const;
   void applyEditColours(QWidget* edit, bool readOnly) const;
+  void applyAccessibleName(Control& control);
+  void followCaption(int id, const std::string& caption);
   void deliverClick(int id);
   void deliverSelection(int id);
   void deliverTimer(int timerId);
@@ -84,6 +87,8 @@ class QtForm : public Form {
   // Context of every signal connection: they end with the form even if its widgets live on.
   std::unique_ptr<QObject> guard_;
   std::map<int, Control> controls_;
+  // Captions set at run time, by id, for the controls whose accessible name is their caption.
+  std::map<int, std::string> captions_;
   std::map<int, std::unique_ptr<QTimer>> timers_;
   FormEvents* events_ = nullptr;
   // Windows only notifies a selection the user made; programmatic changes stay silent.

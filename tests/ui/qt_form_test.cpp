@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -36,11 +37,15 @@ ctrl | 14 | check    | a | 5 | 0 |  | Keep |  |
 ctrl | 15 | radio    | inner | 0 | 0 |  | Hex |  | group-first, checked
 ctrl | 16 | radio    | inner | 0 | 1 |  | String |  |
 ctrl | 17 | combo    | b | 1 | 0 | Baud: | 9600;38400 |  |
-ctrl | 18 | combo-edit | b | 2 | 0 | Port: |  |  |
+ctrl | 18 | combo-edit | b | 2 | 0 | Port: | COM1;COM2;COM3 |  |
 ctrl | 19 | lamp     | a | 6 | 0 | Link: | L |  |
 ctrl | 20 | tabs     | b | 3 | 0 |  | One;Two |  |
 ctrl | 21 | readonly | b | 4 | 0 | Voltage: |  |  | disabled
 ctrl | 22 | lamp     | b | 5 | 0 |  | Port |  |
+ctrl | 23 | edit     | b | 6 | 0 | Limit: |  |  | digits, signed
+ctrl | 24 | button   | b | 7 | 0 |  | Go |  |
+ctrl | 25 | static   | b | 8 | 0 |  | idle |  |
+ctrl | 26 | readonly | b | 9 | 0 |  |  |  | name=Port status
 )";
 
 LayoutTable table() {
@@ -108,6 +113,62 @@ TEST_F(QtFormTest, digitsFlagRejectsTypedLetters) {
   edit->clear();
   QTest::keyClicks(edit, "1a2-3");
   EXPECT_EQ(form.text(10), "123");
+}
+
+// Qt stops checking a validator once the box holds a text that fails it; typing must still add
+// nothing but digits (and one leading "-" in a signed box) whatever the program put there.
+TEST_F(QtFormTest, digitsBoxesTakeTypedDigitsOnlyWhateverTheyHold) {
+  struct Case {
+    int id;
+    const char* held;
+    Qt::Key at;  // where the cursor goes before typing
+    const char* typed;
+    const char* result;
+  } cases[] = {
+      {10, "--", Qt::Key_End, "5x-", "--5"},   {10, "--", Qt::Key_Home, "-", "--"},
+      {10, "-20", Qt::Key_End, "a-1", "-201"}, {10, "-20", Qt::Key_Home, "-", "-20"},
+      {10, "", Qt::Key_End, "-12", "12"},      {23, "", Qt::Key_End, "-1-2x", "-12"},
+      {23, "--", Qt::Key_End, "7-", "--7"},    {23, "--", Qt::Key_Home, "-", "--"},
+      {23, "-20", Qt::Key_Home, "-", "-20"},   {23, "-20", Qt::Key_End, "-", "-20"},
+      {23, "20", Qt::Key_Home, "--", "-20"},   {23, "-20", Qt::Key_End, "x5", "-205"},
+  };
+  for (const auto& c : cases) {
+    form.setText(c.id, c.held);
+    ASSERT_EQ(form.text(c.id), c.held) << "the program's own text must be taken as it stands";
+    auto* edit = qobject_cast<QLineEdit*>(form.control(c.id));
+    QTest::keyClick(edit, c.at);
+    QTest::keyClicks(edit, c.typed);
+    EXPECT_EQ(form.text(c.id), c.result) << c.id << " held '" << c.held << "', typed '" << c.typed << "'";
+  }
+  // Replacing a held "--" wholesale, then undoing back to it, leaves the rule in force.
+  auto* edit = qobject_cast<QLineEdit*>(form.control(23));
+  form.setText(23, "--");
+  edit->selectAll();
+  QTest::keyClicks(edit, "-4");
+  EXPECT_EQ(form.text(23), "-4");
+  edit->undo();
+  edit->undo();
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::keyClicks(edit, "x-9");
+  EXPECT_EQ(form.text(23).find('x'), std::string::npos) << form.text(23);
+}
+
+// Only choosing an item selects a port: typed text is neither added to the list nor taken.
+TEST_F(QtFormTest, aTypedPortNameIsNeitherInsertedNorSelected) {
+  auto* combo = qobject_cast<QComboBox*>(form.control(18));
+  combo->setFocus();
+  for (const char* typed : {"foo", "COM3", "com2"}) {
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo, typed);
+    QTest::keyClick(combo, Qt::Key_Return);
+    EXPECT_EQ(combo->count(), 3) << typed;
+    EXPECT_EQ(form.currentIndex(18), 0) << typed;
+    EXPECT_EQ(form.text(18), "COM1") << "after Enter the box shows the chosen port again, not " << typed;
+  }
+  EXPECT_TRUE(events.log.empty()) << "typing is no selection";
+  emit combo->activated(2);
+  combo->setCurrentIndex(2);
+  EXPECT_EQ(form.currentIndex(18), 2);
 }
 
 TEST_F(QtFormTest, radioButtonsOfOneGroupExcludeEachOther) {
@@ -191,6 +252,46 @@ TEST_F(QtFormTest, accessibleNamesAreLabelsOrCaptionsQualifiedWhenRepeated) {
   } cases[] = {{10, "Alpha Voltage:"}, {21, "Beta Voltage:"}, {11, "Current:"},
                {13, "Press"},          {15, "Hex"},           {17, "Baud:"}};
   for (const auto& c : cases) EXPECT_EQ(form.control(c.id)->accessibleName(), c.name) << c.id;
+}
+
+// What a screen reader announces: Qt's accessibility interface, not the widget property alone.
+TEST_F(QtFormTest, accessibleNamesFollowCaptionsSetAtRunTime) {
+  const auto spoken = [this](int id) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(form.control(id));
+    return a ? a->text(QAccessible::Name).toStdString() : std::string("(no interface)");
+  };
+  EXPECT_EQ(spoken(26), "Port status");
+  EXPECT_EQ(spoken(24), "Go");
+  form.setText(24, "Stop");
+  form.setText(14, "Keep all");
+  form.setText(16, "Text");
+  form.setText(25, "busy");
+  EXPECT_EQ(spoken(24), "Stop");
+  EXPECT_EQ(spoken(14), "Keep all");
+  EXPECT_EQ(spoken(16), "Text");
+  EXPECT_EQ(spoken(25), "busy");
+  // A caption that another control of the window also shows is qualified by its group, and
+  // both lose the qualification when it is unique again.
+  form.setText(24, "Press");
+  EXPECT_EQ(spoken(24), "Beta Press");
+  EXPECT_EQ(spoken(13), "Alpha Press");
+  form.setText(24, "Go");
+  EXPECT_EQ(spoken(24), "Go");
+  EXPECT_EQ(spoken(13), "Press");
+  // Edits are named by their label, never by what they hold; lamps keep their colour word.
+  form.setText(10, "Stop");
+  form.setText(26, "Serial open!");
+  EXPECT_EQ(spoken(10), "Alpha Voltage:");
+  EXPECT_EQ(spoken(26), "Port status");
+  form.setIcon(22, Icon::Green);
+  form.setText(22, "Go");
+  EXPECT_EQ(spoken(22), "Port green");
+  for (int id : {13, 14, 16, 24, 25, 26})
+    EXPECT_EQ(form.control(id)->accessibleDescription(), QString::number(id));
+}
+
+TEST_F(QtFormTest, lampsTakeNoKeyboardFocus) {
+  for (int id : {19, 22}) EXPECT_EQ(form.control(id)->focusPolicy(), Qt::NoFocus) << id;
 }
 
 TEST_F(QtFormTest, lampNamesEndWithTheColourOfTheirIcon) {
