@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/main_window_ids.h"
+#include "app/snapshot_store.h"
 #include "link/requests.h"
 #include "pages/text_format.h"
 
@@ -15,6 +16,7 @@ namespace {
 using namespace main_ids;
 
 constexpr int kPortCount = 16;
+constexpr int kFrameTickMs = 100;
 
 // Lamp colours for the MOS status codes the BMS reports; other codes leave the lamps alone.
 struct MosLamps {
@@ -31,7 +33,7 @@ constexpr MosLamps kMosTable[] = {
 
 // The window's own timers, run from start-up to the end; the log timer is the data log's.
 constexpr std::pair<int, int> kTimerPeriods[] = {
-    {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
+    {kClockTimer, 1000}, {kFrameTimer, kFrameTickMs}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
 
 // The line settings are fixed; the boxes show them but offer no other choice.
 const std::pair<int, const char*> kLineSettings[] = {
@@ -54,6 +56,25 @@ std::string openFailureText(int portNumber, const OpenResult& result) {
   return text;
 }
 
+std::string dataFolderOf(const MainWindowOptions& options) {
+  return options.dataFolder.empty() ? orloDataFolder() : options.dataFolder;
+}
+
+// The ID is the one value read back and never sent.
+std::optional<int> boardIdOf(const AlarmValues& values) {
+  const auto& record = alarmParameterRecord();
+  for (std::size_t i = 0; i < record.size(); ++i)
+    if (!record[i].sent) return static_cast<int>(values[i]);
+  return std::nullopt;
+}
+
+AlarmValues decodeAll(const FrameView& answer) {
+  AlarmValues values{};
+  const auto& record = alarmParameterRecord();
+  for (std::size_t i = 0; i < record.size(); ++i) values[i] = decodeAlarmValue(record[i], answer);
+  return values;
+}
+
 }  // namespace
 
 COrlo_PCDlg::COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
@@ -65,9 +86,15 @@ COrlo_PCDlg::COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, con
       bms_(pages.bms),
       balance_(pages.balance),
       alarm_(pages.alarm),
-      calibration_(pages.calibration) {
+      calibration_(pages.calibration),
+      session_(serial_),
+      workflow_(session_, SnapshotStore(dataFolderOf(options_) + "/snapshots"),
+                WriteRecord(dataFolderOf(options_) + "/writes.csv"), clock_),
+      writeRecord_(dataFolderOf(options_) + "/writes.csv") {
   dataLog_ = std::make_unique<DataLog>(
       form_, serial_, clock_, [this] { return logValues(); }, options_.userFolder);
+  alarm_.setBeforeSet(
+      [this](const AlarmValues& sent, std::string* note) { return keepBeforePageSet(sent, note); });
   serial_.setListener(this);
 }
 
@@ -144,7 +171,11 @@ void COrlo_PCDlg::onClicked(int id) {
 void COrlo_PCDlg::onTimer(int timerId) {
   if (timerId == kLogTimer) dataLog_->OnTimer();
   if (timerId == kClockTimer) clockTick();
-  if (timerId == kFrameTimer) receiver_.frameTick(*this);
+  if (timerId == kFrameTimer) {
+    receiver_.frameTick(*this);
+    sessionMs_ += kFrameTickMs;
+    session_.tick(sessionMs_);
+  }
   if (timerId == kPollTimer) pollTick();
   if (timerId == kLinkTimer) linkStatusCheck();
 }
@@ -162,6 +193,7 @@ void COrlo_PCDlg::startUpOrStop() {
     return;
   }
   serial_.close();
+  boardValues_.reset();
   form_.setText(kStartUp, "Start Up");
   form_.setEnabled(kSerialPorts, true);
 }
@@ -180,6 +212,8 @@ void COrlo_PCDlg::openSelectedPort() {
     form_.messageBox(openFailureText(portNumber, result));
     return;
   }
+  boardValues_.reset();
+  portDevice_ = result.devicePath.empty() ? serial_.devicePath(portNumber) : result.devicePath;
   form_.setText(kStartUp, "Stop");
   form_.setEnabled(kSerialPorts, false);
 }
@@ -240,6 +274,8 @@ void COrlo_PCDlg::onCommEvent() {
 }
 
 void COrlo_PCDlg::onPortLost(const std::string& reason) {
+  boardValues_.reset();
+  session_.onPortLost(reason);
   form_.setText(kStartUp, "Start Up");
   form_.setEnabled(kSerialPorts, true);
   showDevicePath("lost: " + reason);
@@ -313,10 +349,15 @@ void COrlo_PCDlg::onLiveData(const LiveData& live) {
 void COrlo_PCDlg::onOtherFrame(const LiveData& asLiveData) {
   headerFill(asLiveData);
 }
+// While a parameter session runs, the board's answers are its own: the page's boxes keep what
+// the user typed, and the page does not claim a Set of the session's as its own.
 void COrlo_PCDlg::onAlarmParameters(const FrameView& answer) {
+  if (session_.busy()) return session_.onAlarmParameters(answer);
+  if (answer.length() >= alarmReadResultLength()) boardValues_ = decodeAll(answer);
   alarm_.OnReadResult(answer);
 }
 void COrlo_PCDlg::onSetAcknowledge() {
+  if (session_.busy()) return session_.onSetAcknowledge();
   alarm_.OnSetAcknowledge();
 }
 void COrlo_PCDlg::onBalanceCondition(const BalanceCondition& condition) {
@@ -324,6 +365,58 @@ void COrlo_PCDlg::onBalanceCondition(const BalanceCondition& condition) {
 }
 void COrlo_PCDlg::onCalibrationResult(const CalibrationResult& result) {
   calibration_.OnCalibrationResult(result);
+}
+
+// ---- protection parameters -----------------------------------------------------------------
+
+bool COrlo_PCDlg::readBoardParameters(ParameterSession::Done done) {
+  return session_.read(sessionMs_, [this, done = std::move(done)](const ParameterResult& result) {
+    noteBoard(result);
+    if (done) done(result);
+  });
+}
+
+bool COrlo_PCDlg::writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done) {
+  return workflow_.write(texts, portDevice_, sessionMs_,
+                         [this, done = std::move(done)](const ParameterResult& result) {
+                           noteBoard(result);
+                           if (done) done(result);
+                         });
+}
+
+void COrlo_PCDlg::noteBoard(const ParameterResult& result) {
+  if (result.haveReadBack)
+    boardValues_ = result.readBack;
+  else if (result.wrote)
+    boardValues_.reset();
+  else if (result.haveBoard)
+    boardValues_ = result.board;
+}
+
+// The page's Set reads nothing first: what the board holds is what the last read showed, if
+// nothing may have changed it since. A Set while a session runs would take its acknowledge.
+bool COrlo_PCDlg::keepBeforePageSet(const AlarmValues& sent, std::string* note) {
+  if (session_.busy()) {
+    *note =
+        "A protection parameter write or read of the Parameters menu is running. Nothing was sent; "
+        "press Set again when it has finished.";
+    return false;
+  }
+  WriteEntry entry;
+  entry.time = clock_.localNow();
+  entry.port = portDevice_;
+  std::string why;
+  if (!boardValues_) {
+    *note = "No snapshot kept: press Read first";
+  } else if (!workflow_.snapshots().save(*boardValues_, portDevice_, entry.time, &why)) {
+    *note = "No snapshot kept: it could not be written";
+  }
+  if (boardValues_) entry.boardId = boardIdOf(*boardValues_);
+  entry.changes = changedFields(boardValues_, sent);
+  entry.outcome = "Sent from the page; not read back";
+  if (!writeRecord_.append(entry, &why) && note->empty()) *note = "writes.csv could not be written";
+  boardValues_.reset();
+  return true;
 }
 
 }  // namespace orlo

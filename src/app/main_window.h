@@ -1,14 +1,21 @@
 #pragma once
 // The main window's behaviour: start-up, the serial connection (Start Up/Stop, poll tick, link
 // status), the receive path, the header readout with its kept values and MOS lamps, "clear",
-// the clock, and the routing of frames and clicks to the four pages and the data log.
+// the clock, and the routing of frames and clicks to the four pages and the data log; and the
+// careful protection parameter writes (session, snapshots, writes.csv) beside the alarm page.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/data_log.h"
 #include "app/form.h"
+#include "app/parameter_session.h"
+#include "app/parameter_workflow.h"
+#include "app/write_record.h"
 #include "link/frame_handlers.h"
 #include "link/receiver.h"
 #include "link/serial_control.h"
@@ -29,6 +36,7 @@ struct PageForms {
 struct MainWindowOptions {
   std::string workingFolder;  // where "AlarmParameterExample.csv" is looked for
   std::string userFolder;     // where file dialogs start (desktop or home)
+  std::string dataFolder;     // snapshots/ and writes.csv ("" = $XDG_DATA_HOME/Orlo_PC)
 };
 
 class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListener {
@@ -72,6 +80,20 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   MAlarmParameterDlg& alarmPage() { return alarm_; }
   MCurrentCalibrationDlg& calibrationPage() { return calibration_; }
 
+  // The "Parameters" menu's reads and writes, on this window's event loop: `done` comes from a
+  // later frame or timer tick (at once when the port is closed). False, and nothing starts,
+  // while another one runs. While one runs, the board's parameter answers and Set acknowledges
+  // go to it and not to the alarm page.
+  bool readBoardParameters(ParameterSession::Done done);
+  bool writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done);
+  bool parametersBusy() const { return session_.busy(); }
+  bool portOpen() const { return serial_.isOpen(); }
+  const std::string& userFolder() const { return options_.userFolder; }
+  const ParameterWorkflow& parameterWorkflow() const { return workflow_; }
+  const std::string& writeRecordPath() const { return writeRecord_.path(); }
+  // The device of the port opened last ("" before any).
+  const std::string& portDevice() const { return portDevice_; }
+
  private:
   // (members are the main window developer's to arrange)
   Form& form_;
@@ -84,6 +106,14 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   MCurrentCalibrationDlg calibration_;
   Receiver receiver_;
   std::unique_ptr<DataLog> dataLog_;
+  ParameterSession session_;
+  ParameterWorkflow workflow_;
+  WriteRecord writeRecord_;
+  std::int64_t sessionMs_ = 0;  // the session's clock: the frame timer's ticks
+  // What the last whole read answer on this connection showed the board to hold; forgotten
+  // when a Set may have changed it or the connection changes.
+  std::optional<AlarmValues> boardValues_;
+  std::string portDevice_;
 
   // The header fill keeps the log's MOS status, cells, SOC, balance flags, temperatures and
   // current here; the rest of a row comes from the BMS page when the row is taken.
@@ -102,6 +132,8 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   void headerFill(const LiveData& live);
   void setMosLamps(std::uint8_t mosStatus);
   void showDevicePath(const std::string& note = {});
+  bool keepBeforePageSet(const AlarmValues& sent, std::string* note);
+  void noteBoard(const ParameterResult& result);
 };
 
 }  // namespace orlo

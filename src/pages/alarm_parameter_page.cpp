@@ -77,7 +77,7 @@ void MAlarmParameterDlg::OnSetAcknowledge() {
   showStatus(kSetSuccessful);
 }
 
-void MAlarmParameterDlg::showStatus(const char* text) {
+void MAlarmParameterDlg::showStatus(const std::string& text) {
   statusShown_ = true;
   form_.setText(kStatus, text);
 }
@@ -129,6 +129,12 @@ void MAlarmParameterDlg::onSet() {
     refuseSet(*set.refused, set.refusedText);
     return;
   }
+  std::string note;
+  if (beforeSet_ && !beforeSet_(set.values, &note)) {
+    form_.messageBox(note, "");
+    return;
+  }
+  if (!note.empty()) showStatus(note);
   serial_->write(alarmParameterSetRequest(set.data));
 }
 

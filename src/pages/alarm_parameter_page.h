@@ -2,16 +2,17 @@
 // "Alarm Parameter" tab: the 44 protection parameters, read from and written to the BMS, and
 // saved to / loaded from the alarm parameter file.
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
+#include "pages/alarm_parameter_record.h"
 
 namespace orlo {
-
-struct AlarmParameterRow;
 
 class MAlarmParameterDlg : public FormEvents {
  public:
@@ -21,6 +22,12 @@ class MAlarmParameterDlg : public FormEvents {
   // parameterFolder: where the file dialogs start (the user's desktop or home folder).
   void InitPage(SerialControl& serial, const std::string& workingFolder, const std::string& parameterFolder);
   void ClearStatusShownFlag() { statusShown_ = false; }
+
+  // Told of every accepted Set just before it is sent, with the numbers it carries (its owner
+  // keeps what the board held). False holds the Set back and *note goes to a message box;
+  // otherwise a *note that is not empty goes to the status line.
+  using BeforeSet = std::function<bool(const AlarmValues& sent, std::string* note)>;
+  void setBeforeSet(BeforeSet hook) { beforeSet_ = std::move(hook); }
 
   void OnReadResult(const FrameView& frame);
   void OnSetAcknowledge();
@@ -41,7 +48,7 @@ class MAlarmParameterDlg : public FormEvents {
   void onLoadParameter();
   void onSaveParameter();
   void refuseSet(const AlarmParameterRow& row, const std::string& text);
-  void showStatus(const char* text);
+  void showStatus(const std::string& text);
   FileDialogRequest fileDialog(bool save) const;
   std::string defaultPath() const;
 
@@ -50,6 +57,7 @@ class MAlarmParameterDlg : public FormEvents {
   std::string workingFolder_;
   std::string parameterFolder_;
   bool statusShown_ = false;
+  BeforeSet beforeSet_;
   std::vector<std::string> loadedValues_;
   std::vector<std::string> savedValues_;
 };

@@ -3,9 +3,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -13,6 +16,7 @@
 #include "pages/user_folder.h"
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
+#include "ui/parameters_menu.h"
 
 namespace orlo::ui {
 namespace {
@@ -27,6 +31,9 @@ constexpr PageSpec kPages[] = {{"bms_parameter", "BMS Parameter"},
                                {"current_calibration", "Current-Calibration"}};
 
 constexpr int kAboutOk = 1;
+
+// Room kept for a window manager's title bar when the window has to shrink to fit a screen.
+constexpr int kTitleBarAllowance = 32;
 
 // The About box closes on its only button.
 class AboutEvents : public FormEvents {
@@ -89,7 +96,17 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
     pages_.push_back(std::make_unique<QtForm>(pageTables[i], pageColours()));
     mainForm_->setTabPage(main_ids::kTabs, static_cast<int>(i), pages_.back()->widget(), kPages[i].caption);
   }
-  window_->setCentralWidget(mainForm_->widget());
+  // On a screen smaller than the window the layout gives up its spare space first and below its
+  // minimum the content scrolls; at its own size nothing of this shows.
+  QWidget* content = mainForm_->widget();
+  const QSize naturalSize = content->size();
+  auto* scroller = new QScrollArea;
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidgetResizable(true);
+  content->setMinimumSize(content->layout()->minimumSize().boundedTo(naturalSize));
+  content->setMaximumSize(naturalSize);
+  scroller->setWidget(content);
+  window_->setCentralWidget(scroller);
   window_->setWindowTitle(QString::fromStdString(mainTable.window.caption));
   window_->setWindowIcon(applicationIcon(138));
   buildMenu();
@@ -104,6 +121,7 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   dlgOptions.workingFolder =
       options.workingFolder.empty() ? QDir::currentPath().toStdString() : options.workingFolder;
   dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
+  dlgOptions.dataFolder = options.dataFolder;
   dlg_ = std::make_unique<COrlo_PCDlg>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
                                        line, clock_, dlgOptions);
   mainForm_->setEvents(dlg_.get());
@@ -112,8 +130,22 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   serial_.setListener(dlg_.get());
   dlg_->receiver().setObserver(&fanOut_);
   dlg_->OnInitDialog();
-  window_->setFixedSize(window_->sizeHint());
+  parametersMenu_ = std::make_unique<ParametersMenu>(*this);
+  window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
+  window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
+  QRect available = options.availableArea;
+  if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") && window_->screen())
+    available = window_->screen()->availableGeometry();
+  if (!available.isEmpty()) fitInto(available);
   return true;
+}
+
+void AppWindow::fitInto(const QRect& available) {
+  QSize size = window_->size();
+  if (size.width() <= available.width() && size.height() + kTitleBarAllowance <= available.height()) return;
+  size = size.boundedTo(QSize(available.width(), available.height() - kTitleBarAllowance));
+  window_->setFixedSize(size);
+  window_->move(available.topLeft());
 }
 
 void AppWindow::buildMenu() {

@@ -3,6 +3,7 @@
 // and the About box, wired to the window behaviour. main() and the end-to-end tests both use it.
 
 #include <QPointer>
+#include <QRect>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,11 +20,16 @@ class QMenu;
 namespace orlo::ui {
 
 class Diagnostics;
+class ParametersMenu;
 
 struct AppWindowOptions {
   std::map<int, std::string> ports;  // COMn -> device path, before the system's own ports
   std::string workingFolder;         // "" = the current directory
   std::string userFolder;            // "" = the desktop or home folder
+  std::string dataFolder;            // snapshots and writes.csv; "" = $XDG_DATA_HOME/Orlo_PC
+  // The screen area the window must fit in; empty = the available area of the screen it opens
+  // on (none under the offscreen platform, whose screen is a stand-in nobody looks at).
+  QRect availableArea;
 };
 
 class AppWindow {
@@ -47,12 +53,14 @@ class AppWindow {
 
   // The "View" menu, created on first use, for diagnostic windows (Trends, Traffic).
   QMenu* viewMenu();
+  ParametersMenu& parametersMenu() { return *parametersMenu_; }
   void showAbout();
 
  private:
   AppWindow() = default;
   bool build(const AppWindowOptions& options, std::string* error);
   void buildMenu();
+  void fitInto(const QRect& available);
 
   SystemClock clock_;
   QtSerialControl serial_;
@@ -63,6 +71,7 @@ class AppWindow {
   std::unique_ptr<COrlo_PCDlg> dlg_;
   QPointer<QMainWindow> window_;
   QPointer<QMenu> viewMenu_;
+  std::unique_ptr<ParametersMenu> parametersMenu_;
 };
 
 // Reads resources/layouts/<name>.layout from the compiled-in resources.

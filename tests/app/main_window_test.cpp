@@ -37,7 +37,8 @@ class MainWindow : public ::testing::Test {
 
   std::unique_ptr<COrlo_PCDlg> makeWindow() {
     return std::make_unique<COrlo_PCDlg>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
-                                         serial, clock, MainWindowOptions{"/nonexistent", "/tmp"});
+                                         serial, clock,
+                                         MainWindowOptions{"/nonexistent", "/tmp", "/nonexistent/data"});
   }
   void start() { window->OnInitDialog(); }
   void open(int index = 0) {

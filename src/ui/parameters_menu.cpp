@@ -1,0 +1,192 @@
+#include "ui/parameters_menu.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QTimer>
+#include <utility>
+
+#include "app/main_window_ids.h"
+#include "app/parameter_file_check.h"
+#include "app/parameter_review.h"
+#include "app/snapshot_store.h"
+#include "pages/alarm_parameter_file.h"
+#include "pages/alarm_parameter_ids.h"
+#include "ui/app_window.h"
+#include "ui/dialogs.h"
+#include "ui/review_dialog.h"
+#include "ui/snapshots_dialog.h"
+
+namespace orlo::ui {
+namespace {
+
+constexpr int kAlarmTab = 2;
+
+FileDialogRequest parameterFileDialog(const std::string& folder, bool save) {
+  FileDialogRequest request;
+  request.filter = kAlarmParameterFilter;
+  request.startFolder = folder;
+  request.proposedName = save ? kAlarmParameterFileName : "";
+  request.confirmOverwrite = save;
+  return request;
+}
+
+}  // namespace
+
+ParametersMenu::ParametersMenu(AppWindow& app) : app_(app) {
+  menu_ = new QMenu(QStringLiteral("&Parameters"), app_.window());
+  menu_->addAction(QStringLiteral("&Write with Review..."), this, [this] { writeBoxesWithReview(); });
+  menu_->addAction(QStringLiteral("Write &File with Review..."), this, [this] { writeFileWithReview(); });
+  menu_->addAction(QStringLiteral("S&napshots..."), this, [this] { showSnapshots(); });
+  menu_->addSeparator();
+  menu_->addAction(QStringLiteral("&Save Board Parameters..."), this, [this] { saveBoardParameters(); });
+  menu_->addAction(QStringLiteral("&Load File into Boxes..."), this, [this] { loadFileIntoBoxes(); });
+  menu_->addAction(QStringLiteral("&Compare File with Board..."), this, [this] { compareFileWithBoard(); });
+}
+
+ParametersMenu::~ParametersMenu() = default;
+
+void ParametersMenu::message(const std::string& text) {
+  showMessageBox(app_.window(), text, "");
+}
+
+// A closed port or a running operation is said at once; nothing goes onto the line.
+bool ParametersMenu::mayStart() {
+  if (!app_.dlg().portOpen()) {
+    message("The serial port is not open: choose the port and press \"Start Up\" first. Nothing was sent.");
+    return false;
+  }
+  if (app_.dlg().parametersBusy()) {
+    message("A read or write of the protection parameters is still running. Try again when it has finished.");
+    return false;
+  }
+  return true;
+}
+
+// The session answers from within a frame tick; what follows (dialogs, files) waits until that
+// tick has returned to the event loop.
+void ParametersMenu::readBoard(std::function<void(const ParameterResult&)> then) {
+  app_.dlg().readBoardParameters([this, then = std::move(then)](const ParameterResult& result) {
+    QTimer::singleShot(0, this, [this, then, result] {
+      if (result.outcome != ParameterOutcome::Done) {
+        message("Could not read the board's parameters. " + describe(result));
+        return;
+      }
+      then(result);
+    });
+  });
+}
+
+void ParametersMenu::writeBoxesWithReview() {
+  std::vector<std::string> texts;
+  app_.dlg().alarmPage().CollectValues(&texts);
+  review(texts, QStringLiteral("the boxes of the Alarm Parameter tab"), false);
+}
+
+void ParametersMenu::writeFileWithReview() {
+  const auto path = askFile(app_.window(), false, parameterFileDialog(app_.dlg().userFolder(), false));
+  if (path) reviewFile(QString::fromStdString(*path), false);
+}
+
+void ParametersMenu::compareFileWithBoard() {
+  const auto path = askFile(app_.window(), false, parameterFileDialog(app_.dlg().userFolder(), false));
+  if (path) reviewFile(QString::fromStdString(*path), true);
+}
+
+// Files are read strictly: a line that is not its row's, or a value out of range, is named and
+// nothing is read from the board, let alone sent.
+void ParametersMenu::reviewFile(const QString& path, bool compareOnly) {
+  const ParameterFileCheck file = readParameterFile(path.toStdString());
+  if (!file.ok()) {
+    message("The parameter file \"" + path.toStdString() + "\" cannot be used. " + file.message() +
+            " Nothing was sent.");
+    return;
+  }
+  review(file.values, path, compareOnly);
+}
+
+void ParametersMenu::review(const std::vector<std::string>& texts, const QString& source, bool compareOnly) {
+  if (!mayStart()) return;
+  readBoard([this, texts, source, compareOnly](const ParameterResult& result) {
+    showReview(result.board, texts, source, compareOnly);
+  });
+}
+
+void ParametersMenu::showReview(const AlarmValues& board, const std::vector<std::string>& texts,
+                                const QString& source, bool compareOnly) {
+  if (review_) review_->close();
+  const ParameterReview review = reviewParameters(board, texts);
+  auto* dialog = new ReviewDialog(review, board,
+                                  compareOnly ? ReviewDialog::Purpose::Compare : ReviewDialog::Purpose::Write,
+                                  source, app_.window());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  // Window-modal: the main window cannot start a second write meanwhile, but it goes on
+  // polling and showing live values.
+  dialog->setWindowModality(compareOnly ? Qt::NonModal : Qt::WindowModal);
+  connect(dialog, &ReviewDialog::confirmed, this, [this, texts] { startWrite(texts); });
+  review_ = dialog;
+  dialog->show();
+}
+
+void ParametersMenu::startWrite(const std::vector<std::string>& texts) {
+  if (review_) review_->showWriting();
+  // A port closed since the review ends the write at once, with nothing sent, and says so.
+  const bool started = app_.dlg().writeParameters(texts, [this](const ParameterResult& result) {
+    QTimer::singleShot(0, this, [this, result] { writeDone(result); });
+  });
+  if (!started) message("A read or write of the protection parameters is still running. Nothing was sent.");
+}
+
+void ParametersMenu::writeDone(const ParameterResult& result) {
+  std::string text = describe(result);
+  const auto& workflow = app_.dlg().parameterWorkflow();
+  if (!workflow.lastSnapshot().empty())
+    text += "\nThe board's values before the write are kept in " + workflow.lastSnapshot();
+  if (!workflow.recordProblem().empty()) text += "\n" + workflow.recordProblem();
+  if (snapshots_) snapshots_->refresh();
+  if (review_) {
+    review_->showResult(QString::fromStdString(text), result.verified());
+    return;
+  }
+  message(text);
+}
+
+void ParametersMenu::showSnapshots() {
+  if (!snapshots_) {
+    snapshots_ = new SnapshotsDialog(app_.dlg().parameterWorkflow().snapshots(), app_.window());
+    snapshots_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(snapshots_, &SnapshotsDialog::compareRequested, this,
+            [this](const QString& path) { reviewFile(path, true); });
+    connect(snapshots_, &SnapshotsDialog::restoreRequested, this,
+            [this](const QString& path) { reviewFile(path, false); });
+  }
+  snapshots_->refresh();
+  snapshots_->show();
+  snapshots_->raise();
+}
+
+void ParametersMenu::saveBoardParameters() {
+  if (!mayStart()) return;
+  readBoard([this](const ParameterResult& result) { saveBoard(result.board); });
+}
+
+void ParametersMenu::saveBoard(const AlarmValues& board) {
+  const auto path = askFile(app_.window(), true, parameterFileDialog(app_.dlg().userFolder(), true));
+  if (!path) return;
+  std::string error;
+  if (!alarm_file::replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)), &error)) {
+    message("Could not save the board's parameters to \"" + *path + "\" (" + error + ").");
+    return;
+  }
+  message("The board's 44 parameters were saved to \"" + *path + "\".");
+}
+
+// The page's own loader, as its Load button would run it: the boxes only, nothing is sent.
+void ParametersMenu::loadFileIntoBoxes() {
+  const auto path = askFile(app_.window(), false, parameterFileDialog(app_.dlg().userFolder(), false));
+  if (!path) return;
+  app_.mainForm().setCurrentIndex(main_ids::kTabs, kAlarmTab);
+  if (app_.dlg().alarmPage().LoadParameterFile(*path))
+    app_.pageForm(kAlarmTab).setText(alarm_ids::kPath, *path);
+}
+
+}  // namespace orlo::ui
