@@ -160,7 +160,13 @@ std::vector<Bytes> BoardModel::handle(const Bytes& request, std::int64_t nowMs) 
   const RequestKind* kind = findRequestKind(request);
   if (kind == nullptr) return {};
   advanceTo(nowMs);
-  return (this->*kind->handler)(request);
+  std::vector<Bytes> answers = (this->*kind->handler)(request);
+  if (failures_.has(Failure::kNoAnswer, kind->command)) answers.clear();
+  return answers;
+}
+
+int BoardModel::answerDelayMs(const Bytes& request) const {
+  return request.size() > 2 ? failures_.delayMs(request[2]) : 0;
 }
 
 std::vector<Bytes> BoardModel::onPoll(const Bytes&) {
@@ -168,27 +174,40 @@ std::vector<Bytes> BoardModel::onPoll(const Bytes&) {
 }
 
 std::vector<Bytes> BoardModel::onAlarmRead(const Bytes&) {
-  return {record_.readResult()};
+  const Bytes whole = record_.readResult();
+  const FailureMode* cut = failures_.find(Failure::kShortAlarmAnswer, 0x0C);
+  if (cut == nullptr) return {whole};
+  // A whole frame, checksum and tail included, that simply carries fewer rows.
+  const auto length = static_cast<std::size_t>(cut->value);
+  FrameBuilder shorter(0x47, length);
+  for (std::size_t i = 3; i + 4 < length; ++i) shorter.put8(i, whole[i]);
+  return {shorter.finish()};
 }
 
 std::vector<Bytes> BoardModel::onAlarmSet(const Bytes& request) {
+  const Bytes ack = FrameBuilder(0x48, 12).put8(6, 0xB1).finish();
+  if (failures_.has(Failure::kSetNotApplied, 0x47)) return {ack};
   const int socBefore = record_.value(kSoc);
   record_.applySetRequest(request);
+  if (const FailureMode* skew = failures_.find(Failure::kSetOffByOne, 0x47))
+    record_.setValue(skew->value, record_.value(skew->value) + 1);
   pack_.setCycles(std::clamp(record_.value(kCycles), 0, 65535));
   // Writing the SOC re-bases the coulomb counter; echoing back the value just read leaves it.
   if (record_.value(kSoc) != socBefore) pack_.setSoc(record_.value(kSoc), nominalAh());
-  return {FrameBuilder(0x48, 12).put8(6, 0xB1).finish()};
+  return {ack};
 }
 
 std::vector<Bytes> BoardModel::onBalance(const Bytes& request) {
   switch (request[6]) {
-    case 0x0E:
+    case 0x0E: {
+      const FailureMode* other = failures_.find(Failure::kBalanceOtherSub, 0x18);
       return {FrameBuilder(0x18, 16)
-                  .put8(6, 0x0E)
+                  .put8(6, other != nullptr ? static_cast<std::uint32_t>(other->value) : 0x0E)
                   .put16(7, balance_.thresholdMv)
                   .put8(9, balance_.differenceMv)
                   .put16(10, balance_.releaseMv)
                   .finish()};
+    }
     case 0x0F:
       balance_ = {static_cast<std::uint16_t>(readU16(request, 7)),
                   static_cast<std::uint8_t>(readU8(request, 9)),
@@ -226,10 +245,11 @@ std::vector<Bytes> BoardModel::onCalibration(const Bytes& request) {
 
 Bytes BoardModel::calibrationResult(int direction, int point, bool isRead) const {
   const CalibrationPoint& p = calibration(direction, point);
+  const auto index = static_cast<std::uint32_t>(failures_.has(Failure::kCalibrationPoint4, 0x07) ? 4 : point);
   return FrameBuilder(0x15, 23)
-      .put8(6, static_cast<std::uint32_t>(point))
+      .put8(6, index)
       .put8(8, static_cast<std::uint32_t>(direction))
-      .put8(9, static_cast<std::uint32_t>(point))
+      .put8(9, index)
       .put8(10, isRead ? 1 : 0)
       .put32(11, p.coefficientMilli)
       .put32(15, static_cast<std::uint32_t>(p.referenceMa))

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/alarm_record.h"
+#include "sim/failure_modes.h"
 #include "sim/live_data.h"
 #include "sim/pack_model.h"
 #include "sim/protection.h"
@@ -32,8 +33,11 @@ class BoardModel {
 
   // Moves the pack forward to `nowMs`; earlier times are ignored.
   void advanceTo(std::int64_t nowMs);
-  // The frames the board answers `request` with (none for a request it does not know).
+  // The frames the board answers `request` with (none for a request it does not know, or
+  // whose answer a failure mode leaves out).
   std::vector<Bytes> handle(const Bytes& request, std::int64_t nowMs);
+  // How much later than at once the answer to `request` leaves, by the failure modes.
+  int answerDelayMs(const Bytes& request) const;
   // Whether the board knows this request (checksum, command, selector and length right).
   bool understands(const Bytes& request) const;
   LiveData liveData() const;
@@ -45,6 +49,10 @@ class BoardModel {
   bool manualBalanceOn() const { return manualOn_; }
   const CalibrationPoint& calibration(int direction, int point) const;
   std::int64_t nowMs() const { return nowMs_; }
+
+  // The failure modes the board shows; empty for a board that behaves.
+  FailureModes& failures() { return failures_; }
+  const FailureModes& failures() const { return failures_; }
 
   // Answers to a request the board knows; public for the request table.
   std::vector<Bytes> onPoll(const Bytes& request);
@@ -61,6 +69,7 @@ class BoardModel {
   Bytes calibrationResult(int direction, int point, bool isRead) const;
   int nominalAh() const { return record_.value(kNominalCapacity); }
 
+  FailureModes failures_;
   AlarmRecord record_;
   PackModel pack_;
   Protection protection_;

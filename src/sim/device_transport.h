@@ -19,6 +19,7 @@ class DeviceTransport : public Transport {
   void unplug() override;
   int fd() const override { return fd_; }
   std::string devicePath() const override { return path_; }
+  int lineBytesPerSecond() const override { return 3840; }  // 38400 baud, 10 bits a byte
 
  private:
   std::string path_;

@@ -45,17 +45,55 @@ bool LineShaper::chance(double ratio) {
 
 void LineShaper::clear() {
   chunks_.clear();
+  queuedBytes_ = 0;
   glueOpen_ = false;
   glueFrames_ = 0;
 }
 
 void LineShaper::popFront() {
+  queuedBytes_ -= chunks_.front().bytes.size();
   chunks_.pop_front();
   if (chunks_.empty()) glueOpen_ = false;
 }
 
-void LineShaper::queue(const std::vector<Bytes>& frames, std::int64_t dueMs) {
+std::uint64_t LineShaper::queue(const std::vector<Bytes>& frames, std::int64_t dueMs) {
   for (const Bytes& frame : frames) queueOne(frame, dueMs);
+  std::uint64_t dropped = 0;
+  while (queuedBytes_ > kMaxQueuedBytes) {
+    const std::uint64_t n = dropOldestFrame();
+    if (n == 0) break;
+    dropped += n;
+  }
+  return dropped;
+}
+
+namespace {
+
+std::uint64_t framesEndingIn(const Chunk& chunk) {
+  return chunk.counts.validFrames + chunk.counts.corruptedFrames;
+}
+
+}  // namespace
+
+// Drops whole frames only, and never the one already going out, so what reaches the line
+// stays a sequence of complete frames.
+std::uint64_t LineShaper::dropOldestFrame() {
+  std::size_t first = 0;
+  if (!chunks_.empty() && chunks_.front().written > 0) {
+    while (first < chunks_.size() && framesEndingIn(chunks_[first]) == 0) ++first;
+    ++first;
+  }
+  std::size_t last = first;
+  while (last < chunks_.size() && framesEndingIn(chunks_[last]) == 0) ++last;
+  if (last >= chunks_.size()) return 0;
+  std::uint64_t frames = 0;
+  for (std::size_t i = first; i <= last; ++i) {
+    frames += framesEndingIn(chunks_[i]);
+    queuedBytes_ -= chunks_[i].bytes.size();
+  }
+  if (last + 1 == chunks_.size()) glueOpen_ = false;
+  chunks_.erase(chunks_.begin() + static_cast<long>(first), chunks_.begin() + static_cast<long>(last + 1));
+  return frames;
 }
 
 // Random bytes; now and then with a stray head in them, the hardest noise for a receiver.
@@ -104,6 +142,7 @@ void LineShaper::push(std::int64_t dueMs, Bytes bytes, const SentCounts& counts)
   chunk.dueMs = chunks_.empty() ? dueMs : std::max(dueMs, chunks_.back().dueMs);
   chunk.bytes = std::move(bytes);
   chunk.counts = counts;
+  queuedBytes_ += chunk.bytes.size();
   chunks_.push_back(std::move(chunk));
   glueOpen_ = false;
 }
@@ -137,6 +176,7 @@ void LineShaper::glue(const Bytes& bytes, std::int64_t dueMs, const SentCounts& 
   }
   Chunk& open = chunks_.back();
   open.bytes.insert(open.bytes.end(), bytes.begin(), bytes.end());
+  queuedBytes_ += bytes.size();
   open.counts.validFrames += counts.validFrames;
   open.counts.corruptedFrames += counts.corruptedFrames;
   open.counts.liveFrames += counts.liveFrames;

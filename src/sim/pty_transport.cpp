@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -12,9 +14,43 @@ namespace orlo::sim {
 
 PtyTransport::PtyTransport(std::string linkPath) : link_(std::move(linkPath)) {}
 
+namespace {
+
+// The target of the symlink at `path`; empty when it is not a symlink or cannot be read.
+std::string linkTarget(const std::string& path) {
+  char target[PATH_MAX] = {};
+  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+}  // namespace
+
+bool PtyTransport::linkPathFree(const std::string& path, std::string& error) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return true;
+    error = "cannot use " + path + " as the link: " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISLNK(st.st_mode)) {
+    error = "refusing to replace " + path + " with the link: it exists and is not a symlink";
+    return false;
+  }
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0) {
+    if (errno == ENOENT) return true;
+    error = "refusing to replace the link " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  error = "refusing to replace the link " + path + ": it points to " + linkTarget(path) +
+          ", which exists (another simulator's line?)";
+  return false;
+}
+
 PtyTransport::~PtyTransport() {
   unplug();
-  if (!link_.empty()) ::unlink(link_.c_str());
+  // Someone may have taken the path over since; their link stays.
+  if (!link_.empty() && !linked_.empty() && linkTarget(link_) == linked_) ::unlink(link_.c_str());
 }
 
 bool PtyTransport::open(std::string& error) {
@@ -35,13 +71,17 @@ bool PtyTransport::open(std::string& error) {
   ::fcntl(master_, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
   device_ = name;
-  return pointLink(error);
+  if (pointLink(error)) return true;
+  unplug();
+  return false;
 }
 
 // A new symlink under a temporary name, renamed over the old one: a host that opens the
 // link path never finds it missing or half-made.
 bool PtyTransport::pointLink(std::string& error) {
   if (link_.empty()) return true;
+  const bool ours = !linked_.empty() && linkTarget(link_) == linked_;
+  if (!ours && !linkPathFree(link_, error)) return false;
   const std::string temp = link_ + ".new." + std::to_string(::getpid());
   ::unlink(temp.c_str());
   if (::symlink(device_.c_str(), temp.c_str()) != 0 || ::rename(temp.c_str(), link_.c_str()) != 0) {
@@ -49,6 +89,7 @@ bool PtyTransport::pointLink(std::string& error) {
     ::unlink(temp.c_str());
     return false;
   }
+  linked_ = device_;
   return true;
 }
 

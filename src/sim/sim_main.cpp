@@ -1,8 +1,13 @@
 // orlo-bms-sim: a simulated BMS board on a pseudo-terminal or a serial device.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +39,8 @@ void installSignals() {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigaction(signal, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  // A write past the file-size limit then fails with EFBIG and is reported like any other.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void say(const std::string& text) {
@@ -58,10 +65,25 @@ void handleSignals(orlo::sim::Simulator& sim) {
   }
 }
 
-bool writeReport(const std::string& path, const orlo::sim::SimStats& stats) {
-  std::ofstream out(path, std::ios::trunc);
-  out << stats.report();
-  return static_cast<bool>(out);
+// Opened at start, so a report that cannot be written stops the run before it begins.
+std::FILE* openReport(const std::string& path) {
+  if (path.empty()) return nullptr;
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) say("cannot open the report " + path + ": " + std::strerror(errno));
+  return file;
+}
+
+// Every step is checked, the close too: a full disk shows only when the buffer is flushed.
+bool writeReport(std::FILE* file, const std::string& path, const orlo::sim::SimStats& stats) {
+  const std::string text = stats.report();
+  errno = 0;
+  const bool written =
+      std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+  const int writeError = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return true;
+  say("cannot write the report " + path + ": " + std::strerror(written ? errno : writeError));
+  return false;
 }
 
 std::unique_ptr<orlo::sim::Transport> makeTransport(const orlo::sim::SimOptions& options) {
@@ -70,42 +92,50 @@ std::unique_ptr<orlo::sim::Transport> makeTransport(const orlo::sim::SimOptions&
 }
 
 // The device line goes to stdout (scripts read it); everything else to stderr.
-void wire(orlo::sim::Simulator& sim, bool verbose, std::FILE* record) {
+void wire(orlo::sim::Simulator& sim, const std::string& recordPath, bool verbose, int record) {
   sim.onDevice([](const std::string& device) {
     std::printf("orlo-bms-sim: device %s\n", device.c_str());
     std::fflush(stdout);
   });
   sim.onError(say);
-  sim.onRequest([verbose, record](const orlo::sim::ReceivedRequest& request) {
-    const std::string line = orlo::sim::SimStats::recordLine(request);
-    if (verbose) say("received " + line);
-    if (record != nullptr) {
-      std::fprintf(record, "%s\n", line.c_str());
-      std::fflush(record);
-    }
-  });
+  sim.onRequest(
+      [recordPath, verbose, record, failed = false](const orlo::sim::ReceivedRequest& request) mutable {
+        const std::string line = orlo::sim::SimStats::recordLine(request) + "\n";
+        if (verbose) say("received " + line.substr(0, line.size() - 1));
+        if (record < 0 || failed) return;
+        struct stat before {};
+        ::fstat(record, &before);
+        std::size_t done = 0;
+        ssize_t n = 0;
+        while (done < line.size() && (n = ::write(record, line.data() + done, line.size() - done)) > 0)
+          done += static_cast<std::size_t>(n);
+        if (done == line.size()) return;
+        // The record keeps whole lines only; once is enough to say so, the board goes on answering.
+        const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
+        if (::ftruncate(record, before.st_size) != 0) say("cannot cut the torn line off " + recordPath);
+        failed = true;
+        say("cannot write the record " + recordPath + ": " + reason + "; recording stops");
+      });
 }
 
 // Runs until SIGINT, SIGTERM or SIGHUP; the exit status of the program.
-int run(const orlo::sim::SimOptions& options, std::FILE* record) {
+int run(const orlo::sim::SimOptions& options, int record, std::FILE* report) {
   const auto transport = makeTransport(options);
   orlo::sim::SteadyClock clock;
   orlo::sim::Simulator sim(*transport, options.settings, clock);
-  wire(sim, options.verbose, record);
+  wire(sim, options.recordPath, options.verbose, record);
   installSignals();
   std::string error;
   if (!sim.start(error)) {
     say(error);
+    if (report != nullptr) std::fclose(report);
     return 1;
   }
   while (!gStop) {
     sim.runOnce(100);
     handleSignals(sim);
   }
-  if (!options.reportPath.empty() && !writeReport(options.reportPath, sim.stats())) {
-    say("cannot write the report " + options.reportPath);
-    return 1;
-  }
+  if (report != nullptr && !writeReport(report, options.reportPath, sim.stats())) return 1;
   return 0;
 }
 
@@ -124,12 +154,22 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
-  std::FILE* record = nullptr;
-  if (!options.recordPath.empty() && (record = std::fopen(options.recordPath.c_str(), "a")) == nullptr) {
-    say("cannot open the record file " + options.recordPath);
+  if (!options.linkPath.empty() && !PtyTransport::linkPathFree(options.linkPath, error)) {
+    say(error);
+    return 2;
+  }
+  int record = -1;
+  if (!options.recordPath.empty() &&
+      (record = ::open(options.recordPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) < 0) {
+    say("cannot open the record file " + options.recordPath + ": " + std::strerror(errno));
     return 1;
   }
-  const int status = run(options, record);
-  if (record != nullptr) std::fclose(record);
+  std::FILE* report = openReport(options.reportPath);
+  if (!options.reportPath.empty() && report == nullptr) {
+    if (record >= 0) ::close(record);
+    return 1;
+  }
+  const int status = run(options, record, report);
+  if (record >= 0) ::close(record);
   return status;
 }

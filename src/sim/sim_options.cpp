@@ -8,7 +8,8 @@ namespace orlo::sim {
 
 namespace {
 
-using Setter = bool (*)(SimOptions&, const std::string&);
+// False for a bad value; `why` may then say more than the option's own syntax does.
+using Setter = bool (*)(SimOptions&, const std::string& value, std::string& why);
 
 struct Option {
   const char* name;
@@ -30,47 +31,55 @@ bool seconds(const std::string& text, double& out) {
 }
 
 const Option kOptions[] = {
-    {"--link", "PATH", "also make PATH a symlink to the pseudo-terminal (replaced atomically)",
-     [](SimOptions& o, const std::string& v) { return !(o.linkPath = v).empty(); }},
+    {"--link", "PATH", "also keep a symlink PATH to the pseudo-terminal (PATH: absent or a dangling link)",
+     [](SimOptions& o, const std::string& v, std::string&) { return !(o.linkPath = v).empty(); }},
     {"--device", "PATH", "use this serial device (38400 8N1 raw) instead of a pseudo-terminal",
-     [](SimOptions& o, const std::string& v) { return !(o.devicePath = v).empty(); }},
+     [](SimOptions& o, const std::string& v, std::string&) { return !(o.devicePath = v).empty(); }},
     {"--split", "MODE", "how answers are cut into writes: whole (default), byte, random, glue",
-     [](SimOptions& o, const std::string& v) { return parseSplitMode(v, o.settings.faults.split); }},
+     [](SimOptions& o, const std::string& v, std::string&) {
+       return parseSplitMode(v, o.settings.faults.split);
+     }},
     {"--corrupt", "RATIO", "share 0..1 of frames sent with a wrong checksum",
-     [](SimOptions& o, const std::string& v) { return number(v, 0, 1, o.settings.faults.corruptRatio); }},
+     [](SimOptions& o, const std::string& v, std::string&) {
+       return number(v, 0, 1, o.settings.faults.corruptRatio);
+     }},
     {"--garbage", "RATIO", "share 0..1 of frames preceded by 1-16 random bytes (some with AA 55)",
-     [](SimOptions& o, const std::string& v) { return number(v, 0, 1, o.settings.faults.garbageRatio); }},
+     [](SimOptions& o, const std::string& v, std::string&) {
+       return number(v, 0, 1, o.settings.faults.garbageRatio);
+     }},
     {"--delay", "MS", "answer every request this many milliseconds late (0..600000)",
-     [](SimOptions& o, const std::string& v) {
+     [](SimOptions& o, const std::string& v, std::string&) {
        double ms = 0;
        if (!number(v, 0, 600000, ms)) return false;
        o.settings.faults.delayMs = static_cast<int>(ms);
        return true;
      }},
     {"--silent-after", "SECONDS", "stop answering after this time (SIGUSR1 toggles silence at any time)",
-     [](SimOptions& o, const std::string& v) { return seconds(v, o.settings.silentAfterS); }},
+     [](SimOptions& o, const std::string& v, std::string&) { return seconds(v, o.settings.silentAfterS); }},
     {"--unplug-after", "SECONDS",
      "close the line after this time, as a pulled cable (SIGUSR2 does it at once)",
-     [](SimOptions& o, const std::string& v) { return seconds(v, o.settings.unplugAfterS); }},
+     [](SimOptions& o, const std::string& v, std::string&) { return seconds(v, o.settings.unplugAfterS); }},
     {"--reopen-after", "SECONDS", "after an unplug, open a new line this much later (else wait for SIGUSR2)",
-     [](SimOptions& o, const std::string& v) { return seconds(v, o.settings.reopenAfterS); }},
+     [](SimOptions& o, const std::string& v, std::string&) { return seconds(v, o.settings.reopenAfterS); }},
+    {"--fail", "MODE", "fail on purpose in this MODE (see below); may be given more than once",
+     [](SimOptions& o, const std::string& v, std::string& why) { return o.settings.failures.parse(v, why); }},
     {"--seed", "N", "seed of every random choice (default 1), for repeatable runs",
-     [](SimOptions& o, const std::string& v) {
+     [](SimOptions& o, const std::string& v, std::string&) {
        double n = 0;
        if (!number(v, 0, 4294967295.0, n) || n != std::floor(n)) return false;
        o.settings.faults.seed = static_cast<std::uint32_t>(n);
        return true;
      }},
     {"--flood", nullptr, "send live data frames as fast as a 38400 baud line carries them, unasked",
-     [](SimOptions& o, const std::string&) { return o.settings.flood = true; }},
+     [](SimOptions& o, const std::string&, std::string&) { return o.settings.flood = true; }},
     {"--record", "FILE", "append one line per received request: milliseconds since start, then hex",
-     [](SimOptions& o, const std::string& v) { return !(o.recordPath = v).empty(); }},
-    {"--report", "FILE", "write the counters (key=value lines) to FILE on exit (SIGINT/SIGTERM)",
-     [](SimOptions& o, const std::string& v) { return !(o.reportPath = v).empty(); }},
+     [](SimOptions& o, const std::string& v, std::string&) { return !(o.recordPath = v).empty(); }},
+    {"--report", "FILE", "write the counters (key=value lines) to FILE on exit (SIGINT/SIGTERM/SIGHUP)",
+     [](SimOptions& o, const std::string& v, std::string&) { return !(o.reportPath = v).empty(); }},
     {"--verbose", nullptr, "print every received request on stderr",
-     [](SimOptions& o, const std::string&) { return o.verbose = true; }},
+     [](SimOptions& o, const std::string&, std::string&) { return o.verbose = true; }},
     {"--help", nullptr, "show this help and exit",
-     [](SimOptions& o, const std::string&) { return o.help = true; }},
+     [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
 };
 
 const Option* findOption(const std::string& name) {
@@ -107,8 +116,11 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& options, std
       error = "option " + name + " takes no value";
       return false;
     }
-    if (!option->set(options, value)) {
-      error = "bad value '" + value + "' for " + name + " " + (option->value ? option->value : "");
+    std::string why;
+    if (!option->set(options, value, why)) {
+      error = !why.empty()
+                  ? why
+                  : "bad value '" + value + "' for " + name + " " + (option->value ? option->value : "");
       return false;
     }
   }
@@ -133,12 +145,16 @@ std::string helpText() {
     text += left + option.help + "\n";
   }
   text +=
+      "\nFailure modes (--fail MODE; CMD and SUB are bytes in hex such as 0x0C, the answers stay\n"
+      "whole frames with a good checksum):\n" +
+      FailureModes::help() +
       "\nSignals: SIGUSR1 toggles silence; SIGUSR2 unplugs the line, or plugs a new one in when\n"
-      "unplugged; SIGINT and SIGTERM end the run (the report is written).\n"
+      "unplugged; SIGINT, SIGTERM and SIGHUP end the run (the report is written).\n"
       "Report keys: requests_total, requests_cmd_XX (per command byte, hex), requests_ignored,\n"
-      "answers_sent, answers_silenced, valid_frames_sent, live_frames_sent, corrupted_frames_sent,\n"
-      "garbage_bytes_sent, bytes_sent, unplugs.\n"
-      "Exit status: 0 after a clean end, 1 when the line cannot be opened, 2 for bad options.\n";
+      "answers_sent, answers_silenced, answers_dropped, valid_frames_sent, live_frames_sent,\n"
+      "corrupted_frames_sent, garbage_bytes_sent, bytes_sent, unplugs.\n"
+      "Exit status: 0 after a clean end, 1 when the line or a file cannot be opened or written,\n"
+      "2 for bad options or a --link PATH that is taken.\n";
   return text;
 }
 

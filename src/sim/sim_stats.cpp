@@ -50,6 +50,7 @@ std::string SimStats::report() const {
   out += "requests_ignored=" + std::to_string(ignored_) + "\n";
   out += "answers_sent=" + std::to_string(answers_) + "\n";
   out += "answers_silenced=" + std::to_string(silenced_) + "\n";
+  out += "answers_dropped=" + std::to_string(dropped_) + "\n";
   out += "valid_frames_sent=" + std::to_string(sent_.validFrames) + "\n";
   out += "live_frames_sent=" + std::to_string(sent_.liveFrames) + "\n";
   out += "corrupted_frames_sent=" + std::to_string(sent_.corruptedFrames) + "\n";

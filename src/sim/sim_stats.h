@@ -30,12 +30,14 @@ class SimStats {
   void onAnswered(std::size_t frames) { answers_ += frames; }
   void onSent(const SentCounts& counts);
   void onSilenced(std::size_t frames) { silenced_ += frames; }
+  void onDropped(std::uint64_t frames) { dropped_ += frames; }
   void onUnplug() { ++unplugs_; }
 
   const std::vector<ReceivedRequest>& requests() const { return requests_; }
   std::uint64_t requestsWithCommand(std::uint8_t command) const;
   const SentCounts& sent() const { return sent_; }
   std::uint64_t answers() const { return answers_; }
+  std::uint64_t dropped() const { return dropped_; }
 
   // One key=value per line; the keys are listed in the simulator's README.
   std::string report() const;
@@ -48,6 +50,7 @@ class SimStats {
   std::uint64_t ignored_ = 0;
   std::uint64_t answers_ = 0;
   std::uint64_t silenced_ = 0;
+  std::uint64_t dropped_ = 0;
   std::uint64_t unplugs_ = 0;
   SentCounts sent_;
 };

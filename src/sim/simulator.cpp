@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 namespace orlo::sim {
 
@@ -19,7 +20,9 @@ Simulator::Simulator(Transport& transport, const SimSettings& settings, const Si
       settings_(settings),
       clock_(clock),
       board_(settings.faults.seed),
-      shaper_(settings.faults) {}
+      shaper_(settings.faults) {
+  board_.failures() = settings.failures;
+}
 
 bool Simulator::start(std::string& error) {
   if (!transport_.open(error)) return false;
@@ -49,7 +52,7 @@ int Simulator::waitMs(int timeoutMs, std::int64_t now) const {
   const auto until = [&](std::int64_t at) {
     if (at >= 0) wait = std::min(wait, std::max<std::int64_t>(0, at - now));
   };
-  if (!writeBlocked_) until(shaper_.nextDueMs());
+  if (!writeBlocked_ && !shaper_.empty()) until(std::max(shaper_.nextDueMs(), lineReadyMs(now)));
   if (settings_.flood && !silent_ && shaper_.empty()) until(nextFloodMs_);
   if (!silenceDone_ && settings_.silentAfterS >= 0) until(secondsToMs(settings_.silentAfterS));
   if (!unplugDone_ && settings_.unplugAfterS >= 0) until(secondsToMs(settings_.unplugAfterS));
@@ -76,9 +79,12 @@ void Simulator::runOnce(int timeoutMs) {
 }
 
 void Simulator::readInput(std::int64_t now) {
-  std::uint8_t buffer[512];
+  // A host that writes without pause must not keep the board reading forever: the rest waits
+  // for the next turn, after the answers so far have had their chance to go out.
+  constexpr int kMaxReads = 16;
+  std::uint8_t buffer[4096];
   std::vector<Bytes> frames;
-  for (;;) {
+  for (int reads = 0; reads < kMaxReads; ++reads) {
     const ssize_t n = transport_.read(buffer, sizeof buffer);
     if (n <= 0) break;
     scanner_.feed(buffer, static_cast<std::size_t>(n), frames);
@@ -96,7 +102,7 @@ void Simulator::answer(const Bytes& request, std::int64_t now) {
     return;
   }
   stats_.onAnswered(answers.size());
-  shaper_.queue(answers, now + settings_.faults.delayMs);
+  stats_.onDropped(shaper_.queue(answers, now + settings_.faults.delayMs + board_.answerDelayMs(request)));
 }
 
 void Simulator::runSchedule(std::int64_t now) {
@@ -123,16 +129,38 @@ void Simulator::feedFlood(std::int64_t now) {
   nextFloodMs_ = now + lineTimeMs(frame.size());
 }
 
+double Simulator::lineCredit(std::int64_t now) const {
+  const int rate = transport_.lineBytesPerSecond();
+  if (rate <= 0) return kPaceBurstBytes;
+  return std::min(kPaceBurstBytes, credit_ + static_cast<double>(now - creditAtMs_) * rate / 1000.0);
+}
+
+// When the line can take the rest of the front write, or a FIFO's worth of it.
+std::int64_t Simulator::lineReadyMs(std::int64_t now) const {
+  const int rate = transport_.lineBytesPerSecond();
+  if (rate <= 0 || shaper_.empty()) return now;
+  const Chunk& chunk = shaper_.front();
+  const double needed = std::min(kPaceBurstBytes, static_cast<double>(chunk.bytes.size() - chunk.written));
+  const double credit = lineCredit(now);
+  if (credit >= needed) return now;
+  return now + static_cast<std::int64_t>(std::ceil((needed - credit) * 1000.0 / rate));
+}
+
 void Simulator::writeDue(std::int64_t now) {
+  credit_ = lineCredit(now);
+  creditAtMs_ = now;
   while (!unplugged() && !writeBlocked_ && shaper_.hasDue(now)) {
     Chunk& chunk = shaper_.front();
-    const ssize_t n =
-        transport_.write(chunk.bytes.data() + chunk.written, chunk.bytes.size() - chunk.written);
+    std::size_t size = chunk.bytes.size() - chunk.written;
+    if (transport_.lineBytesPerSecond() > 0) size = std::min(size, static_cast<std::size_t>(credit_));
+    if (size == 0) return;
+    const ssize_t n = transport_.write(chunk.bytes.data() + chunk.written, size);
     if (n < 0) {
       // EAGAIN: the host is not reading; anything else: wait for the next turn.
       writeBlocked_ = errno == EAGAIN || errno == EWOULDBLOCK;
       return;
     }
+    if (transport_.lineBytesPerSecond() > 0) credit_ -= static_cast<double>(n);
     chunk.written += static_cast<std::size_t>(n);
     if (chunk.written < chunk.bytes.size()) continue;
     stats_.onSent(chunk.counts);

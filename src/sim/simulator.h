@@ -17,6 +17,7 @@ namespace orlo::sim {
 
 struct SimSettings {
   FaultSettings faults;
+  FailureModes failures;     // given to the board at start; board().failures() changes them later
   double silentAfterS = -1;  // < 0: never
   double unplugAfterS = -1;
   double reopenAfterS = -1;  // after an unplug; < 0: only on replug()
@@ -48,6 +49,9 @@ class Simulator {
   void onDevice(std::function<void(const std::string&)> callback) { deviceCallback_ = std::move(callback); }
   void onError(std::function<void(const std::string&)> callback) { errorCallback_ = std::move(callback); }
 
+  // Bytes a paced line takes at once, as a UART's transmit FIFO does.
+  static constexpr double kPaceBurstBytes = 64;
+
   // Time one frame of `bytes` takes on a 38400 8N1 line, in ms (10 bits a byte).
   static std::int64_t lineTimeMs(std::size_t bytes) {
     return static_cast<std::int64_t>((bytes * 10000 + 38399) / 38400);
@@ -60,6 +64,8 @@ class Simulator {
   void runSchedule(std::int64_t now);
   void feedFlood(std::int64_t now);
   void writeDue(std::int64_t now);
+  double lineCredit(std::int64_t now) const;
+  std::int64_t lineReadyMs(std::int64_t now) const;
 
   Transport& transport_;
   SimSettings settings_;
@@ -74,6 +80,9 @@ class Simulator {
   std::int64_t reopenAtMs_ = -1;
   std::int64_t nextFloodMs_ = 0;
   bool writeBlocked_ = false;
+  // Pacing of a line with a baud rate: bytes it may take now, as of creditAtMs_.
+  double credit_ = kPaceBurstBytes;
+  std::int64_t creditAtMs_ = 0;
   std::function<void(const ReceivedRequest&)> requestCallback_;
   std::function<void(const std::string&)> deviceCallback_;
   std::function<void(const std::string&)> errorCallback_;

@@ -18,6 +18,9 @@ class Transport {
   virtual int fd() const = 0;  // -1 while unplugged
   // The device the host should open.
   virtual std::string devicePath() const = 0;
+  // Bytes per second the line carries, which the simulator keeps to; 0 for a line without a
+  // rate of its own (a pseudo-terminal takes whatever fits in its buffer at once).
+  virtual int lineBytesPerSecond() const { return 0; }
 
   // Non-blocking; -1 with errno set on failure (EAGAIN when nothing is there / no room).
   ssize_t read(std::uint8_t* data, std::size_t size);

@@ -162,5 +162,33 @@ TEST(LineShaper, splitModesParseByNameOnly) {
   EXPECT_FALSE(parseSplitMode("", mode));
 }
 
+// Frames that pile up unsent are dropped oldest first, whole, and never the one going out, so the
+// line still carries only complete frames whatever the split.
+TEST(LineShaper, aFullQueueDropsTheOldestWholeFramesAndKeepsTheOneGoingOut) {
+  for (SplitMode split : {SplitMode::kWhole, SplitMode::kByte, SplitMode::kGlue}) {
+    LineShaper shaper(with(split));
+    shaper.queue({kFrame, kFrame}, 0);
+    Bytes out(shaper.front().bytes.begin(), shaper.front().bytes.begin() + 1);
+    shaper.front().written = 1;  // the first write has begun
+    const std::size_t frames = LineShaper::kMaxQueuedBytes / kFrame.size() + 100;
+    std::uint64_t dropped = 0;
+    for (std::size_t i = 0; i < frames; ++i) dropped += shaper.queue({kFrame}, 0);
+    EXPECT_LE(shaper.queuedBytes(), LineShaper::kMaxQueuedBytes) << splitModeName(split);
+    EXPECT_GE(dropped, 100u) << splitModeName(split);
+    const auto chunks = drain(shaper);
+    const Bytes rest = joined(chunks);
+    out.insert(out.end(), rest.begin() + 1, rest.end());
+    EXPECT_EQ(out.size() % kFrame.size(), 0u) << splitModeName(split);
+    for (std::size_t at = 0; at + kFrame.size() <= out.size(); at += kFrame.size()) {
+      ASSERT_EQ(
+          Bytes(out.begin() + static_cast<long>(at), out.begin() + static_cast<long>(at + kFrame.size())),
+          kFrame)
+          << splitModeName(split) << " at " << at;
+    }
+    EXPECT_EQ(total(chunks).validFrames + dropped, frames + 2) << splitModeName(split);
+    EXPECT_EQ(shaper.queuedBytes(), 0u);
+  }
+}
+
 }  // namespace
 }  // namespace orlo::sim

@@ -261,6 +261,43 @@ TEST(DeviceRoundTrip, aSerialDevicePathWorksLikeThePseudoTerminal) {
   ::close(slave);
 }
 
+// A serial device carries 3840 bytes a second (38400 8N1); the board keeps to that rather than
+// handing the driver everything at once.
+TEST(DeviceRoundTrip, answersArePacedAtTheLineRate) {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  DeviceTransport transport(name);
+  ManualClock clock;
+  Simulator sim(transport, SimSettings{}, clock);
+  std::string error;
+  ASSERT_TRUE(sim.start(error)) << error;
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  HostEnd host(master);
+  Bytes polls;
+  for (int i = 0; i < 10; ++i) polls.insert(polls.end(), kPoll.begin(), kPoll.end());
+  host.send(polls);
+  pollfd ready{transport.fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 1000), 1);
+  const auto bytesAt = [&](std::int64_t ms) {
+    while (clock.nowMs() < ms) {
+      clock.advance(5);
+      sim.runOnce(0);
+    }
+    pumpUntil([&] { host.collect(); }, [] { return false; }, 20);
+    return host.received.size();
+  };
+  sim.runOnce(0);
+  EXPECT_LE(bytesAt(0), 64u) << "a FIFO's worth at once";
+  const std::size_t at100 = bytesAt(100);
+  EXPECT_GE(at100, 64u + 384 - 20);
+  EXPECT_LE(at100, 64u + 384 + 20);
+  EXPECT_EQ(bytesAt(250), 830u);
+  EXPECT_EQ(liveFramesIn(host.received), 10u);
+  ::close(slave);
+}
+
 TEST(DeviceRoundTrip, aMissingDeviceIsReportedNotCrashedOn) {
   DeviceTransport transport("/nonexistent/ttyUSB9");
   std::string error;
