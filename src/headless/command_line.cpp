@@ -42,6 +42,44 @@ void addMonitor(CLI::App& app, MonitorOverrides& o) {
   optionalOption(*monitor, "--password-file", o.passwordFile, "file whose first line is USER:PASSWORD");
 }
 
+constexpr char kParamsHelp[] = R"(
+ACTION is one of
+  read   read the board's 44 protection parameters into FILE, or to standard output without FILE
+  write  check FILE, keep what the board holds as a snapshot, write FILE, read it back, compare
+  diff   read the board and list every parameter whose value differs from FILE
+
+write keeps each snapshot in $XDG_DATA_HOME/Orlo_PC/snapshots (default ~/.local/share) and adds
+a line to writes.csv beside it, whatever came of the write.
+
+Exit status:
+  0  done: read, written and verified, or no difference
+  1  diff: some parameters differ (listed on standard output)
+  2  bad input: options, FILE unreadable or not a parameter file, or the snapshot could not
+     be kept; nothing was written to the board
+  3  write: the read back differs from what was written (the fields are listed)
+  4  no answer from the board, or the device could not be opened or went away
+)";
+
+void addParams(CLI::App& app, ParamsOptions& o, std::string& action) {
+  CLI::App* params = app.add_subcommand(
+      "params", "read, write or compare the board's protection parameters (44-line parameter file)");
+  params->add_option("action", action, "read, write or diff")
+      ->required()
+      ->check(CLI::IsMember({"read", "write", "diff"}));
+  params->add_option("file", o.file, "the parameter file (needed by write and diff)");
+  params->add_option("--device", o.device, "the serial device of the board, e.g. /dev/ttyUSB0")->required();
+  params->footer(kParamsHelp);
+}
+
+// What `params ACTION` needs beyond CLI11's own checks; "" when it has it.
+std::string checkParams(const std::string& action, ParamsOptions& o) {
+  using Action = ParamsOptions::Action;
+  o.action = action == "write" ? Action::Write : action == "diff" ? Action::Diff : Action::Read;
+  if (o.action != Action::Read && o.file.empty()) return "params " + action + " needs a FILE";
+  if (o.device.empty()) return "--device needs a device";
+  return {};
+}
+
 bool knownCommand(const CLI::App& app, const std::string& name) {
   for (const CLI::App* sub : app.get_subcommands({}))
     if (sub->get_name() == name) return true;
@@ -56,9 +94,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
   addMonitor(app, result.monitor);
+  std::string paramsAction;
+  addParams(app, result.params, paramsAction);
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor)\n";
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params)\n";
     result.exitCode = kBadInput;
     return result;
   }
@@ -82,11 +122,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::ParseError& e) {
     // Help of the subcommand asked for, e.g. `orlo-bms monitor --help`.
     result.error =
-        std::string("orlo-bms: ") + e.what() + "\nRun 'orlo-bms --help' or 'orlo-bms monitor --help'.\n";
+        std::string("orlo-bms: ") + e.what() + "\nRun 'orlo-bms --help' or 'orlo-bms COMMAND --help'.\n";
     result.exitCode = kBadInput;
     return result;
   }
   if (app.got_subcommand("monitor")) result.command = CommandLine::Command::Monitor;
+  if (app.got_subcommand("params")) {
+    result.command = CommandLine::Command::Params;
+    if (const std::string problem = checkParams(paramsAction, result.params); !problem.empty()) {
+      result.error = "orlo-bms: " + problem + "\nRun 'orlo-bms params --help'.\n";
+      result.exitCode = kBadInput;
+    }
+  }
   return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The command line of `orlo-bms`: one subcommand per job (`monitor`; `params` joins it), each
-// with its own options. Parsing never touches a device or the network.
+// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`), each with its
+// own options. Parsing never touches a device, a file or the network.
 
 #include <string>
 #include <vector>
@@ -9,10 +9,18 @@
 
 namespace orlo::headless {
 
+struct ParamsOptions {
+  enum class Action { Read, Write, Diff };
+  Action action = Action::Read;
+  std::string device;
+  std::string file;  // read: "" for standard output; write and diff: the parameter file
+};
+
 struct CommandLine {
-  enum class Command { None, Monitor };
+  enum class Command { None, Monitor, Params };
   Command command = Command::None;
   MonitorOverrides monitor;
+  ParamsOptions params;
   int exitCode = -1;   // >= 0: nothing to run, exit with this (help, version, a bad option)
   std::string output;  // help or version text for standard output
   std::string error;   // the message for standard error

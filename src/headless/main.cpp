@@ -6,6 +6,7 @@
 
 #include "headless/command_line.h"
 #include "headless/monitor.h"
+#include "headless/params_command.h"
 
 int main(int argc, char** argv) {
   using namespace orlo::headless;
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     std::fputs(line.error.c_str(), stderr);
     return line.exitCode;
   }
+  if (line.command == CommandLine::Command::Params) return runParams(line.params);
   MonitorSettings settings;
   if (const std::string error = buildSettings(line.monitor, settings); !error.empty()) {
     std::fprintf(stderr, "orlo-bms: %s\n", error.c_str());

@@ -185,6 +185,11 @@ TEST(CommandLine, monitorOptionsAndRefusalsAsTable) {
       {{"monitor", "--interval", "0"}, 2, "--interval"},
       {{"monitor", "--interval"}, 2, "--interval"},
       {{"watch"}, 2, "watch"},
+      {{"params", "--help"}, 0, "Exit status"},
+      {{"params", "read"}, 2, "--device"},
+      {{"params", "write", "--device", "/dev/x"}, 2, "params write needs a FILE"},
+      {{"params", "diff", "--device", "/dev/x"}, 2, "params diff needs a FILE"},
+      {{"params", "erase", "--device", "/dev/x"}, 2, "erase"},
   };
   for (const Case& c : cases) {
     const CommandLine line = parseCommandLine(c.args);
