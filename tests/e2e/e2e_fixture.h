@@ -175,6 +175,7 @@ class EndToEnd : public ::testing::Test {
     options.ports[1] = sim.link();
     options.workingFolder = workDir.path().toStdString();
     options.userFolder = workDir.path().toStdString();
+    options.dataFolder = workDir.filePath("data").toStdString();  // snapshots, writes.csv
     app = ui::AppWindow::create(options, &error);
     ASSERT_TRUE(app) << error;
     app->addReceiveObserver(&lastFrame);
