@@ -21,15 +21,19 @@ constexpr int kLongestInterval = 86400;  // a day; also keeps the period in mill
 constexpr char kPortClosedText[] = "Please open the serial port.";
 constexpr char kNoPathText[] = " Path is not be selected.";
 constexpr char kFileBusyText[] = "File is already open.";
+constexpr char kRecreatedText[] = "\nhad gone; it was created again with its header and logging goes on.";
 constexpr char kBadIntervalText[] =
     "Please enter the Time Interval as a whole number of seconds from 1 to 86400.";
 
 // The interval box as whole seconds, or 0 when it does not hold one in range. Blanks around
-// the number are forgiven; signs, fractions and units are not, so "1.5" is not taken as 1.
+// the number and one "+" before it are read as the C runtime reads them (" +3" is 3); a minus,
+// fractions and units are not, so "1.5" is not taken as 1 nor "3s" as 3.
 int parseInterval(const std::string& text) {
   std::size_t begin = text.find_first_not_of(" \t");
   std::size_t end = text.find_last_not_of(" \t");
   if (begin == std::string::npos) return 0;
+  if (text[begin] == '+') ++begin;
+  if (begin > end) return 0;
   long seconds = 0;
   for (std::size_t i = begin; i <= end; ++i) {
     if (!std::isdigit(static_cast<unsigned char>(text[i]))) return 0;
@@ -95,7 +99,9 @@ void DataLog::SwitchOn() {
     refusal = kBadIntervalText;
   } else if (pathKind(logPath_) != PathKind::File) {
     refusal = kNoPathText;
-  } else if (!probeLogFile(logPath_).ok) {
+  } else if (!file_.hold(logPath_).ok) {
+    // Held from here until logging is switched off: a second copy of the tool choosing the
+    // same file is refused at its switch-on instead of interleaving its rows with ours.
     refusal = kFileBusyText;
   }
   if (refusal) {
@@ -109,10 +115,12 @@ void DataLog::SwitchOn() {
   form_.setReadOnly(kTimeInterval, true);
   logging_ = true;
   failureReported_ = false;
+  recreationReported_ = false;
 }
 
 void DataLog::SwitchOff() {
   logging_ = false;
+  file_.release();
   form_.stopTimer(kLogTimer);
   form_.setReadOnly(kTimeInterval, false);
 }
@@ -121,7 +129,9 @@ void DataLog::OnTimer() {
   if (!logging_) return;
   const LogValues values = values_ ? values_() : LogValues{};
   const std::string row = formatLogRow(clock_.localNow(), rowCounter_, values);
-  const LogFileResult result = appendToLogFile(logPath_, toUtf16Le(row));
+  const std::string bytes = toUtf16Le(row);
+  LogFileResult result = file_.append(logPath_, bytes);
+  if (result.missing) result = RecreateAndAppend(bytes);
   if (result.ok) {
     // Wraps like the 32-bit counter it is, should anyone log for 68 years.
     rowCounter_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(rowCounter_) + 1u);
@@ -136,7 +146,28 @@ void DataLog::OnTimer() {
                    ").\nLogging goes on and tries again at every interval.");
 }
 
+// Deleted under our feet (a clean-up script, a user tidying the desktop): rather than lose
+// every later row, the log starts the file again as "Path" would and says so, once per run
+// of logging. A file that is there but locked is never replaced.
+LogFileResult DataLog::RecreateAndAppend(const std::string& row) {
+  const LogFileResult created = createLogFile(logPath_, toUtf16Le(logHeaderLine()));
+  // When someone else made it again first, their file is appended to like any other.
+  if (!created.ok && pathKind(logPath_) != PathKind::File) return created;
+  const LogFileResult result = file_.append(logPath_, row);
+  if (result.ok && created.ok && !recreationReported_) {
+    recreationReported_ = true;
+    form_.messageBox("The data log file\n" + logPath_ + kRecreatedText);
+  }
+  return result;
+}
+
 bool DataLog::StartUnattended(const std::string& path, int intervalSeconds) {
+  if (intervalSeconds < 1 || intervalSeconds > kLongestInterval) {
+    // Refused before the path is used, so a refused start leaves no file behind.
+    form_.messageBox(kBadIntervalText);
+    SwitchOff();
+    return false;
+  }
   UsePath(path);
   form_.setText(kTimeInterval, std::to_string(intervalSeconds));
   form_.setChecked(kSaveFile, true);

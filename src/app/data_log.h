@@ -8,6 +8,7 @@
 
 #include "app/clock.h"
 #include "app/form.h"
+#include "app/log_file.h"
 #include "link/serial_control.h"
 
 namespace orlo {
@@ -57,11 +58,15 @@ class DataLog {
   bool logging_ = false;
   std::int32_t rowCounter_ = 0;
 
+  LogFile file_;  // holds the log's lock while logging is on
+
   void UsePath(const std::string& path);
   void SwitchOn();
   void SwitchOff();
+  LogFileResult RecreateAndAppend(const std::string& row);
   // A failed row is reported once; the next success re-arms the message.
   bool failureReported_ = false;
+  bool recreationReported_ = false;
 };
 
 }  // namespace orlo

@@ -15,6 +15,7 @@ namespace {
 LogFileResult failure(int error, bool busy = false) {
   LogFileResult result;
   result.busy = busy;
+  result.missing = error == ENOENT;
   result.reason = std::strerror(error);
   return result;
 }
@@ -25,7 +26,7 @@ LogFileResult success() {
   return result;
 }
 
-// Owns one descriptor; closing it also drops the lock.
+// Owns one descriptor; closing it also drops a lock taken through it.
 class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
@@ -35,6 +36,11 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
@@ -53,15 +59,13 @@ bool isLockConflict(int error) {
   return error == EAGAIN || error == EACCES;
 }
 
-// Opens an existing regular file and locks it. O_NONBLOCK keeps a pipe or a device that was
-// swapped in under the name from stalling the window thread.
-LogFileResult openLocked(const std::string& path, int flags, int* fd) {
+// Opens an existing regular file. O_NONBLOCK keeps a pipe or a device that was swapped in
+// under the name from stalling the window thread.
+LogFileResult openRegular(const std::string& path, int flags, int* fd, struct stat* info) {
   *fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (*fd < 0) return failure(errno);
-  struct stat info {};
-  if (::fstat(*fd, &info) != 0) return failure(errno);
-  if (!S_ISREG(info.st_mode)) return failure(EINVAL);
-  if (!lockForWriting(*fd)) return failure(errno, isLockConflict(errno));
+  if (::fstat(*fd, info) != 0) return failure(errno);
+  if (!S_ISREG(info->st_mode)) return failure(EINVAL);
   return success();
 }
 
@@ -80,26 +84,48 @@ LogFileResult createLogFile(const std::string& path, const std::string& bytes) {
   return success();
 }
 
-LogFileResult probeLogFile(const std::string& path) {
+LogFileResult LogFile::hold(const std::string& path) {
+  release();
   int fd = -1;
-  LogFileResult result = openLocked(path, O_WRONLY, &fd);
-  Descriptor file(fd);
-  return result;
-}
-
-LogFileResult appendToLogFile(const std::string& path, const std::string& bytes) {
-  int fd = -1;
-  LogFileResult result = openLocked(path, O_RDWR | O_APPEND, &fd);
+  struct stat info {};
+  LogFileResult result = openRegular(path, O_WRONLY, &fd, &info);
   Descriptor file(fd);
   if (!result.ok) return result;
+  if (!lockForWriting(fd)) return failure(errno, isLockConflict(errno));
+  lockFd_ = file.release();
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
+  return success();
+}
+
+void LogFile::release() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+  lockFd_ = -1;
+}
+
+LogFileResult LogFile::append(const std::string& path, const std::string& bytes) {
+  int fd = -1;
   struct stat before {};
-  if (::fstat(fd, &before) != 0) return failure(errno);
-  if (writeAll(fd, bytes)) return success();
-  const int error = errno;
-  // A row cut in half would leave the next one starting mid-line (or, in UTF-16, on an odd byte).
-  // The cause worth telling the user is the write's, not a cut-back that failed as well.
-  [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
-  return failure(error);
+  LogFileResult result = openRegular(path, O_RDWR | O_APPEND, &fd, &before);
+  Descriptor file(fd);
+  if (!result.ok) return result;
+  const bool held = lockFd_ >= 0 && before.st_dev == device_ && before.st_ino == inode_;
+  if (!held && !lockForWriting(fd)) return failure(errno, isLockConflict(errno));
+  if (!writeAll(fd, bytes)) {
+    const int error = errno;
+    // A row cut in half would leave the next one starting mid-line (or, in UTF-16, on an odd byte).
+    // The cause worth telling the user is the write's, not a cut-back that failed as well.
+    [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
+    return failure(error);
+  }
+  if (!held) {
+    // The file under the path is now the log: keep its lock, let the old one go.
+    release();
+    lockFd_ = file.release();
+    device_ = before.st_dev;
+    inode_ = before.st_ino;
+  }
+  return success();
 }
 
 }  // namespace orlo

@@ -1,8 +1,10 @@
 #pragma once
-// The file side of the telemetry log. Every operation opens and closes the file, so between
-// rows other programs may read it. While this program touches the file it holds an advisory
-// write lock on it; another copy of the tool logging to the same file is refused rather than
-// interleaving its rows with ours.
+// The file side of the telemetry log. Every row opens and closes the file, so between rows
+// other programs may read it. While logging is on, this program holds an advisory write lock on
+// the file through a descriptor of its own; another copy of the tool that wants to log to the
+// same file is refused when it switches on, rather than interleaving its rows with ours.
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -10,19 +12,37 @@ namespace orlo {
 
 struct LogFileResult {
   bool ok = false;
-  bool busy = false;   // another holder has the file locked
-  std::string reason;  // the system's words for a failure
+  bool busy = false;     // another holder has the file locked
+  bool missing = false;  // nothing is there under the path
+  std::string reason;    // the system's words for a failure
 };
 
 // Creates `path` (it must not exist yet) holding exactly `bytes`. A file that could not be
 // written in full is removed again, so a later attempt starts from nothing.
 LogFileResult createLogFile(const std::string& path, const std::string& bytes);
 
-// Whether the existing regular file `path` can be opened for writing right now.
-LogFileResult probeLogFile(const std::string& path);
+class LogFile {
+ public:
+  LogFile() = default;
+  ~LogFile() { release(); }
+  LogFile(const LogFile&) = delete;
+  LogFile& operator=(const LogFile&) = delete;
 
-// Appends `bytes` to the existing regular file `path`: all of them or, after a failure part
-// way, none (the file is cut back to its old length).
-LogFileResult appendToLogFile(const std::string& path, const std::string& bytes);
+  // Opens the existing regular file `path` for writing and takes its lock, which is then held
+  // until release(). Not ok when it cannot be opened, or busy when another holder has it.
+  LogFileResult hold(const std::string& path);
+  void release();
+  bool holding() const { return lockFd_ >= 0; }
+
+  // Appends `bytes` to the existing regular file `path`: all of them or, after a failure part
+  // way, none (the file is cut back to its old length). When `path` is no longer the file held
+  // (replaced, or a new path), the lock moves to the file found there, if nobody else has it.
+  LogFileResult append(const std::string& path, const std::string& bytes);
+
+ private:
+  int lockFd_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+};
 
 }  // namespace orlo

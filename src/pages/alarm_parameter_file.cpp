@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
+#include <limits>
 
 #include "pages/alarm_parameter_record.h"
 #include "pages/file_system.h"
@@ -63,34 +63,44 @@ std::string formatAlarmParameterFile(const std::vector<std::string>& values) {
   return text;
 }
 
+namespace {
+
+// The second field of a line (the part of it that is kept, without its line end), into *value;
+// a line without a comma gives nothing.
+void takeValue(const char* line, std::size_t length, std::string* value) {
+  const char* comma = static_cast<const char*>(std::memchr(line, ',', length));
+  if (!comma) return;
+  const char* begin = comma + 1;
+  const char* end = line + length;
+  const char* second =
+      static_cast<const char*>(std::memchr(begin, ',', static_cast<std::size_t>(end - begin)));
+  value->assign(begin, second ? second : end);
+}
+
+}  // namespace
+
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded) {
-  std::size_t line = 0;
-  int commas = 0;
-  bool open = false;  // the current line has begun
-  std::string value;
-  const auto endLine = [&] {
-    // Only a value that runs to the line end can carry the CR of a CR LF.
-    if (commas == 1 && !value.empty() && value.back() == '\r') value.pop_back();
-    if (commas > 0) (*loaded)[line] = value;
-    ++line;
-    commas = 0;
-    open = false;
-    value.clear();
-  };
+  // Room for the characters kept of a line, the CR of a CR LF and getline's terminator.
+  char line[kLongestAlarmFileLine + 2];
   // Lines past the record's length would be ignored, so reading stops there.
-  for (std::istreambuf_iterator<char> it(in), end; it != end && line < loaded->size(); ++it) {
-    const char c = *it;
-    if (c == '\n') {
-      endLine();
-      continue;
+  for (std::size_t row = 0; row < loaded->size(); ++row) {
+    in.getline(line, sizeof line);
+    auto length = static_cast<std::size_t>(in.gcount());
+    if (length == 0 && in.fail()) return;  // nothing left
+    const bool cut = in.fail() && !in.eof();
+    if (cut) {
+      // The rest of an overlong line is skipped, never held: a file of one line of gigabytes
+      // costs no more memory than this buffer.
+      in.clear();
+      in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    } else if (!in.eof()) {
+      --length;  // the LF that ended the line
     }
-    open = true;
-    if (c == ',')
-      ++commas;
-    else if (commas == 1)
-      value.push_back(c);
+    if (length > 0 && line[length - 1] == '\r' && !cut) --length;
+    if (length > kLongestAlarmFileLine) length = kLongestAlarmFileLine;
+    takeValue(line, length, &(*loaded)[row]);
+    if (in.eof()) return;
   }
-  if (open && line < loaded->size()) endLine();
 }
 
 namespace alarm_file {
@@ -106,31 +116,83 @@ bool mayReplace(const std::string& path) {
   }
 }
 
+namespace {
+
+bool fail(int cause, std::string* error) {
+  *error = std::strerror(cause != 0 ? cause : EIO);
+  return false;
+}
+
+enum class Renamed { Done, Failed, Unavailable };
+
+// The new file, beside the target, takes the target's place by rename, so a reader sees the old
+// content or the new, never half of each. Unavailable (nothing left behind) when the folder
+// takes no new file or the target's owner and group cannot be given to one; Failed with errno
+// set when the writing itself failed.
+Renamed renameOver(const std::string& target, const struct stat* old, const std::string& content) {
+  std::string temp;
+  const int fd = createTempBeside(target, &temp);
+  if (fd < 0) return Renamed::Unavailable;
+  if (old && fchown(fd, old->st_uid, old->st_gid) != 0) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return Renamed::Unavailable;
+  }
+  bool ok = (!old || fchmod(fd, old->st_mode & 07777) == 0) && writeAll(fd, content) && fsync(fd) == 0;
+  int cause = errno;
+  if (::close(fd) != 0 && ok) ok = false, cause = errno;
+  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) ok = false, cause = errno;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = cause;
+  }
+  return ok ? Renamed::Done : Renamed::Failed;
+}
+
+// The file itself is rewritten: its inode, and with it owner, group, mode and every other
+// hard link, stay. The bytes overwritten are kept first (no more than the new content), so a
+// write that fails part-way puts them back and the file is as it was.
+bool rewriteInPlace(const std::string& target, const std::string& content) {
+  const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  std::string saved(content.size(), '\0');
+  ssize_t kept = -1;
+  bool ok = fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || (errno = EINVAL, false)) &&
+            (kept = pread(fd, saved.data(), saved.size(), 0)) >= 0;
+  if (ok) {
+    saved.resize(static_cast<std::size_t>(kept));
+    ok = writeAllAt(fd, content, 0) && ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
+         fsync(fd) == 0;
+    if (!ok) {
+      const int cause = errno;
+      [[maybe_unused]] const bool restored = writeAllAt(fd, saved, 0);
+      [[maybe_unused]] const int cut = ftruncate(fd, info.st_size);
+      errno = cause;
+    }
+  }
+  const int cause = errno;
+  if (::close(fd) != 0 && ok) return false;
+  errno = cause;
+  return ok;
+}
+
+}  // namespace
+
 bool replaceFileContent(const std::string& path, const std::string& content, std::string* error) {
   const std::string target = followLink(path);
   struct stat old {};
-  const bool existed = stat(target.c_str(), &old) == 0;
-  std::string temp;
-  const int fd = createTempBeside(target, &temp);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
+  if (stat(target.c_str(), &old) != 0) {
+    if (errno != ENOENT) return fail(errno, error);
+    return renameOver(target, nullptr, content) == Renamed::Done || fail(errno, error);
   }
-  bool ok = writeAll(fd, content) && (!existed || fchmod(fd, old.st_mode & 07777) == 0) && fsync(fd) == 0;
-  int cause = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    cause = errno;
+  // A file with other names must change under all of them, and one in a folder this user may
+  // not write (a shared folder, a file handed over) can still be written where it is.
+  if (old.st_nlink == 1) {
+    const Renamed renamed = renameOver(target, &old, content);
+    if (renamed != Renamed::Unavailable) return renamed == Renamed::Done || fail(errno, error);
   }
-  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    cause = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    *error = std::strerror(cause != 0 ? cause : EIO);
-  }
-  return ok;
+  return rewriteInPlace(target, content) || fail(errno, error);
 }
 
 }  // namespace alarm_file

@@ -14,8 +14,13 @@ constexpr const char* kAlarmParameterFilter = "文件 (*.csv;)|*.csv;||";
 // The whole file for 44 box texts in record order (missing texts are written empty).
 std::string formatAlarmParameterFile(const std::vector<std::string>& values);
 
-// Reads lines to the end of `in`: line i (i < 44) that holds a comma replaces (*loaded)[i] with
-// its second field; other lines change nothing. Accepts LF or CR LF, lines of any length.
+// What is kept of a line of the file (its line end not counted); the rest of a longer line is
+// skipped. Far more than any box of the page shows.
+constexpr std::size_t kLongestAlarmFileLine = 63;
+
+// Reads up to 44 lines of `in`: line i that holds a comma in its first kLongestAlarmFileLine
+// characters replaces (*loaded)[i] with its second field within them; other lines change
+// nothing. Accepts LF or CR LF, lines of any length, in memory bounded whatever their length.
 // `loaded` must hold 44 texts.
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
 
@@ -26,7 +31,10 @@ namespace alarm_file {
 bool mayReplace(const std::string& path);
 
 // Writes `content` to a new file beside `path` and renames it over `path`, so that `path` holds
-// either its old content or the whole new one. On failure says why in *error.
+// either its old content or the whole new one. Where that cannot keep the file what it was
+// (other hard links, an owner or group this user cannot give, a folder that takes no new file)
+// the file is rewritten in place instead, and put back as it was if that fails. Owner, group and
+// mode of an existing target are kept either way. On failure says why in *error.
 bool replaceFileContent(const std::string& path, const std::string& content, std::string* error);
 
 }  // namespace alarm_file

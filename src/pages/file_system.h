@@ -1,6 +1,8 @@
 #pragma once
 // File-system steps that the data log and the alarm parameter file both take.
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace orlo {
@@ -14,5 +16,8 @@ PathKind pathKind(const std::string& path);
 // Writes all of `bytes` to `fd`, going on after short writes and interruptions; false with
 // errno set when the rest cannot go.
 bool writeAll(int fd, const std::string& bytes);
+
+// writeAll at file offset `offset`, leaving the descriptor's own offset alone.
+bool writeAllAt(int fd, const std::string& bytes, off_t offset);
 
 }  // namespace orlo

@@ -1,19 +1,23 @@
 #include "pages/text_format.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace orlo {
 
 std::string formatFixed(double value, int decimals) {
+  // to_chars prints as printf does in the "C" locale: the decimal point stays "." whatever locale
+  // the desktop session runs in, so a row of the comma-separated log never gains columns.
+  if (decimals < 0) decimals = 0;
   // Every float the pages show fits here; only a huge double needs the second pass.
   char buffer[64];
-  const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  if (n < 0) return {};
-  const auto length = static_cast<std::size_t>(n);
-  if (length < sizeof buffer) return std::string(buffer, length);
-  std::string text(length + 1, '\0');
-  std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
-  text.resize(length);
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (error == std::errc()) return std::string(buffer, end);
+  std::string text(400 + static_cast<std::size_t>(decimals), '\0');
+  const auto [last, again] =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
+  if (again != std::errc()) return {};
+  text.resize(static_cast<std::size_t>(last - text.data()));
   return text;
 }
 

@@ -7,7 +7,8 @@
 
 namespace orlo {
 
-// printf("%.<decimals>f", value), never cut short however large the value.
+// printf("%.<decimals>f", value) as the "C" locale prints it (a "." for the decimal point, whatever
+// the process locale), never cut short however large the value.
 std::string formatFixed(double value, int decimals);
 
 }  // namespace orlo

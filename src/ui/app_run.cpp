@@ -1,12 +1,17 @@
 #include "ui/app_run.h"
 
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QTimer>
+#include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -20,14 +25,51 @@ namespace orlo::ui {
 namespace {
 
 std::FILE* g_trace = nullptr;
+std::string g_tracePath;
+bool g_traceFailed = false;
+
+// A trace that cannot be written says so once and stops; the run goes on, and ends with a
+// failure status so that a script measuring latencies does not read an empty file as a result.
+void traceWriteFailed(int error) {
+  std::cerr << "Orlo_PC: cannot write " << g_tracePath << ": " << std::strerror(error != 0 ? error : EIO)
+            << "; no further updates are traced\n";
+  g_traceFailed = true;
+  std::fclose(g_trace);
+  g_trace = nullptr;
+}
 
 // Wall-clock time, so that a trace lines up with the simulator's own timestamps.
 void writeTraceLine(const char* what, int id, const std::string& text) {
   if (!g_trace) return;
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
+  errno = 0;
   std::fprintf(g_trace, "%lld.%06ld %s %d %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000, what,
                id, text.c_str());
+  if (std::ferror(g_trace)) traceWriteFailed(errno);
+}
+
+// The first line goes out at once, so a file that takes nothing (a full disk, /dev/full) is
+// reported when the window appears rather than when the buffer first fills.
+void flushTrace() {
+  if (!g_trace) return;
+  errno = 0;
+  if (std::fflush(g_trace) != 0) traceWriteFailed(errno);
+}
+
+bool closeTrace() {
+  if (!g_trace) return !g_traceFailed;
+  errno = 0;
+  const bool flushed = std::fflush(g_trace) == 0;
+  const int error = errno;
+  std::fclose(g_trace);
+  g_trace = nullptr;
+  if (!flushed) {
+    std::cerr << "Orlo_PC: cannot write " << g_tracePath << ": " << std::strerror(error != 0 ? error : EIO)
+              << "\n";
+    g_traceFailed = true;
+  }
+  return !g_traceFailed;
 }
 
 void traceText(int id, const std::string& text) {
@@ -49,12 +91,29 @@ class TraceObserver : public ReceiveObserver {
   }
 };
 
-bool openTrace(const std::string& path) {
+// Opened without blocking: a FIFO nobody reads would otherwise hold the start-up before the
+// window ever appears. Once open, writes may wait for a slow reader like any pipe.
+bool openTrace(const std::string& path, std::string* why) {
   if (path.empty()) return true;
-  g_trace = std::fopen(path.c_str(), "w");
-  if (!g_trace) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    *why = errno == ENXIO ? "it is a pipe that no program reads" : std::strerror(errno);
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 || !(g_trace = ::fdopen(fd, "w"))) {
+    *why = std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  g_tracePath = path;
   QtForm::setTextTrace(traceText);
   return true;
+}
+
+// Whole milliseconds for a Qt timer; the command line keeps `seconds` within what an int holds.
+int timerMilliseconds(double seconds) {
+  return static_cast<int>(seconds * 1000);
 }
 
 void startSerial(AppWindow& app, const CommandLine& options) {
@@ -72,13 +131,13 @@ void startSerial(AppWindow& app, const CommandLine& options) {
 void scheduleTimedActions(AppWindow& app, const CommandLine& options) {
   QMainWindow* window = app.window();
   if (!options.screenshot.empty()) {
-    QTimer::singleShot(static_cast<int>(options.screenshotDelay * 1000), window, [window, options] {
+    QTimer::singleShot(timerMilliseconds(options.screenshotDelay), window, [window, options] {
       if (!window->grab().save(QString::fromStdString(options.screenshot), "PNG"))
         std::cerr << "Orlo_PC: cannot write the screenshot " << options.screenshot << "\n";
     });
   }
   if (options.quitAfter > 0)
-    QTimer::singleShot(static_cast<int>(options.quitAfter * 1000), window, [] {
+    QTimer::singleShot(timerMilliseconds(options.quitAfter), window, [] {
       // quit() also ends a message box's loop, so an unattended run always comes to an end.
       QApplication::closeAllWindows();
       QApplication::quit();
@@ -115,12 +174,17 @@ int runOrloPc(int argc, char** argv) {
     return 2;
   }
   const CommandLine& options = parsed.options;
-  if (!openTrace(options.traceFile)) {
-    std::cerr << "Orlo_PC: cannot write " << options.traceFile << "\n";
+  std::string why;
+  if (!openTrace(options.traceFile, &why)) {
+    std::cerr << "Orlo_PC: cannot write " << options.traceFile << ": " << why << "\n";
     return 2;
   }
 
   QApplication qtApp(argc, argv);
+  // Qt has just set every locale category from the environment. Under a decimal-comma locale
+  // printf-style formatting would write "25,0" into the windows and extra columns into the
+  // comma-separated log; numbers are always shown with a ".".
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Orlo_PC"));
   applyApplicationFont();
   quitOnSignals();
@@ -139,14 +203,15 @@ int runOrloPc(int argc, char** argv) {
   app->window()->show();
   QTimer::singleShot(0, app->window(), [&app, &options] {
     writeTraceLine("shown", 0, "");
+    flushTrace();
     startSerial(*app, options);
   });
   scheduleTimedActions(*app, options);
   const int rc = QApplication::exec();
   if (options.stats) std::cout << formatReceiveStats(app->dlg().receiver().stats()) << std::flush;
   app.reset();
-  if (g_trace) std::fclose(g_trace);
-  return rc;
+  const bool traced = closeTrace();
+  return rc == 0 && !traced ? 1 : rc;
 }
 
 }  // namespace orlo::ui

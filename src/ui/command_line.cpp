@@ -8,11 +8,16 @@
 namespace orlo::ui {
 namespace {
 
-bool toNumber(const std::string& text, double* out) {
+// Qt's timers count milliseconds in an int: a longer span would never fire.
+constexpr double kLongestTimerSeconds = 2147483;
+// The data log's own range: up to a day between rows.
+constexpr int kLongestLogInterval = 86400;
+
+bool toNumber(const std::string& text, double limit, double* out) {
   if (text.empty()) return false;
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !(value > 0) || value > 1e7) return false;
+  if (*end != '\0' || !(value > 0) || !(value <= limit)) return false;
   *out = value;
   return true;
 }
@@ -78,15 +83,18 @@ class Parser {
   }
 
   bool number(const std::string& value, const char* option, double* out) {
-    if (!toNumber(value, out))
-      return fail(std::string(option) + " wants a positive number of seconds"), false;
+    if (!toNumber(value, kLongestTimerSeconds, out))
+      return fail(std::string(option) + " wants a positive number of seconds up to 2147483, not '" + value +
+                  "'"),
+             false;
     return true;
   }
 
   bool interval(const std::string& value) {
     double seconds = 0;
-    if (!toNumber(value, &seconds) || seconds != static_cast<int>(seconds))
-      return fail("--interval wants a whole positive number of seconds"), false;
+    if (!toNumber(value, kLongestLogInterval, &seconds) || seconds != static_cast<int>(seconds))
+      return fail("--interval wants a whole positive number of seconds up to 86400, not '" + value + "'"),
+             false;
     result_.options.logInterval = static_cast<int>(seconds);
     return true;
   }
@@ -132,12 +140,12 @@ std::string usageText() {
          "  --open COMn           select COMn and press \"Start Up\" once the window is up\n"
          "  --log PATH --interval SECONDS\n"
          "                        once the port is open, log the telemetry to PATH every\n"
-         "                        SECONDS, as \"Save  file\" would (needs --open)\n"
+         "                        SECONDS (1 ... 86400), as \"Save  file\" would (needs --open)\n"
          "  --stats               print the receive counters when the program ends\n"
          "  --tab N               show tab N (1 ... 4) first\n"
          "  --screenshot FILE     save a PNG of the window after --screenshot-delay SECONDS\n"
          "                        (default 5)\n"
-         "  --quit-after SECONDS  close the window after SECONDS\n"
+         "  --quit-after SECONDS  close the window after SECONDS (up to 2147483)\n"
          "  --trace-updates FILE  write a timestamp for every field update to FILE\n"
          "  --help                show this text\n"
          "\n"

@@ -53,6 +53,16 @@ class ForeignLock {
   int fd_;
 };
 
+// Whether some descriptor holds a write lock on the file, as the log does while it is on.
+bool lockedByAWriter(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR);
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  const bool asked = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0;
+  ::close(fd);
+  return asked && probe.l_type != F_UNLCK;
+}
+
 class DataLogTest : public ::testing::Test {
  public:
   void SetUp() override {
@@ -148,6 +158,11 @@ TEST_F(DataLogTest, SwitchingOnRunsTheRowClockUpToADayAndFreezesTheInterval) {
   expectSwitchedOff();
   check(true, "86400");
   EXPECT_EQ(form.timerPeriod(kLogTimer), 86400000);
+  check(false);
+  // Blanks and one "+" before the number, as the C runtime reads it.
+  check(true, " \t+3 ");
+  EXPECT_EQ(form.timerPeriod(kLogTimer), 3000);
+  EXPECT_TRUE(form.messages().empty());
 }
 
 TEST_F(DataLogTest, EveryRefusalLeavesTheBoxUncheckedAndNoClockRunning) {
@@ -166,6 +181,10 @@ TEST_F(DataLogTest, EveryRefusalLeavesTheBoxUncheckedAndNoClockRunning) {
       {"trailing junk", nullptr, "5s", kAskInterval},
       {"fraction", nullptr, "1.5", kAskInterval},
       {"negative", nullptr, "-5", kAskInterval},
+      {"plus alone", nullptr, " +", kAskInterval},
+      {"two signs", nullptr, "++3", kAskInterval},
+      {"blank after the sign", nullptr, "+ 3", kAskInterval},
+      {"plus and a unit", nullptr, "+3s", kAskInterval},
       {"over a day", nullptr, "86401", kAskInterval},
       {"overflowing", nullptr, "99999999999999999999", kAskInterval},
       {"file removed", [](DataLogTest& t) { ::unlink(t.path.c_str()); }, "1", " Path is not be selected."},
@@ -218,24 +237,47 @@ TEST_F(DataLogTest, NumberingContinuesAcrossOffAndOnAndANewPath) {
   EXPECT_EQ(log.rowCounter(), 3);
 }
 
-TEST_F(DataLogTest, ALostFileIsReportedOnceAndTheCounterWaitsForItsReturn) {
+// The folder going away with the file (an unplugged stick) leaves nowhere to start it again.
+TEST_F(DataLogTest, ALostFolderIsReportedOnceAndTheCounterWaitsForItsReturn) {
   choose(path);
   check(true);
   log.OnTimer();
-  ::unlink(path.c_str());
+  const std::string away = dir + "-away";
+  ASSERT_EQ(::rename(dir.c_str(), away.c_str()), 0);
   for (int i = 0; i < 3; ++i) log.OnTimer();
+  ASSERT_EQ(::rename(away.c_str(), dir.c_str()), 0);
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
+  EXPECT_NE(form.messages()[0].text.find("No such file or directory"), std::string::npos);
   EXPECT_EQ(log.rowCounter(), 1);
   EXPECT_TRUE(log.logging());
 
-  test::writeFile(path, kHeader);
   log.OnTimer();
-  EXPECT_EQ(rows(), std::vector<std::string>{
-                        "14:05:09,1,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"});
-  ::unlink(path.c_str());
+  EXPECT_EQ(rows(), (std::vector<std::string>{
+                        "14:05:09,0,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0",
+                        "14:05:09,1,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"}));
+  ::rename(dir.c_str(), away.c_str());
   log.OnTimer();
+  ::rename(away.c_str(), dir.c_str());
   EXPECT_EQ(form.messages().size(), 2u) << "a new failure after a success is reported again";
+}
+
+TEST_F(DataLogTest, ADeletedFileIsStartedAgainWithItsHeaderAndSaidOnce) {
+  choose(path);
+  check(true);
+  log.OnTimer();
+  for (int round = 0; round < 2; ++round) {
+    ::unlink(path.c_str());
+    log.OnTimer();
+    log.OnTimer();
+  }
+  ASSERT_EQ(form.messages().size(), 1u) << "one word per run of logging, however often it goes";
+  EXPECT_NE(form.messages()[0].text.find(path + "\nhad gone; it was created again"), std::string::npos);
+  EXPECT_EQ(log.rowCounter(), 5);
+  EXPECT_EQ(rows(), (std::vector<std::string>{
+                        "14:05:09,3,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0",
+                        "14:05:09,4,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"}));
+  EXPECT_TRUE(lockedByAWriter(path)) << "the new file is the one held";
 }
 
 TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
@@ -258,17 +300,53 @@ TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
   EXPECT_EQ(rows().size(), 1u);
 }
 
-TEST_F(DataLogTest, ARowIsSkippedWhileAnotherWriterHoldsTheFile) {
+TEST_F(DataLogTest, TheLockIsHeldWhileLoggingSoASecondCopyIsRefusedAtSwitchOn) {
+  test::FakeForm otherForm{"main"};
+  DataLog other{otherForm, serial, clock, [] { return LogValues{}; }, dir};
+  const auto switchOnOther = [&] {
+    otherForm.queueFileAnswer(path);
+    other.OnPath();
+    otherForm.setText(kTimeInterval, "1");
+    otherForm.setChecked(kSaveFile, true);
+    other.OnSaveFile();
+  };
   choose(path);
   check(true);
+  log.OnTimer();  // between rows as much as during one
+  EXPECT_TRUE(lockedByAWriter(path));
+  switchOnOther();
+  ASSERT_EQ(otherForm.messages().size(), 1u);
+  EXPECT_EQ(otherForm.messages()[0].text, "File is already open.");
+  EXPECT_FALSE(other.logging());
+  log.OnTimer();
+  check(false);
+  EXPECT_FALSE(lockedByAWriter(path));
+  switchOnOther();
+  EXPECT_TRUE(other.logging());
+  other.OnTimer();
+  EXPECT_EQ(rows().size(), 3u);
+  for (std::size_t i = 0; i < rows().size(); ++i)
+    EXPECT_EQ(rows()[i].substr(9, 2), std::to_string(i < 2 ? i : 0) + ",") << "no interleaved rows";
+}
+
+// A file put in place of the log (deleted and made again by another program, which holds it)
+// is neither written to nor replaced; once it is free, rows go there and its lock is ours.
+TEST_F(DataLogTest, ARowIsSkippedWhileAnotherWriterHoldsAFileMadeInItsPlace) {
+  choose(path);
+  check(true);
+  ::unlink(path.c_str());
+  test::writeFile(path, kHeader);
   {
     ForeignLock lock(path);
     log.OnTimer();
   }
   EXPECT_EQ(log.rowCounter(), 0);
   EXPECT_EQ(test::readFile(path), kHeader);
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_NE(form.messages()[0].text.find("another program is writing to it"), std::string::npos);
   log.OnTimer();
   EXPECT_EQ(rows().size(), 1u);
+  EXPECT_TRUE(lockedByAWriter(path));
 }
 
 TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
@@ -297,6 +375,10 @@ TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
 TEST_F(DataLogTest, UnattendedStartWithABadIntervalIsRefusedAloud) {
   EXPECT_FALSE(log.StartUnattended(path, 0));
   EXPECT_EQ(form.messages().size(), 1u);
+  expectSwitchedOff();
+  EXPECT_FALSE(log.StartUnattended(path, 86401));
+  EXPECT_EQ(form.messages().size(), 2u);
+  EXPECT_EQ(test::readFile(path), "") << "a refused start creates no file";
   expectSwitchedOff();
 }
 

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "support/hex.h"
@@ -134,6 +138,31 @@ TEST(LogRow, HugeFloatsStillGiveWholeRowsOfTwentyFields) {
   EXPECT_EQ(fields(row).size(), 20u);
   EXPECT_EQ(row.back(), '\n');
   EXPECT_EQ(fields(row)[8].substr(0, 5), "-3399");
+}
+
+// A process switched to a decimal-comma locale (as a desktop session's setting would) still
+// writes "." in the floats of a row, else each would split into two columns.
+TEST(LogRow, ADecimalCommaLocaleChangesNothingInARow) {
+  const std::string expected = formatLogRow(at(14, 5, 9), 0, exampleValues());
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "orlo_log_row_locales";
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+    std::filesystem::create_directories(dir);
+    const std::string made = (dir / "de_DE.UTF-8").string();
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+    if (!std::filesystem::exists(made) && std::system(command.c_str()) != 0)
+      GTEST_SKIP() << "no de_DE.UTF-8 locale and localedef could not make one";
+    setenv("LOCPATH", dir.c_str(), 1);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "the made locale does not load";
+  }
+  char probe[8];
+  std::snprintf(probe, sizeof probe, "%.1f", 2.5);
+  const std::string row = formatLogRow(at(14, 5, 9), 0, exampleValues());
+  std::setlocale(LC_ALL, "C");
+  ASSERT_STREQ(probe, "2,5") << "the locale did not take effect";
+  EXPECT_EQ(row, expected);
+  EXPECT_EQ(row,
+            "14:05:09,0,3301,3302,3303,3304,12,13210,25.000000,26.000000,80,12,-1.500000,0,10.50,11.25,45.60,"
+            "0,3,1\n");
 }
 
 // ---- the encoder ----

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <random>
 #include <sstream>
+#include <streambuf>
 
 #include "pages/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_page.h"
@@ -77,14 +82,72 @@ TEST(AlarmParameterLines, EmptyLinesCountAndLinesPastTheFortyFourthAreIgnored) {
   EXPECT_EQ(loaded[43], "44");
 }
 
-TEST(AlarmParameterLines, LongLinesAreReadWholeAndDoNotSpillIntoTheNextRow) {
+// Of a longer line only its first 63 characters count, as the original's line reader keeps them.
+TEST(AlarmParameterLines, LongLinesKeepTheirFirstSixtyThreeCharactersAndDoNotSpillIntoTheNextRow) {
   const std::string longLabel(200, 'L');
   const std::string longValue(100, '7');
-  const auto loaded = loadText(longLabel + ",5,mV\n" + "x," + longValue + ",mV\n" + "y,9\n",
-                               std::vector<std::string>(kAlarmParameterCount));
-  EXPECT_EQ(loaded[0], "5");
-  EXPECT_EQ(loaded[1], longValue);
-  EXPECT_EQ(loaded[2], "9");
+  const std::string fits = "x," + std::string(61, '6');  // 63 characters exactly
+  const auto loaded =
+      loadText(longLabel + ",5,mV\n" + "x," + longValue + ",mV\r\n" + fits + "\r\n" + fits + "9\r\ny,9\n",
+               std::vector<std::string>(kAlarmParameterCount, "old"));
+  EXPECT_EQ(loaded[0], "old") << "its comma lies past the 63rd character";
+  EXPECT_EQ(loaded[1], longValue.substr(0, 61));
+  EXPECT_EQ(loaded[2], std::string(61, '6'));
+  EXPECT_EQ(loaded[3], std::string(61, '6'));
+  EXPECT_EQ(loaded[4], "9");
+}
+
+// Hands out `size` bytes of one line ("v,", then digits) and then a second line, a chunk at a
+// time, as a huge file would; counts what was read.
+class OneHugeLine : public std::streambuf {
+ public:
+  explicit OneHugeLine(std::uint64_t size) : size_(size) {}
+  std::uint64_t handedOut = 0;
+
+ protected:
+  int_type underflow() override {
+    if (handedOut >= size_ + kTail.size()) return traits_type::eof();
+    std::size_t n = 0;
+    for (; n < sizeof chunk_ && handedOut < size_ + kTail.size(); ++n, ++handedOut)
+      chunk_[n] = handedOut < 2       ? "v,"[handedOut]
+                  : handedOut < size_ ? char('0' + handedOut % 10)
+                                      : kTail[handedOut - size_];
+    setg(chunk_, chunk_, chunk_ + n);
+    return traits_type::to_int_type(chunk_[0]);
+  }
+
+ private:
+  const std::string kTail = "\nnext,42\n";
+  std::uint64_t size_;
+  char chunk_[1 << 16];
+};
+
+long peakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(AlarmParameterLines, AOneLineFileOfHundredsOfMegabytesIsReadInBoundedMemory) {
+  constexpr std::uint64_t kSize = 256ull << 20;
+  OneHugeLine source(kSize);
+  std::istream in(&source);
+  std::vector<std::string> loaded(kAlarmParameterCount, "old");
+  const long before = peakKilobytes();
+  const auto start = std::chrono::steady_clock::now();
+  readAlarmParameterLines(in, &loaded);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  const long grownKb = peakKilobytes() - before;
+  std::cout << "[ figure   ] 256 MiB line read in " << ms << " ms, peak memory grew by " << grownKb
+            << " KiB\n";
+  EXPECT_EQ(source.handedOut, kSize + 9) << "the whole line was read past";
+  EXPECT_LT(grownKb, 16 * 1024) << "the line was held in memory";
+  std::string digits;
+  for (std::uint64_t i = 2; i < kLongestAlarmFileLine; ++i) digits += char('0' + i % 10);
+  EXPECT_EQ(loaded[0], digits);
+  EXPECT_EQ(loaded[1], "42") << "the rest of the long line did not spill into the next row";
+  EXPECT_EQ(loaded[2], "old");
 }
 
 // Whatever bytes a file holds, reading ends, keeps 44 rows and touches no row it has no line for.
@@ -246,6 +309,103 @@ TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
   struct stat st {};
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// What must survive any save: the file itself (other names of it see the new content) and who
+// may read and write it.
+struct FileIdentity {
+  ino_t inode;
+  uid_t owner;
+  gid_t group;
+  mode_t mode;
+  bool operator==(const FileIdentity& o) const {
+    return inode == o.inode && owner == o.owner && group == o.group && mode == o.mode;
+  }
+};
+FileIdentity identityOf(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return {st.st_ino, st.st_uid, st.st_gid, st.st_mode};
+}
+
+// Runs `save` as an ordinary user: in a child without root's rights when the tests run as root.
+bool saveAsOrdinaryUser(const std::function<bool()>& save) {
+  if (geteuid() != 0) return save();
+  const pid_t child = fork();
+  if (child == 0) {
+    const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+    _exit(dropped && save() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(AlarmParameterFile, ATargetThatARenameWouldNotKeepIsRewrittenWhereItIs) {
+  const std::string content = formatAlarmParameterFile(std::vector<std::string>(kAlarmParameterCount, "1"));
+  std::string error;
+  // Other hard links: all of them see the new content.
+  const std::string linked = dir + "/user/linked.csv";
+  test::writeFile(linked, std::string(5000, 'x'));
+  ASSERT_EQ(chmod(linked.c_str(), 0604), 0);
+  ASSERT_EQ(link(linked.c_str(), (dir + "/other-name.csv").c_str()), 0);
+  FileIdentity before = identityOf(linked);
+  ASSERT_TRUE(alarm_file::replaceFileContent(linked, content, &error)) << error;
+  EXPECT_EQ(test::readFile(dir + "/other-name.csv"), content);
+  EXPECT_TRUE(identityOf(linked) == before);
+
+  // A folder the user may not write, holding a file the user may.
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  const std::string shared = dir + "/shared";
+  fs::create_directory(shared);
+  const std::string handed = shared + "/handed.csv";
+  test::writeFile(handed, "old\r\n");
+  ASSERT_EQ(chmod(handed.c_str(), 0644), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(handed.c_str(), 65534, 65534), 0);
+  }
+  ASSERT_EQ(chmod(shared.c_str(), 0555), 0);
+  before = identityOf(handed);
+  EXPECT_TRUE(saveAsOrdinaryUser([&] { return alarm_file::replaceFileContent(handed, content, &error); }));
+  EXPECT_EQ(test::readFile(handed), content);
+  EXPECT_TRUE(identityOf(handed) == before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 1) << "no temporary file left";
+  chmod(shared.c_str(), 0755);
+
+  // Another user's file that this one may write (only root can make one here).
+  if (geteuid() == 0) {
+    const std::string foreign = dir + "/user/foreign.csv";
+    test::writeFile(foreign, "old\r\n");
+    ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(foreign.c_str(), 0640), 0);
+    before = identityOf(foreign);
+    ASSERT_TRUE(alarm_file::replaceFileContent(foreign, content, &error)) << error;
+    EXPECT_EQ(test::readFile(foreign), content);
+    EXPECT_EQ(identityOf(foreign).owner, 65534u);
+    EXPECT_EQ(identityOf(foreign).group, 65534u);
+    EXPECT_EQ(identityOf(foreign).mode & 07777, 0640u);
+  }
+}
+
+// Written in place, a save that fails part-way puts back the bytes it overwrote.
+TEST_F(AlarmParameterFile, AFailedWriteInPlaceLeavesTheOldFileAsItWasAndNamesPathAndReason) {
+  const std::string target = dir + "/user/AlarmParameter.csv";
+  test::writeFile(target, "old content\r\n");
+  ASSERT_EQ(link(target.c_str(), (dir + "/other-name.csv").c_str()), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tight = old;
+  tight.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool saved = page.SaveParameterFile(target);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(test::readFile(target), "old content\r\n");
+  ASSERT_EQ(form.messages().size(), 1u);
+  EXPECT_NE(form.messages()[0].text.find(target), std::string::npos);
+  EXPECT_NE(form.messages()[0].text.find("File too large"), std::string::npos) << form.messages()[0].text;
 }
 
 TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {

@@ -46,6 +46,15 @@ TEST(CommandLine, everyOptionWithAValueIsRead) {
   EXPECT_EQ(r.options.traceFile, "t.txt");
 }
 
+TEST(CommandLine, theLongestSpansTheTimersCanHoldAreAccepted) {
+  const auto r = parseCommandLine({"--open", "COM1", "--log", "x.csv", "--interval", "86400", "--quit-after",
+                                   "2147483", "--screenshot-delay", "2147483"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.logInterval, 86400);
+  EXPECT_DOUBLE_EQ(r.options.quitAfter, 2147483);
+  EXPECT_DOUBLE_EQ(r.options.screenshotDelay, 2147483);
+}
+
 TEST(CommandLine, helpIsRecognisedAnywhere) {
   EXPECT_TRUE(parseCommandLine({"--stats", "--help"}).options.help);
   EXPECT_TRUE(parseCommandLine({"-h"}).options.help);
@@ -69,6 +78,13 @@ TEST(CommandLine, badArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--quit-after", "nan"}, "--quit-after wants a positive number"},
       {{"--quit-after", "2s"}, "--quit-after wants a positive number"},
       {{"--interval", "1.5", "--log", "x"}, "whole positive number"},
+      // Longer than a Qt timer can count in milliseconds, or than the data log takes.
+      {{"--quit-after", "2147483.5"},
+       "--quit-after wants a positive number of seconds up to 2147483, not '2147483.5'"},
+      {{"--screenshot-delay", "1e7"},
+       "--screenshot-delay wants a positive number of seconds up to 2147483, not '1e7'"},
+      {{"--quit-after", "inf"}, "not 'inf'"},
+      {{"--interval", "86401", "--log", "x", "--open", "COM1"}, "up to 86400, not '86401'"},
       {{"--log", "x.csv", "--open", "COM1"}, "--log needs --interval"},
       {{"--interval", "3"}, "--interval goes with --log"},
       {{"--log", "x.csv", "--interval", "3"}, "--log needs --open"},
