@@ -3,6 +3,7 @@
 #   tab1.png ... tab4.png      each tab with live values (offscreen, --screenshot)
 #   alarm_read.png             Alarm Parameter after a Read        (end-to-end test)
 #   calibration_point.png      Current-Calibration after START and a point (end-to-end test)
+#   parameters_review.png, parameters_result.png   Write with Review before and after Confirm
 #   balance_manual.png         Balance Test after a Read, cell 2 balanced by hand
 #   trends.png, traffic.png    the View windows after a minute of a noisy line
 # The last three need real clicks: they run on a virtual X server (Xvfb) driven by xdotool
@@ -19,16 +20,34 @@ for tool in Xvfb xdotool xdpyinfo xwininfo import convert; do
   }
 done
 bench_build_tools
-cmake --build "$bench_build" --target e2e_alarm_page_test e2e_calibration_page_test >/dev/null
+cmake --build "$bench_build" --target e2e_alarm_page_test e2e_calibration_page_test \
+  e2e_parameters_review_test >/dev/null
 
 work="$(mktemp -d)"
 out="$bench_root/docs/screenshots"
 mkdir -p "$out"
 trap 'stop_all; stop_pid "${xvfb_pid:-}"; rm -rf "$work"' EXIT
 
+# The review dialog before and after Confirm, from the end-to-end reviewed write.
+take_review() {
+  local dir="$work/e2e-parameters"
+  mkdir -p "$dir"
+  QT_QPA_PLATFORM=offscreen ORLO_SCREENSHOT_DIR="$dir" ORLO_BIN_DIR="$bench_build" \
+    ORLO_RESOURCE_DIR="$bench_root/resources" "$bench_build/tests/e2e_parameters_review_test" >"$dir/test.log" 2>&1 || {
+    cat "$dir/test.log" >&2
+    return 1
+  }
+  local name
+  for name in parameters_review.png parameters_result.png; do
+    cp "$dir/$name" "$out/$name"
+    echo "wrote $out/$name"
+  done
+}
+
 take_tabs
 take_e2e alarm AlarmEndToEnd.readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick alarm_read.png
 take_e2e calibration CalibrationEndToEnd.aPointTakenDuringARunFinishesAndReadsBack calibration_point.png
+take_review
 start_display
 take_balance
 take_diagnostics

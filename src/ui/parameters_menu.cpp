@@ -137,17 +137,19 @@ void ParametersMenu::startWrite(const std::vector<std::string>& texts) {
 }
 
 void ParametersMenu::writeDone(const ParameterResult& result) {
-  std::string text = describe(result);
+  const std::string text = describe(result);
   const auto& workflow = app_.dlg().parameterWorkflow();
+  std::string detail;
   if (!workflow.lastSnapshot().empty())
-    text += "\nThe board's values before the write are kept in " + workflow.lastSnapshot();
-  if (!workflow.recordProblem().empty()) text += "\n" + workflow.recordProblem();
+    detail = "The board's values before the write are kept in the snapshot " + workflow.lastSnapshot() +
+             " (Parameters > Snapshots...).";
+  if (!workflow.recordProblem().empty()) detail += (detail.empty() ? "" : "\n") + workflow.recordProblem();
   if (snapshots_) snapshots_->refresh();
   if (review_) {
-    review_->showResult(QString::fromStdString(text), result.verified());
+    review_->showResult(QString::fromStdString(text), result.verified(), QString::fromStdString(detail));
     return;
   }
-  message(text);
+  message(text + (detail.empty() ? "" : "\n\n" + detail));
 }
 
 void ParametersMenu::showSnapshots() {

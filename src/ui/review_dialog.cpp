@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace orlo::ui {
 namespace {
@@ -86,6 +87,8 @@ ReviewDialog::ReviewDialog(const ParameterReview& review, const AlarmValues& boa
   table_->resizeColumnsToContents();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setMinimumWidth(760);
+  table_->setMinimumHeight(120);
+  table_->setCurrentCell(-1, -1);
   layout->addWidget(table_, 1);
 
   result_ = new QLabel(this);
@@ -93,6 +96,11 @@ ReviewDialog::ReviewDialog(const ParameterReview& review, const AlarmValues& boa
   result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   result_->hide();
   layout->addWidget(result_);
+  detail_ = new QLabel(this);
+  detail_->setWordWrap(true);
+  detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  detail_->hide();
+  layout->addWidget(detail_);
 
   auto* buttons = new QDialogButtonBox(this);
   if (writing) {
@@ -108,7 +116,7 @@ ReviewDialog::ReviewDialog(const ParameterReview& review, const AlarmValues& boa
                               QDialogButtonBox::RejectRole);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   layout->addWidget(buttons);
-  resize(860, 460);
+  resize(860, 380);
 }
 
 void ReviewDialog::fill(const ParameterReview& review, const AlarmValues& board, Purpose purpose) {
@@ -138,13 +146,18 @@ void ReviewDialog::showWriting() {
   result_->show();
 }
 
-void ReviewDialog::showResult(const QString& text, bool good) {
+void ReviewDialog::showResult(const QString& text, bool good, const QString& detail) {
   if (confirm_) confirm_->setEnabled(false);
   close_->setText(QStringLiteral("Close"));
   result_->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }")
                              .arg((good ? kGoodColour : kBadColour).name()));
   result_->setText(text);
   result_->show();
+  detail_->setText(detail);
+  detail_->setVisible(!detail.isEmpty());
+  // Grows to show the whole outcome (a mismatch names every field) rather than clip it.
+  layout()->activate();
+  resize(width(), std::max(height(), sizeHint().height()));
 }
 
 QString ReviewDialog::summaryText() const {
@@ -152,7 +165,7 @@ QString ReviewDialog::summaryText() const {
 }
 
 QString ReviewDialog::resultText() const {
-  return result_->isVisible() || !result_->text().isEmpty() ? result_->text() : QString();
+  return detail_->text().isEmpty() ? result_->text() : result_->text() + "\n" + detail_->text();
 }
 
 }  // namespace orlo::ui

@@ -26,8 +26,9 @@ class ReviewDialog : public QDialog {
 
   // The write has started: Confirm is spent, the dialog says what is going on.
   void showWriting();
-  // What came of the write; `good` when every value read back as written.
-  void showResult(const QString& text, bool good);
+  // What came of the write, `good` when every value read back as written; `detail` in plain
+  // text below it (where the snapshot is).
+  void showResult(const QString& text, bool good, const QString& detail = {});
 
   QTableWidget* table() const { return table_; }
   QPushButton* confirmButton() const { return confirm_; }
@@ -46,6 +47,7 @@ class ReviewDialog : public QDialog {
   QLabel* summary_ = nullptr;
   QTableWidget* table_ = nullptr;
   QLabel* result_ = nullptr;
+  QLabel* detail_ = nullptr;
   QPushButton* confirm_ = nullptr;
   QPushButton* close_ = nullptr;
 };

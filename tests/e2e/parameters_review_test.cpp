@@ -79,7 +79,7 @@ class ParametersEndToEnd : public EndToEnd {
 TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies) {
   const AlarmValues factory = factoryValues();
   std::vector<std::string> texts = parameterTexts(factory);
-  texts[kCellOv] = "3600";
+  texts[kCellOv] = "3200";  // more than a tenth down: highlighted
   texts[kChgOcDelay] = "7";
   app->dlg().alarmPage().ShowValues(texts);
 
@@ -94,7 +94,7 @@ TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies
   for (int r = 0; r < dialog->table()->rowCount(); ++r)
     listed.push_back(dialog->table()->item(r, ui::ReviewDialog::kGroup)->text().toStdString() + "/" +
                      dialog->table()->item(r, ui::ReviewDialog::kNew)->text().toStdString());
-  EXPECT_EQ(listed, (std::vector<std::string>{"CHG OC Protect(Range)/7", "Cell OV Protect(Range)/3600"}));
+  EXPECT_EQ(listed, (std::vector<std::string>{"CHG OC Protect(Range)/7", "Cell OV Protect(Range)/3200"}));
   saveScreenshot(dialog, "parameters_review.png");
 
   QElapsedTimer elapsed;
@@ -111,8 +111,8 @@ TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies
   saveScreenshot(dialog, "parameters_result.png");
 
   Bytes expected = before;
-  expected[17 - 7] = 3600 & 0xFF;
-  expected[18 - 7] = 3600 >> 8;
+  expected[17 - 7] = 3200 & 0xFF;
+  expected[18 - 7] = 3200 >> 8;
   expected[9 - 7] = 7;
   EXPECT_EQ(receivedRequests("AA5547"), std::vector<std::string>{compact(setRequest(expected))});
 
@@ -120,8 +120,10 @@ TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies
   ASSERT_EQ(snapshots.size(), 1u);
   EXPECT_EQ(readParameterFile(snapshots[0].path).values, parameterTexts(factory));
   const std::string record = readFile(workDir.filePath("data/writes.csv").toStdString());
-  EXPECT_NE(record.find("3650→3600"), std::string::npos) << record;
+  EXPECT_NE(record.find("3650→3200"), std::string::npos) << record;
   EXPECT_NE(record.find(",Verified\r\n"), std::string::npos) << record;
+  EXPECT_TRUE(dialog->resultText().contains(QString::fromStdString(snapshots[0].path)))
+      << dialog->resultText().toStdString();
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
