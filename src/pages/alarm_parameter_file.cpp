@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "pages/alarm_parameter_record.h"
 #include "pages/file_system.h"
@@ -80,6 +79,7 @@ void takeValue(const char* line, std::size_t length, std::string* value) {
 }  // namespace
 
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded) {
+  constexpr std::streamsize kLongestSkip = std::streamsize{1} << 20;
   // Room for the characters kept of a line, the CR of a CR LF and getline's terminator.
   char line[kLongestAlarmFileLine + 2];
   // Lines past the record's length would be ignored, so reading stops there.
@@ -88,18 +88,21 @@ void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded)
     auto length = static_cast<std::size_t>(in.gcount());
     if (length == 0 && in.fail()) return;  // nothing left
     const bool cut = in.fail() && !in.eof();
+    bool last = in.eof();
     if (cut) {
-      // The rest of an overlong line is skipped, never held: a file of one line of gigabytes
-      // costs no more memory than this buffer.
+      // The rest of an overlong line is skipped, never held. A line that runs on for more than
+      // a mebibyte is no parameter file's: reading ends there, with the rows found so far, so
+      // a file of one line of gigabytes costs neither memory nor a frozen window.
       in.clear();
-      in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    } else if (!in.eof()) {
+      in.ignore(kLongestSkip + 1, '\n');
+      last = in.eof() || in.gcount() > kLongestSkip;
+    } else if (!last) {
       --length;  // the LF that ended the line
     }
     if (length > 0 && line[length - 1] == '\r' && !cut) --length;
     if (length > kLongestAlarmFileLine) length = kLongestAlarmFileLine;
     takeValue(line, length, &(*loaded)[row]);
-    if (in.eof()) return;
+    if (last) return;
   }
 }
 

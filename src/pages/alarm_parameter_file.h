@@ -20,8 +20,8 @@ constexpr std::size_t kLongestAlarmFileLine = 63;
 
 // Reads up to 44 lines of `in`: line i that holds a comma in its first kLongestAlarmFileLine
 // characters replaces (*loaded)[i] with its second field within them; other lines change
-// nothing. Accepts LF or CR LF, lines of any length, in memory bounded whatever their length.
-// `loaded` must hold 44 texts.
+// nothing. Accepts LF or CR LF. Reading ends early at a line longer than a mebibyte, so that
+// memory and time stay bounded whatever the file. `loaded` must hold 44 texts.
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
 
 // File system steps of the save and load.

@@ -128,26 +128,19 @@ long peakKilobytes() {
   return usage.ru_maxrss;
 }
 
-TEST(AlarmParameterLines, AOneLineFileOfHundredsOfMegabytesIsReadInBoundedMemory) {
-  constexpr std::uint64_t kSize = 256ull << 20;
+TEST(AlarmParameterLines, AOneLineFileOfGigabytesIsReadInBoundedMemoryAndTime) {
+  constexpr std::uint64_t kSize = 3ull << 30;
   OneHugeLine source(kSize);
   std::istream in(&source);
   std::vector<std::string> loaded(kAlarmParameterCount, "old");
   const long before = peakKilobytes();
-  const auto start = std::chrono::steady_clock::now();
   readAlarmParameterLines(in, &loaded);
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  const long grownKb = peakKilobytes() - before;
-  std::cout << "[ figure   ] 256 MiB line read in " << ms << " ms, peak memory grew by " << grownKb
-            << " KiB\n";
-  EXPECT_EQ(source.handedOut, kSize + 9) << "the whole line was read past";
-  EXPECT_LT(grownKb, 16 * 1024) << "the line was held in memory";
+  EXPECT_LT(peakKilobytes() - before, 16 * 1024) << "the line was held in memory";
+  EXPECT_LT(source.handedOut, 2ull << 20) << "read on through a line no parameter file has";
   std::string digits;
   for (std::uint64_t i = 2; i < kLongestAlarmFileLine; ++i) digits += char('0' + i % 10);
   EXPECT_EQ(loaded[0], digits);
-  EXPECT_EQ(loaded[1], "42") << "the rest of the long line did not spill into the next row";
-  EXPECT_EQ(loaded[2], "old");
+  EXPECT_EQ(loaded[1], "old");
 }
 
 // Whatever bytes a file holds, reading ends, keeps 44 rows and touches no row it has no line for.
