@@ -134,17 +134,27 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
   window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
   QRect available = options.availableArea;
-  if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") && window_->screen())
+  if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") &&
+      window_->screen())
     available = window_->screen()->availableGeometry();
   if (!available.isEmpty()) fitInto(available);
   return true;
 }
 
 void AppWindow::fitInto(const QRect& available) {
-  QSize size = window_->size();
-  if (size.width() <= available.width() && size.height() + kTitleBarAllowance <= available.height()) return;
-  size = size.boundedTo(QSize(available.width(), available.height() - kTitleBarAllowance));
-  window_->setFixedSize(size);
+  const QSize room(available.width(), available.height() - kTitleBarAllowance);
+  if (window_->width() <= room.width() && window_->height() <= room.height()) return;
+  // The pages keep their table size where there is room for it; here they give up what their
+  // controls do not need, and only what still does not fit scrolls.
+  for (auto& page : pages_) {
+    QWidget* w = page->widget();
+    w->setMinimumSize(w->layout()->minimumSize().boundedTo(w->minimumSize()));
+  }
+  // Size hints are cached along the way up (a tab widget passes on no change of a hidden page).
+  QWidget* content = mainForm_->widget();
+  for (QWidget* w : content->findChildren<QWidget*>()) w->updateGeometry();
+  content->setMinimumSize(content->layout()->minimumSize().boundedTo(content->maximumSize()));
+  window_->setFixedSize(window_->size().boundedTo(room));
   window_->move(available.topLeft());
 }
 

@@ -5,14 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "app/main_window_ids.h"
@@ -30,10 +36,14 @@ class AppWindowTest : public ::testing::Test {
     std::string error;
     AppWindowOptions options;
     options.ports[1] = "/nonexistent/orlo-test-port";
+    options.ports[3] = "/nonexistent/orlo-typed-port";
+    options.availableArea = availableArea();
     app = AppWindow::create(options, &error);
     ASSERT_TRUE(app) << error;
   }
   void TearDown() override { setDialogHook({}); }
+  // A screen roomy enough for the window's own size, unless a test says otherwise.
+  virtual QRect availableArea() const { return QRect(0, 0, 1920, 1080); }
 
   std::unique_ptr<AppWindow> app;
   std::vector<std::string> messages;
@@ -76,6 +86,52 @@ TEST_F(AppWindowTest, aPortThatCannotOpenIsReportedAndStartUpStays) {
   EXPECT_FALSE(app->serial().isOpen());
 }
 
+TEST_F(AppWindowTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
+  auto* ports = qobject_cast<QComboBox*>(app->mainForm().control(main_ids::kSerialPorts));
+  ASSERT_NE(ports, nullptr);
+  ports->setFocus();
+  ports->lineEdit()->selectAll();
+  QTest::keyClicks(ports, "COM3");
+  QTest::keyClick(ports, Qt::Key_Return);
+  EXPECT_EQ(ports->count(), 16);
+  app->dlg().pressStartUp();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("/nonexistent/orlo-test-port"), std::string::npos)
+      << "typed COM3, chose nothing: COM1 must be the port tried, not " << messages[0];
+}
+
+// What a screen reader announces for the main window's texts without a label of their own.
+TEST_F(AppWindowTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
+  struct Case {
+    int id;
+    const char* name;
+  } cases[] = {{main_ids::kDevicePath, "Serial device"},
+               {main_ids::kPortText, "Port status"},
+               {main_ids::kLinkText, "Link status"},
+               {main_ids::kLogPath, "Log file"},
+               {main_ids::kClock, "Clock"}};
+  for (const auto& c : cases) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(app->mainForm().control(c.id));
+    ASSERT_NE(a, nullptr) << c.id;
+    EXPECT_EQ(a->text(QAccessible::Name), c.name) << c.id;
+  }
+}
+
+// A stray Enter must not close the port and stop the log; Escape still closes the window.
+TEST_F(AppWindowTest, enterLeavesTheWindowOpenAndEscapeClosesIt) {
+  app->window()->show();
+  QApplication::setActiveWindow(app->window());
+  for (int id : {main_ids::kTimeInterval, main_ids::kSerialPorts, main_ids::kBaudRate}) {
+    QWidget* target = app->mainForm().control(id);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    QTest::keyClick(target, Qt::Key_Enter);
+    EXPECT_TRUE(app->window()->isVisible()) << "Enter in control " << id << " closed the window";
+  }
+  QTest::keyClick(app->mainForm().control(main_ids::kTimeInterval), Qt::Key_Escape);
+  EXPECT_FALSE(app->window()->isVisible());
+}
+
 TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   QAction* about = nullptr;
   for (QAction* menu : app->window()->menuBar()->actions()) {
@@ -116,6 +172,51 @@ TEST_F(AppWindowTest, theViewMenuOpensTheTrendsAndTrafficWindows) {
   for (QAction* item : view->actions()) item->trigger();
   EXPECT_EQ(QApplication::topLevelWidgets().size(), before + 2);
 }
+
+// A laptop screen (1366 x 768) or a 1920 x 1080 one at 150 % (1280 x 720): the window opens
+// within it, the layout gives up its spare space and what is still too big scrolls, with every
+// control inside the scrolled content at no less than its minimum size.
+class SmallScreenTest : public AppWindowTest, public ::testing::WithParamInterface<QSize> {
+ protected:
+  QRect availableArea() const override { return QRect(QPoint(0, 0), GetParam()); }
+};
+
+TEST_P(SmallScreenTest, theWindowFitsAndEveryControlCanBeScrolledTo) {
+  QMainWindow* window = app->window();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  EXPECT_LE(window->width(), GetParam().width());
+  EXPECT_LE(window->height(), GetParam().height());
+  auto* scroller = qobject_cast<QScrollArea*>(window->centralWidget());
+  ASSERT_NE(scroller, nullptr);
+  QWidget* content = app->mainForm().widget();
+  const QSize needed = content->layout()->minimumSize();
+  EXPECT_LE(needed.width(), 1366) << "the pages did not give up their spare width";
+  EXPECT_GE(content->width(), needed.width());
+  EXPECT_GE(content->height(), needed.height());
+  EXPECT_GE(scroller->horizontalScrollBar()->maximum() + scroller->viewport()->width(), content->width());
+  EXPECT_GE(scroller->verticalScrollBar()->maximum() + scroller->viewport()->height(), content->height());
+  QTabWidget* tabs = app->mainForm().tabWidget(main_ids::kTabs);
+  for (int tab = 0; tab < tabs->count(); ++tab) {
+    tabs->setCurrentIndex(tab);
+    QApplication::processEvents();
+    for (auto* w : content->findChildren<QWidget*>()) {
+      if (!w->isVisible() || w->accessibleDescription().isEmpty()) continue;
+      const QRect where(w->mapTo(content, QPoint(0, 0)), w->size());
+      EXPECT_TRUE(content->rect().contains(where)) << "control " << w->accessibleDescription().toStdString()
+                                                   << " lies outside what can be scrolled to";
+      EXPECT_GE(w->width(), w->minimumSizeHint().width())
+          << "control " << w->accessibleDescription().toStdString();
+      EXPECT_GE(w->height(), w->minimumSizeHint().height())
+          << "control " << w->accessibleDescription().toStdString();
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, SmallScreenTest, ::testing::Values(QSize(1280, 720), QSize(1366, 768)),
+                         [](const ::testing::TestParamInfo<QSize>& p) {
+                           return std::to_string(p.param.width()) + "x" + std::to_string(p.param.height());
+                         });
 
 }  // namespace
 }  // namespace orlo::ui

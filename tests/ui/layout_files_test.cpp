@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <cstdlib>
 
+#include "pages/alarm_parameter_record.h"
 #include "ui/qt_form.h"
 #include "ui/qt_test_app.h"
 
@@ -69,6 +70,25 @@ TEST_P(LayoutFile, theContentFitsTheWindowSizeWithNoCaptionCutShort) {
     }
   }
   root->hide();
+}
+
+// A box takes a typed "-" exactly when the board keeps its value signed: without it a negative
+// protection value could never be typed, with it an unsigned one would only be refused at Set.
+TEST(AlarmLayout, signedBoxesAreTheSignedFieldsOfTheRecord) {
+  const char* dir = std::getenv("ORLO_RESOURCE_DIR");
+  ASSERT_NE(dir, nullptr);
+  LayoutTable table;
+  std::string error;
+  ASSERT_TRUE(loadLayoutFile(std::string(dir) + "/layouts/alarm_parameter.layout", &table, &error)) << error;
+  for (const auto& row : alarmParameterRecord()) {
+    const LayoutControl* box = table.control(row.boxId);
+    ASSERT_NE(box, nullptr) << row.boxId;
+    EXPECT_EQ(box->hasFlag("signed"), row.sign == FieldSign::Signed)
+        << "box " << row.boxId << " " << row.label;
+  }
+  for (const auto& c : table.controls)
+    EXPECT_TRUE(!c.hasFlag("signed") || c.hasFlag("digits"))
+        << "control " << c.id << ": signed without digits";
 }
 
 INSTANTIATE_TEST_SUITE_P(Resources, LayoutFile, ::testing::ValuesIn(layoutFiles()),
