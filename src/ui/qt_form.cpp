@@ -111,8 +111,13 @@ void QtForm::setText(int id, const std::string& text) {
   if (!c) return;
   QWidget* w = c->widget;
   if (auto* e = qobject_cast<QLineEdit*>(w)) {
-    e->setText(qs(text));
-    e->setCursorPosition(0);
+    // Live values are written on every frame and many repeat; a box that already shows the
+    // text from its start would only be laid out and repainted again.
+    const QString shown = qs(text);
+    if (e->text() != shown || e->cursorPosition() != 0 || e->hasSelectedText()) {
+      e->setText(shown);
+      e->setCursorPosition(0);
+    }
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(qs(text));
   } else if (auto* lamp = qobject_cast<QToolButton*>(w)) {
