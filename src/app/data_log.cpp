@@ -5,8 +5,8 @@
 
 #include "app/log_file.h"
 #include "app/log_row.h"
-#include "app/main_window_ids.h"
-#include "pages/file_system.h"
+#include "view/main_window_ids.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

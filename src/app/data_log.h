@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/clock.h"
-#include "app/form.h"
+#include "util/clock.h"
+#include "view/form.h"
 #include "app/log_file.h"
 #include "link/serial_control.h"
 

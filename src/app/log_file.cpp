@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <string>
 
-#include "pages/text_format.h"
+#include "util/text_format.h"
 
 namespace orlo {
 namespace {

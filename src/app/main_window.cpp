@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "app/snapshot_store.h"
 #include "link/requests.h"
-#include "pages/text_format.h"
+#include "util/text_format.h"
 
 namespace orlo {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
+#include "util/clock.h"
 #include "app/data_log.h"
-#include "app/form.h"
+#include "view/form.h"
 #include "app/parameter_session.h"
 #include "app/parameter_workflow.h"
 #include "app/write_record.h"

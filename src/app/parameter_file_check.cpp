@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "pages/alarm_parameter_record.h"
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

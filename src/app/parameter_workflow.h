@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
+#include "util/clock.h"
 #include "app/parameter_session.h"
 #include "app/snapshot_store.h"
 #include "app/write_record.h"

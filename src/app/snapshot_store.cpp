@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "pages/alarm_parameter_file.h"
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

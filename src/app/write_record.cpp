@@ -10,7 +10,7 @@
 
 #include "app/parameter_session.h"
 #include "app/snapshot_store.h"
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

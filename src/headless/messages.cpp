@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "pages/text_format.h"
+#include "util/text_format.h"
 
 namespace orlo::headless {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/clock.h"
+#include "util/clock.h"
 #include "app/parameter_file_check.h"
 #include "app/parameter_review.h"
 #include "app/parameter_session.h"

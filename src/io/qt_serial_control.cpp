@@ -1,4 +1,4 @@
-#include "ui/qt_serial_control.h"
+#include "io/qt_serial_control.h"
 
 #include <poll.h>
 

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "pages/alarm_parameter_record.h"
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

@@ -5,9 +5,9 @@
 
 #include "link/requests.h"
 #include "pages/alarm_parameter_file.h"
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 namespace orlo {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/form.h"
+#include "view/form.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
 #include "pages/alarm_parameter_record.h"

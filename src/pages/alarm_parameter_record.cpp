@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "link/frame_view.h"
 #include "link/requests.h"
-#include "pages/decimal_text.h"  // Set reads the texts with wholeNumberInRange
+#include "util/decimal_text.h"  // Set reads the texts with wholeNumberInRange
 
 namespace orlo {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "link/requests.h"
-#include "pages/balance_test_ids.h"
-#include "pages/decimal_text.h"
+#include "view/balance_test_ids.h"
+#include "util/decimal_text.h"
 
 namespace orlo {
 namespace {

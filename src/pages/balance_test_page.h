@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/form.h"
+#include "view/form.h"
 #include "link/answers.h"
 #include "link/serial_control.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "pages/bms_parameter_ids.h"
-#include "pages/text_format.h"
+#include "view/bms_parameter_ids.h"
+#include "util/text_format.h"
 
 namespace orlo {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/form.h"
+#include "view/form.h"
 #include "link/answers.h"
 
 namespace orlo {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "link/requests.h"
-#include "pages/current_calibration_ids.h"
-#include "pages/decimal_text.h"
-#include "pages/text_format.h"
+#include "view/current_calibration_ids.h"
+#include "util/decimal_text.h"
+#include "util/text_format.h"
 
 namespace orlo {
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/form.h"
+#include "view/form.h"
 #include "link/answers.h"
 #include "link/serial_control.h"
 

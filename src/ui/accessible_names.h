@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include "app/form.h"
-#include "app/layout_table.h"
+#include "view/form.h"
+#include "view/layout_table.h"
 
 namespace orlo::ui {
 

@@ -15,7 +15,7 @@
 #include <iostream>
 #include <vector>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "ui/app_window.h"
 #include "ui/command_line.h"
 #include "ui/form_style.h"

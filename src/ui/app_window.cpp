@@ -12,8 +12,8 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "app/main_window_ids.h"
-#include "pages/user_folder.h"
+#include "view/main_window_ids.h"
+#include "util/user_folder.h"
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
 #include "ui/parameters_menu.h"

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/layout_table.h"
+#include "view/layout_table.h"
 
 namespace orlo::ui {
 namespace {

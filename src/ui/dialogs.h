@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/form.h"
+#include "view/form.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <QColor>
 #include <QIcon>
 
-#include "app/form.h"
+#include "view/form.h"
 
 namespace orlo::ui {
 

@@ -5,12 +5,12 @@
 #include <QTimer>
 #include <utility>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "app/parameter_file_check.h"
 #include "app/parameter_review.h"
 #include "app/snapshot_store.h"
 #include "pages/alarm_parameter_file.h"
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
 #include "ui/review_dialog.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
-#include "app/layout_table.h"
+#include "view/form.h"
+#include "view/layout_table.h"
 #include "ui/form_style.h"
 
 class QTimer;

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "pages/user_folder.h"
+#include "util/user_folder.h"
 #include "ui/dialogs.h"
 
 namespace orlo::ui {

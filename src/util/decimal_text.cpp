@@ -1,4 +1,4 @@
-#include "pages/decimal_text.h"
+#include "util/decimal_text.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "pages/file_system.h"
+#include "util/file_system.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

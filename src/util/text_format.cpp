@@ -1,4 +1,4 @@
-#include "pages/text_format.h"
+#include "util/text_format.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "pages/user_folder.h"
+#include "util/user_folder.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "app/layout_table.h"
+#include "view/layout_table.h"
 
 #include <algorithm>
 #include <fstream>
@@ -9,9 +9,8 @@ namespace orlo {
 namespace {
 
 const std::set<std::string>& knownKinds() {
-  static const std::set<std::string> kinds = {"edit",  "readonly", "static",     "button", "check",
-                                              "radio", "combo",    "combo-edit", "lamp",   "tabs",
-                                              "label"};
+  static const std::set<std::string> kinds = {"edit",  "readonly",   "static", "button", "check", "radio",
+                                              "combo", "combo-edit", "lamp",   "tabs",   "label"};
   return kinds;
 }
 
@@ -51,7 +50,9 @@ std::vector<std::string> splitFlags(const std::string& s) {
   return flags;
 }
 
-std::string field(const std::vector<std::string>& f, std::size_t i) { return i < f.size() ? f[i] : ""; }
+std::string field(const std::vector<std::string>& f, std::size_t i) {
+  return i < f.size() ? f[i] : "";
+}
 
 class Parser {
  public:
@@ -99,7 +100,8 @@ class Parser {
     g.parent = field(f, 2);
     if (g.key.empty() || g.key == "-") return fail("group without a key");
     if (out_->group(g.key)) return fail("group '" + g.key + "' defined twice");
-    if (g.parent != "-" && !out_->group(g.parent)) return fail("group '" + g.key + "': parent not defined yet");
+    if (g.parent != "-" && !out_->group(g.parent))
+      return fail("group '" + g.key + "': parent not defined yet");
     if (!toInt(field(f, 3), &g.row) || !toInt(field(f, 4), &g.col) || !toInt(field(f, 5), &g.rowSpan) ||
         !toInt(field(f, 6), &g.colSpan))
       return fail("group '" + g.key + "': bad grid position");

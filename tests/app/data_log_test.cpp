@@ -14,7 +14,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/fixed_clock.h"

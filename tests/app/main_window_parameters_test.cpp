@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "app/parameter_file_check.h"
 #include "app/snapshot_store.h"
 #include "link/requests.h"
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "sim/board_model.h"
 #include "support/fake_form.h"
 #include "support/fixed_clock.h"

@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "link/requests.h"
-#include "pages/balance_test_ids.h"
-#include "pages/bms_parameter_ids.h"
+#include "view/balance_test_ids.h"
+#include "view/bms_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/fixed_clock.h"

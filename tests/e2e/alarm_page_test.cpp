@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "e2e/e2e_fixture.h"
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "support/hex.h"
 
 namespace orlo::test {

@@ -5,7 +5,7 @@
 // balance_manual.png (the user guide's picture of the tab).
 
 #include "e2e/e2e_fixture.h"
-#include "pages/balance_test_ids.h"
+#include "view/balance_test_ids.h"
 
 namespace orlo::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "e2e/e2e_fixture.h"
-#include "pages/current_calibration_ids.h"
+#include "view/current_calibration_ids.h"
 
 namespace orlo::test {
 namespace {

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "link/receive_observer.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "e2e/e2e_fixture.h"
-#include "pages/bms_parameter_ids.h"
+#include "view/bms_parameter_ids.h"
 
 namespace orlo::test {
 namespace {

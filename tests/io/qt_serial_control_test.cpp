@@ -1,7 +1,7 @@
 // QtSerialControl against a real pseudo-terminal: the test holds the master end and plays the
 // board; the control opens the slave end through a COMn mapping.
 
-#include "ui/qt_serial_control.h"
+#include "io/qt_serial_control.h"
 
 #include <fcntl.h>
 #include <poll.h>

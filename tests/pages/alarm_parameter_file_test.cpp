@@ -17,7 +17,7 @@
 #include <sstream>
 #include <streambuf>
 
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_page.h"
 #include "pages/alarm_parameter_record.h"
 #include "support/fake_form.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/alarm_parameter_ids.h"
+#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"

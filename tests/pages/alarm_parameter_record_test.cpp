@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "app/layout_table.h"
-#include "pages/alarm_parameter_ids.h"
+#include "view/layout_table.h"
+#include "view/alarm_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/hex.h"
 

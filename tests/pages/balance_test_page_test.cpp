@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/requests.h"
-#include "pages/balance_test_ids.h"
+#include "view/balance_test_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "pages/bms_parameter_ids.h"
+#include "view/bms_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/frame_image.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "link/requests.h"
-#include "pages/current_calibration_ids.h"
+#include "view/current_calibration_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"

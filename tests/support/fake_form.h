@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
-#include "app/layout_table.h"
+#include "view/form.h"
+#include "view/layout_table.h"
 
 namespace orlo::test {
 

@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "app/clock.h"
+#include "util/clock.h"
 
 namespace orlo::test {
 

@@ -21,7 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main_window_ids.h"
+#include "view/main_window_ids.h"
 #include "ui/dialogs.h"
 #include "ui/qt_test_app.h"
 

@@ -1,4 +1,4 @@
-#include "app/layout_table.h"
+#include "view/layout_table.h"
 
 #include <gtest/gtest.h>
 
