@@ -58,7 +58,7 @@ DataLog::DataLog(Form& form, SerialControl& serial, const Clock& clock, std::fun
       values_(std::move(values)),
       defaultFolder_(std::move(defaultFolder)) {}
 
-void DataLog::OnPath() {
+void DataLog::onPath() {
   FileDialogRequest request;
   request.filter = "File (*.csv;)|*.csv;||";
   request.startFolder = defaultFolder_;
@@ -66,7 +66,7 @@ void DataLog::OnPath() {
   request.confirmOverwrite = true;
   const std::optional<std::string> chosen = form_.askSaveFile(request);
   if (chosen) {
-    UsePath(*chosen);
+    usePath(*chosen);
   } else {
     // A cancelled dialog still points the log at the default file, without creating it.
     logPath_ = defaultLogPath(defaultFolder_);
@@ -74,7 +74,7 @@ void DataLog::OnPath() {
   }
 }
 
-void DataLog::UsePath(const std::string& path) {
+void DataLog::usePath(const std::string& path) {
   logPath_ = path;
   // Only a new file gets the header: an existing one is continued, even when the dialog
   // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
@@ -82,15 +82,15 @@ void DataLog::UsePath(const std::string& path) {
   form_.setText(kLogPath, logPath_);
 }
 
-void DataLog::OnSaveFile() {
+void DataLog::onSaveFile() {
   if (form_.isChecked(kSaveFile)) {
-    SwitchOn();
+    switchOn();
   } else {
-    SwitchOff();
+    switchOff();
   }
 }
 
-void DataLog::SwitchOn() {
+void DataLog::switchOn() {
   const int seconds = parseInterval(form_.text(kTimeInterval));
   const char* refusal = nullptr;
   if (!serial_.isOpen()) {
@@ -108,7 +108,7 @@ void DataLog::SwitchOn() {
     // Leaving the box ticked would tell the user that rows are being saved when none are.
     form_.messageBox(refusal);
     form_.setChecked(kSaveFile, false);
-    SwitchOff();
+    switchOff();
     return;
   }
   form_.startTimer(kLogTimer, seconds * 1000);
@@ -118,20 +118,20 @@ void DataLog::SwitchOn() {
   recreationReported_ = false;
 }
 
-void DataLog::SwitchOff() {
+void DataLog::switchOff() {
   logging_ = false;
   file_.release();
   form_.stopTimer(kLogTimer);
   form_.setReadOnly(kTimeInterval, false);
 }
 
-void DataLog::OnTimer() {
+void DataLog::onTimer() {
   if (!logging_) return;
   const LogValues values = values_ ? values_() : LogValues{};
   const std::string row = formatLogRow(clock_.localNow(), rowCounter_, values);
   const std::string bytes = toUtf16Le(row);
   LogFileResult result = file_.append(logPath_, bytes);
-  if (result.missing) result = RecreateAndAppend(bytes);
+  if (result.missing) result = recreateAndAppend(bytes);
   if (result.ok) {
     // Wraps like the 32-bit counter it is, should anyone log for 68 years.
     rowCounter_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(rowCounter_) + 1u);
@@ -149,7 +149,7 @@ void DataLog::OnTimer() {
 // Deleted under our feet (a clean-up script, a user tidying the desktop): rather than lose
 // every later row, the log starts the file again as "Path" would and says so, once per run
 // of logging. A file that is there but locked is never replaced.
-LogFileResult DataLog::RecreateAndAppend(const std::string& row) {
+LogFileResult DataLog::recreateAndAppend(const std::string& row) {
   const LogFileResult created = createLogFile(logPath_, toUtf16Le(logHeaderLine()));
   // When someone else made it again first, their file is appended to like any other.
   if (!created.ok && pathKind(logPath_) != PathKind::File) return created;
@@ -161,17 +161,17 @@ LogFileResult DataLog::RecreateAndAppend(const std::string& row) {
   return result;
 }
 
-bool DataLog::StartUnattended(const std::string& path, int intervalSeconds) {
+bool DataLog::startUnattended(const std::string& path, int intervalSeconds) {
   if (intervalSeconds < 1 || intervalSeconds > kLongestInterval) {
     // Refused before the path is used, so a refused start leaves no file behind.
     form_.messageBox(kBadIntervalText);
-    SwitchOff();
+    switchOff();
     return false;
   }
-  UsePath(path);
+  usePath(path);
   form_.setText(kTimeInterval, std::to_string(intervalSeconds));
   form_.setChecked(kSaveFile, true);
-  SwitchOn();
+  switchOn();
   return logging_;
 }
 

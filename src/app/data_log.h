@@ -37,12 +37,12 @@ class DataLog {
   DataLog(Form& form, SerialControl& serial, const Clock& clock, std::function<LogValues()> values,
           std::string defaultFolder);
 
-  void OnPath();      // button 1024
-  void OnSaveFile();  // check box 1057 (already toggled by the user's click)
-  void OnTimer();     // timer 1
+  void onPath();      // button 1024
+  void onSaveFile();  // check box 1057 (already toggled by the user's click)
+  void onTimer();     // timer 1
 
   // Command line: choose the log path as "Path" would, set the interval and check "Save  file".
-  bool StartUnattended(const std::string& path, int intervalSeconds);
+  bool startUnattended(const std::string& path, int intervalSeconds);
 
   bool logging() const { return logging_; }
   std::int32_t rowCounter() const { return rowCounter_; }
@@ -60,10 +60,10 @@ class DataLog {
 
   LogFile file_;  // holds the log's lock while logging is on
 
-  void UsePath(const std::string& path);
-  void SwitchOn();
-  void SwitchOff();
-  LogFileResult RecreateAndAppend(const std::string& row);
+  void usePath(const std::string& path);
+  void switchOn();
+  void switchOff();
+  LogFileResult recreateAndAppend(const std::string& row);
   // A failed row is reported once; the next success re-arms the message.
   bool failureReported_ = false;
   bool recreationReported_ = false;

@@ -77,16 +77,16 @@ AlarmValues decodeAll(const FrameView& answer) {
 
 }  // namespace
 
-COrlo_PCDlg::COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
+MainWindow::MainWindow(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
                          MainWindowOptions options)
     : form_(form),
       serial_(serial),
       clock_(clock),
       options_(std::move(options)),
       bms_(pages.bms),
-      balance_(pages.balance),
-      alarm_(pages.alarm),
-      calibration_(pages.calibration),
+      balance_(pages.balance, serial_),
+      alarm_(pages.alarm, serial_),
+      calibration_(pages.calibration, serial_),
       session_(serial_),
       workflow_(session_, SnapshotStore(dataFolderOf(options_) + "/snapshots"),
                 WriteRecord(dataFolderOf(options_) + "/writes.csv"), clock_),
@@ -98,15 +98,15 @@ COrlo_PCDlg::COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, con
   serial_.setListener(this);
 }
 
-COrlo_PCDlg::~COrlo_PCDlg() {
+MainWindow::~MainWindow() {
   serial_.setListener(nullptr);
 }
 
-DataLog& COrlo_PCDlg::dataLog() {
+DataLog& MainWindow::dataLog() {
   return *dataLog_;
 }
 
-LogValues COrlo_PCDlg::logValues() const {
+LogValues MainWindow::logValues() const {
   LogValues v = kept_;
   const auto& page = bms_.stored();
   v.voltageDifference = page.voltageDifference;
@@ -121,12 +121,12 @@ LogValues COrlo_PCDlg::logValues() const {
 
 // ---- start-up ------------------------------------------------------------------------------
 
-void COrlo_PCDlg::OnInitDialog() {
-  alarm_.InitPage(serial_, options_.workingFolder, options_.userFolder);
-  bms_.ResetAlarmLamps();
-  bms_.ClearValues();
-  balance_.StartUp(serial_);
-  calibration_.InitPage(serial_);
+void MainWindow::onInitDialog() {
+  alarm_.initPage(options_.workingFolder, options_.userFolder);
+  bms_.resetAlarmLamps();
+  bms_.clearValues();
+  balance_.startUp();
+  calibration_.initPage();
   form_.setIcon(kDisLamp, Icon::Red);
   form_.setIcon(kChgLamp, Icon::Red);
   clearHeader();
@@ -134,9 +134,9 @@ void COrlo_PCDlg::OnInitDialog() {
   for (const auto& [id, periodMs] : kTimerPeriods) form_.startTimer(id, periodMs);
 }
 
-void COrlo_PCDlg::serialStartUp() {
+void MainWindow::serialStartUp() {
   receiver_.reset();
-  alarm_.ClearStatusShownFlag();
+  alarm_.clearStatusShownFlag();
   if (serial_.isOpen()) {
     form_.messageBox("Serial already open!");
     return;
@@ -155,21 +155,21 @@ void COrlo_PCDlg::serialStartUp() {
 
 // ---- events --------------------------------------------------------------------------------
 
-FormEvents& COrlo_PCDlg::pageEvents(int tabIndex) {
+FormEvents& MainWindow::pageEvents(int tabIndex) {
   FormEvents* const pages[] = {&bms_, &balance_, &alarm_, &calibration_};
   if (tabIndex < 0 || tabIndex >= static_cast<int>(std::size(pages))) return bms_;
   return *pages[tabIndex];
 }
 
-void COrlo_PCDlg::onClicked(int id) {
+void MainWindow::onClicked(int id) {
   if (id == kStartUp) startUpOrStop();
   if (id == kClear) onClear();
-  if (id == kPath) dataLog_->OnPath();
-  if (id == kSaveFile) dataLog_->OnSaveFile();
+  if (id == kPath) dataLog_->onPath();
+  if (id == kSaveFile) dataLog_->onSaveFile();
 }
 
-void COrlo_PCDlg::onTimer(int timerId) {
-  if (timerId == kLogTimer) dataLog_->OnTimer();
+void MainWindow::onTimer(int timerId) {
+  if (timerId == kLogTimer) dataLog_->onTimer();
   if (timerId == kClockTimer) clockTick();
   if (timerId == kFrameTimer) {
     receiver_.frameTick(*this);
@@ -181,13 +181,13 @@ void COrlo_PCDlg::onTimer(int timerId) {
 }
 
 // The tab control shows the chosen page itself; only the port box needs an answer here.
-void COrlo_PCDlg::onSelectionChanged(int id) {
+void MainWindow::onSelectionChanged(int id) {
   if (id == kSerialPorts) showDevicePath();
 }
 
 // ---- serial connection ---------------------------------------------------------------------
 
-void COrlo_PCDlg::startUpOrStop() {
+void MainWindow::startUpOrStop() {
   if (!serial_.isOpen()) {
     openSelectedPort();
     return;
@@ -198,7 +198,7 @@ void COrlo_PCDlg::startUpOrStop() {
   form_.setEnabled(kSerialPorts, true);
 }
 
-void COrlo_PCDlg::openSelectedPort() {
+void MainWindow::openSelectedPort() {
   // Only the selection counts: a name typed into the box is not a port.
   const int portNumber = form_.currentIndex(kSerialPorts) + 1;
   if (portNumber < 1 || portNumber > kPortCount) {
@@ -218,17 +218,17 @@ void COrlo_PCDlg::openSelectedPort() {
   form_.setEnabled(kSerialPorts, false);
 }
 
-void COrlo_PCDlg::selectPort(int portNumber) {
+void MainWindow::selectPort(int portNumber) {
   if (portNumber < 1 || portNumber > kPortCount) return;
   form_.setCurrentIndex(kSerialPorts, portNumber - 1);
   showDevicePath();
 }
 
-void COrlo_PCDlg::pressStartUp() {
+void MainWindow::pressStartUp() {
   if (!serial_.isOpen()) openSelectedPort();
 }
 
-void COrlo_PCDlg::showDevicePath(const std::string& note) {
+void MainWindow::showDevicePath(const std::string& note) {
   const int portNumber = form_.currentIndex(kSerialPorts) + 1;
   std::string path = portNumber >= 1 && portNumber <= kPortCount ? serial_.devicePath(portNumber) : "";
   std::string text = path.empty() ? "no device present" : path;
@@ -236,11 +236,11 @@ void COrlo_PCDlg::showDevicePath(const std::string& note) {
   form_.setText(kDevicePath, text);
 }
 
-void COrlo_PCDlg::pollTick() {
+void MainWindow::pollTick() {
   if (serial_.isOpen()) serial_.write(pollRequest());
 }
 
-void COrlo_PCDlg::linkStatusCheck() {
+void MainWindow::linkStatusCheck() {
   if (!serial_.isOpen()) {
     // The frame-seen flag survives: a frame that came just before closing counts after reopening.
     form_.setText(kPortText, "Serial not open!");
@@ -265,15 +265,15 @@ void COrlo_PCDlg::linkStatusCheck() {
   form_.setText(kLinkText, linkText);
 }
 
-void COrlo_PCDlg::onBytesReceived(const std::uint8_t* data, std::size_t size) {
+void MainWindow::onBytesReceived(const std::uint8_t* data, std::size_t size) {
   receiver_.onBytes(data, size);
 }
 
-void COrlo_PCDlg::onCommEvent() {
+void MainWindow::onCommEvent() {
   serial_.discardTransmit();
 }
 
-void COrlo_PCDlg::onPortLost(const std::string& reason) {
+void MainWindow::onPortLost(const std::string& reason) {
   boardValues_.reset();
   session_.onPortLost(reason);
   form_.setText(kStartUp, "Start Up");
@@ -283,7 +283,7 @@ void COrlo_PCDlg::onPortLost(const std::string& reason) {
 
 // ---- header readout ------------------------------------------------------------------------
 
-void COrlo_PCDlg::headerFill(const LiveData& live) {
+void MainWindow::headerFill(const LiveData& live) {
   for (std::size_t i = 0; i < kCellCount; ++i) {
     kept_.cellVoltage[i] = live.cellMv[i];
     form_.setText(kCellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
@@ -305,7 +305,7 @@ void COrlo_PCDlg::headerFill(const LiveData& live) {
   setMosLamps(kept_.mosStatus);
 }
 
-void COrlo_PCDlg::setMosLamps(std::uint8_t mosStatus) {
+void MainWindow::setMosLamps(std::uint8_t mosStatus) {
   for (const auto& row : kMosTable) {
     if (row.status != mosStatus) continue;
     form_.setIcon(kDisLamp, row.dis);
@@ -314,23 +314,23 @@ void COrlo_PCDlg::setMosLamps(std::uint8_t mosStatus) {
 }
 
 // Values keep arriving into the disabled fields; only the start-up look is restored.
-void COrlo_PCDlg::clearHeader() {
+void MainWindow::clearHeader() {
   for (int id : kHeaderFields) {
     form_.setText(id, "0");
     form_.setEnabled(id, false);
   }
 }
 
-void COrlo_PCDlg::onClear() {
+void MainWindow::onClear() {
   clearHeader();
   if (form_.currentIndex(kTabs) != 0) return;
-  bms_.ClearValues();
-  bms_.ResetAlarmLamps();
+  bms_.clearValues();
+  bms_.resetAlarmLamps();
   form_.setIcon(kDisLamp, Icon::Red);
   form_.setIcon(kChgLamp, Icon::Red);
 }
 
-void COrlo_PCDlg::clockTick() {
+void MainWindow::clockTick() {
   const std::tm now = clock_.localNow();
   char buf[64];
   if (std::strftime(buf, sizeof buf, "%Y-%m-%d  %H:%M:%S", &now) == 0) return;
@@ -341,42 +341,42 @@ void COrlo_PCDlg::clockTick() {
 // ---- frames for the pages ------------------------------------------------------------------
 
 // Every live data frame reaches the BMS page, then the balance lamps, then the header.
-void COrlo_PCDlg::onLiveData(const LiveData& live) {
-  bms_.UpdateLiveData(live);
-  balance_.UpdateBalanceLamps(live.balanceFlags);
+void MainWindow::onLiveData(const LiveData& live) {
+  bms_.updateLiveData(live);
+  balance_.updateBalanceLamps(live.balanceFlags);
   headerFill(live);
 }
-void COrlo_PCDlg::onOtherFrame(const LiveData& asLiveData) {
+void MainWindow::onOtherFrame(const LiveData& asLiveData) {
   headerFill(asLiveData);
 }
 // While a parameter session runs, the board's answers are its own: the page's boxes keep what
 // the user typed, and the page does not claim a Set of the session's as its own.
-void COrlo_PCDlg::onAlarmParameters(const FrameView& answer) {
+void MainWindow::onAlarmParameters(const FrameView& answer) {
   if (session_.busy()) return session_.onAlarmParameters(answer);
   if (answer.length() >= alarmReadResultLength()) boardValues_ = decodeAll(answer);
-  alarm_.OnReadResult(answer);
+  alarm_.onReadResult(answer);
 }
-void COrlo_PCDlg::onSetAcknowledge() {
+void MainWindow::onSetAcknowledge() {
   if (session_.busy()) return session_.onSetAcknowledge();
-  alarm_.OnSetAcknowledge();
+  alarm_.onSetAcknowledge();
 }
-void COrlo_PCDlg::onBalanceCondition(const BalanceCondition& condition) {
-  balance_.ShowBalanceCondition(condition);
+void MainWindow::onBalanceCondition(const BalanceCondition& condition) {
+  balance_.showBalanceCondition(condition);
 }
-void COrlo_PCDlg::onCalibrationResult(const CalibrationResult& result) {
-  calibration_.OnCalibrationResult(result);
+void MainWindow::onCalibrationResult(const CalibrationResult& result) {
+  calibration_.onCalibrationResult(result);
 }
 
 // ---- protection parameters -----------------------------------------------------------------
 
-bool COrlo_PCDlg::readBoardParameters(ParameterSession::Done done) {
+bool MainWindow::readBoardParameters(ParameterSession::Done done) {
   return session_.read(sessionMs_, [this, done = std::move(done)](const ParameterResult& result) {
     noteBoard(result);
     if (done) done(result);
   });
 }
 
-bool COrlo_PCDlg::writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done) {
+bool MainWindow::writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done) {
   return workflow_.write(texts, portDevice_, sessionMs_,
                          [this, done = std::move(done)](const ParameterResult& result) {
                            noteBoard(result);
@@ -384,7 +384,7 @@ bool COrlo_PCDlg::writeParameters(const std::vector<std::string>& texts, Paramet
                          });
 }
 
-void COrlo_PCDlg::noteBoard(const ParameterResult& result) {
+void MainWindow::noteBoard(const ParameterResult& result) {
   if (result.haveReadBack)
     boardValues_ = result.readBack;
   else if (result.wrote)
@@ -395,7 +395,7 @@ void COrlo_PCDlg::noteBoard(const ParameterResult& result) {
 
 // The page's Set reads nothing first: what the board holds is what the last read showed, if
 // nothing may have changed it since. A Set while a session runs would take its acknowledge.
-bool COrlo_PCDlg::keepBeforePageSet(const AlarmValues& sent, std::string* note) {
+bool MainWindow::keepBeforePageSet(const AlarmValues& sent, std::string* note) {
   if (session_.busy()) {
     *note =
         "A protection parameter write or read of the Parameters menu is running. Nothing was sent; "

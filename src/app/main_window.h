@@ -39,14 +39,14 @@ struct MainWindowOptions {
   std::string dataFolder;     // snapshots/ and writes.csv ("" = $XDG_DATA_HOME/Orlo_PC)
 };
 
-class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListener {
+class MainWindow : public FormEvents, public FrameHandlers, public SerialListener {
  public:
-  COrlo_PCDlg(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
+  MainWindow(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
               MainWindowOptions options);
-  ~COrlo_PCDlg() override;
+  ~MainWindow() override;
 
   // The window's start-up sequence; the ui layer calls it once the widgets exist.
-  void OnInitDialog();
+  void onInitDialog();
 
   // Events of the page forms go to the page objects: 0 BMS, 1 balance, 2 alarm, 3 calibration.
   FormEvents& pageEvents(int tabIndex);
@@ -75,10 +75,10 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
 
   Receiver& receiver() { return receiver_; }
   DataLog& dataLog();
-  MBMSParameterDlg& bmsPage() { return bms_; }
-  MBalanceTestDlg& balancePage() { return balance_; }
-  MAlarmParameterDlg& alarmPage() { return alarm_; }
-  MCurrentCalibrationDlg& calibrationPage() { return calibration_; }
+  BmsParameterPage& bmsPage() { return bms_; }
+  BalanceTestPage& balancePage() { return balance_; }
+  AlarmParameterPage& alarmPage() { return alarm_; }
+  CurrentCalibrationPage& calibrationPage() { return calibration_; }
 
   // The "Parameters" menu's reads and writes, on this window's event loop: `done` comes from a
   // later frame or timer tick (at once when the port is closed). False, and nothing starts,
@@ -100,10 +100,10 @@ class COrlo_PCDlg : public FormEvents, public FrameHandlers, public SerialListen
   SerialControl& serial_;
   const Clock& clock_;
   MainWindowOptions options_;
-  MBMSParameterDlg bms_;
-  MBalanceTestDlg balance_;
-  MAlarmParameterDlg alarm_;
-  MCurrentCalibrationDlg calibration_;
+  BmsParameterPage bms_;
+  BalanceTestPage balance_;
+  AlarmParameterPage alarm_;
+  CurrentCalibrationPage calibration_;
   Receiver receiver_;
   std::unique_ptr<DataLog> dataLog_;
   ParameterSession session_;

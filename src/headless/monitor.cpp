@@ -66,7 +66,7 @@ void finish(MqttLink* link, MqttOutput* output) {
   if (link == nullptr || !link->connected()) return;
   output->goOffline();
   const auto end = Clock::now() + kShutdownGrace;
-  while (link->unacknowledged() > 0 && Clock::now() < end) ::usleep(5000);
+  link->flush(end);
   link->stop();
 }
 
@@ -97,9 +97,10 @@ int runMonitor(const MonitorSettings& settings) {
   logs.interval = std::chrono::seconds(settings.intervalSeconds);
   logs.next = start + logs.interval;
   for (std::size_t i = 0; i < settings.packs.size(); ++i) {
-    // Spread the polls over the second so that the answers do not all arrive at once.
-    const auto offset = milliseconds(1000 * i / settings.packs.size());
-    packs.push_back(std::make_unique<PackMonitor>(settings.packs[i], *output, start + offset));
+    // Every pack is polled in the same tick: one wake-up writes all the requests and the
+    // answers come back close together, so a few wake-ups read them all. The writes never
+    // block, so a silent or slow pack holds up no other.
+    packs.push_back(std::make_unique<PackMonitor>(settings.packs[i], *output, start));
     if (!settings.logDir.empty())
       logs.files.push_back(std::make_unique<PackDataLog>(settings.logDir, settings.packs[i].name));
     output->availability(settings.packs[i].name, false);
@@ -109,7 +110,10 @@ int runMonitor(const MonitorSettings& settings) {
   for (;;) {
     fds.clear();
     fds.push_back({signals, POLLIN, 0});
-    if (link) fds.push_back({link->notifyFd(), POLLIN, 0});
+    if (link) {
+      fds.push_back({link->notifyFd(), POLLIN, 0});
+      fds.push_back({link->socket(), static_cast<short>(POLLIN | (link->wantWrite() ? POLLOUT : 0)), 0});
+    }
     const std::size_t firstPack = fds.size();
     for (const auto& pack : packs) fds.push_back({pack->fd(), POLLIN, 0});  // -1 is skipped by poll
 
@@ -117,10 +121,13 @@ int runMonitor(const MonitorSettings& settings) {
     Clock::time_point deadline = now + milliseconds(1000);
     for (const auto& pack : packs) deadline = std::min(deadline, pack->nextDeadline());
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
+    if (link) deadline = std::min(deadline, link->nextDeadline());
     ::poll(fds.data(), fds.size(), timeoutUntil(deadline, now));
 
     now = Clock::now();
     if (fds[0].revents & POLLIN) break;
+    if (link && fds[2].revents != 0) link->onSocketEvent(now);
+    if (link) link->onTimer(now);
     if (link && (fds[1].revents & POLLIN) && link->takeConnected()) mqtt->onConnected();
     for (std::size_t i = 0; i < packs.size(); ++i)
       if (fds[firstPack + i].revents & (POLLIN | POLLHUP | POLLERR)) packs[i]->onReadable(now);

@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -11,8 +12,9 @@ namespace orlo::headless {
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr unsigned kFirstPause = 1;
-constexpr unsigned kLongestPause = 30;
+constexpr std::chrono::seconds kFirstPause{1};
+constexpr std::chrono::seconds kLongestPause{30};
+constexpr std::chrono::seconds kMiscPeriod{1};
 constexpr char kSystemCertificates[] = "/etc/ssl/certs";
 constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER
 
@@ -37,7 +39,6 @@ MqttLink::MqttLink(const MonitorSettings& settings, const std::string& willTopic
   mosquitto_disconnect_callback_set(client_, disconnectCallback);
   mosquitto_publish_callback_set(client_, publishCallback);
   mosquitto_log_callback_set(client_, logCallback);
-  mosquitto_reconnect_delay_set(client_, kFirstPause, kLongestPause, true);
   // No window on unacknowledged messages: with one, the retained discovery burst would hold
   // back later availability messages while states overtake them.
   mosquitto_max_inflight_messages_set(client_, 0);
@@ -69,18 +70,61 @@ MqttLink::~MqttLink() {
 void MqttLink::start() {
   if (!setupError_.empty() || started_) return;
   started_ = true;
+  const auto now = std::chrono::steady_clock::now();
+  nextTimer_ = now + kMiscPeriod;
   const int rc = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepAliveSeconds);
-  if (rc != MOSQ_ERR_SUCCESS) report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
-  // The network thread retries a failed first connection like any lost one.
-  mosquitto_loop_start(client_);
+  if (rc != MOSQ_ERR_SUCCESS) {
+    report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
+    retryLater(now);
+  }
 }
 
 void MqttLink::stop() {
   if (!started_) return;
   started_ = false;
   mosquitto_disconnect(client_);
-  mosquitto_loop_stop(client_, false);
   connected_ = false;
+}
+
+int MqttLink::socket() const {
+  return started_ ? mosquitto_socket(client_) : -1;
+}
+
+bool MqttLink::wantWrite() const {
+  return mosquitto_want_write(client_);
+}
+
+void MqttLink::onSocketEvent(std::chrono::steady_clock::time_point now) {
+  // mosquitto_loop with no wait: it carries on a TLS handshake as well as reading and writing,
+  // which mosquitto_loop_read and _write alone do not.
+  const int rc = mosquitto_loop(client_, 0, 1);
+  if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) retryLater(now);
+}
+
+void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
+  if (!started_ || now < nextTimer_) return;
+  nextTimer_ = now + kMiscPeriod;
+  if (mosquitto_socket(client_) >= 0) {
+    onSocketEvent(now);  // keep-alive, and anything a missed wake-up left
+    return;
+  }
+  const int rc = mosquitto_reconnect_async(client_);
+  if (rc == MOSQ_ERR_SUCCESS) return;
+  report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
+  retryLater(now);
+}
+
+void MqttLink::retryLater(std::chrono::steady_clock::time_point now) {
+  connected_ = false;
+  if (mosquitto_socket(client_) >= 0) return;
+  nextTimer_ = now + pause_;
+  pause_ = std::min(pause_ * 2, kLongestPause);
+}
+
+void MqttLink::flush(std::chrono::steady_clock::time_point deadline) {
+  while (unacknowledged() > 0 && mosquitto_socket(client_) >= 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
 }
 
 bool MqttLink::publish(const std::string& topic, const std::string& payload, int qos, bool retain) {
@@ -119,6 +163,7 @@ void MqttLink::connectCallback(mosquitto*, void* self, int rc) {
   }
   link->accepted_ = true;
   link->connected_ = true;
+  link->pause_ = kFirstPause;  // a connection that worked starts the pauses afresh
   {
     std::lock_guard<std::mutex> lock(link->reportMutex_);
     if (!link->lastReport_.empty())

@@ -1,10 +1,12 @@
 #pragma once
-// The broker connection, on libmosquitto's own network thread: that thread connects (TCP and
-// TLS without blocking the serial poll loop), reconnects with a growing pause (1 s up to 30 s)
-// and writes what the poll loop publishes. The poll loop learns about a (re)connection through
-// a descriptor it watches, so everything the monitor keeps is touched by one thread only.
-
+// The broker connection, driven from the monitor's own poll loop: no network thread. The loop
+// watches socket() (for writing too while wantWrite()), calls onSocketEvent() when it is ready
+// and onTimer() by nextDeadline(); publishing writes straight to the socket. Connecting is
+// asynchronous (TCP and TLS handshakes go on in the loop), a lost or refused connection is tried
+// again after a growing pause (1 s up to 30 s). The loop learns about a (re)connection through
+// notifyFd(), readable once the broker has accepted it.
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -26,6 +28,17 @@ class MqttLink {
   const std::string& setupError() const { return setupError_; }
   void start();
 
+  // The socket to watch, -1 while there is none (between attempts).
+  int socket() const;
+  bool wantWrite() const;
+  // The socket is ready: read, write and run callbacks; a lost connection is tried again later.
+  void onSocketEvent(std::chrono::steady_clock::time_point now);
+  // Keep-alive and reconnection attempts that are due.
+  void onTimer(std::chrono::steady_clock::time_point now);
+  std::chrono::steady_clock::time_point nextDeadline() const { return nextTimer_; }
+  // Runs the connection until every message is acknowledged or `deadline` passes.
+  void flush(std::chrono::steady_clock::time_point deadline);
+
   bool connected() const { return connected_; }
   // False when the connection is down and the message was not taken.
   bool publish(const std::string& topic, const std::string& payload, int qos, bool retain);
@@ -37,7 +50,7 @@ class MqttLink {
 
   // Messages handed over and not yet sent (quality 0) or acknowledged (quality 1).
   int unacknowledged() const { return sent_ - acknowledged_; }
-  // Ends the connection cleanly (no last will) and stops the network thread.
+  // Ends the connection cleanly (no last will).
   void stop();
 
  private:
@@ -48,6 +61,7 @@ class MqttLink {
 
   void report(const std::string& message);
   std::string where() const;
+  void retryLater(std::chrono::steady_clock::time_point now);
 
   mosquitto* client_ = nullptr;
   std::string host_;
@@ -56,6 +70,8 @@ class MqttLink {
   std::string setupError_;
   int notifyFd_ = -1;
   bool started_ = false;
+  std::chrono::steady_clock::time_point nextTimer_;
+  std::chrono::seconds pause_{1};  // before the next attempt after a failed one
 
   std::atomic<bool> connected_{false};
   std::atomic<bool> accepted_{false};  // the current connection got the broker's acceptance

@@ -55,75 +55,73 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
-MAlarmParameterDlg::MAlarmParameterDlg(Form& form)
-    : form_(form), loadedValues_(kAlarmParameterCount), savedValues_(kAlarmParameterCount) {}
+AlarmParameterPage::AlarmParameterPage(Form& form, SerialControl& serial)
+    : form_(form), serial_(serial), loadedValues_(kAlarmParameterCount), savedValues_(kAlarmParameterCount) {}
 
-void MAlarmParameterDlg::InitPage(SerialControl& serial, const std::string& workingFolder,
-                                  const std::string& parameterFolder) {
-  serial_ = &serial;
+void AlarmParameterPage::initPage(const std::string& workingFolder, const std::string& parameterFolder) {
   form_.setReadOnly(kPath, true);
   workingFolder_ = workingFolder;
   parameterFolder_ = parameterFolder;
-  ShowPlaceholders();
+  showPlaceholders();
   form_.startTimer(kStatusClearTimer, kStatusClearPeriodMs);
 }
 
-void MAlarmParameterDlg::OnReadResult(const FrameView& frame) {
+void AlarmParameterPage::onReadResult(const FrameView& frame) {
   for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, decodeAlarmField(row, frame));
   showStatus(kReadSuccessful);
 }
 
-void MAlarmParameterDlg::OnSetAcknowledge() {
+void AlarmParameterPage::onSetAcknowledge() {
   showStatus(kSetSuccessful);
 }
 
-void MAlarmParameterDlg::showStatus(const std::string& text) {
+void AlarmParameterPage::showStatus(const std::string& text) {
   statusShown_ = true;
   form_.setText(kStatus, text);
 }
 
-void MAlarmParameterDlg::ShowPlaceholders() {
+void AlarmParameterPage::showPlaceholders() {
   for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, kPlaceholder);
 }
 
-void MAlarmParameterDlg::ShowValues(const std::vector<std::string>& values) {
+void AlarmParameterPage::showValues(const std::vector<std::string>& values) {
   const auto& record = alarmParameterRecord();
   for (std::size_t i = 0; i < record.size() && i < values.size(); ++i)
     form_.setText(record[i].boxId, values[i]);
 }
 
-void MAlarmParameterDlg::CollectValues(std::vector<std::string>* values) const {
+void AlarmParameterPage::collectValues(std::vector<std::string>* values) const {
   values->clear();
   for (const auto& row : alarmParameterRecord()) values->push_back(form_.text(row.boxId));
 }
 
-void MAlarmParameterDlg::onClicked(int id) {
-  using Handler = void (MAlarmParameterDlg::*)();
+void AlarmParameterPage::onClicked(int id) {
+  using Handler = void (AlarmParameterPage::*)();
   static const std::pair<int, Handler> kButtons[] = {
-      {kRead, &MAlarmParameterDlg::onRead},
-      {kSet, &MAlarmParameterDlg::onSet},
-      {kLoadParameter, &MAlarmParameterDlg::onLoadParameter},
-      {kSaveParameter, &MAlarmParameterDlg::onSaveParameter},
+      {kRead, &AlarmParameterPage::onRead},
+      {kSet, &AlarmParameterPage::onSet},
+      {kLoadParameter, &AlarmParameterPage::onLoadParameter},
+      {kSaveParameter, &AlarmParameterPage::onSaveParameter},
   };
   for (const auto& [button, handler] : kButtons)
     if (button == id) (this->*handler)();
 }
 
-void MAlarmParameterDlg::onTimer(int timerId) {
+void AlarmParameterPage::onTimer(int timerId) {
   if (timerId != kStatusClearTimer || !statusShown_) return;
   form_.setText(kStatus, "");
   statusShown_ = false;
 }
 
-void MAlarmParameterDlg::onRead() {
-  if (!serial_ || !serial_->isOpen()) return;
-  serial_->write(alarmParameterReadRequest());
+void AlarmParameterPage::onRead() {
+  if (!serial_.isOpen()) return;
+  serial_.write(alarmParameterReadRequest());
 }
 
-void MAlarmParameterDlg::onSet() {
-  if (!serial_ || !serial_->isOpen()) return;
+void AlarmParameterPage::onSet() {
+  if (!serial_.isOpen()) return;
   std::vector<std::string> texts;
-  CollectValues(&texts);
+  collectValues(&texts);
   const AlarmSetEncoding set = encodeAlarmSet(texts);
   if (set.refused) {
     refuseSet(*set.refused, set.refusedText);
@@ -135,10 +133,10 @@ void MAlarmParameterDlg::onSet() {
     return;
   }
   if (!note.empty()) showStatus(note);
-  serial_->write(alarmParameterSetRequest(set.data));
+  serial_.write(alarmParameterSetRequest(set.data));
 }
 
-void MAlarmParameterDlg::refuseSet(const AlarmParameterRow& row, const std::string& text) {
+void AlarmParameterPage::refuseSet(const AlarmParameterRow& row, const std::string& text) {
   if (trimmed(text) == kPlaceholder)
     form_.messageBox(placeholderMessage(row), "");
   else if (row.limit == FieldLimit::Percent)
@@ -147,7 +145,7 @@ void MAlarmParameterDlg::refuseSet(const AlarmParameterRow& row, const std::stri
     form_.messageBox(rangeMessage(row, text), "");
 }
 
-FileDialogRequest MAlarmParameterDlg::fileDialog(bool save) const {
+FileDialogRequest AlarmParameterPage::fileDialog(bool save) const {
   FileDialogRequest request;
   request.filter = kAlarmParameterFilter;
   request.startFolder = parameterFolder_;
@@ -156,23 +154,23 @@ FileDialogRequest MAlarmParameterDlg::fileDialog(bool save) const {
   return request;
 }
 
-std::string MAlarmParameterDlg::defaultPath() const {
+std::string AlarmParameterPage::defaultPath() const {
   return parameterFolder_ + "/" + kAlarmParameterFileName;
 }
 
-void MAlarmParameterDlg::onLoadParameter() {
+void AlarmParameterPage::onLoadParameter() {
   const auto chosen = form_.askOpenFile(fileDialog(false));
-  if (chosen) LoadParameterFile(*chosen);
+  if (chosen) loadParameterFile(*chosen);
   form_.setText(kPath, chosen ? *chosen : defaultPath());
 }
 
-void MAlarmParameterDlg::onSaveParameter() {
+void AlarmParameterPage::onSaveParameter() {
   const auto chosen = form_.askSaveFile(fileDialog(true));
-  if (chosen) SaveParameterFile(*chosen);
+  if (chosen) saveParameterFile(*chosen);
   form_.setText(kPath, chosen ? *chosen : defaultPath());
 }
 
-bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
+bool AlarmParameterPage::saveParameterFile(const std::string& path) {
   // The folder recorded at start-up, not the current one, which file dialogs may have moved.
   if (pathKind(workingFolder_ + "/" + kAlarmParameterTemplateName) != PathKind::File) {
     form_.messageBox(kTemplateMissing, "");
@@ -182,7 +180,7 @@ bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
     form_.messageBox(kSaveRefused, "");
     return false;
   }
-  CollectValues(&savedValues_);
+  collectValues(&savedValues_);
   std::string error;
   if (!alarm_file::replaceFileContent(path, formatAlarmParameterFile(savedValues_), &error)) {
     form_.messageBox("Could not save the parameter file \"" + path + "\" (" + error +
@@ -190,11 +188,11 @@ bool MAlarmParameterDlg::SaveParameterFile(const std::string& path) {
                      "");
     return false;
   }
-  ShowValues(savedValues_);
+  showValues(savedValues_);
   return true;
 }
 
-bool MAlarmParameterDlg::LoadParameterFile(const std::string& path) {
+bool AlarmParameterPage::loadParameterFile(const std::string& path) {
   std::ifstream in;
   if (pathKind(path) == PathKind::File) in.open(path, std::ios::binary);
   if (!in.is_open()) {
@@ -210,7 +208,7 @@ bool MAlarmParameterDlg::LoadParameterFile(const std::string& path) {
     return false;
   }
   loadedValues_ = std::move(loaded);
-  ShowValues(loadedValues_);
+  showValues(loadedValues_);
   return true;
 }
 

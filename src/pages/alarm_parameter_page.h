@@ -14,14 +14,14 @@
 
 namespace orlo {
 
-class MAlarmParameterDlg : public FormEvents {
+class AlarmParameterPage : public FormEvents {
  public:
-  explicit MAlarmParameterDlg(Form& form);
+  AlarmParameterPage(Form& form, SerialControl& serial);
 
   // workingFolder: where the template file "AlarmParameterExample.csv" is looked for.
   // parameterFolder: where the file dialogs start (the user's desktop or home folder).
-  void InitPage(SerialControl& serial, const std::string& workingFolder, const std::string& parameterFolder);
-  void ClearStatusShownFlag() { statusShown_ = false; }
+  void initPage(const std::string& workingFolder, const std::string& parameterFolder);
+  void clearStatusShownFlag() { statusShown_ = false; }
 
   // Told of every accepted Set just before it is sent, with the numbers it carries (its owner
   // keeps what the board held). False holds the Set back and *note goes to a message box;
@@ -29,15 +29,15 @@ class MAlarmParameterDlg : public FormEvents {
   using BeforeSet = std::function<bool(const AlarmValues& sent, std::string* note)>;
   void setBeforeSet(BeforeSet hook) { beforeSet_ = std::move(hook); }
 
-  void OnReadResult(const FrameView& frame);
-  void OnSetAcknowledge();
+  void onReadResult(const FrameView& frame);
+  void onSetAcknowledge();
 
-  void ShowPlaceholders();
-  void ShowValues(const std::vector<std::string>& values);  // 44 texts in record order
-  void CollectValues(std::vector<std::string>* values) const;
+  void showPlaceholders();
+  void showValues(const std::vector<std::string>& values);  // 44 texts in record order
+  void collectValues(std::vector<std::string>* values) const;
 
-  bool SaveParameterFile(const std::string& path);
-  bool LoadParameterFile(const std::string& path);
+  bool saveParameterFile(const std::string& path);
+  bool loadParameterFile(const std::string& path);
 
   void onClicked(int id) override;
   void onTimer(int timerId) override;
@@ -53,7 +53,7 @@ class MAlarmParameterDlg : public FormEvents {
   std::string defaultPath() const;
 
   Form& form_;
-  SerialControl* serial_ = nullptr;
+  SerialControl& serial_;
   std::string workingFolder_;
   std::string parameterFolder_;
   bool statusShown_ = false;

@@ -23,10 +23,9 @@ const char* const kReleaseName = "Release Voltage";
 
 }  // namespace
 
-MBalanceTestDlg::MBalanceTestDlg(Form& form) : form_(form) {}
+BalanceTestPage::BalanceTestPage(Form& form, SerialControl& serial) : form_(form), serial_(serial) {}
 
-void MBalanceTestDlg::StartUp(SerialControl& serial) {
-  serial_ = &serial;
+void BalanceTestPage::startUp() {
   form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
   manualMode_ = false;
   for (int id : {kThresholdVoltage, kReleaseVoltage, kVoltageDifference}) form_.setText(id, "--");
@@ -34,17 +33,17 @@ void MBalanceTestDlg::StartUp(SerialControl& serial) {
   greyAllLamps();
 }
 
-bool MBalanceTestDlg::portOpen() const {
-  return serial_ != nullptr && serial_->isOpen();
+bool BalanceTestPage::portOpen() const {
+  return serial_.isOpen();
 }
 
-void MBalanceTestDlg::OnBalanceRead() {
-  if (portOpen()) serial_->write(balanceReadRequest());
+void BalanceTestPage::onBalanceRead() {
+  if (portOpen()) serial_.write(balanceReadRequest());
 }
 
 // The two voltages are 16-bit on the wire: anything that is not a plain 0 ... 65535 would be
 // truncated into a different, silently accepted balancing setting, so it is refused instead.
-std::optional<std::uint16_t> MBalanceTestDlg::voltageField(int id, const char* name) {
+std::optional<std::uint16_t> BalanceTestPage::voltageField(int id, const char* name) {
   const auto value = wholeNumberInRange(form_.text(id), 0, 65535);
   if (!value) {
     form_.messageBox(std::string(name) + ": please enter a whole number from 0 to 65535 (mV).",
@@ -54,7 +53,7 @@ std::optional<std::uint16_t> MBalanceTestDlg::voltageField(int id, const char* n
   return static_cast<std::uint16_t>(*value);
 }
 
-void MBalanceTestDlg::OnBalanceSet() {
+void BalanceTestPage::onBalanceSet() {
   if (!portOpen()) return;
   const auto threshold = voltageField(kThresholdVoltage, kThresholdName);
   if (!threshold) return;
@@ -67,10 +66,10 @@ void MBalanceTestDlg::OnBalanceSet() {
   }
   const auto release = voltageField(kReleaseVoltage, kReleaseName);
   if (!release) return;
-  serial_->write(balanceSetRequest(*threshold, static_cast<std::uint8_t>(difference), *release));
+  serial_.write(balanceSetRequest(*threshold, static_cast<std::uint8_t>(difference), *release));
 }
 
-void MBalanceTestDlg::OnManualBalance() {
+void BalanceTestPage::onManualBalance() {
   if (!portOpen()) {
     // The caption is left alone on purpose: a later press with the port open then takes the
     // "Exit" path and switches the board's manual balancing off.
@@ -82,15 +81,15 @@ void MBalanceTestDlg::OnManualBalance() {
   form_.setText(kManualToggle, entering ? kExitManual : kEnterManual);
   manualMode_ = entering;
   greyAllLamps();
-  if (!entering) serial_->write(manualBalanceOffRequest());
+  if (!entering) serial_.write(manualBalanceOffRequest());
 }
 
-void MBalanceTestDlg::OnManualCell(int cell) {
+void BalanceTestPage::onManualCell(int cell) {
   if (cell < 1 || cell > kActiveCellButtons) return;
-  if (portOpen() && manualMode_) serial_->write(manualBalanceRequest(cell));
+  if (portOpen() && manualMode_) serial_.write(manualBalanceRequest(cell));
 }
 
-void MBalanceTestDlg::ShowBalanceCondition(const BalanceCondition& condition) {
+void BalanceTestPage::showBalanceCondition(const BalanceCondition& condition) {
   form_.setText(kThresholdVoltage, std::to_string(condition.thresholdMv));
   form_.setText(kVoltageDifference, std::to_string(condition.differenceMv));
   form_.setText(kReleaseVoltage, std::to_string(condition.releaseMv));
@@ -98,30 +97,30 @@ void MBalanceTestDlg::ShowBalanceCondition(const BalanceCondition& condition) {
   form_.setText(kStatus, kReadSuccessful);
 }
 
-void MBalanceTestDlg::UpdateBalanceLamps(std::uint16_t flags) {
+void BalanceTestPage::updateBalanceLamps(std::uint16_t flags) {
   for (int n = 1; n <= kLampCount; ++n) {
-    SetBalanceLamp(static_cast<std::uint8_t>(n), static_cast<std::uint8_t>((flags >> (n - 1)) & 1U));
+    setBalanceLamp(static_cast<std::uint8_t>(n), static_cast<std::uint8_t>((flags >> (n - 1)) & 1U));
   }
 }
 
-void MBalanceTestDlg::SetBalanceLamp(std::uint8_t n, std::uint8_t flag) {
+void BalanceTestPage::setBalanceLamp(std::uint8_t n, std::uint8_t flag) {
   if (n < 1 || n > kLampCount) return;
   form_.setIcon(kFirstLamp + n - 1, flag != 0 ? Icon::BalanceRed : Icon::Grey);
 }
 
-void MBalanceTestDlg::greyAllLamps() {
-  for (int n = 1; n <= kLampCount; ++n) SetBalanceLamp(static_cast<std::uint8_t>(n), 0);
+void BalanceTestPage::greyAllLamps() {
+  for (int n = 1; n <= kLampCount; ++n) setBalanceLamp(static_cast<std::uint8_t>(n), 0);
 }
 
-void MBalanceTestDlg::onClicked(int id) {
-  if (id == kRead) return OnBalanceRead();
-  if (id == kSet) return OnBalanceSet();
-  if (id == kManualToggle) return OnManualBalance();
+void BalanceTestPage::onClicked(int id) {
+  if (id == kRead) return onBalanceRead();
+  if (id == kSet) return onBalanceSet();
+  if (id == kManualToggle) return onManualBalance();
   if (id >= kFirstCellButton && id < kFirstCellButton + kCellButtonCount)
-    OnManualCell(id - kFirstCellButton + 1);
+    onManualCell(id - kFirstCellButton + 1);
 }
 
-void MBalanceTestDlg::onTimer(int timerId) {
+void BalanceTestPage::onTimer(int timerId) {
   if (timerId != kStatusTimer || !readStatusShown_) return;
   form_.setText(kStatus, "");
   readStatusShown_ = false;

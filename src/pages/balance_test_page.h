@@ -10,22 +10,22 @@
 
 namespace orlo {
 
-class MBalanceTestDlg : public FormEvents {
+class BalanceTestPage : public FormEvents {
  public:
-  explicit MBalanceTestDlg(Form& form);
+  BalanceTestPage(Form& form, SerialControl& serial);
 
   // The main window's start-up duties for this page: hand over the serial control, start
   // timer 8 (2000 ms), manual mode off, "--" in the three condition fields.
-  void StartUp(SerialControl& serial);
+  void startUp();
 
-  void OnBalanceRead();
-  void OnBalanceSet();
-  void OnManualBalance();
-  void OnManualCell(int cell);
+  void onBalanceRead();
+  void onBalanceSet();
+  void onManualBalance();
+  void onManualCell(int cell);
 
-  void ShowBalanceCondition(const BalanceCondition& condition);
-  void UpdateBalanceLamps(std::uint16_t flags);
-  void SetBalanceLamp(std::uint8_t n, std::uint8_t flag);
+  void showBalanceCondition(const BalanceCondition& condition);
+  void updateBalanceLamps(std::uint16_t flags);
+  void setBalanceLamp(std::uint8_t n, std::uint8_t flag);
 
   bool manualMode() const { return manualMode_; }
 
@@ -39,7 +39,7 @@ class MBalanceTestDlg : public FormEvents {
   void greyAllLamps();
 
   Form& form_;
-  SerialControl* serial_ = nullptr;
+  SerialControl& serial_;
   bool manualMode_ = false;
   bool readStatusShown_ = false;
 };

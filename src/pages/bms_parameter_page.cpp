@@ -20,9 +20,9 @@ constexpr CellField kCellStatistics[] = {
 
 }  // namespace
 
-MBMSParameterDlg::MBMSParameterDlg(Form& form) : form_(form) {}
+BmsParameterPage::BmsParameterPage(Form& form) : form_(form) {}
 
-void MBMSParameterDlg::UpdateLiveData(const LiveData& live) {
+void BmsParameterPage::updateLiveData(const LiveData& live) {
   for (std::size_t i = 0; i < kCellCount; ++i)
     form_.setText(kCellV1 + static_cast<int>(i), std::to_string(live.cellMv[i]));
   form_.setText(kSoc, std::to_string(live.socPercent));
@@ -65,21 +65,21 @@ void MBMSParameterDlg::UpdateLiveData(const LiveData& live) {
 
   stored_.alarmFlags = live.alarmFlags;
   for (unsigned n = 1; n <= kAlarmLamps.size(); ++n)
-    SetAlarmLamp(static_cast<std::uint8_t>(n), live.alarm(n) ? 1 : 0);
+    setAlarmLamp(static_cast<std::uint8_t>(n), live.alarm(n) ? 1 : 0);
 }
 
-void MBMSParameterDlg::ClearValues() {
+void BmsParameterPage::clearValues() {
   for (int id : kValueFields) {
     form_.setText(id, "0");
     form_.setEnabled(id, false);
   }
 }
 
-void MBMSParameterDlg::ResetAlarmLamps() {
+void BmsParameterPage::resetAlarmLamps() {
   for (int id : kAlarmLamps) form_.setIcon(id, Icon::Red);
 }
 
-void MBMSParameterDlg::SetAlarmLamp(std::uint8_t n, std::uint8_t flag) {
+void BmsParameterPage::setAlarmLamp(std::uint8_t n, std::uint8_t flag) {
   if (n < 1 || n > kAlarmLamps.size()) return;
   form_.setIcon(kAlarmLamps[n - 1u], flag != 0 ? Icon::Red : Icon::Green);
 }

@@ -8,7 +8,7 @@
 
 namespace orlo {
 
-class MBMSParameterDlg : public FormEvents {
+class BmsParameterPage : public FormEvents {
  public:
   // Values kept from the last Live data frame for the data log.
   struct StoredValues {
@@ -21,12 +21,12 @@ class MBMSParameterDlg : public FormEvents {
     float remainingCapacity = 0;  // Ah
   };
 
-  explicit MBMSParameterDlg(Form& form);
+  explicit BmsParameterPage(Form& form);
 
-  void UpdateLiveData(const LiveData& live);
-  void ClearValues();
-  void ResetAlarmLamps();
-  void SetAlarmLamp(std::uint8_t n, std::uint8_t flag);
+  void updateLiveData(const LiveData& live);
+  void clearValues();
+  void resetAlarmLamps();
+  void setAlarmLamp(std::uint8_t n, std::uint8_t flag);
 
   const StoredValues& stored() const { return stored_; }
 

@@ -41,10 +41,9 @@ std::int64_t measuredMilliamps(float amperes) {
 
 }  // namespace
 
-MCurrentCalibrationDlg::MCurrentCalibrationDlg(Form& form) : form_(form) {}
+CurrentCalibrationPage::CurrentCalibrationPage(Form& form, SerialControl& serial) : form_(form), serial_(serial) {}
 
-void MCurrentCalibrationDlg::InitPage(SerialControl& serial) {
-  serial_ = &serial;
+void CurrentCalibrationPage::initPage() {
   running_ = false;
   form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
   for (int p = 0; p < kPointCount; ++p) {
@@ -56,37 +55,37 @@ void MCurrentCalibrationDlg::InitPage(SerialControl& serial) {
   pointErrors_.fill(0.0f);
 }
 
-bool MCurrentCalibrationDlg::portOpen() const {
-  return serial_ != nullptr && serial_->isOpen();
+bool CurrentCalibrationPage::portOpen() const {
+  return serial_.isOpen();
 }
 
-int MCurrentCalibrationDlg::direction() const {
+int CurrentCalibrationPage::direction() const {
   return form_.isChecked(kDischarge) ? 0 : 1;
 }
 
-void MCurrentCalibrationDlg::selectDirection(int radioId) {
+void CurrentCalibrationPage::selectDirection(int radioId) {
   form_.setChecked(kDischarge, radioId == kDischarge);
   form_.setChecked(kCharge, radioId == kCharge);
 }
 
-void MCurrentCalibrationDlg::showStatus(const char* text) {
+void CurrentCalibrationPage::showStatus(const char* text) {
   form_.setText(kStatus, text);
   statusShown_ = true;
 }
 
-void MCurrentCalibrationDlg::OnStartStop() {
+void CurrentCalibrationPage::onStartStop() {
   if (!portOpen()) return;
   running_ = form_.text(kStartStop) == kStart;
   form_.setText(kStartStop, running_ ? kStop : kStart);
 }
 
-void MCurrentCalibrationDlg::OnReadPoint(int point) {
+void CurrentCalibrationPage::onReadPoint(int point) {
   if (running_) return form_.messageBox(kStopFirst, kWarningCaption);
   if (!portOpen()) return form_.messageBox(kOpenPortFirst, {});
-  serial_->write(calibrationReadRequest(point, direction()));
+  serial_.write(calibrationReadRequest(point, direction()));
 }
 
-void MCurrentCalibrationDlg::OnCalibratePoint(int point) {
+void CurrentCalibrationPage::onCalibratePoint(int point) {
   if (!running_ || !portOpen()) return form_.messageBox(kStartFirst, kWarningCaption);
   // An empty or garbled box must not go out as a 0 mA reference: the board would calibrate
   // the point against a current nobody drove through the pack.
@@ -98,16 +97,16 @@ void MCurrentCalibrationDlg::OnCalibratePoint(int point) {
                                 std::to_string(point + 1) + " in mA (a whole number).",
                             {});
   }
-  serial_->write(calibrationPointRequest(point, direction(), static_cast<std::int32_t>(*reference)));
+  serial_.write(calibrationPointRequest(point, direction(), static_cast<std::int32_t>(*reference)));
 }
 
-bool MCurrentCalibrationDlg::directionGate(const CalibrationResult& result) const {
+bool CurrentCalibrationPage::directionGate(const CalibrationResult& result) const {
   if (result.point >= kPointCount) return false;
   const std::uint8_t dir = result.direction;
   return (dir == 0 && form_.isChecked(kDischarge)) || (dir == 1 && form_.isChecked(kCharge));
 }
 
-void MCurrentCalibrationDlg::OnCalibrationResult(const CalibrationResult& result) {
+void CurrentCalibrationPage::onCalibrationResult(const CalibrationResult& result) {
   const bool gate = directionGate(result);
   const int point = result.point;
   if (gate) form_.setText(kFirstCoefficient + point, coefficientText(result.coefficientRaw));
@@ -127,21 +126,21 @@ void MCurrentCalibrationDlg::OnCalibrationResult(const CalibrationResult& result
   pointErrors_[static_cast<std::size_t>(point)] = static_cast<float>(perMille);
 }
 
-void MCurrentCalibrationDlg::showErrorEvaluation() {
+void CurrentCalibrationPage::showErrorEvaluation() {
   const float sum = pointErrors_[0] + pointErrors_[1] + pointErrors_[2] + pointErrors_[3];
   const float fraction = sum * 0.25f / 1000.0f;
   form_.setText(kErrorEvaluation, formatFixed(fraction, 4));
 }
 
-void MCurrentCalibrationDlg::onClicked(int id) {
-  if (id == kStartStop) return OnStartStop();
+void CurrentCalibrationPage::onClicked(int id) {
+  if (id == kStartStop) return onStartStop();
   if (id == kDischarge || id == kCharge) return selectDirection(id);
-  if (id >= kFirstRead && id < kFirstRead + kPointCount) return OnReadPoint(id - kFirstRead);
+  if (id >= kFirstRead && id < kFirstRead + kPointCount) return onReadPoint(id - kFirstRead);
   if (id >= kFirstCalibrationPoint && id < kFirstCalibrationPoint + kPointCount)
-    OnCalibratePoint(id - kFirstCalibrationPoint);
+    onCalibratePoint(id - kFirstCalibrationPoint);
 }
 
-void MCurrentCalibrationDlg::onTimer(int timerId) {
+void CurrentCalibrationPage::onTimer(int timerId) {
   if (timerId != kStatusTimer) return;
   if (statusShown_) {
     form_.setText(kStatus, "");

@@ -11,12 +11,12 @@
 
 namespace orlo {
 
-class MCurrentCalibrationDlg : public FormEvents {
+class CurrentCalibrationPage : public FormEvents {
  public:
-  explicit MCurrentCalibrationDlg(Form& form);
+  CurrentCalibrationPage(Form& form, SerialControl& serial);
 
-  void InitPage(SerialControl& serial);
-  void OnCalibrationResult(const CalibrationResult& result);
+  void initPage();
+  void onCalibrationResult(const CalibrationResult& result);
   // The current the main window shows in its header, in amperes (written at every header fill).
   void setLiveCurrent(float amperes) { liveCurrent_ = amperes; }
 
@@ -26,9 +26,9 @@ class MCurrentCalibrationDlg : public FormEvents {
   void onTimer(int timerId) override;
 
  private:
-  void OnStartStop();
-  void OnReadPoint(int point);
-  void OnCalibratePoint(int point);
+  void onStartStop();
+  void onReadPoint(int point);
+  void onCalibratePoint(int point);
 
   bool portOpen() const;
   int direction() const;  // 0 discharge, 1 charge: as the radio buttons stand now
@@ -39,7 +39,7 @@ class MCurrentCalibrationDlg : public FormEvents {
   void showErrorEvaluation();
 
   Form& form_;
-  SerialControl* serial_ = nullptr;
+  SerialControl& serial_;
   bool running_ = false;
   bool statusShown_ = false;
   float liveCurrent_ = 0;

@@ -161,7 +161,7 @@ std::vector<Bytes> BoardModel::handle(const Bytes& request, std::int64_t nowMs) 
   if (kind == nullptr) return {};
   advanceTo(nowMs);
   std::vector<Bytes> answers = (this->*kind->handler)(request);
-  if (failures_.has(Failure::kNoAnswer, kind->command)) answers.clear();
+  if (failures_.has(Failure::NoAnswer, kind->command)) answers.clear();
   return answers;
 }
 
@@ -175,7 +175,7 @@ std::vector<Bytes> BoardModel::onPoll(const Bytes&) {
 
 std::vector<Bytes> BoardModel::onAlarmRead(const Bytes&) {
   const Bytes whole = record_.readResult();
-  const FailureMode* cut = failures_.find(Failure::kShortAlarmAnswer, 0x0C);
+  const FailureMode* cut = failures_.find(Failure::ShortAlarmAnswer, 0x0C);
   if (cut == nullptr) return {whole};
   // A whole frame, checksum and tail included, that simply carries fewer rows.
   const auto length = static_cast<std::size_t>(cut->value);
@@ -186,10 +186,10 @@ std::vector<Bytes> BoardModel::onAlarmRead(const Bytes&) {
 
 std::vector<Bytes> BoardModel::onAlarmSet(const Bytes& request) {
   const Bytes ack = FrameBuilder(0x48, 12).put8(6, 0xB1).finish();
-  if (failures_.has(Failure::kSetNotApplied, 0x47)) return {ack};
+  if (failures_.has(Failure::SetNotApplied, 0x47)) return {ack};
   const int socBefore = record_.value(kSoc);
   record_.applySetRequest(request);
-  if (const FailureMode* skew = failures_.find(Failure::kSetOffByOne, 0x47))
+  if (const FailureMode* skew = failures_.find(Failure::SetOffByOne, 0x47))
     record_.setValue(skew->value, record_.value(skew->value) + 1);
   pack_.setCycles(std::clamp(record_.value(kCycles), 0, 65535));
   // Writing the SOC re-bases the coulomb counter; echoing back the value just read leaves it.
@@ -200,7 +200,7 @@ std::vector<Bytes> BoardModel::onAlarmSet(const Bytes& request) {
 std::vector<Bytes> BoardModel::onBalance(const Bytes& request) {
   switch (request[6]) {
     case 0x0E: {
-      const FailureMode* other = failures_.find(Failure::kBalanceOtherSub, 0x18);
+      const FailureMode* other = failures_.find(Failure::BalanceOtherSub, 0x18);
       return {FrameBuilder(0x18, 16)
                   .put8(6, other != nullptr ? static_cast<std::uint32_t>(other->value) : 0x0E)
                   .put16(7, balance_.thresholdMv)
@@ -245,7 +245,7 @@ std::vector<Bytes> BoardModel::onCalibration(const Bytes& request) {
 
 Bytes BoardModel::calibrationResult(int direction, int point, bool isRead) const {
   const CalibrationPoint& p = calibration(direction, point);
-  const auto index = static_cast<std::uint32_t>(failures_.has(Failure::kCalibrationPoint4, 0x07) ? 4 : point);
+  const auto index = static_cast<std::uint32_t>(failures_.has(Failure::CalibrationPoint4, 0x07) ? 4 : point);
   return FrameBuilder(0x15, 23)
       .put8(6, index)
       .put8(8, static_cast<std::uint32_t>(direction))

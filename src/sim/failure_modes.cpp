@@ -10,11 +10,11 @@ namespace orlo::sim {
 namespace {
 
 enum class ValueKind {
-  kNone,       // no value
-  kCommand,    // =CMD
-  kCommandMs,  // =CMD:MS
-  kNumber,     // optional =N (decimal)
-  kHexByte,    // optional =BYTE (hex)
+  None,       // no value
+  Command,    // =CMD
+  CommandMs,  // =CMD:MS
+  Number,     // optional =N (decimal)
+  HexByte,    // optional =BYTE (hex)
 };
 
 struct FailureInfo {
@@ -32,20 +32,20 @@ struct FailureInfo {
 constexpr int kMaxDelayMs = 600000;
 
 const FailureInfo kFailures[] = {
-    {Failure::kNoAnswer, "no-answer", ValueKind::kCommand, 0, 0, 0, 255, "no-answer=CMD",
+    {Failure::NoAnswer, "no-answer", ValueKind::Command, 0, 0, 0, 255, "no-answer=CMD",
      "requests with command CMD get no answer (the board still acts on them)"},
-    {Failure::kDelay, "delay", ValueKind::kCommandMs, 0, 0, 0, kMaxDelayMs, "delay=CMD:MS",
+    {Failure::Delay, "delay", ValueKind::CommandMs, 0, 0, 0, kMaxDelayMs, "delay=CMD:MS",
      "answers to command CMD leave MS (0..600000) ms late; later answers queue behind"},
-    {Failure::kShortAlarmAnswer, "short-alarm-answer", ValueKind::kNumber, 0x0C,
+    {Failure::ShortAlarmAnswer, "short-alarm-answer", ValueKind::Number, 0x0C,
      FailureModes::kDefaultShortAlarmLength, 11, 81, "short-alarm-answer[=LEN]",
      "the alarm parameter read result is LEN bytes long (11..81, default 50)"},
-    {Failure::kSetNotApplied, "set-not-applied", ValueKind::kNone, 0x47, 0, 0, 0, "set-not-applied",
+    {Failure::SetNotApplied, "set-not-applied", ValueKind::None, 0x47, 0, 0, 0, "set-not-applied",
      "an alarm parameter Set is acknowledged but not stored"},
-    {Failure::kSetOffByOne, "set-off-by-one", ValueKind::kNumber, 0x47, FailureModes::kDefaultOffByOneRow, 1,
+    {Failure::SetOffByOne, "set-off-by-one", ValueKind::Number, 0x47, FailureModes::kDefaultOffByOneRow, 1,
      44, "set-off-by-one[=ROW]", "a Set is stored with row ROW one higher (1..44, default 7: Cell OV)"},
-    {Failure::kCalibrationPoint4, "calibration-point-4", ValueKind::kNone, 0x07, 0, 0, 0,
+    {Failure::CalibrationPoint4, "calibration-point-4", ValueKind::None, 0x07, 0, 0, 0,
      "calibration-point-4", "calibration results carry point index 4 (bytes 6 and 9)"},
-    {Failure::kBalanceOtherSub, "balance-other-sub", ValueKind::kHexByte, 0x18,
+    {Failure::BalanceOtherSub, "balance-other-sub", ValueKind::HexByte, 0x18,
      FailureModes::kDefaultOtherBalanceSub, 0, 255, "balance-other-sub[=SUB]",
      "the balance read result has sub-command SUB (default 0x0F), not 0x0E"},
 };
@@ -96,33 +96,33 @@ FailureModes& FailureModes::add(const FailureMode& mode) {
 }
 
 FailureModes& FailureModes::noAnswer(std::uint8_t command) {
-  return add({Failure::kNoAnswer, command, 0});
+  return add({Failure::NoAnswer, command, 0});
 }
 
 FailureModes& FailureModes::delay(std::uint8_t command, int ms) {
-  return add({Failure::kDelay, command, std::clamp(ms, 0, kMaxDelayMs)});
+  return add({Failure::Delay, command, std::clamp(ms, 0, kMaxDelayMs)});
 }
 
 FailureModes& FailureModes::shortAlarmAnswer(int length) {
-  const FailureInfo& info = infoOf(Failure::kShortAlarmAnswer);
+  const FailureInfo& info = infoOf(Failure::ShortAlarmAnswer);
   return add({info.failure, info.command, std::clamp(length, info.low, info.high)});
 }
 
 FailureModes& FailureModes::setNotApplied() {
-  return add({Failure::kSetNotApplied, 0x47, 0});
+  return add({Failure::SetNotApplied, 0x47, 0});
 }
 
 FailureModes& FailureModes::setOffByOne(int row) {
-  const FailureInfo& info = infoOf(Failure::kSetOffByOne);
+  const FailureInfo& info = infoOf(Failure::SetOffByOne);
   return add({info.failure, info.command, std::clamp(row, info.low, info.high)});
 }
 
 FailureModes& FailureModes::calibrationPoint4() {
-  return add({Failure::kCalibrationPoint4, 0x07, 0});
+  return add({Failure::CalibrationPoint4, 0x07, 0});
 }
 
 FailureModes& FailureModes::balanceOtherSub(std::uint8_t sub) {
-  return add({Failure::kBalanceOtherSub, 0x18, sub});
+  return add({Failure::BalanceOtherSub, 0x18, sub});
 }
 
 bool FailureModes::parse(const std::string& text, std::string& error) {
@@ -143,14 +143,14 @@ bool FailureModes::parse(const std::string& text, std::string& error) {
   FailureMode mode{info->failure, info->command, info->defaultValue};
   int command = 0;
   switch (info->kind) {
-    case ValueKind::kNone:
+    case ValueKind::None:
       if (hasValue) return bad();
       break;
-    case ValueKind::kCommand:
+    case ValueKind::Command:
       if (!hexByte(value, command)) return bad();
       mode.command = static_cast<std::uint8_t>(command);
       break;
-    case ValueKind::kCommandMs: {
+    case ValueKind::CommandMs: {
       const std::size_t colon = value.find(':');
       if (colon == std::string::npos || !hexByte(value.substr(0, colon), command) ||
           !integer(value.substr(colon + 1), 10, info->low, info->high, mode.value))
@@ -158,10 +158,10 @@ bool FailureModes::parse(const std::string& text, std::string& error) {
       mode.command = static_cast<std::uint8_t>(command);
       break;
     }
-    case ValueKind::kNumber:
+    case ValueKind::Number:
       if (hasValue && !integer(value, 10, info->low, info->high, mode.value)) return bad();
       break;
-    case ValueKind::kHexByte:
+    case ValueKind::HexByte:
       if (hasValue && !hexByte(value, mode.value)) return bad();
       break;
   }
@@ -177,22 +177,22 @@ const FailureMode* FailureModes::find(Failure failure, std::uint8_t command) con
 }
 
 int FailureModes::delayMs(std::uint8_t command) const {
-  const FailureMode* mode = find(Failure::kDelay, command);
+  const FailureMode* mode = find(Failure::Delay, command);
   return mode == nullptr ? 0 : mode->value;
 }
 
 std::string FailureModes::text(const FailureMode& mode) {
   const FailureInfo& info = infoOf(mode.failure);
   switch (info.kind) {
-    case ValueKind::kCommand:
+    case ValueKind::Command:
       return std::string(info.name) + "=" + hexText(mode.command);
-    case ValueKind::kCommandMs:
+    case ValueKind::CommandMs:
       return std::string(info.name) + "=" + hexText(mode.command) + ":" + std::to_string(mode.value);
-    case ValueKind::kNumber:
+    case ValueKind::Number:
       return std::string(info.name) + "=" + std::to_string(mode.value);
-    case ValueKind::kHexByte:
+    case ValueKind::HexByte:
       return std::string(info.name) + "=" + hexText(mode.value);
-    case ValueKind::kNone:
+    case ValueKind::None:
       break;
   }
   return info.name;

@@ -13,13 +13,13 @@
 namespace orlo::sim {
 
 enum class Failure {
-  kNoAnswer,           // requests with the command get no answer at all
-  kDelay,              // answers to the command leave `value` ms late
-  kShortAlarmAnswer,   // the alarm parameter read result is `value` bytes long, not 82
-  kSetNotApplied,      // an alarm parameter Set is acknowledged but not stored
-  kSetOffByOne,        // an alarm parameter Set is stored with row `value` one higher
-  kCalibrationPoint4,  // calibration results carry point index 4
-  kBalanceOtherSub,    // the balance read result carries sub-command `value`, not 0x0E
+  NoAnswer,           // requests with the command get no answer at all
+  Delay,              // answers to the command leave `value` ms late
+  ShortAlarmAnswer,   // the alarm parameter read result is `value` bytes long, not 82
+  SetNotApplied,      // an alarm parameter Set is acknowledged but not stored
+  SetOffByOne,        // an alarm parameter Set is stored with row `value` one higher
+  CalibrationPoint4,  // calibration results carry point index 4
+  BalanceOtherSub,    // the balance read result carries sub-command `value`, not 0x0E
 };
 
 struct FailureMode {

@@ -10,10 +10,10 @@ struct SplitName {
   SplitMode mode;
   const char* name;
 };
-constexpr SplitName kSplitNames[] = {{SplitMode::kWhole, "whole"},
-                                     {SplitMode::kByte, "byte"},
-                                     {SplitMode::kRandom, "random"},
-                                     {SplitMode::kGlue, "glue"}};
+constexpr SplitName kSplitNames[] = {{SplitMode::Whole, "whole"},
+                                     {SplitMode::Byte, "byte"},
+                                     {SplitMode::Random, "random"},
+                                     {SplitMode::Glue, "glue"}};
 
 constexpr std::size_t kMaxGarbage = 16;
 
@@ -123,14 +123,14 @@ void LineShaper::queueOne(Bytes frame, std::int64_t dueMs) {
   bytes.insert(bytes.end(), frame.begin(), frame.end());
   counts.bytes = bytes.size();
   switch (settings_.split) {
-    case SplitMode::kWhole:
+    case SplitMode::Whole:
       push(dueMs, std::move(bytes), counts);
       break;
-    case SplitMode::kByte:
-    case SplitMode::kRandom:
-      pushPieces(bytes, dueMs, counts, settings_.split == SplitMode::kRandom);
+    case SplitMode::Byte:
+    case SplitMode::Random:
+      pushPieces(bytes, dueMs, counts, settings_.split == SplitMode::Random);
       break;
-    case SplitMode::kGlue:
+    case SplitMode::Glue:
       glue(bytes, dueMs, counts);
       break;
   }

@@ -14,13 +14,13 @@
 
 namespace orlo::sim {
 
-enum class SplitMode { kWhole, kByte, kRandom, kGlue };
+enum class SplitMode { Whole, Byte, Random, Glue };
 
 bool parseSplitMode(const std::string& text, SplitMode& mode);
 const char* splitModeName(SplitMode mode);
 
 struct FaultSettings {
-  SplitMode split = SplitMode::kWhole;
+  SplitMode split = SplitMode::Whole;
   double corruptRatio = 0;  // share of frames sent with a wrong checksum
   double garbageRatio = 0;  // share of frames preceded by random bytes
   int delayMs = 0;          // answer delay

@@ -123,7 +123,7 @@ void startSerial(AppWindow& app, const CommandLine& options) {
   if (options.logPath.empty()) return;
   if (!app.serial().isOpen()) {
     std::cerr << "Orlo_PC: COM" << options.openPort << " did not open; no data log is written\n";
-  } else if (!app.dlg().dataLog().StartUnattended(options.logPath, options.logInterval)) {
+  } else if (!app.dlg().dataLog().startUnattended(options.logPath, options.logInterval)) {
     std::cerr << "Orlo_PC: cannot log to " << options.logPath << "\n";
   }
 }

@@ -70,8 +70,8 @@ std::unique_ptr<AppWindow> AppWindow::create(const AppWindowOptions& options, st
 }
 
 AppWindow::~AppWindow() {
-  // The window behaviour goes first: nothing may reach it through a form or the port after.
-  serial_.setListener(nullptr);
+  // The window behaviour goes first (it lets go of the port itself): nothing may reach it
+  // through a form after.
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
   dlg_.reset();
@@ -122,14 +122,13 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
       options.workingFolder.empty() ? QDir::currentPath().toStdString() : options.workingFolder;
   dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
   dlgOptions.dataFolder = options.dataFolder;
-  dlg_ = std::make_unique<COrlo_PCDlg>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
+  dlg_ = std::make_unique<MainWindow>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
                                        line, clock_, dlgOptions);
   mainForm_->setEvents(dlg_.get());
   for (std::size_t i = 0; i < pages_.size(); ++i)
     pages_[i]->setEvents(&dlg_->pageEvents(static_cast<int>(i)));
-  serial_.setListener(dlg_.get());
   dlg_->receiver().setObserver(&fanOut_);
-  dlg_->OnInitDialog();
+  dlg_->onInitDialog();
   parametersMenu_ = std::make_unique<ParametersMenu>(*this);
   window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
   window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());

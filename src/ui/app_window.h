@@ -42,7 +42,7 @@ class AppWindow {
   AppWindow& operator=(const AppWindow&) = delete;
 
   QMainWindow* window() const { return window_; }
-  COrlo_PCDlg& dlg() { return *dlg_; }
+  MainWindow& dlg() { return *dlg_; }
   QtSerialControl& serial() { return serial_; }
   QtForm& mainForm() { return *mainForm_; }
   // 0 BMS parameter, 1 balance test, 2 alarm parameter, 3 current calibration.
@@ -68,7 +68,7 @@ class AppWindow {
   std::unique_ptr<QtForm> mainForm_;
   std::vector<std::unique_ptr<QtForm>> pages_;
   ReceiveFanOut fanOut_;
-  std::unique_ptr<COrlo_PCDlg> dlg_;
+  std::unique_ptr<MainWindow> dlg_;
   QPointer<QMainWindow> window_;
   QPointer<QMenu> viewMenu_;
   std::unique_ptr<ParametersMenu> parametersMenu_;

@@ -78,7 +78,7 @@ void ParametersMenu::readBoard(std::function<void(const ParameterResult&)> then)
 
 void ParametersMenu::writeBoxesWithReview() {
   std::vector<std::string> texts;
-  app_.dlg().alarmPage().CollectValues(&texts);
+  app_.dlg().alarmPage().collectValues(&texts);
   review(texts, QStringLiteral("the boxes of the Alarm Parameter tab"), false);
 }
 
@@ -187,7 +187,7 @@ void ParametersMenu::loadFileIntoBoxes() {
   const auto path = askFile(app_.window(), false, parameterFileDialog(app_.dlg().userFolder(), false));
   if (!path) return;
   app_.mainForm().setCurrentIndex(main_ids::kTabs, kAlarmTab);
-  if (app_.dlg().alarmPage().LoadParameterFile(*path))
+  if (app_.dlg().alarmPage().loadParameterFile(*path))
     app_.pageForm(kAlarmTab).setText(alarm_ids::kPath, *path);
 }
 

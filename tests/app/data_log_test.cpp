@@ -75,12 +75,12 @@ class DataLogTest : public ::testing::Test {
 
   void choose(const std::string& file) {
     form.queueFileAnswer(file);
-    log.OnPath();
+    log.onPath();
   }
   void check(bool on, const std::string& interval = "1") {
     if (on) form.setText(kTimeInterval, interval);
     form.setChecked(kSaveFile, on);
-    log.OnSaveFile();
+    log.onSaveFile();
   }
   // Rows of the file after its header, as ASCII.
   std::vector<std::string> rows() const {
@@ -131,13 +131,13 @@ TEST_F(DataLogTest, AnExistingFileIsAppendedToWithoutAHeader) {
   test::writeFile(path, wide("earlier\n"));
   choose(path);
   check(true);
-  log.OnTimer();
+  log.onTimer();
   EXPECT_EQ(test::readFile(path),
             wide("earlier\n14:05:09,0,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0\n"));
 }
 
 TEST_F(DataLogTest, ACancelledDialogPointsAtTheDefaultFileWithoutCreatingIt) {
-  log.OnPath();
+  log.onPath();
   EXPECT_EQ(log.logPath(), "/tmp/orlo-no-such-desktop/data.csv");
   EXPECT_EQ(form.text(kLogPath), "/tmp/orlo-no-such-desktop/data.csv");
   check(true);
@@ -221,14 +221,14 @@ TEST_F(DataLogTest, EveryRefusalLeavesTheBoxUncheckedAndNoClockRunning) {
 TEST_F(DataLogTest, NumberingContinuesAcrossOffAndOnAndANewPath) {
   choose(path);
   check(true);
-  log.OnTimer();
-  log.OnTimer();
+  log.onTimer();
+  log.onTimer();
   check(false);
-  log.OnTimer();  // a stray tick while off writes nothing
+  log.onTimer();  // a stray tick while off writes nothing
   choose(path);
   check(true);
   values.cellVoltage[0] = 3301;
-  log.OnTimer();
+  log.onTimer();
   const std::vector<std::string> r = rows();
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0].substr(0, 11), "14:05:09,0,");
@@ -241,10 +241,10 @@ TEST_F(DataLogTest, NumberingContinuesAcrossOffAndOnAndANewPath) {
 TEST_F(DataLogTest, ALostFolderIsReportedOnceAndTheCounterWaitsForItsReturn) {
   choose(path);
   check(true);
-  log.OnTimer();
+  log.onTimer();
   const std::string away = dir + "-away";
   ASSERT_EQ(::rename(dir.c_str(), away.c_str()), 0);
-  for (int i = 0; i < 3; ++i) log.OnTimer();
+  for (int i = 0; i < 3; ++i) log.onTimer();
   ASSERT_EQ(::rename(away.c_str(), dir.c_str()), 0);
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
@@ -252,12 +252,12 @@ TEST_F(DataLogTest, ALostFolderIsReportedOnceAndTheCounterWaitsForItsReturn) {
   EXPECT_EQ(log.rowCounter(), 1);
   EXPECT_TRUE(log.logging());
 
-  log.OnTimer();
+  log.onTimer();
   EXPECT_EQ(rows(), (std::vector<std::string>{
                         "14:05:09,0,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0",
                         "14:05:09,1,0,0,0,0,0,0,0.000000,0.000000,0,0,0.000000,0,0.00,0.00,0.00,0,0,0"}));
   ::rename(dir.c_str(), away.c_str());
-  log.OnTimer();
+  log.onTimer();
   ::rename(away.c_str(), dir.c_str());
   EXPECT_EQ(form.messages().size(), 2u) << "a new failure after a success is reported again";
 }
@@ -265,11 +265,11 @@ TEST_F(DataLogTest, ALostFolderIsReportedOnceAndTheCounterWaitsForItsReturn) {
 TEST_F(DataLogTest, ADeletedFileIsStartedAgainWithItsHeaderAndSaidOnce) {
   choose(path);
   check(true);
-  log.OnTimer();
+  log.onTimer();
   for (int round = 0; round < 2; ++round) {
     ::unlink(path.c_str());
-    log.OnTimer();
-    log.OnTimer();
+    log.onTimer();
+    log.onTimer();
   }
   ASSERT_EQ(form.messages().size(), 1u) << "one word per run of logging, however often it goes";
   EXPECT_NE(form.messages()[0].text.find(path + "\nhad gone; it was created again"), std::string::npos);
@@ -291,12 +291,12 @@ TEST_F(DataLogTest, ARowThatDoesNotFitIsNotLeftHalfWritten) {
   tight.rlim_cur = before.size() + 10;
   std::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-  log.OnTimer();
+  log.onTimer();
   ::setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(test::readFile(path), before);
   EXPECT_EQ(log.rowCounter(), 0);
   EXPECT_EQ(form.messages().size(), 1u);
-  log.OnTimer();
+  log.onTimer();
   EXPECT_EQ(rows().size(), 1u);
 }
 
@@ -305,25 +305,25 @@ TEST_F(DataLogTest, TheLockIsHeldWhileLoggingSoASecondCopyIsRefusedAtSwitchOn) {
   DataLog other{otherForm, serial, clock, [] { return LogValues{}; }, dir};
   const auto switchOnOther = [&] {
     otherForm.queueFileAnswer(path);
-    other.OnPath();
+    other.onPath();
     otherForm.setText(kTimeInterval, "1");
     otherForm.setChecked(kSaveFile, true);
-    other.OnSaveFile();
+    other.onSaveFile();
   };
   choose(path);
   check(true);
-  log.OnTimer();  // between rows as much as during one
+  log.onTimer();  // between rows as much as during one
   EXPECT_TRUE(lockedByAWriter(path));
   switchOnOther();
   ASSERT_EQ(otherForm.messages().size(), 1u);
   EXPECT_EQ(otherForm.messages()[0].text, "File is already open.");
   EXPECT_FALSE(other.logging());
-  log.OnTimer();
+  log.onTimer();
   check(false);
   EXPECT_FALSE(lockedByAWriter(path));
   switchOnOther();
   EXPECT_TRUE(other.logging());
-  other.OnTimer();
+  other.onTimer();
   EXPECT_EQ(rows().size(), 3u);
   for (std::size_t i = 0; i < rows().size(); ++i)
     EXPECT_EQ(rows()[i].substr(9, 2), std::to_string(i < 2 ? i : 0) + ",") << "no interleaved rows";
@@ -338,13 +338,13 @@ TEST_F(DataLogTest, ARowIsSkippedWhileAnotherWriterHoldsAFileMadeInItsPlace) {
   test::writeFile(path, kHeader);
   {
     ForeignLock lock(path);
-    log.OnTimer();
+    log.onTimer();
   }
   EXPECT_EQ(log.rowCounter(), 0);
   EXPECT_EQ(test::readFile(path), kHeader);
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_NE(form.messages()[0].text.find("another program is writing to it"), std::string::npos);
-  log.OnTimer();
+  log.onTimer();
   EXPECT_EQ(rows().size(), 1u);
   EXPECT_TRUE(lockedByAWriter(path));
 }
@@ -354,7 +354,7 @@ TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
   choose(path);
   check(true);
   ::chmod(path.c_str(), 0444);
-  log.OnTimer();
+  log.onTimer();
   EXPECT_EQ(form.messages().size(), 1u);
   check(false);
   check(true);
@@ -364,7 +364,7 @@ TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
 // ---- the command line ----
 
 TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
-  EXPECT_TRUE(log.StartUnattended(path, 2));
+  EXPECT_TRUE(log.startUnattended(path, 2));
   EXPECT_EQ(test::readFile(path), kHeader);
   EXPECT_EQ(form.text(kLogPath), path);
   EXPECT_EQ(form.text(kTimeInterval), "2");
@@ -373,10 +373,10 @@ TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
 }
 
 TEST_F(DataLogTest, UnattendedStartWithABadIntervalIsRefusedAloud) {
-  EXPECT_FALSE(log.StartUnattended(path, 0));
+  EXPECT_FALSE(log.startUnattended(path, 0));
   EXPECT_EQ(form.messages().size(), 1u);
   expectSwitchedOff();
-  EXPECT_FALSE(log.StartUnattended(path, 86401));
+  EXPECT_FALSE(log.startUnattended(path, 86401));
   EXPECT_EQ(form.messages().size(), 2u);
   EXPECT_EQ(test::readFile(path), "") << "a refused start creates no file";
   expectSwitchedOff();

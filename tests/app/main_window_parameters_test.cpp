@@ -52,7 +52,7 @@ class MainWindowParameters : public ::testing::Test {
   test::FakeForm calibrationForm{"current_calibration"};
   test::FixedClock clock;
   test::ScratchDir data{"orlo-window-params"};
-  std::unique_ptr<COrlo_PCDlg> window;
+  std::unique_ptr<MainWindow> window;
   int steps = 0;
 
   void SetUp() override {
@@ -61,9 +61,9 @@ class MainWindowParameters : public ::testing::Test {
     clock.now.tm_mday = 7;
     clock.now.tm_hour = 14;
     window =
-        std::make_unique<COrlo_PCDlg>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm}, line,
+        std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm}, line,
                                       clock, MainWindowOptions{"/nonexistent", "/tmp", data.path()});
-    window->OnInitDialog();
+    window->onInitDialog();
     form.setCurrentIndex(main_ids::kSerialPorts, 0);
     window->onClicked(main_ids::kStartUp);
     ASSERT_TRUE(line.isOpen());
@@ -157,7 +157,7 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
   line.onWrite = [&](const Bytes& block) {
     if (isSet(block)) snapshotsWhenSetWritten.push_back(snapshots().size());
   };
-  window->alarmPage().ShowValues(parameterTexts(boardValues(board)));
+  window->alarmPage().showValues(parameterTexts(boardValues(board)));
   const AlarmValues factory = boardValues(board);
 
   // No Read on this connection: the Set goes as before, with no snapshot.
@@ -197,7 +197,7 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
 }
 
 TEST_F(MainWindowParameters, aPageSetWhileASessionRunsIsHeldBackWithAMessage) {
-  window->alarmPage().ShowValues(parameterTexts(boardValues(board)));
+  window->alarmPage().showValues(parameterTexts(boardValues(board)));
   ASSERT_TRUE(window->readBoardParameters(nullptr));
   clickOnPage(alarm_ids::kSet);
   ASSERT_EQ(alarmForm.messages().size(), 1u);

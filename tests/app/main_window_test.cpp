@@ -22,7 +22,7 @@ using namespace main_ids;
 
 using test::FrameImage;
 
-class MainWindow : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
  protected:
   test::FakeForm form{"main"};
   test::FakeForm bmsForm{"bms_parameter"};
@@ -31,16 +31,16 @@ class MainWindow : public ::testing::Test {
   test::FakeForm calibrationForm{"current_calibration"};
   test::FakeSerialControl serial;
   test::FixedClock clock;
-  std::unique_ptr<COrlo_PCDlg> window;
+  std::unique_ptr<MainWindow> window;
 
   void SetUp() override { window = makeWindow(); }
 
-  std::unique_ptr<COrlo_PCDlg> makeWindow() {
-    return std::make_unique<COrlo_PCDlg>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
+  std::unique_ptr<MainWindow> makeWindow() {
+    return std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
                                          serial, clock,
                                          MainWindowOptions{"/nonexistent", "/tmp", "/nonexistent/data"});
   }
-  void start() { window->OnInitDialog(); }
+  void start() { window->onInitDialog(); }
   void open(int index = 0) {
     form.setCurrentIndex(kSerialPorts, index);
     window->onClicked(kStartUp);
@@ -56,7 +56,7 @@ class MainWindow : public ::testing::Test {
 
 // ---- start-up ------------------------------------------------------------------------------
 
-TEST_F(MainWindow, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers) {
+TEST_F(MainWindowTest, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers) {
   start();
   for (int id : kHeaderFields) {
     EXPECT_EQ(form.text(id), "0") << id;
@@ -83,7 +83,7 @@ TEST_F(MainWindow, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers
   EXPECT_TRUE(form.messages().empty());
 }
 
-TEST_F(MainWindow, StartUpSetsUpEveryPage) {
+TEST_F(MainWindowTest, StartUpSetsUpEveryPage) {
   start();
   EXPECT_EQ(bmsForm.icon(bms_ids::kAlarmLamps[0]), Icon::Red);
   EXPECT_EQ(bmsForm.text(bms_ids::kSystemMode), "0");
@@ -94,7 +94,7 @@ TEST_F(MainWindow, StartUpSetsUpEveryPage) {
   EXPECT_EQ(calibrationForm.timerPeriod(7), 2000);
 }
 
-TEST_F(MainWindow, APortAlreadyOpenAtStartUpIsReportedAndTheBoxesStayEmpty) {
+TEST_F(MainWindowTest, APortAlreadyOpenAtStartUpIsReportedAndTheBoxesStayEmpty) {
   serial.setOpen(true);
   start();
   ASSERT_EQ(form.messages().size(), 1u);
@@ -106,7 +106,7 @@ TEST_F(MainWindow, APortAlreadyOpenAtStartUpIsReportedAndTheBoxesStayEmpty) {
 
 // ---- header readout ------------------------------------------------------------------------
 
-TEST_F(MainWindow, HeaderShowsCurrentNegatedAfterScalingSoNoLoadReadsMinusZero) {
+TEST_F(MainWindowTest, HeaderShowsCurrentNegatedAfterScalingSoNoLoadReadsMinusZero) {
   start();
   struct Case {
     std::int32_t raw;
@@ -124,7 +124,7 @@ TEST_F(MainWindow, HeaderShowsCurrentNegatedAfterScalingSoNoLoadReadsMinusZero) 
   }
 }
 
-TEST_F(MainWindow, HeaderFillWritesEachSourcedFieldIntoItsDisabledBox) {
+TEST_F(MainWindowTest, HeaderFillWritesEachSourcedFieldIntoItsDisabledBox) {
   start();
   receive(FrameImage()
               .u16(10, 3301)
@@ -146,7 +146,7 @@ TEST_F(MainWindow, HeaderFillWritesEachSourcedFieldIntoItsDisabledBox) {
   EXPECT_FALSE(form.isEnabled(kCellV1));
 }
 
-TEST_F(MainWindow, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
+TEST_F(MainWindowTest, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
   start();
   struct Step {
     std::uint8_t status;
@@ -163,7 +163,7 @@ TEST_F(MainWindow, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
   }
 }
 
-TEST_F(MainWindow, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
+TEST_F(MainWindowTest, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
   start();
   receive(FrameImage(0x33).u16(10, 3456).u8(70, 19));
   EXPECT_EQ(form.text(kCellV1), "3456");
@@ -173,7 +173,7 @@ TEST_F(MainWindow, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
 
 // ---- clear ---------------------------------------------------------------------------------
 
-TEST_F(MainWindow, ClearResetsTheHeaderAndOnTheBmsTabAlsoThePageAndTheMosLamps) {
+TEST_F(MainWindowTest, ClearResetsTheHeaderAndOnTheBmsTabAlsoThePageAndTheMosLamps) {
   start();
   struct Case {
     const char* what;
@@ -203,7 +203,7 @@ TEST_F(MainWindow, ClearResetsTheHeaderAndOnTheBmsTabAlsoThePageAndTheMosLamps) 
 
 // ---- clock ---------------------------------------------------------------------------------
 
-TEST_F(MainWindow, ClockShowsDateAndTimeWithTwoBlanksBetween) {
+TEST_F(MainWindowTest, ClockShowsDateAndTimeWithTwoBlanksBetween) {
   start();
   clock.now.tm_year = 119;
   clock.now.tm_mon = 7;
@@ -217,7 +217,7 @@ TEST_F(MainWindow, ClockShowsDateAndTimeWithTwoBlanksBetween) {
 
 // ---- serial connection ---------------------------------------------------------------------
 
-TEST_F(MainWindow, StartUpOpensComOfTheSelectedIndexAndStopCloses) {
+TEST_F(MainWindowTest, StartUpOpensComOfTheSelectedIndexAndStopCloses) {
   start();
   open(15);
   EXPECT_EQ(serial.openedPorts, std::vector<int>{16});
@@ -231,7 +231,7 @@ TEST_F(MainWindow, StartUpOpensComOfTheSelectedIndexAndStopCloses) {
   EXPECT_TRUE(form.isEnabled(kSerialPorts));
 }
 
-TEST_F(MainWindow, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyForPermission) {
+TEST_F(MainWindowTest, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyForPermission) {
   start();
   struct Case {
     bool permission;
@@ -253,7 +253,7 @@ TEST_F(MainWindow, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyForPe
   }
 }
 
-TEST_F(MainWindow, NoSelectionOpensNothingAndSaysSo) {
+TEST_F(MainWindowTest, NoSelectionOpensNothingAndSaysSo) {
   start();
   form.setCurrentIndex(kSerialPorts, -1);
   window->onClicked(kStartUp);
@@ -261,7 +261,7 @@ TEST_F(MainWindow, NoSelectionOpensNothingAndSaysSo) {
   EXPECT_EQ(form.messages().size(), 1u);
 }
 
-TEST_F(MainWindow, PollRequestIsWrittenOnlyWhileThePortIsOpen) {
+TEST_F(MainWindowTest, PollRequestIsWrittenOnlyWhileThePortIsOpen) {
   start();
   window->onTimer(kPollTimer);
   EXPECT_TRUE(serial.written.empty());
@@ -272,7 +272,7 @@ TEST_F(MainWindow, PollRequestIsWrittenOnlyWhileThePortIsOpen) {
   EXPECT_EQ(test::toHex(serial.written[0]), "AA 55 06 00 00 00 01 00 01 00 55 AA");
 }
 
-TEST_F(MainWindow, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPort) {
+TEST_F(MainWindowTest, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPort) {
   start();
   struct Expect {
     const char* port;
@@ -303,7 +303,7 @@ TEST_F(MainWindow, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPort) 
   check(alive);
 }
 
-TEST_F(MainWindow, FramesWithBadChecksumsLeaveTheLinkFailed) {
+TEST_F(MainWindowTest, FramesWithBadChecksumsLeaveTheLinkFailed) {
   start();
   open();
   Bytes bad = FrameImage().u16(10, 3300).frame();
@@ -315,13 +315,13 @@ TEST_F(MainWindow, FramesWithBadChecksumsLeaveTheLinkFailed) {
   EXPECT_EQ(form.text(kCellV1), "0");
 }
 
-TEST_F(MainWindow, OtherCommEventsDiscardTheTransmitBuffer) {
+TEST_F(MainWindowTest, OtherCommEventsDiscardTheTransmitBuffer) {
   start();
   serial.injectCommEvent();
   EXPECT_EQ(serial.discards, 1);
 }
 
-TEST_F(MainWindow, ALostPortClosesCleanlyAndTheNextCheckSaysNotOpen) {
+TEST_F(MainWindowTest, ALostPortClosesCleanlyAndTheNextCheckSaysNotOpen) {
   start();
   open(1);
   serial.pullPort("device removed");
@@ -335,7 +335,7 @@ TEST_F(MainWindow, ALostPortClosesCleanlyAndTheNextCheckSaysNotOpen) {
   EXPECT_EQ(form.text(kStartUp), "Stop");
 }
 
-TEST_F(MainWindow, PortBoxSelectionShowsTheDevicePathOrThatThereIsNone) {
+TEST_F(MainWindowTest, PortBoxSelectionShowsTheDevicePathOrThatThereIsNone) {
   start();
   EXPECT_EQ(form.text(kDevicePath), "no device present");
   window->selectPort(5);
@@ -350,7 +350,7 @@ TEST_F(MainWindow, PortBoxSelectionShowsTheDevicePathOrThatThereIsNone) {
 
 // ---- frames reach the pages ----------------------------------------------------------------
 
-TEST_F(MainWindow, FrameTicksHandEachFrameToThePagesThatOwnIt) {
+TEST_F(MainWindowTest, FrameTicksHandEachFrameToThePagesThatOwnIt) {
   start();
   open();
   serial.feedReceived(FrameImage().u16(10, 3301).u16(75, 0x0005).frame());
@@ -365,7 +365,7 @@ TEST_F(MainWindow, FrameTicksHandEachFrameToThePagesThatOwnIt) {
   EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "3400");
 }
 
-TEST_F(MainWindow, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
+TEST_F(MainWindowTest, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
   start();
   open();
   Bytes chunk = FrameImage().u16(10, 3301).frame();
@@ -381,7 +381,7 @@ TEST_F(MainWindow, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
 
 // ---- kept values for the data log ----------------------------------------------------------
 
-class MainWindowLog : public MainWindow {
+class MainWindowLog : public MainWindowTest {
  protected:
   test::ScratchDir scratch{"orlo-main-window"};
   const std::string path = scratch.file("log.csv");
@@ -403,7 +403,7 @@ class MainWindowLog : public MainWindow {
 TEST_F(MainWindowLog, RowsCarryTheKeptValuesAndASilentLinkZeroesTheCellVoltages) {
   start();
   open();
-  ASSERT_TRUE(window->dataLog().StartUnattended(path, 1));
+  ASSERT_TRUE(window->dataLog().startUnattended(path, 1));
   receive(FrameImage().u16(10, 3301).u16(16, 3304).u32(22, 300).u32(30, 1500).u8(70, 3).u16(42, 9));
   window->onTimer(kLogTimer);
   auto row = lastRow();

@@ -115,10 +115,10 @@ TEST_F(DataLogEndToEnd, loggedRowsCarryTheValuesOfFramesTheSimulatorSent) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !frames.expected.empty(); }, 5000)) << "no live data arrived";
 
   const std::string path = workDir.filePath("log.csv").toStdString();
-  ASSERT_TRUE(app->dlg().dataLog().StartUnattended(path, 1)) << lastMessage();
+  ASSERT_TRUE(app->dlg().dataLog().startUnattended(path, 1)) << lastMessage();
   ASSERT_TRUE(QTest::qWaitFor([&] { return readLog(path).size() >= 4; }, 8000));
   app->mainForm().setChecked(main_ids::kSaveFile, false);
-  app->dlg().dataLog().OnSaveFile();
+  app->dlg().dataLog().onSaveFile();
 
   const std::vector<std::string> lines = readLog(path);
   ASSERT_GE(lines.size(), 4u);

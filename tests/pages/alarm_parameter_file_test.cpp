@@ -167,12 +167,12 @@ class AlarmParameterFile : public ::testing::Test {
     fs::create_directory(dir + "/user");
     test::writeFile(dir + "/work/AlarmParameterExample.csv", "template\r\n");
     serial.setOpen(true);
-    page.InitPage(serial, dir + "/work", dir + "/user");
+    page.initPage(dir + "/work", dir + "/user");
   }
 
   std::vector<std::string> boxes() const {
     std::vector<std::string> values;
-    page.CollectValues(&values);
+    page.collectValues(&values);
     return values;
   }
 
@@ -180,12 +180,12 @@ class AlarmParameterFile : public ::testing::Test {
   const std::string dir = scratch.path();
   test::FakeForm form{"alarm_parameter"};
   test::FakeSerialControl serial;
-  MAlarmParameterDlg page{form};
+  AlarmParameterPage page{form, serial};
 };
 
 TEST_F(AlarmParameterFile, SaveRightAfterStartWritesFortyFourPlaceholderLinesWithCrLf) {
   const std::string path = dir + "/user/AlarmParameter.csv";
-  ASSERT_TRUE(page.SaveParameterFile(path));
+  ASSERT_TRUE(page.saveParameterFile(path));
   const std::string text = test::readFile(path);
   EXPECT_EQ(text.rfind("Charge OC,--,mA\r\nCharge OC Delay,--,S\r\n", 0), 0u);
   EXPECT_NE(text.find("\r\nNominal Capacity,--,Ah\r\nID,--,\r\nCircle,--,\r\nSoc,--,\r\nLow "
@@ -206,20 +206,20 @@ TEST_F(AlarmParameterFile, SaveThenLoadGivesBackTheSameFortyFourTexts) {
   for (const auto& row : alarmParameterRecord()) values.push_back(std::to_string(row.row * 11 - 100));
   values[37] = "BMS 7";
   values[2] = "";
-  page.ShowValues(values);
+  page.showValues(values);
   const std::string path = dir + "/user/p.csv";
-  ASSERT_TRUE(page.SaveParameterFile(path));
-  page.ShowPlaceholders();
-  ASSERT_TRUE(page.LoadParameterFile(path));
+  ASSERT_TRUE(page.saveParameterFile(path));
+  page.showPlaceholders();
+  ASSERT_TRUE(page.loadParameterFile(path));
   EXPECT_EQ(boxes(), values);
 }
 
 TEST_F(AlarmParameterFile, AnIdWithACommaIsSavedAsItIsAndLoadsBackUpToTheComma) {
   form.setText(kBmsId, "7,8");
   const std::string path = dir + "/user/p.csv";
-  ASSERT_TRUE(page.SaveParameterFile(path));
+  ASSERT_TRUE(page.saveParameterFile(path));
   EXPECT_NE(test::readFile(path).find("\r\nID,7,8,\r\n"), std::string::npos);
-  ASSERT_TRUE(page.LoadParameterFile(path));
+  ASSERT_TRUE(page.loadParameterFile(path));
   EXPECT_EQ(form.text(kBmsId), "7");
 }
 
@@ -228,12 +228,12 @@ TEST_F(AlarmParameterFile, AFirstPartialLoadEmptiesTheOtherRowsAndALaterOneKeeps
   for (int i = 1; i <= 10; ++i) ten += "r," + std::to_string(i) + ",u\r\n";
   test::writeFile(dir + "/ten.csv", ten);
   test::writeFile(dir + "/two.csv", "r,A\r\nr,B\r\n");
-  ASSERT_TRUE(page.LoadParameterFile(dir + "/ten.csv"));
+  ASSERT_TRUE(page.loadParameterFile(dir + "/ten.csv"));
   EXPECT_EQ(form.text(kChgOcValue), "1");
   EXPECT_EQ(form.text(kCellUvValue), "10");
   EXPECT_EQ(form.text(kCellUvDelay), "");
   EXPECT_EQ(form.text(kMosfetOtRelease), "");
-  ASSERT_TRUE(page.LoadParameterFile(dir + "/two.csv"));
+  ASSERT_TRUE(page.loadParameterFile(dir + "/two.csv"));
   EXPECT_EQ(form.text(kChgOcValue), "A");
   EXPECT_EQ(form.text(kChgOcRelease), "3");
   EXPECT_EQ(form.text(kCellUvValue), "10");
@@ -243,7 +243,7 @@ TEST_F(AlarmParameterFile, ALoadThatCannotOpenItsFileSaysSoAndLeavesTheBoxes) {
   form.setText(kChgOcValue, "50");
   for (const std::string& path : {dir + "/missing.csv", dir + "/user"}) {
     form.clearMessages();
-    EXPECT_FALSE(page.LoadParameterFile(path));
+    EXPECT_FALSE(page.loadParameterFile(path));
     ASSERT_EQ(form.messages().size(), 1u) << path;
     EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
     EXPECT_EQ(form.text(kChgOcValue), "50");
@@ -254,9 +254,9 @@ TEST_F(AlarmParameterFile, ALoadThatCannotOpenItsFileSaysSoAndLeavesTheBoxes) {
 TEST_F(AlarmParameterFile, NoSaveWithoutTheTemplateFileInTheRecordedWorkingFolder) {
   const std::string target = dir + "/user/AlarmParameter.csv";
   fs::remove(dir + "/work/AlarmParameterExample.csv");
-  EXPECT_FALSE(page.SaveParameterFile(target));
+  EXPECT_FALSE(page.saveParameterFile(target));
   fs::create_directory(dir + "/work/AlarmParameterExample.csv");  // a folder of that name
-  EXPECT_FALSE(page.SaveParameterFile(target));
+  EXPECT_FALSE(page.saveParameterFile(target));
   ASSERT_EQ(form.messages().size(), 2u);
   for (const auto& m : form.messages()) EXPECT_EQ(m.text, kTemplateMissing);
   EXPECT_FALSE(fs::exists(target));
@@ -264,7 +264,7 @@ TEST_F(AlarmParameterFile, NoSaveWithoutTheTemplateFileInTheRecordedWorkingFolde
 
 TEST_F(AlarmParameterFile, ATargetThatCannotBeReplacedIsRefusedWithTheCloseTheFileMessage) {
   fs::create_directory(dir + "/user/taken.csv");
-  EXPECT_FALSE(page.SaveParameterFile(dir + "/user/taken.csv"));
+  EXPECT_FALSE(page.saveParameterFile(dir + "/user/taken.csv"));
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_EQ(form.messages()[0].text, kSaveRefused);
   EXPECT_TRUE(fs::is_directory(dir + "/user/taken.csv"));
@@ -281,7 +281,7 @@ TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
   rlimit tight = old;
   tight.rlim_cur = 64;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const bool saved = page.SaveParameterFile(target);
+  const bool saved = page.saveParameterFile(target);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
@@ -297,7 +297,7 @@ TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
   const std::string target = dir + "/user/AlarmParameter.csv";
   test::writeFile(target, std::string(5000, 'x'));
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-  ASSERT_TRUE(page.SaveParameterFile(target));
+  ASSERT_TRUE(page.saveParameterFile(target));
   EXPECT_EQ(test::readFile(target).rfind("Charge OC,--,mA\r\n", 0), 0u);
   struct stat st {};
   ASSERT_EQ(stat(target.c_str(), &st), 0);
@@ -391,7 +391,7 @@ TEST_F(AlarmParameterFile, AFailedWriteInPlaceLeavesTheOldFileAsItWasAndNamesPat
   rlimit tight = old;
   tight.rlim_cur = 64;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const bool saved = page.SaveParameterFile(target);
+  const bool saved = page.saveParameterFile(target);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
@@ -404,7 +404,7 @@ TEST_F(AlarmParameterFile, AFailedWriteInPlaceLeavesTheOldFileAsItWasAndNamesPat
 TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {
   const char* resources = std::getenv("ORLO_RESOURCE_DIR");
   ASSERT_NE(resources, nullptr);
-  ASSERT_TRUE(page.LoadParameterFile(std::string(resources) + "/AlarmParameterExample.csv"));
+  ASSERT_TRUE(page.loadParameterFile(std::string(resources) + "/AlarmParameterExample.csv"));
   EXPECT_EQ(form.text(kCellOvValue), "3650");
   page.onClicked(kSet);
   EXPECT_TRUE(form.messages().empty()) << form.messages()[0].text;

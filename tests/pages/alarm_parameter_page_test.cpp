@@ -16,11 +16,11 @@ using namespace alarm_ids;
 constexpr const char* kSocMessage = "SOC设置错误，请输入0~100之间的值";
 constexpr const char* kSocCaption = "SOC设置报错";
 
-class AlarmParameterPage : public ::testing::Test {
+class AlarmPage : public ::testing::Test {
  protected:
   void SetUp() override {
     serial.setOpen(true);
-    page.InitPage(serial, "/nonexistent-working-folder", "/home/user/Desktop");
+    page.initPage("/nonexistent-working-folder", "/home/user/Desktop");
   }
 
   // Fills every box with a valid, distinct number (the ID with free text).
@@ -40,12 +40,12 @@ class AlarmParameterPage : public ::testing::Test {
 
   test::FakeForm form{"alarm_parameter"};
   test::FakeSerialControl serial;
-  MAlarmParameterDlg page{form};
+  orlo::AlarmParameterPage page{form, serial};
 };
 
 // ---- start-up ------------------------------------------------------------------------------
 
-TEST_F(AlarmParameterPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheStatusTimer) {
+TEST_F(AlarmPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheStatusTimer) {
   for (const auto& row : alarmParameterRecord()) EXPECT_EQ(form.text(row.boxId), "--") << row.boxId;
   EXPECT_TRUE(form.isReadOnly(kPath));
   EXPECT_EQ(form.timerPeriod(kStatusClearTimer), 2000);
@@ -53,13 +53,13 @@ TEST_F(AlarmParameterPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheS
 
 // ---- read ----------------------------------------------------------------------------------
 
-TEST_F(AlarmParameterPage, ReadWritesTheFixedRequestOnce) {
+TEST_F(AlarmPage, ReadWritesTheFixedRequestOnce) {
   page.onClicked(kRead);
   ASSERT_EQ(serial.written.size(), 1u);
   EXPECT_EQ(test::toHex(serial.written[0]), "AA 55 0C 00 00 00 B0 01 00 00 00 00 00 00 B1 00 55 AA");
 }
 
-TEST_F(AlarmParameterPage, ReadAndSetSendNothingAndSayNothingWhileThePortIsClosed) {
+TEST_F(AlarmPage, ReadAndSetSendNothingAndSayNothingWhileThePortIsClosed) {
   serial.setOpen(false);
   fillValidValues();
   page.onClicked(kRead);
@@ -69,7 +69,7 @@ TEST_F(AlarmParameterPage, ReadAndSetSendNothingAndSayNothingWhileThePortIsClose
   EXPECT_TRUE(form.messages().empty());
 }
 
-TEST_F(AlarmParameterPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSuccess) {
+TEST_F(AlarmPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSuccess) {
   Bytes frame(82, 0);
   frame[0] = 0xAA;
   frame[1] = 0x55;
@@ -79,7 +79,7 @@ TEST_F(AlarmParameterPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSucce
   frame[73] = 0xFF, frame[74] = 0xFF;  // MOSFET OT value, unsigned
   frame[57] = 0x00, frame[58] = 0x80;  // BUS OV value, signed
   frame[67] = 20, frame[68] = 80;      // SOC warning before SOC
-  page.OnReadResult(FrameView(frame.data(), frame.size()));
+  page.onReadResult(FrameView(frame.data(), frame.size()));
   EXPECT_EQ(form.text(kBmsId), "7");
   EXPECT_EQ(form.text(kDsgUtValue), "-20");
   EXPECT_EQ(form.text(kMosfetOtValue), "65535");
@@ -90,8 +90,8 @@ TEST_F(AlarmParameterPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSucce
   EXPECT_EQ(form.text(kStatus), "Read successful!");
 }
 
-TEST_F(AlarmParameterPage, ShortReadResultShowsZeroInTheFieldsBeyondItsEnd) {
-  page.OnReadResult(readResult("AA 55 47 00 05 00 B1 10 27 03"));
+TEST_F(AlarmPage, ShortReadResultShowsZeroInTheFieldsBeyondItsEnd) {
+  page.onReadResult(readResult("AA 55 47 00 05 00 B1 10 27 03"));
   EXPECT_EQ(form.text(kChgOcValue), "10000");
   EXPECT_EQ(form.text(kChgOcDelay), "3");
   EXPECT_EQ(form.text(kBmsId), "5");
@@ -101,13 +101,13 @@ TEST_F(AlarmParameterPage, ShortReadResultShowsZeroInTheFieldsBeyondItsEnd) {
 
 // ---- set -----------------------------------------------------------------------------------
 
-TEST_F(AlarmParameterPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
+TEST_F(AlarmPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
   fillValidValues();
   form.setText(kDsgUtValue, "-20");
   form.setText(kSocWarning, "250");
   form.setText(kSoc, "100");
   std::vector<std::string> sent;
-  page.CollectValues(&sent);
+  page.collectValues(&sent);
   page.onClicked(kSet);
   ASSERT_EQ(serial.written.size(), 1u);
   const Bytes& frame = serial.written[0];
@@ -124,15 +124,15 @@ TEST_F(AlarmParameterPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) 
 
   // The Set frame has the Read result's layout, so a second page must show the same texts.
   test::FakeForm otherForm{"alarm_parameter"};
-  MAlarmParameterDlg other{otherForm};
-  other.OnReadResult(FrameView(frame.data(), frame.size()));
+  orlo::AlarmParameterPage other{otherForm, serial};
+  other.onReadResult(FrameView(frame.data(), frame.size()));
   for (const auto& row : alarmParameterRecord()) {
     if (!row.sent) continue;
     EXPECT_EQ(otherForm.text(row.boxId), sent[static_cast<std::size_t>(row.row - 1)]) << row.boxId;
   }
 }
 
-TEST_F(AlarmParameterPage, TheIdBoxIsNeverSentWhateverItHolds) {
+TEST_F(AlarmPage, TheIdBoxIsNeverSentWhateverItHolds) {
   fillValidValues();
   form.setText(kBmsId, "--");
   page.onClicked(kSet);
@@ -143,7 +143,7 @@ TEST_F(AlarmParameterPage, TheIdBoxIsNeverSentWhateverItHolds) {
   EXPECT_EQ(serial.written[0][4], 0);
 }
 
-TEST_F(AlarmParameterPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing) {
+TEST_F(AlarmPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing) {
   page.onClicked(kSet);
   EXPECT_TRUE(serial.written.empty());
   ASSERT_EQ(form.messages().size(), 1u);
@@ -155,7 +155,7 @@ TEST_F(AlarmParameterPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing)
 
 // Each case: one bad box among valid ones; nothing may reach the line and the message must
 // point at that box (or, for the SOC, be the SOC's own message).
-TEST_F(AlarmParameterPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
+TEST_F(AlarmPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
   struct Case {
     int box;
     const char* text;
@@ -195,7 +195,7 @@ TEST_F(AlarmParameterPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
   }
 }
 
-TEST_F(AlarmParameterPage, SetAcceptsTheEdgesOfEachRange) {
+TEST_F(AlarmPage, SetAcceptsTheEdgesOfEachRange) {
   fillValidValues();
   form.setText(kSoc, "0");
   form.setText(kChgOcDelay, "255");
@@ -209,8 +209,8 @@ TEST_F(AlarmParameterPage, SetAcceptsTheEdgesOfEachRange) {
 
 // ---- status line ---------------------------------------------------------------------------
 
-TEST_F(AlarmParameterPage, SetAcknowledgeShowsSuccessUntilTheNextStatusTick) {
-  page.OnSetAcknowledge();
+TEST_F(AlarmPage, SetAcknowledgeShowsSuccessUntilTheNextStatusTick) {
+  page.onSetAcknowledge();
   EXPECT_EQ(form.text(kStatus), "Set successful!");
   page.onTimer(kStatusClearTimer + 1);
   EXPECT_EQ(form.text(kStatus), "Set successful!");

@@ -22,7 +22,7 @@ class BalancePage : public ::testing::Test {
  protected:
   void SetUp() override {
     serial.setOpen(true);
-    page.StartUp(serial);
+    page.startUp();
   }
   void setCondition(const std::string& threshold, const std::string& difference, const std::string& release) {
     form.setText(kThresholdVoltage, threshold);
@@ -41,7 +41,7 @@ class BalancePage : public ::testing::Test {
 
   test::FakeForm form{"balance_test"};
   test::FakeSerialControl serial;
-  MBalanceTestDlg page{form};
+  BalanceTestPage page{form, serial};
 };
 
 // ---- start-up and balance condition ----------------------------------------------------------
@@ -74,7 +74,7 @@ TEST_F(BalancePage, SetAcceptsTheEdgesOfEveryRange) {
   for (const auto& c : cases) {
     serial.written.clear();
     setCondition(c.threshold, c.difference, c.release);
-    page.OnBalanceSet();
+    page.onBalanceSet();
     ASSERT_EQ(serial.written.size(), 1u) << c.threshold << "/" << c.difference << "/" << c.release;
     EXPECT_EQ(toHex(serial.written[0]), toHex(c.expected));
   }
@@ -85,7 +85,7 @@ TEST_F(BalancePage, SetRefusesADifferenceOutsideOneTo255WithTheBoardMessage) {
   for (const char* difference : {"0", "256", "", "--", "-1", "4294967297"}) {
     form.clearMessages();
     setCondition("3600", difference, "3550");
-    page.OnBalanceSet();
+    page.onBalanceSet();
     ASSERT_EQ(form.messages().size(), 1u) << difference;
     EXPECT_EQ(form.messages()[0].text, kDifferenceError);
     EXPECT_EQ(form.messages()[0].caption, kConditionCaption);
@@ -109,7 +109,7 @@ TEST_F(BalancePage, SetRefusesAVoltageThatIsNotAWholeNumberUpTo65535AndNamesTheF
     form.clearMessages();
     setCondition("3600", "30", "3550");
     form.setText(c.field, c.text);
-    page.OnBalanceSet();
+    page.onBalanceSet();
     ASSERT_EQ(form.messages().size(), 1u) << c.text;
     EXPECT_NE(form.messages()[0].text.find(c.name), std::string::npos) << form.messages()[0].text;
     EXPECT_NE(form.messages()[0].text.find("0 to 65535"), std::string::npos);
@@ -123,7 +123,7 @@ TEST_F(BalancePage, ReadSendsTheFixedReadRequest) {
 }
 
 TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing) {
-  page.OnManualBalance();  // manual mode on while the port is still open
+  page.onManualBalance();  // manual mode on while the port is still open
   serial.setOpen(false);
   setCondition("3600", "0", "3550");
   for (int id : {kRead, kSet, kFirstCellButton, kFirstCellButton + 3}) page.onClicked(id);
@@ -133,7 +133,7 @@ TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing
 }
 
 TEST_F(BalancePage, ReadResultFillsTheFieldsAndTheStatusLastsUntilTheNextTick) {
-  page.ShowBalanceCondition(
+  page.showBalanceCondition(
       *decodeBalanceCondition(frame("AA 55 18 00 00 00 0E 10 0E 1E DE 0D 00 00 46 01 55 AA")));
   EXPECT_EQ(form.text(kThresholdVoltage), "3600");
   EXPECT_EQ(form.text(kVoltageDifference), "30");
@@ -155,18 +155,18 @@ TEST_F(BalancePage, ABalanceFrameThatIsNotAReadResultChangesNothing) {
 
 TEST_F(BalancePage, EachFlagBitLightsExactlyItsLampAndBit15LightsNone) {
   for (int n = 1; n <= kLampCount; ++n) {
-    page.UpdateBalanceLamps(static_cast<std::uint16_t>(1u << (n - 1)));
+    page.updateBalanceLamps(static_cast<std::uint16_t>(1u << (n - 1)));
     EXPECT_EQ(form.icon(kFirstLamp + n - 1), Icon::BalanceRed) << n;
     EXPECT_EQ(redLamps(), 1) << n;
   }
-  page.UpdateBalanceLamps(0x8001);
+  page.updateBalanceLamps(0x8001);
   EXPECT_EQ(form.icon(kFirstLamp), Icon::BalanceRed);
   EXPECT_EQ(redLamps(), 1);
 }
 
 TEST_F(BalancePage, ALampNumberOutsideOneTo15TouchesNoControl) {
-  page.SetBalanceLamp(0, 1);
-  page.SetBalanceLamp(16, 1);
+  page.setBalanceLamp(0, 1);
+  page.setBalanceLamp(16, 1);
   EXPECT_EQ(form.icon(kRead), Icon::None);
   EXPECT_EQ(form.icon(kFirstCellButton), Icon::None);
 }
@@ -174,7 +174,7 @@ TEST_F(BalancePage, ALampNumberOutsideOneTo15TouchesNoControl) {
 // ---- manual balance test --------------------------------------------------------------------
 
 TEST_F(BalancePage, EnteringSendsNothingGreysLampsAndArmsTheCellButtons) {
-  page.UpdateBalanceLamps(0x0007);
+  page.updateBalanceLamps(0x0007);
   page.onClicked(kManualToggle);
   EXPECT_EQ(form.text(kManualToggle), "Exit Manual Balance");
   EXPECT_TRUE(page.manualMode());
@@ -186,7 +186,7 @@ TEST_F(BalancePage, EnteringSendsNothingGreysLampsAndArmsTheCellButtons) {
 }
 
 TEST_F(BalancePage, EachCellPressSendsItsOwnMaskNeverACombination) {
-  page.OnManualBalance();
+  page.onManualBalance();
   for (int cell = 1; cell <= 4; ++cell) page.onClicked(kFirstCellButton + cell - 1);
   page.onClicked(kFirstCellButton + 4);  // "Cell5" has no action
   ASSERT_EQ(serial.written.size(), 4u);
@@ -202,9 +202,9 @@ TEST_F(BalancePage, CellButtonsOutsideManualModeSendNothing) {
 }
 
 TEST_F(BalancePage, LeavingSendsTheOffRequestAndGreysTheLamps) {
-  page.OnManualBalance();
-  page.UpdateBalanceLamps(0x0002);
-  page.OnManualBalance();
+  page.onManualBalance();
+  page.updateBalanceLamps(0x0002);
+  page.onManualBalance();
   EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
   EXPECT_FALSE(page.manualMode());
   EXPECT_EQ(redLamps(), 0);
@@ -213,9 +213,9 @@ TEST_F(BalancePage, LeavingSendsTheOffRequestAndGreysTheLamps) {
 }
 
 TEST_F(BalancePage, APressWithThePortClosedKeepsTheExitCaptionButDisarmsTheCells) {
-  page.OnManualBalance();
+  page.onManualBalance();
   serial.setOpen(false);
-  page.OnManualBalance();
+  page.onManualBalance();
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_EQ(form.messages()[0].text, "请打开串口");
   EXPECT_EQ(form.messages()[0].caption, "");
@@ -223,9 +223,9 @@ TEST_F(BalancePage, APressWithThePortClosedKeepsTheExitCaptionButDisarmsTheCells
   EXPECT_FALSE(page.manualMode());
 
   serial.setOpen(true);
-  page.OnManualCell(1);
+  page.onManualCell(1);
   EXPECT_TRUE(serial.written.empty());
-  page.OnManualBalance();  // the next press with the port open switches the board's test off
+  page.onManualBalance();  // the next press with the port open switches the board's test off
   EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
   EXPECT_EQ(toHex(serial.lastWritten()), toHex(manualBalanceOffRequest()));
 }

@@ -16,12 +16,12 @@ using namespace bms_ids;
 
 using test::FrameImage;
 
-class BmsParameterPage : public ::testing::Test {
+class BmsPage : public ::testing::Test {
  protected:
   test::FakeForm form{"bms_parameter"};
-  MBMSParameterDlg page{form};
+  BmsParameterPage page{form};
 
-  void show(const FrameImage& f) { page.UpdateLiveData(decodeLiveData(f.view())); }
+  void show(const FrameImage& f) { page.updateLiveData(decodeLiveData(f.view())); }
   std::vector<int> redLamps() const {
     std::vector<int> red;
     for (int n = 1; n <= 18; ++n)
@@ -32,7 +32,7 @@ class BmsParameterPage : public ::testing::Test {
 
 // ---- decoding ------------------------------------------------------------------------------
 
-TEST_F(BmsParameterPage, ShowsEveryDecodedFieldInItsFormat) {
+TEST_F(BmsPage, ShowsEveryDecodedFieldInItsFormat) {
   show(FrameImage()
            .u16(10, 3301)
            .u16(12, 3302)
@@ -83,7 +83,7 @@ TEST_F(BmsParameterPage, ShowsEveryDecodedFieldInItsFormat) {
   EXPECT_FLOAT_EQ(page.stored().remainingCapacity, 9.99f);
 }
 
-TEST_F(BmsParameterPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero) {
+TEST_F(BmsPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero) {
   struct Case {
     std::int32_t raw;
     const char* shown;
@@ -97,7 +97,7 @@ TEST_F(BmsParameterPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero)
   }
 }
 
-TEST_F(BmsParameterPage, SignedFieldsKeepTheirSign) {
+TEST_F(BmsPage, SignedFieldsKeepTheirSign) {
   show(FrameImage().u16(18, 0xFFF6).u16(20, 0).u32(22, 0xFFFFFFFF).u32(26, static_cast<std::uint32_t>(-7)));
   EXPECT_EQ(form.text(kTempC1), "-10.0");
   EXPECT_EQ(form.text(kMeanTemp), "-5.0");
@@ -105,13 +105,13 @@ TEST_F(BmsParameterPage, SignedFieldsKeepTheirSign) {
   EXPECT_EQ(form.text(kTotalVolt), "-7");
 }
 
-TEST_F(BmsParameterPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaximum) {
+TEST_F(BmsPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaximum) {
   show(FrameImage().u16(54, 3300).u16(58, 3350));
   EXPECT_EQ(form.text(kVoltageDiff), "-50");
   EXPECT_EQ(page.stored().voltageDifference, -50);
 }
 
-TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
+TEST_F(BmsPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
   show(FrameImage().u8(78, 1));
   EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
   show(FrameImage().u8(78, 3));
@@ -121,9 +121,9 @@ TEST_F(BmsParameterPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
   EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
 }
 
-TEST_F(BmsParameterPage, AShortFrameReadsZeroBeyondItsEnd) {
+TEST_F(BmsPage, AShortFrameReadsZeroBeyondItsEnd) {
   std::array<std::uint8_t, 12> shortFrame = {0xAA, 0x55, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
-  page.UpdateLiveData(decodeLiveData(FrameView(shortFrame.data(), shortFrame.size())));
+  page.updateLiveData(decodeLiveData(FrameView(shortFrame.data(), shortFrame.size())));
   EXPECT_EQ(form.text(kCellV1), "3300");
   EXPECT_EQ(form.text(kCellV2), "0");
   EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
@@ -132,7 +132,7 @@ TEST_F(BmsParameterPage, AShortFrameReadsZeroBeyondItsEnd) {
 
 // ---- alarm lamps ---------------------------------------------------------------------------
 
-TEST_F(BmsParameterPage, EachAlarmLampFollowsItsOwnFlagBitOnly) {
+TEST_F(BmsPage, EachAlarmLampFollowsItsOwnFlagBitOnly) {
   struct Case {
     std::uint32_t flags;
     std::vector<int> red;
@@ -150,21 +150,21 @@ TEST_F(BmsParameterPage, EachAlarmLampFollowsItsOwnFlagBitOnly) {
   }
 }
 
-TEST_F(BmsParameterPage, SetAlarmLampIgnoresNumbersOutsideOneToEighteen) {
-  page.ResetAlarmLamps();
-  for (std::uint8_t n : {0, 19, 255}) page.SetAlarmLamp(n, 0);
+TEST_F(BmsPage, SetAlarmLampIgnoresNumbersOutsideOneToEighteen) {
+  page.resetAlarmLamps();
+  for (std::uint8_t n : {0, 19, 255}) page.setAlarmLamp(n, 0);
   EXPECT_EQ(redLamps().size(), 18u);
-  page.SetAlarmLamp(18, 0);
+  page.setAlarmLamp(18, 0);
   EXPECT_EQ(form.icon(1114), Icon::Green);
-  page.SetAlarmLamp(18, 0x80);
+  page.setAlarmLamp(18, 0x80);
   EXPECT_EQ(form.icon(1114), Icon::Red);
 }
 
 // ---- clearing ------------------------------------------------------------------------------
 
-TEST_F(BmsParameterPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWriteThem) {
+TEST_F(BmsPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWriteThem) {
   show(FrameImage().u16(10, 3301).u8(78, 1));
-  page.ClearValues();
+  page.clearValues();
   EXPECT_EQ(kValueFields.size(), 35u);
   for (int id : kValueFields) {
     EXPECT_EQ(form.text(id), "0") << id;
@@ -177,10 +177,10 @@ TEST_F(BmsParameterPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWr
   EXPECT_EQ(form.text(1064), "0");
 }
 
-TEST_F(BmsParameterPage, ClearingKeepsTheStoredValues) {
+TEST_F(BmsPage, ClearingKeepsTheStoredValues) {
   show(FrameImage().u16(42, 12).u32(71, 5));
-  page.ClearValues();
-  page.ResetAlarmLamps();
+  page.clearValues();
+  page.resetAlarmLamps();
   EXPECT_EQ(page.stored().cycleCount, 12);
   EXPECT_EQ(page.stored().alarmFlags, 5u);
   EXPECT_EQ(redLamps().size(), 18u);

@@ -34,7 +34,7 @@ class CalibrationPage : public ::testing::Test {
  protected:
   void SetUp() override {
     serial.setOpen(true);
-    page.InitPage(serial);
+    page.initPage();
   }
   void start() {
     page.onClicked(kStartStop);
@@ -43,7 +43,7 @@ class CalibrationPage : public ::testing::Test {
   // A point answer that the page checks against the live current.
   void calibrated(int point, std::int32_t reference, float liveAmperes, std::uint32_t coefficient = 1000) {
     page.setLiveCurrent(liveAmperes);
-    page.OnCalibrationResult(
+    page.onCalibrationResult(
         result(0, static_cast<std::uint8_t>(point), kPointAnswer, coefficient, reference));
   }
   std::string evaluationAtNextTick() {
@@ -59,7 +59,7 @@ class CalibrationPage : public ::testing::Test {
 
   test::FakeForm form{"current_calibration"};
   test::FakeSerialControl serial;
-  MCurrentCalibrationDlg page{form};
+  CurrentCalibrationPage page{form, serial};
 };
 
 // ---- start-up and requests ------------------------------------------------------------------
@@ -157,7 +157,7 @@ TEST_F(CalibrationPage, ReadAnswerShowsCoefficientAndReference) {
   const std::pair<std::uint32_t, const char*> coefficients[] = {
       {1000, "1.000000"}, {1023, "1.023000"}, {0xFFFFFFFF, "4294967.500000"}};
   for (const auto& [raw, text] : coefficients) {
-    page.OnCalibrationResult(result(0, 0, kReadAnswer, raw, 10000));
+    page.onCalibrationResult(result(0, 0, kReadAnswer, raw, 10000));
     EXPECT_EQ(form.text(kFirstCoefficient), text) << raw;
   }
   EXPECT_EQ(form.text(kFirstCurrentTest), "10000");
@@ -175,7 +175,7 @@ TEST_F(CalibrationPage, AnAnswerTouchesItsPointOnlyWhenItsDirectionIsTheCheckedO
     form.setText(kFirstCoefficient + 2, "--");
     form.setText(kStatus, "");
     page.onClicked(c.radio);
-    page.OnCalibrationResult(result(c.direction, 2, kReadAnswer, 1500, -4000));
+    page.onCalibrationResult(result(c.direction, 2, kReadAnswer, 1500, -4000));
     EXPECT_EQ(form.text(kFirstCoefficient + 2), c.touches ? "1.500000" : "--") << int{c.direction};
     EXPECT_EQ(form.text(kFirstCurrentTest + 2), c.touches ? "-4000" : "0");
     EXPECT_EQ(form.text(kStatus), "Read successful!");
@@ -229,7 +229,7 @@ TEST_F(CalibrationPage, APointIndexAboveThreeChangesNoPointErrorAndNoEdit) {
   start();
   calibrated(0, 10000, -9.6f);
   calibrated(4, 10000, -9.99f);
-  page.OnCalibrationResult(result(0, 4, kReadAnswer, 2000, 777));
+  page.onCalibrationResult(result(0, 4, kReadAnswer, 2000, 777));
   EXPECT_EQ(form.text(kFirstCoefficient), "1.000000");
   for (int p = 0; p < kPointCount; ++p) EXPECT_EQ(form.text(kFirstCurrentTest + p), "0") << p;
   EXPECT_EQ(form.text(kFirstCoefficient + 3), "--");

@@ -243,8 +243,8 @@ TEST(FailureModes, aModeForTheSameCommandReplacesTheEarlierOne) {
   EXPECT_EQ(modes.delayMs(0x0C), 200);
   EXPECT_EQ(modes.delayMs(0x06), 5);
   EXPECT_EQ(modes.delayMs(0x47), 0);
-  EXPECT_TRUE(modes.has(Failure::kNoAnswer, 0x0C));
-  EXPECT_FALSE(modes.has(Failure::kNoAnswer, 0x06));
+  EXPECT_TRUE(modes.has(Failure::NoAnswer, 0x0C));
+  EXPECT_FALSE(modes.has(Failure::NoAnswer, 0x06));
 }
 
 }  // namespace

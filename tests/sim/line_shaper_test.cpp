@@ -52,7 +52,7 @@ FaultSettings with(SplitMode split, double corrupt = 0, double garbage = 0, std:
 }
 
 TEST(LineShaper, wholeModeWritesEachFrameAsOneWriteAtItsTime) {
-  LineShaper shaper(with(SplitMode::kWhole));
+  LineShaper shaper(with(SplitMode::Whole));
   shaper.queue({kFrame, kFrame}, 250);
   EXPECT_FALSE(shaper.hasDue(249));
   EXPECT_TRUE(shaper.hasDue(250));
@@ -66,7 +66,7 @@ TEST(LineShaper, wholeModeWritesEachFrameAsOneWriteAtItsTime) {
 }
 
 TEST(LineShaper, byteModeWritesOneByteAtATimeWithGaps) {
-  LineShaper shaper(with(SplitMode::kByte));
+  LineShaper shaper(with(SplitMode::Byte));
   shaper.queue({kFrame}, 0);
   const auto chunks = drain(shaper);
   ASSERT_EQ(chunks.size(), kFrame.size());
@@ -82,7 +82,7 @@ TEST(LineShaper, byteModeWritesOneByteAtATimeWithGaps) {
 TEST(LineShaper, randomModeCutsFramesIntoInOrderPiecesThatDifferBySeed) {
   std::set<std::size_t> firstPieceSizes;
   for (std::uint32_t seed = 1; seed <= 8; ++seed) {
-    LineShaper shaper(with(SplitMode::kRandom, 0, 0, seed));
+    LineShaper shaper(with(SplitMode::Random, 0, 0, seed));
     shaper.queue({kFrame, kFrame, kFrame}, 0);
     const auto chunks = drain(shaper);
     Bytes three;
@@ -95,7 +95,7 @@ TEST(LineShaper, randomModeCutsFramesIntoInOrderPiecesThatDifferBySeed) {
 }
 
 TEST(LineShaper, glueModeSendsSeveralFramesInOneWrite) {
-  LineShaper shaper(with(SplitMode::kGlue));
+  LineShaper shaper(with(SplitMode::Glue));
   shaper.queue({kFrame}, 0);
   shaper.queue({kFrame}, 1000 - 1);
   shaper.queue({kFrame}, 1000 - 1);
@@ -107,14 +107,14 @@ TEST(LineShaper, glueModeSendsSeveralFramesInOneWrite) {
 }
 
 TEST(LineShaper, aLoneGluedFrameGoesOutWhenTheHoldTimeIsUp) {
-  LineShaper shaper(with(SplitMode::kGlue));
+  LineShaper shaper(with(SplitMode::Glue));
   shaper.queue({kFrame}, 100);
   EXPECT_FALSE(shaper.hasDue(100 + LineShaper::kGlueHoldMs - 1));
   EXPECT_TRUE(shaper.hasDue(100 + LineShaper::kGlueHoldMs));
 }
 
 TEST(LineShaper, corruptRatioOneSpoilsEveryChecksumAndNothingElse) {
-  LineShaper shaper(with(SplitMode::kWhole, 1.0));
+  LineShaper shaper(with(SplitMode::Whole, 1.0));
   shaper.queue({kFrame, kFrame}, 0);
   const auto chunks = drain(shaper);
   ASSERT_EQ(chunks.size(), 2u);
@@ -130,7 +130,7 @@ TEST(LineShaper, corruptRatioOneSpoilsEveryChecksumAndNothingElse) {
 }
 
 TEST(LineShaper, garbageGoesBeforeFramesAndIsCountedByTheByte) {
-  LineShaper shaper(with(SplitMode::kWhole, 0, 1.0));
+  LineShaper shaper(with(SplitMode::Whole, 0, 1.0));
   shaper.queue({kFrame, kFrame, kFrame, kFrame, kFrame, kFrame}, 0);
   const auto chunks = drain(shaper);
   const Bytes all = joined(chunks);
@@ -145,7 +145,7 @@ TEST(LineShaper, garbageGoesBeforeFramesAndIsCountedByTheByte) {
 
 TEST(LineShaper, sameSeedSameLine) {
   const auto run = [] {
-    LineShaper shaper(with(SplitMode::kRandom, 0.5, 0.5, 42));
+    LineShaper shaper(with(SplitMode::Random, 0.5, 0.5, 42));
     shaper.queue({kFrame, kFrame, kFrame, kFrame}, 0);
     return joined(drain(shaper));
   };
@@ -153,7 +153,7 @@ TEST(LineShaper, sameSeedSameLine) {
 }
 
 TEST(LineShaper, splitModesParseByNameOnly) {
-  SplitMode mode = SplitMode::kWhole;
+  SplitMode mode = SplitMode::Whole;
   for (const char* name : {"whole", "byte", "random", "glue"}) {
     EXPECT_TRUE(parseSplitMode(name, mode));
     EXPECT_STREQ(splitModeName(mode), name);
@@ -165,7 +165,7 @@ TEST(LineShaper, splitModesParseByNameOnly) {
 // Frames that pile up unsent are dropped oldest first, whole, and never the one going out, so the
 // line still carries only complete frames whatever the split.
 TEST(LineShaper, aFullQueueDropsTheOldestWholeFramesAndKeepsTheOneGoingOut) {
-  for (SplitMode split : {SplitMode::kWhole, SplitMode::kByte, SplitMode::kGlue}) {
+  for (SplitMode split : {SplitMode::Whole, SplitMode::Byte, SplitMode::Glue}) {
     LineShaper shaper(with(split));
     shaper.queue({kFrame, kFrame}, 0);
     Bytes out(shaper.front().bytes.begin(), shaper.front().bytes.begin() + 1);

@@ -99,10 +99,10 @@ TEST_P(PollRoundTrip, pollIsAnsweredWithAGoodLiveDataFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     FaultModes, PollRoundTrip,
-    ::testing::Values(ModeCase{"whole", SplitMode::kWhole, 0, 0}, ModeCase{"byte", SplitMode::kByte, 0, 0},
-                      ModeCase{"random", SplitMode::kRandom, 0, 0}, ModeCase{"glue", SplitMode::kGlue, 0, 0},
-                      ModeCase{"garbage", SplitMode::kWhole, 1.0, 0},
-                      ModeCase{"delay", SplitMode::kWhole, 0, 150}),
+    ::testing::Values(ModeCase{"whole", SplitMode::Whole, 0, 0}, ModeCase{"byte", SplitMode::Byte, 0, 0},
+                      ModeCase{"random", SplitMode::Random, 0, 0}, ModeCase{"glue", SplitMode::Glue, 0, 0},
+                      ModeCase{"garbage", SplitMode::Whole, 1.0, 0},
+                      ModeCase{"delay", SplitMode::Whole, 0, 150}),
     [](const ::testing::TestParamInfo<ModeCase>& p) { return std::string(p.param.name); });
 
 // On a manual clock nothing waits for real time: the answer leaves exactly when it is due.
@@ -132,7 +132,7 @@ TEST(PtyRoundTrip, delayedAnswerLeavesExactlyWhenDueOnAManualClock) {
 
 TEST(PtyRoundTrip, byteModeReachesTheHostInManyReads) {
   SimSettings settings;
-  settings.faults.split = SplitMode::kByte;
+  settings.faults.split = SplitMode::Byte;
   Fixture fx(settings);
   HostEnd host(fx.sim.devicePath());
   host.send(kPoll);

@@ -39,7 +39,7 @@ TEST(SimOptions, everyOptionSetsItsSetting) {
                                "p.txt",
                                "--verbose"});
   EXPECT_EQ(o.linkPath, "/tmp/x");
-  EXPECT_EQ(o.settings.faults.split, SplitMode::kRandom);
+  EXPECT_EQ(o.settings.faults.split, SplitMode::Random);
   EXPECT_DOUBLE_EQ(o.settings.faults.corruptRatio, 0.25);
   EXPECT_DOUBLE_EQ(o.settings.faults.garbageRatio, 0.5);
   EXPECT_EQ(o.settings.faults.delayMs, 150);
@@ -56,7 +56,7 @@ TEST(SimOptions, everyOptionSetsItsSetting) {
 
 TEST(SimOptions, defaultsAreAQuietWellBehavedBoard) {
   const SimOptions o = parsed({});
-  EXPECT_EQ(o.settings.faults.split, SplitMode::kWhole);
+  EXPECT_EQ(o.settings.faults.split, SplitMode::Whole);
   EXPECT_EQ(o.settings.faults.corruptRatio, 0);
   EXPECT_EQ(o.settings.faults.delayMs, 0);
   EXPECT_LT(o.settings.silentAfterS, 0);
