@@ -68,13 +68,6 @@ std::optional<int> boardIdOf(const AlarmValues& values) {
   return std::nullopt;
 }
 
-AlarmValues decodeAll(const FrameView& answer) {
-  AlarmValues values{};
-  const auto& record = alarmParameterRecord();
-  for (std::size_t i = 0; i < record.size(); ++i) values[i] = decodeAlarmValue(record[i], answer);
-  return values;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
@@ -353,7 +346,7 @@ void MainWindow::onOtherFrame(const LiveData& asLiveData) {
 // the user typed, and the page does not claim a Set of the session's as its own.
 void MainWindow::onAlarmParameters(const FrameView& answer) {
   if (session_.busy()) return session_.onAlarmParameters(answer);
-  if (answer.length() >= alarmReadResultLength()) boardValues_ = decodeAll(answer);
+  if (answer.length() >= alarmReadResultLength()) boardValues_ = decodeAlarmValues(answer);
   alarm_.onReadResult(answer);
 }
 void MainWindow::onSetAcknowledge() {

@@ -7,13 +7,6 @@
 namespace orlo {
 namespace {
 
-AlarmValues decodeAll(const FrameView& answer) {
-  AlarmValues values{};
-  const auto& record = alarmParameterRecord();
-  for (std::size_t i = 0; i < record.size(); ++i) values[i] = decodeAlarmValue(record[i], answer);
-  return values;
-}
-
 std::string fieldName(const AlarmParameterRow& row) {
   return std::string("\"") + row.label + "\" in \"" + row.group + "\"";
 }
@@ -160,9 +153,9 @@ void ParameterSession::onAlarmParameters(const FrameView& answer) {
   // again.
   if (answer.length() < alarmReadResultLength()) return;
   if (phase_ == Phase::Reading) {
-    onBoardRead(decodeAll(answer));
+    onBoardRead(decodeAlarmValues(answer));
   } else if (phase_ == Phase::ReadingBack) {
-    result_.readBack = decodeAll(answer);
+    result_.readBack = decodeAlarmValues(answer);
     result_.haveReadBack = true;
     compareReadBack();
   }

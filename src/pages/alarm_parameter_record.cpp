@@ -104,6 +104,12 @@ std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& fram
   return std::to_string(decodeAlarmValue(row, frame));
 }
 
+AlarmValues decodeAlarmValues(const FrameView& frame) {
+  AlarmValues values{};
+  for (std::size_t i = 0; i < kRecord.size(); ++i) values[i] = decodeAlarmValue(kRecord[i], frame);
+  return values;
+}
+
 std::size_t alarmReadResultLength() {
   constexpr std::size_t kChecksumAndTail = 4;
   std::size_t end = 0;

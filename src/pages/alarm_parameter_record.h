@@ -63,6 +63,8 @@ void encodeAlarmField(const AlarmParameterRow& row, std::int64_t value, AlarmSet
 
 // The 44 values as numbers, in record order.
 using AlarmValues = std::array<std::int64_t, kAlarmParameterCount>;
+// Every value of a Read result; a short one reads 0 past its end (see alarmReadResultLength).
+AlarmValues decodeAlarmValues(const FrameView& frame);
 
 // The Set request's data for 44 texts in record order, as the page's Set and the parameter
 // workflow both send it. Every text but the ID's must hold one whole number inside its field's
