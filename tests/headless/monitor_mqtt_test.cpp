@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <regex>
+
 #include <nlohmann/json.hpp>
 
 #include "mqtt_harness.h"
@@ -181,6 +183,23 @@ TEST_F(MonitorMqtt, wrongPasswordAndPlaintextToATlsListenerAreRefusedClearly) {
     program->signal(SIGTERM);
     EXPECT_EQ(program->wait(), 0);
   }
+
+  // With the right password the handshake and the connection go through: the broker says so.
+  const std::string right = dir.file("right.passwd");
+  orlo::test::writeFile(right, "bms:right\n");
+  ::chmod(right.c_str(), 0600);
+  auto program = monitor({"--pack", "A=" + dir.file("none"), "--mqtt", "mqtts://" + host, "--ca-file", cert,
+                          "--password-file", right});
+  const std::regex accepted(
+      "New client connected from 127\\.0\\.0\\.1:[0-9]+ as orlo-bms-[^ ]+ \\(.*u'bms'\\)");
+  std::string log;
+  for (int i = 0; i < 100 && !std::regex_search(log, accepted); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log = readFile(dir.file("broker.log"));
+  }
+  EXPECT_TRUE(std::regex_search(log, accepted)) << log << readFile(dir.file("monitor.log"));
+  program->signal(SIGTERM);
+  EXPECT_EQ(program->wait(), 0);
 }
 
 }  // namespace
