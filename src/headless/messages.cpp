@@ -77,6 +77,102 @@ nlohmann::json stateObject(const LiveData& d, const StateContext& context) {
   return object;
 }
 
+namespace {
+
+// A number as nlohmann's dump writes a double that shownAs() made: the shortest text that reads
+// back as it, which for these few decimals is the window's text without its trailing zeros,
+// one decimal kept ("40.0", "-20.122999", "-0.0").
+void appendShown(std::string& out, double value, int decimals) {
+  std::string text = formatFixed(value, decimals);
+  const std::size_t point = text.find('.');
+  if (point != std::string::npos) {
+    std::size_t end = text.size();
+    while (end > point + 2 && text[end - 1] == '0') --end;
+    text.resize(end);
+  } else {
+    text += ".0";
+  }
+  out += text;
+}
+
+void appendInt(std::string& out, long long value) {
+  char digits[24];
+  const int n = std::snprintf(digits, sizeof digits, "%lld", value);
+  out.append(digits, static_cast<std::size_t>(n));
+}
+
+// Texts of our own tables and the time, none of which needs escaping.
+void appendText(std::string& out, std::string_view text) {
+  out += '"';
+  out.append(text.data(), text.size());
+  out += '"';
+}
+
+template <typename Values>
+void appendArray(std::string& out, const Values& values) {
+  out += '[';
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) out += ',';
+    appendInt(out, values[i]);
+  }
+  out += ']';
+}
+
+}  // namespace
+
+// Keys in the order nlohmann's object keeps them (sorted), so both give the same bytes.
+void writeStateText(const LiveData& d, const StateContext& context, std::string& out) {
+  out.clear();
+  out += "{\"alarms\":[";
+  bool first = true;
+  for (std::size_t n = 1; n <= kAlarmFlagCount; ++n) {
+    if (!d.alarm(n)) continue;
+    if (!first) out += ',';
+    first = false;
+    appendText(out, alarmName(n));
+  }
+  out += "],\"balancing\":[";
+  first = true;
+  for (std::size_t cell = 1; cell <= kCellCount; ++cell) {
+    if (!d.balancing(cell)) continue;
+    if (!first) out += ',';
+    first = false;
+    appendInt(out, static_cast<long long>(cell));
+  }
+  out += "],\"bus_mv\":";
+  appendInt(out, d.busMv);
+  out += ",\"cell_mv\":";
+  appendArray(out, d.cellMv);
+  out += ",\"current_a\":";
+  appendShown(out, d.currentA(), 6);
+  out += ",\"cycles\":";
+  appendInt(out, d.cycleCount);
+  out += ",\"mode\":";
+  if (context.modeText.empty()) {
+    out += "null";
+  } else {
+    appendText(out, context.modeText);
+  }
+  out += ",\"mos\":";
+  if (context.mos) {
+    out += context.mos->charge ? "{\"chg\":true," : "{\"chg\":false,";
+    out += context.mos->discharge ? "\"dis\":true}" : "\"dis\":false}";
+  } else {
+    out += "null";
+  }
+  out += ",\"remain_ah\":";
+  appendShown(out, d.remainingCentiAh / 100.0, 2);
+  out += ",\"soc_pct\":";
+  appendInt(out, d.socPercent);
+  out += ",\"temp_c\":";
+  appendArray(out, d.temperatureC);
+  out += ",\"time\":";
+  appendText(out, context.time);
+  out += ",\"total_mv\":";
+  appendInt(out, d.totalMv);
+  out += '}';
+}
+
 nlohmann::json eventObject(const PackEvent& e, const std::string& time) {
   nlohmann::json object = {{"time", time}, {"event", kindName(e.kind)}};
   switch (e.kind) {

@@ -23,7 +23,11 @@ struct StateContext {
   std::optional<MosState> mos;  // nothing: no MOSFET state known yet (null)
 };
 
+// The state object, and the same object written straight as its JSON text (the bytes
+// stateObject(...).dump() gives) into `out`, replacing what it held: at one message per pack
+// a second the monitor builds no document and, once `out` has grown, allocates nothing.
 nlohmann::json stateObject(const LiveData& data, const StateContext& context);
+void writeStateText(const LiveData& data, const StateContext& context, std::string& out);
 nlohmann::json eventObject(const PackEvent& event, const std::string& time);
 
 // The object of a line on standard output: {"pack": NAME, "state"|"event": object}.

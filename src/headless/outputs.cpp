@@ -15,8 +15,11 @@ const char* availabilityText(bool online) {
 
 }  // namespace
 
-void JsonLinesOutput::state(const std::string& pack, const nlohmann::json& object) {
-  line(pack, "state", object);
+void JsonLinesOutput::state(const std::string& pack, const std::string& text) {
+  // The same line stdoutLine() would give: pack names need no escaping.
+  const std::string line = "{\"pack\":\"" + pack + "\",\"state\":" + text + "}\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
 }
 
 void JsonLinesOutput::event(const std::string& pack, const nlohmann::json& object) {
@@ -31,16 +34,16 @@ void JsonLinesOutput::line(const std::string& pack, const char* kind, const nloh
 
 MqttOutput::MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs)
     : link_(link), prefix_(std::move(prefix)) {
-  for (const std::string& pack : packs) packs_[pack];
+  for (const std::string& pack : packs) packs_[pack].stateTopic = topic(pack, "state");
 }
 
-void MqttOutput::state(const std::string& pack, const nlohmann::json& object) {
+void MqttOutput::state(const std::string& pack, const std::string& text) {
   Kept& kept = packs_[pack];
-  const std::string payload = object.dump();
-  if (link_.publish(topic(pack, "state"), payload, kStateQos, false)) {
+  if (kept.stateTopic.empty()) kept.stateTopic = topic(pack, "state");
+  if (link_.publish(kept.stateTopic, text, kStateQos, false)) {
     kept.pendingState.clear();
   } else {
-    kept.pendingState = payload;
+    kept.pendingState = text;
   }
 }
 

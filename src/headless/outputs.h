@@ -15,7 +15,7 @@ namespace orlo::headless {
 class JsonLinesOutput : public PackOutput {
  public:
   explicit JsonLinesOutput(std::FILE* out) : out_(out) {}
-  void state(const std::string& pack, const nlohmann::json& object) override;
+  void state(const std::string& pack, const std::string& text) override;
   void event(const std::string& pack, const nlohmann::json& object) override;
   void availability(const std::string&, bool) override {}
 
@@ -31,7 +31,7 @@ class MqttOutput : public PackOutput {
  public:
   MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs);
 
-  void state(const std::string& pack, const nlohmann::json& object) override;
+  void state(const std::string& pack, const std::string& text) override;
   void event(const std::string& pack, const nlohmann::json& object) override;
   void availability(const std::string& pack, bool online) override;
 
@@ -47,6 +47,7 @@ class MqttOutput : public PackOutput {
   struct Kept {
     bool online = false;
     std::string pendingState;  // empty: nothing waiting
+    std::string stateTopic;
   };
   std::string topic(const std::string& pack, const char* leaf) const {
     return prefix_ + "/" + pack + "/" + leaf;

@@ -74,7 +74,8 @@ void PackMonitor::onLive(const LiveData& live) {
   haveLive_ = true;
   const std::vector<PackEvent> events = detector_.onLiveData(live);
   StateContext context{now(), detector_.modeText(), detector_.mos()};
-  output_.state(spec_.name, stateObject(live, context));
+  writeStateText(live, context, stateText_);
+  output_.state(spec_.name, stateText_);
   emit(events);
 }
 

@@ -55,6 +55,7 @@ class PackMonitor {
   LiveDataTap tap_;
   PackEventDetector detector_;
   LiveData live_;
+  std::string stateText_;  // kept so that its buffer is reused
   bool haveLive_ = false;
   bool linkUp_ = false;
   bool lossReported_ = false;

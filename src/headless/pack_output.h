@@ -10,7 +10,8 @@ namespace orlo::headless {
 class PackOutput {
  public:
   virtual ~PackOutput() = default;
-  virtual void state(const std::string& pack, const nlohmann::json& object) = 0;
+  // `text`: the state object's JSON text (writeStateText).
+  virtual void state(const std::string& pack, const std::string& text) = 0;
   virtual void event(const std::string& pack, const nlohmann::json& object) = 0;
   virtual void availability(const std::string& pack, bool online) = 0;
 };

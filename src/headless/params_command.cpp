@@ -7,7 +7,6 @@
 #include <functional>
 #include <optional>
 
-#include "util/clock.h"
 #include "app/parameter_file_check.h"
 #include "app/parameter_review.h"
 #include "app/parameter_session.h"
@@ -17,6 +16,7 @@
 #include "headless/device_serial_control.h"
 #include "link/receiver.h"
 #include "pages/alarm_parameter_file.h"
+#include "util/clock.h"
 
 namespace orlo::headless {
 namespace {

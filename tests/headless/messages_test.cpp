@@ -50,6 +50,32 @@ TEST(StateObject, carriesEveryFieldOfTheFrameInTheUnitsItNames) {
   EXPECT_EQ(s["balancing"], json({1, 3})) << "flags beyond the four cells name no cell";
 }
 
+TEST(StateObject, isWrittenAsTextByteForByteAsTheObjectDumpsIt) {
+  FrameImage charging;
+  charging.u16(10, 65535).u16(12, 0).u16(14, 3650).u16(16, 2500);
+  charging.u16(18, static_cast<std::uint16_t>(-32768)).u16(20, 32767);
+  charging.u32(22, 100).u32(26, 0x7FFFFFFF).u32(30, static_cast<std::uint32_t>(-15001)).u16(42, 65535);
+  charging.u32(44, static_cast<std::uint32_t>(-1)).u16(48, 65535).u8(70, 18).u32(71, 0xFFFFFFFF);
+  charging.u16(75, 0xFFFF).u8(78, 2);
+  FrameImage tiny;
+  tiny.u32(30, 1).u16(48, 1).u32(71, 1u << 17);
+  struct Case {
+    FrameImage frame;
+    StateContext context;
+  };
+  const Case cases[] = {
+      {busyPack(), {"2024-05-01T12:00:00.000+02:00", "DSG_MODE", MosState{true, false}}},
+      {FrameImage(), {"2024-05-01T12:00:00.000-09:30", "", std::nullopt}},
+      {charging, {"t", "CHG_MODE", MosState{false, true}}},
+      {tiny, {"t", "IDLE_MODE", MosState{true, true}}},
+  };
+  std::string text = "left over from the last frame";
+  for (const Case& c : cases) {
+    writeStateText(live(c.frame), c.context, text);
+    EXPECT_EQ(text, stateObject(live(c.frame), c.context).dump());
+  }
+}
+
 TEST(StateObject, unknownModeAndMosReadNullAndAnIdlePackReadsNoCurrent) {
   const json s = stateObject(live(FrameImage()), {"t", "", std::nullopt});
   EXPECT_TRUE(s["mode"].is_null());
