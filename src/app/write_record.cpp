@@ -65,16 +65,6 @@ std::string fieldName(const AlarmParameterRow& row) {
   return name;
 }
 
-std::string changesText(const std::vector<FieldChange>& changes) {
-  std::string text;
-  for (const auto& change : changes) {
-    if (!text.empty()) text += "; ";
-    text += fieldName(*change.row) + " " + (change.before ? std::to_string(*change.before) : "?") + "→" +
-            std::to_string(change.after);
-  }
-  return text;
-}
-
 const char* outcomeWord(const ParameterResult& result) {
   switch (result.outcome) {
     case ParameterOutcome::Verified:
@@ -98,6 +88,16 @@ const char* outcomeWord(const ParameterResult& result) {
 }
 
 }  // namespace
+
+std::string changesText(const std::vector<FieldChange>& changes) {
+  std::string text;
+  for (const auto& change : changes) {
+    if (!text.empty()) text += "; ";
+    text += fieldName(*change.row) + " " + (change.before ? std::to_string(*change.before) : "?") + "→" +
+            std::to_string(change.after);
+  }
+  return text;
+}
 
 std::vector<FieldChange> changedFields(const std::optional<AlarmValues>& before, const AlarmValues& written) {
   std::vector<FieldChange> changes;

@@ -41,6 +41,8 @@ WriteEntry writeEntryFor(const ParameterResult& result, const std::string& port,
 // that are not UTF-8 become U+FFFD so the file stays readable.
 std::string csvField(const std::string& text);
 std::string writeRecordLine(const WriteEntry& entry);  // with its CR LF
+// "Cell OV 3650→3600; Cell UV ?→2600" (? where nothing was read before).
+std::string changesText(const std::vector<FieldChange>& changes);
 
 class WriteRecord {
  public:
