@@ -88,6 +88,7 @@ void PackMonitor::setLink(bool up) {
 }
 
 void PackMonitor::emit(const std::vector<PackEvent>& events) {
+  if (events.empty()) return;
   const std::string time = now();
   for (const PackEvent& e : events) output_.event(spec_.name, eventObject(e, time));
 }
