@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates the icon images next to this script: plain filled squares for the lamps and a
 # small battery glyph for the application. Needs ImageMagick's `convert`.
-# Each icon comes in 16x16 and 32x32 as <number>-<size>.png.
+# Each icon comes in 16x16 and 32x32 as <number>-<size>.png; the application icon also comes in
+# the desktop's usual sizes as hicolor/<size>x<size>/apps/org.orlo.OrloPC.png for the package.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,4 +36,10 @@ battery() {  # number size
 for size in 16 32; do
   battery 128 "$size"
   battery 138 "$size"
+done
+
+for size in 16 22 24 32 48 64 128 256; do
+  mkdir -p "hicolor/${size}x${size}/apps"
+  battery "hicolor/${size}x${size}/apps/org.orlo.OrloPC" "$size"
+  mv "hicolor/${size}x${size}/apps/org.orlo.OrloPC-$size.png" "hicolor/${size}x${size}/apps/org.orlo.OrloPC.png"
 done

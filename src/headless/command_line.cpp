@@ -4,10 +4,12 @@
 
 #include <sstream>
 
+#include "orlo_version.h"
+
 namespace orlo::headless {
 namespace {
 
-constexpr char kVersion[] = "orlo-bms 1.0.0.1";
+const std::string kVersion = std::string("orlo-bms ") + kProjectVersion;
 constexpr int kBadInput = 2;
 
 // CLI11 writes to optionals only through a plain value; these carry the value across.
@@ -116,7 +118,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     result.exitCode = 0;
     return result;
   } catch (const CLI::CallForVersion&) {
-    result.output = std::string(kVersion) + "\n";
+    result.output = kVersion + "\n";
     result.exitCode = 0;
     return result;
   } catch (const CLI::ParseError& e) {

@@ -154,6 +154,10 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::fputs(versionText().c_str(), stdout);
+    return 0;
+  }
   if (!options.linkPath.empty() && !PtyTransport::linkPathFree(options.linkPath, error)) {
     say(error);
     return 2;

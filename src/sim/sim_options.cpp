@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "orlo_version.h"
+
 namespace orlo::sim {
 
 namespace {
@@ -80,6 +82,8 @@ const Option kOptions[] = {
      [](SimOptions& o, const std::string&, std::string&) { return o.verbose = true; }},
     {"--help", nullptr, "show this help and exit",
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
+    {"--version", nullptr, "show the version and exit",
+     [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
 };
 
 const Option* findOption(const std::string& name) {
@@ -156,6 +160,10 @@ std::string helpText() {
       "Exit status: 0 after a clean end, 1 when the line or a file cannot be opened or written,\n"
       "2 for bad options or a --link PATH that is taken.\n";
   return text;
+}
+
+std::string versionText() {
+  return std::string("orlo-bms-sim ") + kProjectVersion + "\n";
 }
 
 }  // namespace orlo::sim

@@ -16,11 +16,13 @@ struct SimOptions {
   std::string reportPath;  // counters written at exit
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // False with `error` set for an unknown option, a missing or malformed value, or a value out
 // of range. `args` excludes the program name.
 bool parseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
 std::string helpText();
+std::string versionText();  // "orlo-bms-sim VERSION" and a newline
 
 }  // namespace orlo::sim

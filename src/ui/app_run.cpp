@@ -169,6 +169,10 @@ int runOrloPc(int argc, char** argv) {
     std::cout << usageText();
     return 0;
   }
+  if (parsed.options.version) {
+    std::cout << versionText();
+    return 0;
+  }
   if (!parsed.ok) {
     std::cerr << "Orlo_PC: " << parsed.error << "\nTry 'Orlo_PC --help'.\n";
     return 2;

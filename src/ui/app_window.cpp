@@ -17,6 +17,7 @@
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
 #include "ui/parameters_menu.h"
+#include "ui/template_folder.h"
 
 namespace orlo::ui {
 namespace {
@@ -118,8 +119,9 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
 
   MainWindowOptions dlgOptions;
-  dlgOptions.workingFolder =
-      options.workingFolder.empty() ? QDir::currentPath().toStdString() : options.workingFolder;
+  dlgOptions.workingFolder = options.workingFolder.empty()
+                                 ? alarmTemplateFolder(QDir::currentPath().toStdString())
+                                 : options.workingFolder;
   dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
   dlgOptions.dataFolder = options.dataFolder;
   dlg_ = std::make_unique<MainWindow>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "link/port_map.h"
+#include "orlo_version.h"
 
 namespace orlo::ui {
 namespace {
@@ -33,8 +34,16 @@ class Parser {
         result_.options.help = true;
         continue;
       }
+      if (arg == "--version") {
+        result_.options.version = true;
+        continue;
+      }
       if (arg == "--stats") {
         result_.options.stats = true;
+        continue;
+      }
+      if (arg == "--no-reconnect") {
+        result_.options.reconnect = false;
         continue;
       }
       const auto handler = handlers().find(arg);
@@ -142,15 +151,22 @@ std::string usageText() {
          "                        once the port is open, log the telemetry to PATH every\n"
          "                        SECONDS (1 ... 86400), as \"Save  file\" would (needs --open)\n"
          "  --stats               print the receive counters when the program ends\n"
+         "  --no-reconnect        leave a lost port closed in this run, whatever \"Reconnect\n"
+         "                        Automatically\" says\n"
          "  --tab N               show tab N (1 ... 4) first\n"
          "  --screenshot FILE     save a PNG of the window after --screenshot-delay SECONDS\n"
          "                        (default 5)\n"
          "  --quit-after SECONDS  close the window after SECONDS (up to 2147483)\n"
          "  --trace-updates FILE  write a timestamp for every field update to FILE\n"
          "  --help                show this text\n"
+         "  --version             show the version\n"
          "\n"
          "Without --port, COMn stands for the n-th serial device found (see the text under\n"
          "the port box).\n";
+}
+
+std::string versionText() {
+  return std::string("Orlo_PC ") + kProjectVersion + "\n";
 }
 
 }  // namespace orlo::ui

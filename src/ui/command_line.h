@@ -9,9 +9,11 @@ namespace orlo::ui {
 
 struct CommandLine {
   bool help = false;
+  bool version = false;
   std::map<int, std::string> ports;  // COMn -> device path
   int openPort = 0;                  // COMn to select and start once the window is up; 0 = none
   bool stats = false;                // print the receive counters on exit
+  bool reconnect = true;             // false: --no-reconnect, a lost port stays closed
   std::string logPath;               // unattended data log, once the port is open
   int logInterval = 0;               // seconds
   double quitAfter = 0;              // seconds; 0 = run until closed
@@ -31,5 +33,6 @@ struct CommandLineResult {
 CommandLineResult parseCommandLine(const std::vector<std::string>& args);
 
 std::string usageText();
+std::string versionText();  // "Orlo_PC VERSION" and a newline
 
 }  // namespace orlo::ui
