@@ -44,13 +44,20 @@ if(HELP2MAN AND GZIP AND NOT ORLO_SANITIZE AND NOT ORLO_FUZZ)
   set(ORLO_MAN_NAME_Orlo_PC "host tool for a battery pack's BMS")
   set(ORLO_MAN_NAME_orlo-bms "monitor battery packs unattended and publish them to MQTT")
   set(ORLO_MAN_NAME_orlo-bms-sim "simulated BMS board for Orlo_PC")
+  # orlo-bms's own --help shows the commands only; its page holds every command's options.
+  set(ORLO_MAN_HELP_orlo-bms --help-all)
   set(pages)
   foreach(program ${ORLO_PROGRAMS})
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+    set(help_option --help)
+    if(DEFINED ORLO_MAN_HELP_${program})
+      set(help_option ${ORLO_MAN_HELP_${program}})
+    endif()
     add_custom_command(
       OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-      COMMAND ${HELP2MAN} --no-info --section=1 "--name=${ORLO_MAN_NAME_${program}}" --output=${page}
+      COMMAND ${HELP2MAN} --no-info --section=1 "--name=${ORLO_MAN_NAME_${program}}"
+              --help-option=${help_option} --output=${page}
               $<TARGET_FILE:${program}>
       COMMAND ${GZIP} -9nf ${page}
       DEPENDS ${program}

@@ -94,6 +94,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   CommandLine result;
   CLI::App app("Unattended monitoring of battery packs.", "orlo-bms");
   app.set_version_flag("--version", kVersion);
+  app.set_help_all_flag("--help-all", "Print the help of every command and exit");
   app.require_subcommand(1);
   addMonitor(app, result.monitor);
   std::string paramsAction;

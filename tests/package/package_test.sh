@@ -57,7 +57,9 @@ for program in Orlo_PC orlo-bms orlo-bms-sim; do
   status=$?
   [ $status -eq 0 ] || fail "$program --help exits with $status"
   grep -q -- "--version" <<<"$help" || fail "$program --help does not list --version"
-  # The man page comes from --help at build time: every option of --help is in it.
+  # The man page comes from --help at build time: every option of --help is in it (and of
+  # every orlo-bms command, whose page is made from --help-all).
+  [ "$program" = orlo-bms ] && help=$("$bin/$program" --help-all 2>&1)
   page=$share/man/man1/$program.1.gz
   if [ ! -f "$page" ]; then
     fail "no man page $page"
