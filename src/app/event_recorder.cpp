@@ -14,6 +14,11 @@ std::string mosText(const MosState& mos) {
   return "discharge MOSFET " + onOff(mos.discharge) + ", charge MOSFET " + onOff(mos.charge);
 }
 
+// "COM1 (/dev/ttyUSB0)"
+std::string portText(int portNumber, const std::string& device) {
+  return "COM" + std::to_string(portNumber) + (device.empty() ? "" : " (" + device + ")");
+}
+
 }  // namespace
 
 EventRecorder::EventRecorder(const Clock& clock, std::string folder, std::size_t capacity)
@@ -34,16 +39,15 @@ void EventRecorder::onLinkVerdict(bool commOk) {
 }
 
 void EventRecorder::onPortOpened(int portNumber, const std::string& device, bool byItself) {
-  const std::string port = "COM" + std::to_string(portNumber) + (device.empty() ? "" : " (" + device + ")");
-  add(EventKind::Port, byItself ? port + " reopened by itself" : port + " opened");
+  add(EventKind::Port, portText(portNumber, device) + (byItself ? " reopened by itself" : " opened"));
 }
 
-void EventRecorder::onPortClosedByUser(const std::string& device) {
-  add(EventKind::Port, (device.empty() ? std::string("Port") : device) + " closed by the user");
+void EventRecorder::onPortClosedByUser(int portNumber, const std::string& device) {
+  add(EventKind::Port, portText(portNumber, device) + " closed by the user");
 }
 
-void EventRecorder::onPortLost(const std::string& device, const std::string& reason) {
-  add(EventKind::Port, (device.empty() ? std::string("Port") : device) + " lost: " + reason);
+void EventRecorder::onPortLost(int portNumber, const std::string& device, const std::string& reason) {
+  add(EventKind::Port, portText(portNumber, device) + " lost: " + reason);
 }
 
 void EventRecorder::onParameterWrite(const WriteEntry& entry) {

@@ -38,8 +38,8 @@ class EventRecorder {
   // The link status check's verdict: "Comm OK!" (true) or "Comm FAIL!".
   void onLinkVerdict(bool commOk);
   void onPortOpened(int portNumber, const std::string& device, bool byItself);
-  void onPortClosedByUser(const std::string& device);
-  void onPortLost(const std::string& device, const std::string& reason);
+  void onPortClosedByUser(int portNumber, const std::string& device);
+  void onPortLost(int portNumber, const std::string& device, const std::string& reason);
   void onParameterWrite(const WriteEntry& entry);
 
   const EventLog& log() const { return log_; }

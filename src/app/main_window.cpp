@@ -7,6 +7,7 @@
 
 #include "view/main_window_ids.h"
 #include "app/snapshot_store.h"
+#include "app/write_record.h"
 #include "link/requests.h"
 #include "util/text_format.h"
 
@@ -83,7 +84,8 @@ MainWindow::MainWindow(Form& form, PageForms pages, SerialControl& serial, const
       session_(serial_),
       workflow_(session_, SnapshotStore(dataFolderOf(options_) + "/snapshots"),
                 WriteRecord(dataFolderOf(options_) + "/writes.csv"), clock_),
-      writeRecord_(dataFolderOf(options_) + "/writes.csv") {
+      writeRecord_(dataFolderOf(options_) + "/writes.csv"),
+      events_(clock_, dataFolderOf(options_)) {
   dataLog_ = std::make_unique<DataLog>(
       form_, serial_, clock_, [this] { return logValues(); }, options_.userFolder);
   alarm_.setBeforeSet(
@@ -170,12 +172,17 @@ void MainWindow::onTimer(int timerId) {
     session_.tick(sessionMs_);
   }
   if (timerId == kPollTimer) pollTick();
-  if (timerId == kLinkTimer) linkStatusCheck();
+  if (timerId == kLinkTimer) {
+    linkStatusCheck();
+    retryLostPort();
+  }
 }
 
 // The tab control shows the chosen page itself; only the port box needs an answer here.
 void MainWindow::onSelectionChanged(int id) {
-  if (id == kSerialPorts) showDevicePath();
+  if (id != kSerialPorts) return;
+  reconnect_.stop();
+  showDevicePath();
 }
 
 // ---- serial connection ---------------------------------------------------------------------
@@ -186,12 +193,17 @@ void MainWindow::startUpOrStop() {
     return;
   }
   serial_.close();
+  events_.onPortClosedByUser(openPort_, portDevice_);
   boardValues_.reset();
   form_.setText(kStartUp, "Start Up");
   form_.setEnabled(kSerialPorts, true);
 }
 
 void MainWindow::openSelectedPort() {
+  if (reconnect_.waiting()) {
+    reconnect_.stop();
+    showDevicePath("lost: " + reconnect_.lostReason());
+  }
   // Only the selection counts: a name typed into the box is not a port.
   const int portNumber = form_.currentIndex(kSerialPorts) + 1;
   if (portNumber < 1 || portNumber > kPortCount) {
@@ -205,10 +217,31 @@ void MainWindow::openSelectedPort() {
     form_.messageBox(openFailureText(portNumber, result));
     return;
   }
+  portOpened(result, portNumber, false);
+}
+
+void MainWindow::portOpened(const OpenResult& result, int portNumber, bool byItself) {
   boardValues_.reset();
+  openPort_ = portNumber;
   portDevice_ = result.devicePath.empty() ? serial_.devicePath(portNumber) : result.devicePath;
   form_.setText(kStartUp, "Stop");
   form_.setEnabled(kSerialPorts, false);
+  events_.onPortOpened(portNumber, portDevice_, byItself);
+}
+
+// A lost port comes back as if Start Up had been pressed; the device text loses its "waiting".
+void MainWindow::retryLostPort() {
+  const int portNumber = reconnect_.portNumber();
+  if (const auto result = reconnect_.tryOpen(serial_)) {
+    portOpened(*result, portNumber, true);
+    showDevicePath();
+  }
+}
+
+void MainWindow::setReconnect(bool on) {
+  const bool wasWaiting = reconnect_.waiting();
+  reconnect_.setEnabled(on);
+  if (wasWaiting && !reconnect_.waiting()) showDevicePath("lost: " + reconnect_.lostReason());
 }
 
 void MainWindow::selectPort(int portNumber) {
@@ -240,6 +273,7 @@ void MainWindow::linkStatusCheck() {
     form_.setText(kLinkText, "Comm FAIL!");
     form_.setIcon(kPortLamp, Icon::Red);
     form_.setIcon(kLinkLamp, Icon::Red);
+    events_.onLinkVerdict(false);
     return;
   }
   form_.setText(kPortText, "Serial open!");
@@ -256,6 +290,7 @@ void MainWindow::linkStatusCheck() {
     for (auto& v : kept_.cellVoltage) v = 0;
   }
   form_.setText(kLinkText, linkText);
+  events_.onLinkVerdict(linkText == "Comm OK!");
 }
 
 void MainWindow::onBytesReceived(const std::uint8_t* data, std::size_t size) {
@@ -272,6 +307,9 @@ void MainWindow::onPortLost(const std::string& reason) {
   form_.setText(kStartUp, "Start Up");
   form_.setEnabled(kSerialPorts, true);
   showDevicePath("lost: " + reason);
+  events_.onPortLost(openPort_, portDevice_, reason);
+  reconnect_.portLost(openPort_, portDevice_, reason);
+  if (reconnect_.waiting()) form_.setText(kDevicePath, reconnect_.waitingText());
 }
 
 // ---- header readout ------------------------------------------------------------------------
@@ -338,6 +376,7 @@ void MainWindow::onLiveData(const LiveData& live) {
   bms_.updateLiveData(live);
   balance_.updateBalanceLamps(live.balanceFlags);
   headerFill(live);
+  events_.onLiveData(live);
 }
 void MainWindow::onOtherFrame(const LiveData& asLiveData) {
   headerFill(asLiveData);
@@ -372,6 +411,9 @@ bool MainWindow::readBoardParameters(ParameterSession::Done done) {
 bool MainWindow::writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done) {
   return workflow_.write(texts, portDevice_, sessionMs_,
                          [this, done = std::move(done)](const ParameterResult& result) {
+                           // A write refused before anything was sent changed nothing.
+                           if (result.outcome != ParameterOutcome::Refused)
+                             events_.onParameterWrite(writeEntryFor(result, portDevice_, clock_.localNow()));
                            noteBoard(result);
                            if (done) done(result);
                          });
@@ -408,6 +450,7 @@ bool MainWindow::keepBeforePageSet(const AlarmValues& sent, std::string* note) {
   entry.changes = changedFields(boardValues_, sent);
   entry.outcome = "Sent from the page; not read back";
   if (!writeRecord_.append(entry, &why) && note->empty()) *note = "writes.csv could not be written";
+  events_.onParameterWrite(entry);
   boardValues_.reset();
   return true;
 }

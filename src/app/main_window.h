@@ -12,6 +12,8 @@
 
 #include "util/clock.h"
 #include "app/data_log.h"
+#include "app/event_recorder.h"
+#include "app/reconnect.h"
 #include "view/form.h"
 #include "app/parameter_session.h"
 #include "app/parameter_workflow.h"
@@ -94,6 +96,13 @@ class MainWindow : public FormEvents, public FrameHandlers, public SerialListene
   // The device of the port opened last ("" before any).
   const std::string& portDevice() const { return portDevice_; }
 
+  // What happened while the window ran (the Events window, the daily files, the title).
+  EventRecorder& events() { return events_; }
+  // "Reconnect Automatically": a lost port is opened again by itself. Switching it off ends
+  // a wait.
+  void setReconnect(bool on);
+  const Reconnect& reconnect() const { return reconnect_; }
+
  private:
   // (members are the main window developer's to arrange)
   Form& form_;
@@ -114,16 +123,21 @@ class MainWindow : public FormEvents, public FrameHandlers, public SerialListene
   // when a Set may have changed it or the connection changes.
   std::optional<AlarmValues> boardValues_;
   std::string portDevice_;
+  int openPort_ = 0;  // COMn opened last
 
   // The header fill keeps the log's MOS status, cells, SOC, balance flags, temperatures and
   // current here; the rest of a row comes from the BMS page when the row is taken.
   LogValues kept_;
   std::string clockText_;
+  EventRecorder events_;
+  Reconnect reconnect_;
 
   LogValues logValues() const;
   void serialStartUp();
   void startUpOrStop();
   void openSelectedPort();
+  void portOpened(const OpenResult& result, int portNumber, bool byItself);
+  void retryLostPort();
   void pollTick();
   void linkStatusCheck();
   void clockTick();

@@ -20,6 +20,7 @@
 #include "ui/command_line.h"
 #include "ui/form_style.h"
 #include "ui/quit_on_signal.h"
+#include "ui/window_memory.h"
 
 namespace orlo::ui {
 namespace {
@@ -196,6 +197,8 @@ int runOrloPc(int argc, char** argv) {
   std::string error;
   AppWindowOptions appOptions;
   appOptions.ports = options.ports;
+  appOptions.settingsFile = WindowMemory::defaultFile().toStdString();
+  appOptions.reconnect = options.reconnect;
   auto app = AppWindow::create(appOptions, &error);
   if (!app) {
     std::cerr << "Orlo_PC: " << error << "\n";

@@ -10,12 +10,14 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "view/main_window_ids.h"
 #include "util/user_folder.h"
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
+#include "ui/keep_watch.h"
 #include "ui/parameters_menu.h"
 #include "ui/template_folder.h"
 
@@ -75,6 +77,7 @@ AppWindow::~AppWindow() {
   // through a form after.
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
+  keepWatch_.reset();
   dlg_.reset();
   diagnostics_.reset();
   pages_.clear();
@@ -133,6 +136,8 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   dlg_->onInitDialog();
   parametersMenu_ = std::make_unique<ParametersMenu>(*this);
   window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
+  keepWatch_ = std::make_unique<KeepWatch>(*this, KeepWatchOptions{options.settingsFile, options.reconnect});
+  QTimer::singleShot(0, window_, [this] { keepWatch_->restoreWindows(); });
   window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
   QRect available = options.availableArea;
   if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") &&

@@ -20,6 +20,7 @@ class QMenu;
 namespace orlo::ui {
 
 class Diagnostics;
+class KeepWatch;
 class ParametersMenu;
 
 struct AppWindowOptions {
@@ -30,6 +31,10 @@ struct AppWindowOptions {
   // The screen area the window must fit in; empty = the available area of the screen it opens
   // on (none under the offscreen platform, whose screen is a stand-in nobody looks at).
   QRect availableArea;
+  // Where the window's place, its open windows and "Reconnect Automatically" are remembered;
+  // "" remembers nothing.
+  std::string settingsFile;
+  bool reconnect = true;  // false: no reconnecting in this run (--no-reconnect)
 };
 
 class AppWindow {
@@ -54,6 +59,8 @@ class AppWindow {
   // The "View" menu, created on first use, for diagnostic windows (Trends, Traffic).
   QMenu* viewMenu();
   ParametersMenu& parametersMenu() { return *parametersMenu_; }
+  Diagnostics& diagnostics() { return *diagnostics_; }
+  KeepWatch& keepWatch() { return *keepWatch_; }
   void showAbout();
 
  private:
@@ -72,6 +79,7 @@ class AppWindow {
   QPointer<QMainWindow> window_;
   QPointer<QMenu> viewMenu_;
   std::unique_ptr<ParametersMenu> parametersMenu_;
+  std::unique_ptr<KeepWatch> keepWatch_;
 };
 
 // Reads resources/layouts/<name>.layout from the compiled-in resources.

@@ -1,0 +1,67 @@
+#pragma once
+// What lets the window be left alone: the "Reconnect Automatically" choice, the Events window,
+// the alarm in the window title with a desktop notice as a flag rises, and the windows put
+// back where they were at the last start. Attached to an AppWindow once its behaviour exists.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/event_recorder.h"
+
+class QAction;
+class QSystemTrayIcon;
+
+namespace orlo::ui {
+
+class AppWindow;
+class EventsWindow;
+class WindowMemory;
+
+struct KeepWatchOptions {
+  std::string settingsFile;  // "" remembers nothing from one run to the next
+  bool reconnect = true;     // false: off for this run whatever was remembered
+};
+
+class KeepWatch : public QObject, public EventListener {
+ public:
+  KeepWatch(AppWindow& app, const KeepWatchOptions& options);
+  // Keeps the windows' places and which were open.
+  ~KeepWatch() override;
+
+  void showEvents();
+  EventsWindow* eventsWindow() const;
+  QAction* reconnectAction() const { return reconnect_; }
+  // Opens the windows that were open at the end of the last run (once the main window shows).
+  void restoreWindows();
+
+  void onEvent(const LoggedEvent& event) override;
+  void onAlarmsChanged(const std::vector<std::string>& active, const std::string& raised) override;
+  void onFileProblem(const std::string& problem) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildMenus(bool reconnectOn);
+  void notify(const std::string& alarm);
+  void remember();
+  // 0 Trends, 1 Traffic, 2 Events; -1 for any other object.
+  int indexOf(const QObject* window) const;
+
+  AppWindow& app_;
+  std::unique_ptr<WindowMemory> memory_;
+  QString caption_;
+  QAction* reconnect_ = nullptr;
+  QPointer<EventsWindow> eventsWindow_;
+  QPointer<QSystemTrayIcon> tray_;
+  // Our windows that are open now; a window counts as closed only when the user closes it, not
+  // when the whole program ends.
+  bool open_[3] = {false, false, false};
+  QPointer<QWidget> windows_[3];
+};
+
+}  // namespace orlo::ui
