@@ -1,14 +1,17 @@
 #include "headless/monitor.h"
 
-#include <poll.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,6 +46,36 @@ int timeoutUntil(Clock::time_point deadline, Clock::time_point now) {
   // Round up so that the loop never wakes a hair early and spins.
   return static_cast<int>(std::chrono::ceil<milliseconds>(deadline - now).count());
 }
+
+// One descriptor as the epoll set knows it. A descriptor is registered once and stays until it
+// is closed (the kernel then drops it by itself), so a wake-up costs only the ready ones; the
+// generation tells a reopened device that got the same number from the one that was there.
+struct Watch {
+  int fd = -1;
+  unsigned generation = 0;
+  std::uint32_t events = 0;
+};
+
+void follow(int epoll, Watch& watch, int fd, unsigned generation, std::uint32_t events, std::uint64_t tag) {
+  if (fd < 0) {
+    watch.fd = -1;
+    return;
+  }
+  const bool same = fd == watch.fd && generation == watch.generation;
+  if (same && events == watch.events) return;
+  epoll_event event{};
+  event.events = events;
+  event.data.u64 = tag;
+  if (::epoll_ctl(epoll, same ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &event) != 0) {
+    if (errno == EEXIST)
+      ::epoll_ctl(epoll, EPOLL_CTL_MOD, fd, &event);
+    else if (errno == ENOENT)
+      ::epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event);
+  }
+  watch = {fd, generation, events};
+}
+
+enum Tag : std::uint64_t { kSignals, kConnected, kBroker, kFirstPack };
 
 struct Logs {
   std::vector<std::unique_ptr<PackDataLog>> files;  // one per pack, same order
@@ -106,34 +139,58 @@ int runMonitor(const MonitorSettings& settings) {
     output->availability(settings.packs[i].name, false);
   }
 
-  std::vector<pollfd> fds;
+  const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+  if (epoll < 0) {
+    std::perror("orlo-bms: epoll");
+    return 1;
+  }
+  Watch signalWatch, connectedWatch, brokerWatch;
+  std::vector<Watch> packWatches(packs.size());
+  follow(epoll, signalWatch, signals, 0, EPOLLIN, kSignals);
+  if (link) follow(epoll, connectedWatch, link->notifyFd(), 0, EPOLLIN, kConnected);
+  std::vector<bool> readable(packs.size());
+  epoll_event ready[64];
   for (;;) {
-    fds.clear();
-    fds.push_back({signals, POLLIN, 0});
-    if (link) {
-      fds.push_back({link->notifyFd(), POLLIN, 0});
-      fds.push_back({link->socket(), static_cast<short>(POLLIN | (link->wantWrite() ? POLLOUT : 0)), 0});
-    }
-    const std::size_t firstPack = fds.size();
-    for (const auto& pack : packs) fds.push_back({pack->fd(), POLLIN, 0});  // -1 is skipped by poll
+    if (link)
+      follow(epoll, brokerWatch, link->socket(), link->socketGeneration(),
+             EPOLLIN | (link->wantWrite() ? EPOLLOUT : 0u), kBroker);
+    for (std::size_t i = 0; i < packs.size(); ++i)
+      follow(epoll, packWatches[i], packs[i]->fd(), packs[i]->opens(), EPOLLIN, kFirstPack + i);
 
     auto now = Clock::now();
     Clock::time_point deadline = now + milliseconds(1000);
     for (const auto& pack : packs) deadline = std::min(deadline, pack->nextDeadline());
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
     if (link) deadline = std::min(deadline, link->nextDeadline());
-    ::poll(fds.data(), fds.size(), timeoutUntil(deadline, now));
+    const int count =
+        ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
     now = Clock::now();
-    if (fds[0].revents & POLLIN) break;
-    if (link && fds[2].revents != 0) link->onSocketEvent(now);
+    bool stop = false, brokerReady = false, connected = false;
+    for (int k = 0; k < count; ++k) {
+      const std::uint64_t tag = ready[k].data.u64;
+      if (tag == kSignals)
+        stop = true;
+      else if (tag == kBroker)
+        brokerReady = true;
+      else if (tag == kConnected)
+        connected = true;
+      else if (tag - kFirstPack < packs.size())
+        readable[tag - kFirstPack] = true;
+    }
+    if (stop) break;
+    if (link && brokerReady) link->onSocketEvent(now);
     if (link) link->onTimer(now);
-    if (link && (fds[1].revents & POLLIN) && link->takeConnected()) mqtt->onConnected();
+    if (link && connected && link->takeConnected()) mqtt->onConnected();
     for (std::size_t i = 0; i < packs.size(); ++i)
-      if (fds[firstPack + i].revents & (POLLIN | POLLHUP | POLLERR)) packs[i]->onReadable(now);
+      if (readable[i]) {
+        readable[i] = false;
+        packs[i]->onReadable(now);
+      }
     for (const auto& pack : packs) pack->onTimer(now);
     writeLogRows(logs, packs, now);
   }
+  ::close(epoll);
 
   for (const auto& pack : packs) pack->close();
   finish(link.get(), mqtt.get());

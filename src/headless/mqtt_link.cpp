@@ -1,7 +1,10 @@
 #include "headless/mqtt_link.h"
 
 #include <mosquitto.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +78,7 @@ void MqttLink::start() {
   started_ = true;
   const auto now = std::chrono::steady_clock::now();
   nextTimer_ = now + kMiscPeriod;
+  ++attempts_;
   const int rc = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepAliveSeconds);
   if (rc != MOSQ_ERR_SUCCESS) {
     report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
@@ -111,6 +115,7 @@ void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
     onSocketEvent(now);  // keep-alive, and anything a missed wake-up left
     return;
   }
+  ++attempts_;
   const int rc = mosquitto_reconnect_async(client_);
   if (rc == MOSQ_ERR_SUCCESS) return;
   report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));

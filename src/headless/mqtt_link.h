@@ -30,6 +30,8 @@ class MqttLink {
 
   // The socket to watch, -1 while there is none (between attempts).
   int socket() const;
+  // Changes with every connection attempt: a new socket may get the number of the old one.
+  unsigned socketGeneration() const { return attempts_; }
   bool wantWrite() const;
   // The socket is ready: read, write and run callbacks; a lost connection is tried again later.
   void onSocketEvent(std::chrono::steady_clock::time_point now);
@@ -70,6 +72,7 @@ class MqttLink {
   std::string setupError_;
   int notifyFd_ = -1;
   bool started_ = false;
+  unsigned attempts_ = 0;
   std::chrono::steady_clock::time_point nextTimer_;
   std::chrono::seconds pause_{1};  // before the next attempt after a failed one
 

@@ -29,6 +29,7 @@ class PackMonitor {
 
   const std::string& name() const { return spec_.name; }
   int fd() const { return port_.fd(); }
+  unsigned opens() const { return port_.opens(); }
   bool linkUp() const { return linkUp_; }
   const LiveData* lastLiveData() const { return haveLive_ ? &live_ : nullptr; }
 

@@ -34,6 +34,7 @@ std::string SerialPort::open(const std::string& path) {
   }
   ::tcflush(fd, TCIOFLUSH);
   fd_ = fd;
+  ++opens_;
   return {};
 }
 

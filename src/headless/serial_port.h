@@ -20,6 +20,8 @@ class SerialPort {
   void close();
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
+  // Counts the successful opens: a reopened device may get the number the lost one had.
+  unsigned opens() const { return opens_; }
 
   // Reads what is waiting into `buffer`. Returns the count (0 when nothing is waiting), or -1
   // when the device is gone; `reason` then says why.
@@ -30,6 +32,7 @@ class SerialPort {
 
  private:
   int fd_ = -1;
+  unsigned opens_ = 0;
 };
 
 }  // namespace orlo::headless
