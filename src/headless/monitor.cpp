@@ -189,6 +189,7 @@ int runMonitor(const MonitorSettings& settings) {
       }
     for (const auto& pack : packs) pack->onTimer(now);
     writeLogRows(logs, packs, now);
+    if (link) link->push();
   }
   ::close(epoll);
 

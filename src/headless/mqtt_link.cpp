@@ -130,6 +130,7 @@ void MqttLink::retryLater(std::chrono::steady_clock::time_point now) {
 }
 
 void MqttLink::flush(std::chrono::steady_clock::time_point deadline) {
+  push();
   while (unacknowledged() > 0 && mosquitto_socket(client_) >= 0 &&
          std::chrono::steady_clock::now() < deadline)
     if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
@@ -137,12 +138,28 @@ void MqttLink::flush(std::chrono::steady_clock::time_point deadline) {
 
 bool MqttLink::publish(const std::string& topic, const std::string& payload, int qos, bool retain) {
   if (!connected_) return false;
+  const int socket = mosquitto_socket(client_);
+  if (socket >= 0 && socket != corked_) {
+    const int on = 1;
+    if (::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &on, sizeof on) == 0) corked_ = socket;
+  }
   int mid = 0;
   const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(payload.size()),
                                    payload.data(), qos, retain);
   if (rc != MOSQ_ERR_SUCCESS) return false;
   ++sent_;
   return true;
+}
+
+void MqttLink::push() {
+  if (corked_ < 0) return;
+  // A socket replaced since starts uncorked; uncorking it does no harm either.
+  const int socket = mosquitto_socket(client_);
+  if (socket >= 0) {
+    const int off = 0;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
+  }
+  corked_ = -1;
 }
 
 bool MqttLink::takeConnected() {

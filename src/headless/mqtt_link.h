@@ -50,6 +50,10 @@ class MqttLink {
   int notifyFd() const { return notifyFd_; }
   bool takeConnected();
 
+  // Sends what publish() held back since the last call: the messages of one wake-up leave the
+  // socket together (TCP_CORK) instead of one loopback round of the network stack each.
+  void push();
+
   // Messages handed over and not yet sent (quality 0) or acknowledged (quality 1).
   int unacknowledged() const { return sent_ - acknowledged_; }
   // Ends the connection cleanly (no last will).
@@ -73,6 +77,7 @@ class MqttLink {
   int notifyFd_ = -1;
   bool started_ = false;
   unsigned attempts_ = 0;
+  int corked_ = -1;  // the socket held back, -1: none
   std::chrono::steady_clock::time_point nextTimer_;
   std::chrono::seconds pause_{1};  // before the next attempt after a failed one
 
