@@ -18,6 +18,9 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr std::chrono::seconds kFirstPause{1};
 constexpr std::chrono::seconds kLongestPause{30};
 constexpr std::chrono::seconds kMiscPeriod{1};
+// With the keep-alive at 30 s, its round may run this much early: it then rides along with a
+// wake-up the loop has anyway (the packs' poll tick) instead of waking the program on its own.
+constexpr std::chrono::milliseconds kMiscSlack{500};
 constexpr char kSystemCertificates[] = "/etc/ssl/certs";
 constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER
 
@@ -109,9 +112,11 @@ void MqttLink::onSocketEvent(std::chrono::steady_clock::time_point now) {
 }
 
 void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
-  if (!started_ || now < nextTimer_) return;
+  if (!started_) return;
+  const bool open = mosquitto_socket(client_) >= 0;
+  if (now < nextTimer_ - (open ? kMiscSlack : std::chrono::milliseconds(0))) return;
   nextTimer_ = now + kMiscPeriod;
-  if (mosquitto_socket(client_) >= 0) {
+  if (open) {
     onSocketEvent(now);  // keep-alive, and anything a missed wake-up left
     return;
   }
