@@ -1,5 +1,6 @@
 #include "headless/messages.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -36,20 +37,40 @@ const char* kindName(PackEvent::Kind kind) {
 }  // namespace
 
 std::string isoTime(std::chrono::system_clock::time_point when) {
+  std::string out;
+  writeIsoTime(when, out);
+  return out;
+}
+
+void writeIsoTime(std::chrono::system_clock::time_point when, std::string& out) {
   using namespace std::chrono;
+  // Every pack's state asks within the same second: the calendar part and the offset are
+  // worked out once per second, only the milliseconds per call.
+  struct Second {
+    std::time_t seconds = -1;
+    char head[32] = {};   // 2024-05-01T14:03:07
+    char offset[8] = {};  // +02:00
+  };
+  thread_local Second cached;
   const std::time_t seconds = system_clock::to_time_t(when);
   auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
   if (millis < 0) millis += 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char head[32];
-  std::strftime(head, sizeof head, "%Y-%m-%dT%H:%M:%S", &local);
-  const long offset = local.tm_gmtoff;
-  const long minutes = (offset < 0 ? -offset : offset) / 60;
-  char out[64];
-  std::snprintf(out, sizeof out, "%s.%03d%c%02ld:%02ld", head, static_cast<int>(millis),
-                offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-  return out;
+  if (seconds != cached.seconds) {
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    std::strftime(cached.head, sizeof cached.head, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    std::snprintf(cached.offset, sizeof cached.offset, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                  minutes / 60 % 100, minutes % 60);
+    cached.seconds = seconds;
+  }
+  const char fraction[5] = {'.', static_cast<char>('0' + millis / 100),
+                            static_cast<char>('0' + millis / 10 % 10), static_cast<char>('0' + millis % 10),
+                            '\0'};
+  out.assign(cached.head);
+  out.append(fraction, 4);
+  out.append(cached.offset);
 }
 
 nlohmann::json stateObject(const LiveData& d, const StateContext& context) {
@@ -97,8 +118,8 @@ void appendShown(std::string& out, double value, int decimals) {
 
 void appendInt(std::string& out, long long value) {
   char digits[24];
-  const int n = std::snprintf(digits, sizeof digits, "%lld", value);
-  out.append(digits, static_cast<std::size_t>(n));
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 // Texts of our own tables and the time, none of which needs escaping.

@@ -15,6 +15,8 @@ namespace orlo::headless {
 
 // Local time in ISO 8601 with milliseconds and the UTC offset: 2024-05-01T14:03:07.250+02:00.
 std::string isoTime(std::chrono::system_clock::time_point when);
+// The same text into `out`, replacing what it held, without allocating once `out` has grown.
+void writeIsoTime(std::chrono::system_clock::time_point when, std::string& out);
 
 // What the state object needs besides the frame: texts the window keeps from earlier frames.
 struct StateContext {

@@ -16,7 +16,11 @@ std::string now() {
 }  // namespace
 
 PackMonitor::PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll)
-    : spec_(std::move(spec)), output_(output), nextPoll_(firstPoll), nextOpen_(firstPoll) {
+    : spec_(std::move(spec)),
+      output_(output),
+      pollRequest_(pollRequest()),
+      nextPoll_(firstPoll),
+      nextOpen_(firstPoll) {
   tap_.onLive = [this](const LiveData& live) { onLive(live); };
   // Any valid frame keeps the link up, and brings it back before the frame's own message.
   tap_.onAnyFrame = [this] {
@@ -73,8 +77,10 @@ void PackMonitor::onLive(const LiveData& live) {
   live_ = live;
   haveLive_ = true;
   const std::vector<PackEvent> events = detector_.onLiveData(live);
-  StateContext context{now(), detector_.modeText(), detector_.mos()};
-  writeStateText(live, context, stateText_);
+  writeIsoTime(std::chrono::system_clock::now(), context_.time);
+  context_.modeText = detector_.modeText();
+  context_.mos = detector_.mos();
+  writeStateText(live, context_, stateText_);
   output_.state(spec_.name, stateText_);
   emit(events);
 }
@@ -96,8 +102,7 @@ void PackMonitor::emit(const std::vector<PackEvent>& events) {
 void PackMonitor::onTimer(SteadyTime now) {
   if (!port_.isOpen() && now >= nextOpen_) tryOpen(now);
   if (port_.isOpen() && now >= nextPoll_) {
-    const Bytes request = pollRequest();
-    port_.write(request.data(), request.size());
+    port_.write(pollRequest_.data(), pollRequest_.size());
     // Keep the beat: a late wake-up does not shift every later poll.
     while (nextPoll_ <= now) nextPoll_ += kPollPeriod;
   }

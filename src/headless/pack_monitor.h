@@ -9,6 +9,7 @@
 
 #include "app/pack_events.h"
 #include "headless/live_data_tap.h"
+#include "headless/messages.h"
 #include "headless/monitor_settings.h"
 #include "headless/pack_output.h"
 #include "headless/serial_port.h"
@@ -56,7 +57,10 @@ class PackMonitor {
   LiveDataTap tap_;
   PackEventDetector detector_;
   LiveData live_;
-  std::string stateText_;  // kept so that its buffer is reused
+  // Kept so that their buffers are reused: a state costs no allocation.
+  std::string stateText_;
+  StateContext context_;
+  Bytes pollRequest_;
   bool haveLive_ = false;
   bool linkUp_ = false;
   bool lossReported_ = false;
