@@ -5,16 +5,13 @@
 
 #include "app/log_file.h"
 #include "app/log_row.h"
-#include "view/main_window_ids.h"
 #include "util/file_system.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 namespace {
 
-using main_ids::kLogPath;
 using main_ids::kLogTimer;
-using main_ids::kSaveFile;
-using main_ids::kTimeInterval;
 
 constexpr int kLongestInterval = 86400;  // a day; also keeps the period in milliseconds in int range
 
@@ -70,7 +67,7 @@ void DataLog::onPath() {
   } else {
     // A cancelled dialog still points the log at the default file, without creating it.
     logPath_ = defaultLogPath(defaultFolder_);
-    form_.setText(kLogPath, logPath_);
+    form_.setText(MainId::LogPath, logPath_);
   }
 }
 
@@ -79,11 +76,11 @@ void DataLog::usePath(const std::string& path) {
   // Only a new file gets the header: an existing one is continued, even when the dialog
   // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
   if (pathKind(logPath_) == PathKind::Missing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
-  form_.setText(kLogPath, logPath_);
+  form_.setText(MainId::LogPath, logPath_);
 }
 
 void DataLog::onSaveFile() {
-  if (form_.isChecked(kSaveFile)) {
+  if (form_.isChecked(MainId::SaveFile)) {
     switchOn();
   } else {
     switchOff();
@@ -91,7 +88,7 @@ void DataLog::onSaveFile() {
 }
 
 void DataLog::switchOn() {
-  const int seconds = parseInterval(form_.text(kTimeInterval));
+  const int seconds = parseInterval(form_.text(MainId::TimeInterval));
   const char* refusal = nullptr;
   if (!serial_.isOpen()) {
     refusal = kPortClosedText;
@@ -107,12 +104,12 @@ void DataLog::switchOn() {
   if (refusal) {
     // Leaving the box ticked would tell the user that rows are being saved when none are.
     form_.messageBox(refusal);
-    form_.setChecked(kSaveFile, false);
+    form_.setChecked(MainId::SaveFile, false);
     switchOff();
     return;
   }
   form_.startTimer(kLogTimer, seconds * 1000);
-  form_.setReadOnly(kTimeInterval, true);
+  form_.setReadOnly(MainId::TimeInterval, true);
   logging_ = true;
   failureReported_ = false;
   recreationReported_ = false;
@@ -122,7 +119,7 @@ void DataLog::switchOff() {
   logging_ = false;
   file_.release();
   form_.stopTimer(kLogTimer);
-  form_.setReadOnly(kTimeInterval, false);
+  form_.setReadOnly(MainId::TimeInterval, false);
 }
 
 void DataLog::onTimer() {
@@ -169,8 +166,8 @@ bool DataLog::startUnattended(const std::string& path, int intervalSeconds) {
     return false;
   }
   usePath(path);
-  form_.setText(kTimeInterval, std::to_string(intervalSeconds));
-  form_.setChecked(kSaveFile, true);
+  form_.setText(MainId::TimeInterval, std::to_string(intervalSeconds));
+  form_.setChecked(MainId::SaveFile, true);
   switchOn();
   return logging_;
 }

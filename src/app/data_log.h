@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 
-#include "util/clock.h"
-#include "view/form.h"
 #include "app/log_file.h"
 #include "link/serial_control.h"
+#include "util/clock.h"
+#include "view/form.h"
+#include "view/form_of.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 
@@ -49,7 +51,7 @@ class DataLog {
   const std::string& logPath() const { return logPath_; }
 
  private:
-  Form& form_;
+  FormOf<MainId> form_;
   SerialControl& serial_;
   const Clock& clock_;
   std::function<LogValues()> values_;

@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
-#include "view/main_window_ids.h"
 #include "app/snapshot_store.h"
 #include "app/write_record.h"
 #include "link/requests.h"
 #include "util/text_format.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 namespace {
@@ -37,8 +37,8 @@ constexpr std::pair<int, int> kTimerPeriods[] = {
     {kClockTimer, 1000}, {kFrameTimer, kFrameTickMs}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
 
 // The line settings are fixed; the boxes show them but offer no other choice.
-const std::pair<int, const char*> kLineSettings[] = {
-    {kBaudRate, "38400"}, {kDataSize, "8"}, {kStopBits, "1"}, {kParity, "None"}};
+const std::pair<MainId, const char*> kLineSettings[] = {
+    {MainId::BaudRate, "38400"}, {MainId::DataSize, "8"}, {MainId::StopBits, "1"}, {MainId::Parity, "None"}};
 
 std::string portName(int portNumber) {
   return "COM" + std::to_string(portNumber);
@@ -72,7 +72,7 @@ std::optional<int> boardIdOf(const AlarmValues& values) {
 }  // namespace
 
 MainWindow::MainWindow(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
-                         MainWindowOptions options)
+                       MainWindowOptions options)
     : form_(form),
       serial_(serial),
       clock_(clock),
@@ -87,7 +87,7 @@ MainWindow::MainWindow(Form& form, PageForms pages, SerialControl& serial, const
       writeRecord_(dataFolderOf(options_) + "/writes.csv"),
       events_(clock_, dataFolderOf(options_)) {
   dataLog_ = std::make_unique<DataLog>(
-      form_, serial_, clock_, [this] { return logValues(); }, options_.userFolder);
+      form, serial_, clock_, [this] { return logValues(); }, options_.userFolder);
   alarm_.setBeforeSet(
       [this](const AlarmValues& sent, std::string* note) { return keepBeforePageSet(sent, note); });
   serial_.setListener(this);
@@ -122,8 +122,8 @@ void MainWindow::onInitDialog() {
   bms_.clearValues();
   balance_.startUp();
   calibration_.initPage();
-  form_.setIcon(kDisLamp, Icon::Red);
-  form_.setIcon(kChgLamp, Icon::Red);
+  form_.setIcon(MainId::DisLamp, Icon::Red);
+  form_.setIcon(MainId::ChgLamp, Icon::Red);
   clearHeader();
   serialStartUp();
   for (const auto& [id, periodMs] : kTimerPeriods) form_.startTimer(id, periodMs);
@@ -136,11 +136,11 @@ void MainWindow::serialStartUp() {
     form_.messageBox("Serial already open!");
     return;
   }
-  form_.setText(kStartUp, "Start Up");
+  form_.setText(MainId::StartUp, "Start Up");
   std::vector<std::string> ports;
   for (int n = 1; n <= kPortCount; ++n) ports.push_back(portName(n));
-  form_.setItems(kSerialPorts, ports);
-  form_.setCurrentIndex(kSerialPorts, 0);
+  form_.setItems(MainId::SerialPorts, ports);
+  form_.setCurrentIndex(MainId::SerialPorts, 0);
   for (const auto& [id, item] : kLineSettings) {
     form_.setItems(id, {item});
     form_.setCurrentIndex(id, 0);
@@ -156,11 +156,11 @@ FormEvents& MainWindow::pageEvents(int tabIndex) {
   return *pages[tabIndex];
 }
 
-void MainWindow::onClicked(int id) {
-  if (id == kStartUp) startUpOrStop();
-  if (id == kClear) onClear();
-  if (id == kPath) dataLog_->onPath();
-  if (id == kSaveFile) dataLog_->onSaveFile();
+void MainWindow::onClicked(MainId id) {
+  if (id == MainId::StartUp) startUpOrStop();
+  if (id == MainId::Clear) onClear();
+  if (id == MainId::Path) dataLog_->onPath();
+  if (id == MainId::SaveFile) dataLog_->onSaveFile();
 }
 
 void MainWindow::onTimer(int timerId) {
@@ -179,8 +179,8 @@ void MainWindow::onTimer(int timerId) {
 }
 
 // The tab control shows the chosen page itself; only the port box needs an answer here.
-void MainWindow::onSelectionChanged(int id) {
-  if (id != kSerialPorts) return;
+void MainWindow::onSelectionChanged(MainId id) {
+  if (id != MainId::SerialPorts) return;
   reconnect_.stop();
   showDevicePath();
 }
@@ -195,8 +195,8 @@ void MainWindow::startUpOrStop() {
   serial_.close();
   events_.onPortClosedByUser(openPort_, portDevice_);
   boardValues_.reset();
-  form_.setText(kStartUp, "Start Up");
-  form_.setEnabled(kSerialPorts, true);
+  form_.setText(MainId::StartUp, "Start Up");
+  form_.setEnabled(MainId::SerialPorts, true);
 }
 
 void MainWindow::openSelectedPort() {
@@ -205,7 +205,7 @@ void MainWindow::openSelectedPort() {
     showDevicePath("lost: " + reconnect_.lostReason());
   }
   // Only the selection counts: a name typed into the box is not a port.
-  const int portNumber = form_.currentIndex(kSerialPorts) + 1;
+  const int portNumber = form_.currentIndex(MainId::SerialPorts) + 1;
   if (portNumber < 1 || portNumber > kPortCount) {
     form_.messageBox(
         "Cannot open the serial port: choose one of COM1 ... COM16 under \"Serial Ports:\" first.");
@@ -224,8 +224,8 @@ void MainWindow::portOpened(const OpenResult& result, int portNumber, bool byIts
   boardValues_.reset();
   openPort_ = portNumber;
   portDevice_ = result.devicePath.empty() ? serial_.devicePath(portNumber) : result.devicePath;
-  form_.setText(kStartUp, "Stop");
-  form_.setEnabled(kSerialPorts, false);
+  form_.setText(MainId::StartUp, "Stop");
+  form_.setEnabled(MainId::SerialPorts, false);
   events_.onPortOpened(portNumber, portDevice_, byItself);
 }
 
@@ -246,7 +246,7 @@ void MainWindow::setReconnect(bool on) {
 
 void MainWindow::selectPort(int portNumber) {
   if (portNumber < 1 || portNumber > kPortCount) return;
-  form_.setCurrentIndex(kSerialPorts, portNumber - 1);
+  form_.setCurrentIndex(MainId::SerialPorts, portNumber - 1);
   showDevicePath();
 }
 
@@ -255,11 +255,11 @@ void MainWindow::pressStartUp() {
 }
 
 void MainWindow::showDevicePath(const std::string& note) {
-  const int portNumber = form_.currentIndex(kSerialPorts) + 1;
+  const int portNumber = form_.currentIndex(MainId::SerialPorts) + 1;
   std::string path = portNumber >= 1 && portNumber <= kPortCount ? serial_.devicePath(portNumber) : "";
   std::string text = path.empty() ? "no device present" : path;
   if (!note.empty()) text += " (" + note + ")";
-  form_.setText(kDevicePath, text);
+  form_.setText(MainId::DevicePath, text);
 }
 
 void MainWindow::pollTick() {
@@ -269,27 +269,27 @@ void MainWindow::pollTick() {
 void MainWindow::linkStatusCheck() {
   if (!serial_.isOpen()) {
     // The frame-seen flag survives: a frame that came just before closing counts after reopening.
-    form_.setText(kPortText, "Serial not open!");
-    form_.setText(kLinkText, "Comm FAIL!");
-    form_.setIcon(kPortLamp, Icon::Red);
-    form_.setIcon(kLinkLamp, Icon::Red);
+    form_.setText(MainId::PortText, "Serial not open!");
+    form_.setText(MainId::LinkText, "Comm FAIL!");
+    form_.setIcon(MainId::PortLamp, Icon::Red);
+    form_.setIcon(MainId::LinkLamp, Icon::Red);
     events_.onLinkVerdict(false);
     return;
   }
-  form_.setText(kPortText, "Serial open!");
-  form_.setIcon(kPortLamp, Icon::Green);
+  form_.setText(MainId::PortText, "Serial open!");
+  form_.setIcon(MainId::PortLamp, Icon::Green);
   std::string linkText;
   if (receiver_.frameSeen()) {
     linkText = "Comm OK!";
     receiver_.setFrameSeen(false);
-    form_.setIcon(kLinkLamp, Icon::Green);
+    form_.setIcon(MainId::LinkLamp, Icon::Green);
   } else {
     linkText = "Comm FAIL!";
-    form_.setIcon(kLinkLamp, Icon::Red);
+    form_.setIcon(MainId::LinkLamp, Icon::Red);
     // A silent link must not leave stale cell voltages in the log; the header keeps its texts.
     for (auto& v : kept_.cellVoltage) v = 0;
   }
-  form_.setText(kLinkText, linkText);
+  form_.setText(MainId::LinkText, linkText);
   events_.onLinkVerdict(linkText == "Comm OK!");
 }
 
@@ -304,12 +304,12 @@ void MainWindow::onCommEvent() {
 void MainWindow::onPortLost(const std::string& reason) {
   boardValues_.reset();
   session_.onPortLost(reason);
-  form_.setText(kStartUp, "Start Up");
-  form_.setEnabled(kSerialPorts, true);
+  form_.setText(MainId::StartUp, "Start Up");
+  form_.setEnabled(MainId::SerialPorts, true);
   showDevicePath("lost: " + reason);
   events_.onPortLost(openPort_, portDevice_, reason);
   reconnect_.portLost(openPort_, portDevice_, reason);
-  if (reconnect_.waiting()) form_.setText(kDevicePath, reconnect_.waitingText());
+  if (reconnect_.waiting()) form_.setText(MainId::DevicePath, reconnect_.waitingText());
 }
 
 // ---- header readout ------------------------------------------------------------------------
@@ -317,21 +317,21 @@ void MainWindow::onPortLost(const std::string& reason) {
 void MainWindow::headerFill(const LiveData& live) {
   for (std::size_t i = 0; i < kCellCount; ++i) {
     kept_.cellVoltage[i] = live.cellMv[i];
-    form_.setText(kCellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
+    form_.setText(MainId::CellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
   }
   kept_.temperature1 = static_cast<float>(live.temperatureC[0]);
-  form_.setText(kTempC1, formatFixed(kept_.temperature1, 1));
+  form_.setText(MainId::TempC1, formatFixed(kept_.temperature1, 1));
   kept_.temperature2 = static_cast<float>(live.temperatureC[1]);
-  form_.setText(kTempC2, formatFixed(kept_.temperature2, 1));
+  form_.setText(MainId::TempC2, formatFixed(kept_.temperature2, 1));
   kept_.balanceFlags = live.balanceFlags;
-  form_.setText(kBalanVal, std::to_string(kept_.balanceFlags));
+  form_.setText(MainId::BalanVal, std::to_string(kept_.balanceFlags));
   kept_.current = live.currentA();
-  form_.setText(kCurrent, formatFixed(kept_.current, 6));
+  form_.setText(MainId::Current, formatFixed(kept_.current, 6));
   calibration_.setLiveCurrent(kept_.current);
-  form_.setText(kTotalVal, std::to_string(live.totalMv));
-  form_.setText(kBusVolt, std::to_string(live.busMv));
+  form_.setText(MainId::TotalVal, std::to_string(live.totalMv));
+  form_.setText(MainId::BusVolt, std::to_string(live.busMv));
   kept_.socLowByte = static_cast<std::uint8_t>(live.socPercent & 0xFF);
-  form_.setText(kSoc, std::to_string(live.socPercent));
+  form_.setText(MainId::Soc, std::to_string(live.socPercent));
   kept_.mosStatus = live.mosStatus;
   setMosLamps(kept_.mosStatus);
 }
@@ -339,14 +339,14 @@ void MainWindow::headerFill(const LiveData& live) {
 void MainWindow::setMosLamps(std::uint8_t mosStatus) {
   for (const auto& row : kMosTable) {
     if (row.status != mosStatus) continue;
-    form_.setIcon(kDisLamp, row.dis);
-    form_.setIcon(kChgLamp, row.chg);
+    form_.setIcon(MainId::DisLamp, row.dis);
+    form_.setIcon(MainId::ChgLamp, row.chg);
   }
 }
 
 // Values keep arriving into the disabled fields; only the start-up look is restored.
 void MainWindow::clearHeader() {
-  for (int id : kHeaderFields) {
+  for (MainId id : kHeaderFields) {
     form_.setText(id, "0");
     form_.setEnabled(id, false);
   }
@@ -354,11 +354,11 @@ void MainWindow::clearHeader() {
 
 void MainWindow::onClear() {
   clearHeader();
-  if (form_.currentIndex(kTabs) != 0) return;
+  if (form_.currentIndex(MainId::Tabs) != 0) return;
   bms_.clearValues();
   bms_.resetAlarmLamps();
-  form_.setIcon(kDisLamp, Icon::Red);
-  form_.setIcon(kChgLamp, Icon::Red);
+  form_.setIcon(MainId::DisLamp, Icon::Red);
+  form_.setIcon(MainId::ChgLamp, Icon::Red);
 }
 
 void MainWindow::clockTick() {
@@ -366,7 +366,7 @@ void MainWindow::clockTick() {
   char buf[64];
   if (std::strftime(buf, sizeof buf, "%Y-%m-%d  %H:%M:%S", &now) == 0) return;
   clockText_ = buf;
-  form_.setText(kClock, clockText_);
+  form_.setText(MainId::Clock, clockText_);
 }
 
 // ---- frames for the pages ------------------------------------------------------------------

@@ -10,13 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "util/clock.h"
 #include "app/data_log.h"
 #include "app/event_recorder.h"
-#include "app/reconnect.h"
-#include "view/form.h"
 #include "app/parameter_session.h"
 #include "app/parameter_workflow.h"
+#include "app/reconnect.h"
 #include "app/write_record.h"
 #include "link/frame_handlers.h"
 #include "link/receiver.h"
@@ -25,6 +23,10 @@
 #include "pages/balance_test_page.h"
 #include "pages/bms_parameter_page.h"
 #include "pages/current_calibration_page.h"
+#include "util/clock.h"
+#include "view/form.h"
+#include "view/form_of.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 
@@ -41,10 +43,10 @@ struct MainWindowOptions {
   std::string dataFolder;     // snapshots/ and writes.csv ("" = $XDG_DATA_HOME/Orlo_PC)
 };
 
-class MainWindow : public FormEvents, public FrameHandlers, public SerialListener {
+class MainWindow : public FormEventsOf<MainId>, public FrameHandlers, public SerialListener {
  public:
   MainWindow(Form& form, PageForms pages, SerialControl& serial, const Clock& clock,
-              MainWindowOptions options);
+             MainWindowOptions options);
   ~MainWindow() override;
 
   // The window's start-up sequence; the ui layer calls it once the widgets exist.
@@ -54,9 +56,9 @@ class MainWindow : public FormEvents, public FrameHandlers, public SerialListene
   FormEvents& pageEvents(int tabIndex);
 
   // FormEvents (main window controls and timers 1 ... 5).
-  void onClicked(int id) override;
+  void onClicked(MainId id) override;
   void onTimer(int timerId) override;
-  void onSelectionChanged(int id) override;
+  void onSelectionChanged(MainId id) override;
 
   // FrameHandlers (called by the receive path's dispatcher).
   void onLiveData(const LiveData& live) override;
@@ -105,7 +107,7 @@ class MainWindow : public FormEvents, public FrameHandlers, public SerialListene
 
  private:
   // (members are the main window developer's to arrange)
-  Form& form_;
+  FormOf<MainId> form_;
   SerialControl& serial_;
   const Clock& clock_;
   MainWindowOptions options_;

@@ -5,9 +5,9 @@
 
 #include "link/requests.h"
 #include "pages/alarm_parameter_file.h"
-#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
 #include "util/file_system.h"
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 namespace {
@@ -59,7 +59,7 @@ AlarmParameterPage::AlarmParameterPage(Form& form, SerialControl& serial)
     : form_(form), serial_(serial), loadedValues_(kAlarmParameterCount), savedValues_(kAlarmParameterCount) {}
 
 void AlarmParameterPage::initPage(const std::string& workingFolder, const std::string& parameterFolder) {
-  form_.setReadOnly(kPath, true);
+  form_.setReadOnly(AlarmId::Path, true);
   workingFolder_ = workingFolder;
   parameterFolder_ = parameterFolder;
   showPlaceholders();
@@ -77,7 +77,7 @@ void AlarmParameterPage::onSetAcknowledge() {
 
 void AlarmParameterPage::showStatus(const std::string& text) {
   statusShown_ = true;
-  form_.setText(kStatus, text);
+  form_.setText(AlarmId::Status, text);
 }
 
 void AlarmParameterPage::showPlaceholders() {
@@ -95,13 +95,13 @@ void AlarmParameterPage::collectValues(std::vector<std::string>* values) const {
   for (const auto& row : alarmParameterRecord()) values->push_back(form_.text(row.boxId));
 }
 
-void AlarmParameterPage::onClicked(int id) {
+void AlarmParameterPage::onClicked(AlarmId id) {
   using Handler = void (AlarmParameterPage::*)();
-  static const std::pair<int, Handler> kButtons[] = {
-      {kRead, &AlarmParameterPage::onRead},
-      {kSet, &AlarmParameterPage::onSet},
-      {kLoadParameter, &AlarmParameterPage::onLoadParameter},
-      {kSaveParameter, &AlarmParameterPage::onSaveParameter},
+  static const std::pair<AlarmId, Handler> kButtons[] = {
+      {AlarmId::Read, &AlarmParameterPage::onRead},
+      {AlarmId::Set, &AlarmParameterPage::onSet},
+      {AlarmId::LoadParameter, &AlarmParameterPage::onLoadParameter},
+      {AlarmId::SaveParameter, &AlarmParameterPage::onSaveParameter},
   };
   for (const auto& [button, handler] : kButtons)
     if (button == id) (this->*handler)();
@@ -109,7 +109,7 @@ void AlarmParameterPage::onClicked(int id) {
 
 void AlarmParameterPage::onTimer(int timerId) {
   if (timerId != kStatusClearTimer || !statusShown_) return;
-  form_.setText(kStatus, "");
+  form_.setText(AlarmId::Status, "");
   statusShown_ = false;
 }
 
@@ -161,13 +161,13 @@ std::string AlarmParameterPage::defaultPath() const {
 void AlarmParameterPage::onLoadParameter() {
   const auto chosen = form_.askOpenFile(fileDialog(false));
   if (chosen) loadParameterFile(*chosen);
-  form_.setText(kPath, chosen ? *chosen : defaultPath());
+  form_.setText(AlarmId::Path, chosen ? *chosen : defaultPath());
 }
 
 void AlarmParameterPage::onSaveParameter() {
   const auto chosen = form_.askSaveFile(fileDialog(true));
   if (chosen) saveParameterFile(*chosen);
-  form_.setText(kPath, chosen ? *chosen : defaultPath());
+  form_.setText(AlarmId::Path, chosen ? *chosen : defaultPath());
 }
 
 bool AlarmParameterPage::saveParameterFile(const std::string& path) {

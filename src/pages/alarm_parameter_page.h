@@ -7,14 +7,15 @@
 #include <utility>
 #include <vector>
 
-#include "view/form.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
 #include "pages/alarm_parameter_record.h"
+#include "view/alarm_parameter_ids.h"
+#include "view/form_of.h"
 
 namespace orlo {
 
-class AlarmParameterPage : public FormEvents {
+class AlarmParameterPage : public FormEventsOf<AlarmId> {
  public:
   AlarmParameterPage(Form& form, SerialControl& serial);
 
@@ -39,7 +40,7 @@ class AlarmParameterPage : public FormEvents {
   bool saveParameterFile(const std::string& path);
   bool loadParameterFile(const std::string& path);
 
-  void onClicked(int id) override;
+  void onClicked(AlarmId id) override;
   void onTimer(int timerId) override;
 
  private:
@@ -52,7 +53,7 @@ class AlarmParameterPage : public FormEvents {
   FileDialogRequest fileDialog(bool save) const;
   std::string defaultPath() const;
 
-  Form& form_;
+  FormOf<AlarmId> form_;
   SerialControl& serial_;
   std::string workingFolder_;
   std::string parameterFolder_;

@@ -12,6 +12,7 @@
 #include "link/frame_view.h"
 #include "link/requests.h"
 #include "util/decimal_text.h"  // Set reads the texts with wholeNumberInRange
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 
@@ -28,7 +29,7 @@ struct AlarmParameterRow {
   const char* group;  // group box caption on the page
   const char* label;  // label beside the box
   const char* unit;   // unit beside the box ("" for none)
-  int boxId;
+  AlarmId boxId;
   int offset;  // frame byte of the value (the low byte of a 16-bit value)
   int width;   // 8 or 16 bits
   FieldSign sign;

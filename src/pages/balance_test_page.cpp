@@ -3,8 +3,8 @@
 #include <string>
 
 #include "link/requests.h"
-#include "view/balance_test_ids.h"
 #include "util/decimal_text.h"
+#include "view/balance_test_ids.h"
 
 namespace orlo {
 namespace {
@@ -28,7 +28,8 @@ BalanceTestPage::BalanceTestPage(Form& form, SerialControl& serial) : form_(form
 void BalanceTestPage::startUp() {
   form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
   manualMode_ = false;
-  for (int id : {kThresholdVoltage, kReleaseVoltage, kVoltageDifference}) form_.setText(id, "--");
+  for (BalanceId id : {BalanceId::ThresholdVoltage, BalanceId::ReleaseVoltage, BalanceId::VoltageDifference})
+    form_.setText(id, "--");
   // The lamps show "not balancing" until the first live frame says otherwise.
   greyAllLamps();
 }
@@ -43,7 +44,7 @@ void BalanceTestPage::onBalanceRead() {
 
 // The two voltages are 16-bit on the wire: anything that is not a plain 0 ... 65535 would be
 // truncated into a different, silently accepted balancing setting, so it is refused instead.
-std::optional<std::uint16_t> BalanceTestPage::voltageField(int id, const char* name) {
+std::optional<std::uint16_t> BalanceTestPage::voltageField(BalanceId id, const char* name) {
   const auto value = wholeNumberInRange(form_.text(id), 0, 65535);
   if (!value) {
     form_.messageBox(std::string(name) + ": please enter a whole number from 0 to 65535 (mV).",
@@ -55,16 +56,16 @@ std::optional<std::uint16_t> BalanceTestPage::voltageField(int id, const char* n
 
 void BalanceTestPage::onBalanceSet() {
   if (!portOpen()) return;
-  const auto threshold = voltageField(kThresholdVoltage, kThresholdName);
+  const auto threshold = voltageField(BalanceId::ThresholdVoltage, kThresholdName);
   if (!threshold) return;
   // The difference is read leniently on purpose (leading digits count); only 1 ... 255, taken
   // as unsigned so that negatives fail too, is accepted.
-  const auto difference = static_cast<unsigned>(decimalTextToInt(form_.text(kVoltageDifference)));
+  const auto difference = static_cast<unsigned>(decimalTextToInt(form_.text(BalanceId::VoltageDifference)));
   if (difference == 0 || difference > 255) {
     form_.messageBox(kDifferenceError, kConditionErrorCaption);
     return;
   }
-  const auto release = voltageField(kReleaseVoltage, kReleaseName);
+  const auto release = voltageField(BalanceId::ReleaseVoltage, kReleaseName);
   if (!release) return;
   serial_.write(balanceSetRequest(*threshold, static_cast<std::uint8_t>(difference), *release));
 }
@@ -77,8 +78,8 @@ void BalanceTestPage::onManualBalance() {
     manualMode_ = false;
     return;
   }
-  const bool entering = form_.text(kManualToggle) == kEnterManual;
-  form_.setText(kManualToggle, entering ? kExitManual : kEnterManual);
+  const bool entering = form_.text(BalanceId::ManualToggle) == kEnterManual;
+  form_.setText(BalanceId::ManualToggle, entering ? kExitManual : kEnterManual);
   manualMode_ = entering;
   greyAllLamps();
   if (!entering) serial_.write(manualBalanceOffRequest());
@@ -90,11 +91,11 @@ void BalanceTestPage::onManualCell(int cell) {
 }
 
 void BalanceTestPage::showBalanceCondition(const BalanceCondition& condition) {
-  form_.setText(kThresholdVoltage, std::to_string(condition.thresholdMv));
-  form_.setText(kVoltageDifference, std::to_string(condition.differenceMv));
-  form_.setText(kReleaseVoltage, std::to_string(condition.releaseMv));
+  form_.setText(BalanceId::ThresholdVoltage, std::to_string(condition.thresholdMv));
+  form_.setText(BalanceId::VoltageDifference, std::to_string(condition.differenceMv));
+  form_.setText(BalanceId::ReleaseVoltage, std::to_string(condition.releaseMv));
   readStatusShown_ = true;
-  form_.setText(kStatus, kReadSuccessful);
+  form_.setText(BalanceId::Status, kReadSuccessful);
 }
 
 void BalanceTestPage::updateBalanceLamps(std::uint16_t flags) {
@@ -105,24 +106,24 @@ void BalanceTestPage::updateBalanceLamps(std::uint16_t flags) {
 
 void BalanceTestPage::setBalanceLamp(std::uint8_t n, std::uint8_t flag) {
   if (n < 1 || n > kLampCount) return;
-  form_.setIcon(kFirstLamp + n - 1, flag != 0 ? Icon::BalanceRed : Icon::Grey);
+  form_.setIcon(BalanceId::Lamp1 + n - 1, flag != 0 ? Icon::BalanceRed : Icon::Grey);
 }
 
 void BalanceTestPage::greyAllLamps() {
   for (int n = 1; n <= kLampCount; ++n) setBalanceLamp(static_cast<std::uint8_t>(n), 0);
 }
 
-void BalanceTestPage::onClicked(int id) {
-  if (id == kRead) return onBalanceRead();
-  if (id == kSet) return onBalanceSet();
-  if (id == kManualToggle) return onManualBalance();
-  if (id >= kFirstCellButton && id < kFirstCellButton + kCellButtonCount)
-    onManualCell(id - kFirstCellButton + 1);
+void BalanceTestPage::onClicked(BalanceId id) {
+  if (id == BalanceId::Read) return onBalanceRead();
+  if (id == BalanceId::Set) return onBalanceSet();
+  if (id == BalanceId::ManualToggle) return onManualBalance();
+  if (id >= BalanceId::CellButton1 && id < BalanceId::CellButton1 + kCellButtonCount)
+    onManualCell(id - BalanceId::CellButton1 + 1);
 }
 
 void BalanceTestPage::onTimer(int timerId) {
   if (timerId != kStatusTimer || !readStatusShown_) return;
-  form_.setText(kStatus, "");
+  form_.setText(BalanceId::Status, "");
   readStatusShown_ = false;
 }
 

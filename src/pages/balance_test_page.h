@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <optional>
 
-#include "view/form.h"
 #include "link/answers.h"
 #include "link/serial_control.h"
+#include "view/balance_test_ids.h"
+#include "view/form_of.h"
 
 namespace orlo {
 
-class BalanceTestPage : public FormEvents {
+class BalanceTestPage : public FormEventsOf<BalanceId> {
  public:
   BalanceTestPage(Form& form, SerialControl& serial);
 
@@ -29,16 +30,16 @@ class BalanceTestPage : public FormEvents {
 
   bool manualMode() const { return manualMode_; }
 
-  void onClicked(int id) override;
+  void onClicked(BalanceId id) override;
   void onTimer(int timerId) override;
 
  private:
   bool portOpen() const;
   // The value of a 16-bit voltage box, or a message box naming the field and nothing.
-  std::optional<std::uint16_t> voltageField(int id, const char* name);
+  std::optional<std::uint16_t> voltageField(BalanceId id, const char* name);
   void greyAllLamps();
 
-  Form& form_;
+  FormOf<BalanceId> form_;
   SerialControl& serial_;
   bool manualMode_ = false;
   bool readStatusShown_ = false;

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "view/bms_parameter_ids.h"
 #include "util/text_format.h"
+#include "view/bms_parameter_ids.h"
 
 namespace orlo {
 namespace {
@@ -12,11 +12,12 @@ using namespace bms_ids;
 
 struct CellField {
   std::uint16_t LiveData::*value;
-  int id;
+  BmsId id;
 };
 // Cell statistics shown as they come, in the order they are written.
-constexpr CellField kCellStatistics[] = {
-    {&LiveData::meanCellMv, kMeanCell}, {&LiveData::maxCellMv, kMaxVolt}, {&LiveData::minCellMv, kMinVolt}};
+constexpr CellField kCellStatistics[] = {{&LiveData::meanCellMv, BmsId::MeanCell},
+                                         {&LiveData::maxCellMv, BmsId::MaxVolt},
+                                         {&LiveData::minCellMv, BmsId::MinVolt}};
 
 }  // namespace
 
@@ -24,44 +25,44 @@ BmsParameterPage::BmsParameterPage(Form& form) : form_(form) {}
 
 void BmsParameterPage::updateLiveData(const LiveData& live) {
   for (std::size_t i = 0; i < kCellCount; ++i)
-    form_.setText(kCellV1 + static_cast<int>(i), std::to_string(live.cellMv[i]));
-  form_.setText(kSoc, std::to_string(live.socPercent));
+    form_.setText(BmsId::CellV1 + static_cast<int>(i), std::to_string(live.cellMv[i]));
+  form_.setText(BmsId::Soc, std::to_string(live.socPercent));
 
   // The BMS counts discharge current as positive; the page shows it the other way round. The
   // negation wraps like the 32-bit integer it is, so -2147483648 stays itself.
   const auto negated = static_cast<std::int32_t>(0u - live.currentRaw);
-  form_.setText(kCurrent, formatFixed(static_cast<float>(negated) / 1000.0f, 6));
+  form_.setText(BmsId::Current, formatFixed(static_cast<float>(negated) / 1000.0f, 6));
 
   stored_.voltageDifference =
       static_cast<std::int32_t>(live.maxCellMv) - static_cast<std::int32_t>(live.minCellMv);
-  form_.setText(kVoltageDiff, std::to_string(stored_.voltageDifference));
+  form_.setText(BmsId::VoltageDiff, std::to_string(stored_.voltageDifference));
 
   stored_.dischargeCapacity = static_cast<float>(live.dischargeMah) / 1000.0f;
-  form_.setText(kDischargeCapacity, formatFixed(stored_.dischargeCapacity, 6));
+  form_.setText(BmsId::DischargeCapacity, formatFixed(stored_.dischargeCapacity, 6));
   stored_.chargeCapacity = static_cast<float>(live.chargeMah) / 1000.0f;
-  form_.setText(kChargeCapacity, formatFixed(stored_.chargeCapacity, 6));
+  form_.setText(BmsId::ChargeCapacity, formatFixed(stored_.chargeCapacity, 6));
 
   stored_.cycleCount = live.cycleCount;
-  form_.setText(kCycleIndex, std::to_string(stored_.cycleCount));
+  form_.setText(BmsId::CycleIndex, std::to_string(stored_.cycleCount));
 
   const float t1 = static_cast<float>(live.temperatureC[0]);
   const float t2 = static_cast<float>(live.temperatureC[1]);
-  form_.setText(kTempC1, formatFixed(t1, 1));
-  form_.setText(kTempC2, formatFixed(t2, 1));
-  form_.setText(kMeanTemp, formatFixed((t1 + t2) * 0.5f, 1));
+  form_.setText(BmsId::TempC1, formatFixed(t1, 1));
+  form_.setText(BmsId::TempC2, formatFixed(t2, 1));
+  form_.setText(BmsId::MeanTemp, formatFixed((t1 + t2) * 0.5f, 1));
 
   for (const auto& f : kCellStatistics) form_.setText(f.id, std::to_string(live.*f.value));
-  form_.setText(kTotalVolt, std::to_string(live.totalMv));
+  form_.setText(BmsId::TotalVolt, std::to_string(live.totalMv));
 
   stored_.remainingCapacity = static_cast<float>(live.remainingCentiAh) / 100.0f;
-  form_.setText(kRemainCapacity, formatFixed(stored_.remainingCapacity, 2));
+  form_.setText(BmsId::RemainCapacity, formatFixed(stored_.remainingCapacity, 2));
 
-  form_.setText(kMaxCell, std::to_string(live.maxCellIndex + 1));
-  form_.setText(kMinCell, std::to_string(live.minCellIndex + 1));
+  form_.setText(BmsId::MaxCell, std::to_string(live.maxCellIndex + 1));
+  form_.setText(BmsId::MinCell, std::to_string(live.minCellIndex + 1));
 
   stored_.systemMode = live.systemMode;
   const std::string_view mode = systemModeText(live.systemMode);
-  if (!mode.empty()) form_.setText(kSystemMode, std::string(mode));
+  if (!mode.empty()) form_.setText(BmsId::SystemMode, std::string(mode));
 
   stored_.alarmFlags = live.alarmFlags;
   for (unsigned n = 1; n <= kAlarmLamps.size(); ++n)
@@ -69,14 +70,14 @@ void BmsParameterPage::updateLiveData(const LiveData& live) {
 }
 
 void BmsParameterPage::clearValues() {
-  for (int id : kValueFields) {
+  for (BmsId id : kValueFields) {
     form_.setText(id, "0");
     form_.setEnabled(id, false);
   }
 }
 
 void BmsParameterPage::resetAlarmLamps() {
-  for (int id : kAlarmLamps) form_.setIcon(id, Icon::Red);
+  for (BmsId id : kAlarmLamps) form_.setIcon(id, Icon::Red);
 }
 
 void BmsParameterPage::setAlarmLamp(std::uint8_t n, std::uint8_t flag) {

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
-#include "view/form.h"
 #include "link/answers.h"
+#include "view/bms_parameter_ids.h"
+#include "view/form_of.h"
 
 namespace orlo {
 
-class BmsParameterPage : public FormEvents {
+class BmsParameterPage : public FormEventsOf<BmsId> {
  public:
   // Values kept from the last Live data frame for the data log.
   struct StoredValues {
@@ -31,7 +32,7 @@ class BmsParameterPage : public FormEvents {
   const StoredValues& stored() const { return stored_; }
 
  private:
-  Form& form_;
+  FormOf<BmsId> form_;
   StoredValues stored_;
 };
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "link/requests.h"
-#include "view/current_calibration_ids.h"
 #include "util/decimal_text.h"
 #include "util/text_format.h"
+#include "view/current_calibration_ids.h"
 
 namespace orlo {
 namespace {
@@ -41,17 +41,18 @@ std::int64_t measuredMilliamps(float amperes) {
 
 }  // namespace
 
-CurrentCalibrationPage::CurrentCalibrationPage(Form& form, SerialControl& serial) : form_(form), serial_(serial) {}
+CurrentCalibrationPage::CurrentCalibrationPage(Form& form, SerialControl& serial)
+    : form_(form), serial_(serial) {}
 
 void CurrentCalibrationPage::initPage() {
   running_ = false;
   form_.startTimer(kStatusTimer, kStatusTimerPeriodMs);
   for (int p = 0; p < kPointCount; ++p) {
-    form_.setText(kFirstCoefficient + p, "--");
-    form_.setText(kFirstCurrentTest + p, "0");
+    form_.setText(CalibrationId::Coefficient1 + p, "--");
+    form_.setText(CalibrationId::CurrentTest1 + p, "0");
   }
-  form_.setText(kErrorEvaluation, "--");
-  selectDirection(kDischarge);
+  form_.setText(CalibrationId::ErrorEvaluation, "--");
+  selectDirection(CalibrationId::Discharge);
   pointErrors_.fill(0.0f);
 }
 
@@ -60,23 +61,23 @@ bool CurrentCalibrationPage::portOpen() const {
 }
 
 int CurrentCalibrationPage::direction() const {
-  return form_.isChecked(kDischarge) ? 0 : 1;
+  return form_.isChecked(CalibrationId::Discharge) ? 0 : 1;
 }
 
-void CurrentCalibrationPage::selectDirection(int radioId) {
-  form_.setChecked(kDischarge, radioId == kDischarge);
-  form_.setChecked(kCharge, radioId == kCharge);
+void CurrentCalibrationPage::selectDirection(CalibrationId radioId) {
+  form_.setChecked(CalibrationId::Discharge, radioId == CalibrationId::Discharge);
+  form_.setChecked(CalibrationId::Charge, radioId == CalibrationId::Charge);
 }
 
 void CurrentCalibrationPage::showStatus(const char* text) {
-  form_.setText(kStatus, text);
+  form_.setText(CalibrationId::Status, text);
   statusShown_ = true;
 }
 
 void CurrentCalibrationPage::onStartStop() {
   if (!portOpen()) return;
-  running_ = form_.text(kStartStop) == kStart;
-  form_.setText(kStartStop, running_ ? kStop : kStart);
+  running_ = form_.text(CalibrationId::StartStop) == kStart;
+  form_.setText(CalibrationId::StartStop, running_ ? kStop : kStart);
 }
 
 void CurrentCalibrationPage::onReadPoint(int point) {
@@ -90,8 +91,8 @@ void CurrentCalibrationPage::onCalibratePoint(int point) {
   // An empty or garbled box must not go out as a 0 mA reference: the board would calibrate
   // the point against a current nobody drove through the pack.
   const auto reference =
-      wholeNumberInRange(form_.text(kFirstCurrentTest + point), std::numeric_limits<std::int32_t>::min(),
-                         std::numeric_limits<std::int32_t>::max());
+      wholeNumberInRange(form_.text(CalibrationId::CurrentTest1 + point),
+                         std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
   if (!reference) {
     return form_.messageBox("Please enter the reference current of Calibration Point " +
                                 std::to_string(point + 1) + " in mA (a whole number).",
@@ -103,16 +104,17 @@ void CurrentCalibrationPage::onCalibratePoint(int point) {
 bool CurrentCalibrationPage::directionGate(const CalibrationResult& result) const {
   if (result.point >= kPointCount) return false;
   const std::uint8_t dir = result.direction;
-  return (dir == 0 && form_.isChecked(kDischarge)) || (dir == 1 && form_.isChecked(kCharge));
+  return (dir == 0 && form_.isChecked(CalibrationId::Discharge)) ||
+         (dir == 1 && form_.isChecked(CalibrationId::Charge));
 }
 
 void CurrentCalibrationPage::onCalibrationResult(const CalibrationResult& result) {
   const bool gate = directionGate(result);
   const int point = result.point;
-  if (gate) form_.setText(kFirstCoefficient + point, coefficientText(result.coefficientRaw));
+  if (gate) form_.setText(CalibrationId::Coefficient1 + point, coefficientText(result.coefficientRaw));
   const std::int32_t reference = result.referenceMa;
   if (result.readAnswer) {
-    if (gate) form_.setText(kFirstCurrentTest + point, std::to_string(reference));
+    if (gate) form_.setText(CalibrationId::CurrentTest1 + point, std::to_string(reference));
     return showStatus(kReadSuccessful);
   }
   // In 64 bits: a reference near the 32-bit limits must not wrap into the tolerance.
@@ -129,21 +131,22 @@ void CurrentCalibrationPage::onCalibrationResult(const CalibrationResult& result
 void CurrentCalibrationPage::showErrorEvaluation() {
   const float sum = pointErrors_[0] + pointErrors_[1] + pointErrors_[2] + pointErrors_[3];
   const float fraction = sum * 0.25f / 1000.0f;
-  form_.setText(kErrorEvaluation, formatFixed(fraction, 4));
+  form_.setText(CalibrationId::ErrorEvaluation, formatFixed(fraction, 4));
 }
 
-void CurrentCalibrationPage::onClicked(int id) {
-  if (id == kStartStop) return onStartStop();
-  if (id == kDischarge || id == kCharge) return selectDirection(id);
-  if (id >= kFirstRead && id < kFirstRead + kPointCount) return onReadPoint(id - kFirstRead);
-  if (id >= kFirstCalibrationPoint && id < kFirstCalibrationPoint + kPointCount)
-    onCalibratePoint(id - kFirstCalibrationPoint);
+void CurrentCalibrationPage::onClicked(CalibrationId id) {
+  if (id == CalibrationId::StartStop) return onStartStop();
+  if (id == CalibrationId::Discharge || id == CalibrationId::Charge) return selectDirection(id);
+  if (id >= CalibrationId::Read1 && id < CalibrationId::Read1 + kPointCount)
+    return onReadPoint(id - CalibrationId::Read1);
+  if (id >= CalibrationId::CalibrationPoint1 && id < CalibrationId::CalibrationPoint1 + kPointCount)
+    onCalibratePoint(id - CalibrationId::CalibrationPoint1);
 }
 
 void CurrentCalibrationPage::onTimer(int timerId) {
   if (timerId != kStatusTimer) return;
   if (statusShown_) {
-    form_.setText(kStatus, "");
+    form_.setText(CalibrationId::Status, "");
     statusShown_ = false;
   }
   if (running_) showErrorEvaluation();

@@ -5,13 +5,14 @@
 #include <array>
 #include <cstdint>
 
-#include "view/form.h"
 #include "link/answers.h"
 #include "link/serial_control.h"
+#include "view/current_calibration_ids.h"
+#include "view/form_of.h"
 
 namespace orlo {
 
-class CurrentCalibrationPage : public FormEvents {
+class CurrentCalibrationPage : public FormEventsOf<CalibrationId> {
  public:
   CurrentCalibrationPage(Form& form, SerialControl& serial);
 
@@ -22,7 +23,7 @@ class CurrentCalibrationPage : public FormEvents {
 
   bool running() const { return running_; }
 
-  void onClicked(int id) override;
+  void onClicked(CalibrationId id) override;
   void onTimer(int timerId) override;
 
  private:
@@ -32,13 +33,13 @@ class CurrentCalibrationPage : public FormEvents {
 
   bool portOpen() const;
   int direction() const;  // 0 discharge, 1 charge: as the radio buttons stand now
-  void selectDirection(int radioId);
+  void selectDirection(CalibrationId radioId);
   // An answer may touch its point's edits only if its direction is the one checked now.
   bool directionGate(const CalibrationResult& result) const;
   void showStatus(const char* text);
   void showErrorEvaluation();
 
-  Form& form_;
+  FormOf<CalibrationId> form_;
   SerialControl& serial_;
   bool running_ = false;
   bool statusShown_ = false;

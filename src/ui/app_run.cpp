@@ -15,12 +15,12 @@
 #include <iostream>
 #include <vector>
 
-#include "view/main_window_ids.h"
 #include "ui/app_window.h"
 #include "ui/command_line.h"
 #include "ui/form_style.h"
 #include "ui/quit_on_signal.h"
 #include "ui/window_memory.h"
+#include "view/main_window_ids.h"
 
 namespace orlo::ui {
 namespace {
@@ -206,7 +206,7 @@ int runOrloPc(int argc, char** argv) {
   }
   TraceObserver traceObserver;
   if (g_trace) app->addReceiveObserver(&traceObserver);
-  if (options.tab != 0) app->mainForm().setCurrentIndex(main_ids::kTabs, options.tab);
+  if (options.tab != 0) app->mainForm().setCurrentIndex(MainId::Tabs, options.tab);
   app->window()->show();
   QTimer::singleShot(0, app->window(), [&app, &options] {
     writeTraceLine("shown", 0, "");

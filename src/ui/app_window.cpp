@@ -13,13 +13,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "view/main_window_ids.h"
-#include "util/user_folder.h"
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
 #include "ui/keep_watch.h"
 #include "ui/parameters_menu.h"
 #include "ui/template_folder.h"
+#include "util/user_folder.h"
+#include "view/main_window_ids.h"
 
 namespace orlo::ui {
 namespace {
@@ -98,7 +98,7 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   mainForm_ = std::make_unique<QtForm>(mainTable, mainWindowColours());
   for (std::size_t i = 0; i < pageTables.size(); ++i) {
     pages_.push_back(std::make_unique<QtForm>(pageTables[i], pageColours()));
-    mainForm_->setTabPage(main_ids::kTabs, static_cast<int>(i), pages_.back()->widget(), kPages[i].caption);
+    mainForm_->setTabPage(MainId::Tabs, static_cast<int>(i), pages_.back()->widget(), kPages[i].caption);
   }
   // On a screen smaller than the window the layout gives up its spare space first and below its
   // minimum the content scrolls; at its own size nothing of this shows.
@@ -128,7 +128,7 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
   dlgOptions.dataFolder = options.dataFolder;
   dlg_ = std::make_unique<MainWindow>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
-                                       line, clock_, dlgOptions);
+                                      line, clock_, dlgOptions);
   mainForm_->setEvents(dlg_.get());
   for (std::size_t i = 0; i < pages_.size(); ++i)
     pages_[i]->setEvents(&dlg_->pageEvents(static_cast<int>(i)));

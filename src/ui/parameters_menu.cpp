@@ -5,16 +5,16 @@
 #include <QTimer>
 #include <utility>
 
-#include "view/main_window_ids.h"
 #include "app/parameter_file_check.h"
 #include "app/parameter_review.h"
 #include "app/snapshot_store.h"
 #include "pages/alarm_parameter_file.h"
-#include "view/alarm_parameter_ids.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
 #include "ui/review_dialog.h"
 #include "ui/snapshots_dialog.h"
+#include "view/alarm_parameter_ids.h"
+#include "view/main_window_ids.h"
 
 namespace orlo::ui {
 namespace {
@@ -186,9 +186,8 @@ void ParametersMenu::saveBoard(const AlarmValues& board) {
 void ParametersMenu::loadFileIntoBoxes() {
   const auto path = askFile(app_.window(), false, parameterFileDialog(app_.dlg().userFolder(), false));
   if (!path) return;
-  app_.mainForm().setCurrentIndex(main_ids::kTabs, kAlarmTab);
-  if (app_.dlg().alarmPage().loadParameterFile(*path))
-    app_.pageForm(kAlarmTab).setText(alarm_ids::kPath, *path);
+  app_.mainForm().setCurrentIndex(MainId::Tabs, kAlarmTab);
+  if (app_.dlg().alarmPage().loadParameterFile(*path)) app_.pageForm(kAlarmTab).setText(AlarmId::Path, *path);
 }
 
 }  // namespace orlo::ui

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/form_style.h"
+#include "view/control_ids.h"
 #include "view/form.h"
 #include "view/layout_table.h"
-#include "ui/form_style.h"
 
 class QTimer;
 class QTabWidget;
@@ -55,6 +56,60 @@ class QtForm : public Form {
   std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
   void startTimer(int timerId, int periodMs) override;
   void stopTimer(int timerId) override;
+
+  // The same with a window's typed ids (view/control_ids.h).
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  QWidget* control(Id id) const {
+    return control(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  QTabWidget* tabWidget(Id id) const {
+    return tabWidget(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setTabPage(Id id, int index, QWidget* page, const std::string& caption) {
+    setTabPage(idNumber(id), index, page, caption);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  std::string text(Id id) const {
+    return text(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setText(Id id, const std::string& text) {
+    setText(idNumber(id), text);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isEnabled(Id id) const {
+    return isEnabled(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setEnabled(Id id, bool enabled) {
+    setEnabled(idNumber(id), enabled);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isReadOnly(Id id) const {
+    return isReadOnly(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  Icon icon(Id id) const {
+    return icon(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isChecked(Id id) const {
+    return isChecked(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setChecked(Id id, bool checked) {
+    setChecked(idNumber(id), checked);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  int currentIndex(Id id) const {
+    return currentIndex(idNumber(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setCurrentIndex(Id id, int index) {
+    setCurrentIndex(idNumber(id), index);
+  }
 
   // Diagnostics for latency measurements: every setText is also reported here (with the
   // control id and new text) when a sink is set. Process-wide; unset by default.

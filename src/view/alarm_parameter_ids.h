@@ -1,63 +1,70 @@
 #pragma once
-// Control ids and timer id of the "Alarm Parameter" tab (resources/layouts/alarm_parameter.layout).
+// Control ids and timer id of the "Alarm Parameter" tab (resources/layouts/alarm_parameter.layout):
+// the parameter boxes group by group (value, delay, release), then the captionless group with
+// the file path, buttons and status line.
 
-namespace orlo::alarm_ids {
+#include "view/control_ids.h"
 
-// Parameter boxes, group by group: value, delay, release.
-constexpr int kChgOcValue = 1026;
-constexpr int kChgOcDelay = 1027;
-constexpr int kChgOcRelease = 1028;
-constexpr int kDsgOcValue = 1041;
-constexpr int kDsgOcDelay = 1042;
-constexpr int kDsgOcRelease = 1043;
-constexpr int kCellOvValue = 1053;
-constexpr int kCellOvDelay = 1054;
-constexpr int kCellOvRelease = 1055;
-constexpr int kCellUvValue = 1031;
-constexpr int kCellUvDelay = 1032;
-constexpr int kCellUvRelease = 1033;
-constexpr int kOvDifferValue = 1044;
-constexpr int kOvDifferDelay = 1045;
-constexpr int kOvDifferRelease = 1046;
-constexpr int kOtDifferValue = 1056;
-constexpr int kOtDifferDelay = 1057;
-constexpr int kOtDifferRelease = 1058;
-constexpr int kDsgOtValue = 1034;
-constexpr int kDsgOtDelay = 1035;
-constexpr int kDsgOtRelease = 1036;
-constexpr int kDsgUtValue = 1047;
-constexpr int kDsgUtDelay = 1048;
-constexpr int kDsgUtRelease = 1049;
-constexpr int kChgOtValue = 1059;
-constexpr int kChgOtDelay = 1060;
-constexpr int kChgOtRelease = 1061;
-constexpr int kChgUtValue = 1037;
-constexpr int kChgUtDelay = 1039;
-constexpr int kChgUtRelease = 1040;
-constexpr int kBusOvValue = 1050;
-constexpr int kBusOvDelay = 1051;
-constexpr int kBusOvRelease = 1052;
-constexpr int kBusUvValue = 1062;
-constexpr int kBusUvDelay = 1063;
-constexpr int kBusUvRelease = 1064;
-constexpr int kNominalCapacity = 1065;
-constexpr int kBmsId = 1066;
-constexpr int kCycles = 1069;
-constexpr int kSoc = 1067;
-constexpr int kSocWarning = 1068;
-constexpr int kMosfetOtValue = 1070;
-constexpr int kMosfetOtDelay = 1071;
-constexpr int kMosfetOtRelease = 1072;
+#define ORLO_ALARM_IDS(X)  \
+  X(ChgOcValue, 1026)      \
+  X(ChgOcDelay, 1027)      \
+  X(ChgOcRelease, 1028)    \
+  X(CellUvValue, 1031)     \
+  X(CellUvDelay, 1032)     \
+  X(CellUvRelease, 1033)   \
+  X(DsgOtValue, 1034)      \
+  X(DsgOtDelay, 1035)      \
+  X(DsgOtRelease, 1036)    \
+  X(ChgUtValue, 1037)      \
+  X(ChgUtDelay, 1039)      \
+  X(ChgUtRelease, 1040)    \
+  X(DsgOcValue, 1041)      \
+  X(DsgOcDelay, 1042)      \
+  X(DsgOcRelease, 1043)    \
+  X(OvDifferValue, 1044)   \
+  X(OvDifferDelay, 1045)   \
+  X(OvDifferRelease, 1046) \
+  X(DsgUtValue, 1047)      \
+  X(DsgUtDelay, 1048)      \
+  X(DsgUtRelease, 1049)    \
+  X(BusOvValue, 1050)      \
+  X(BusOvDelay, 1051)      \
+  X(BusOvRelease, 1052)    \
+  X(CellOvValue, 1053)     \
+  X(CellOvDelay, 1054)     \
+  X(CellOvRelease, 1055)   \
+  X(OtDifferValue, 1056)   \
+  X(OtDifferDelay, 1057)   \
+  X(OtDifferRelease, 1058) \
+  X(ChgOtValue, 1059)      \
+  X(ChgOtDelay, 1060)      \
+  X(ChgOtRelease, 1061)    \
+  X(BusUvValue, 1062)      \
+  X(BusUvDelay, 1063)      \
+  X(BusUvRelease, 1064)    \
+  X(MosfetOtValue, 1070)   \
+  X(MosfetOtDelay, 1071)   \
+  X(MosfetOtRelease, 1072) \
+  X(NominalCapacity, 1065) \
+  X(BoardId, 1066)         \
+  X(Cycles, 1069)          \
+  X(Soc, 1067)             \
+  X(SocWarning, 1068)      \
+  X(Path, 1038)            \
+  X(Read, 1029)            \
+  X(Set, 1024)             \
+  X(LoadParameter, 1025)   \
+  X(SaveParameter, 1030)   \
+  X(Status, 1078)
 
-// The captionless group: file path, buttons and status line.
-constexpr int kPath = 1038;
-constexpr int kRead = 1029;
-constexpr int kSet = 1024;
-constexpr int kLoadParameter = 1025;
-constexpr int kSaveParameter = 1030;
-constexpr int kStatus = 1078;
+namespace orlo {
+
+ORLO_CONTROL_IDS(AlarmId, "alarm_parameter", ORLO_ALARM_IDS)
+
+namespace alarm_ids {
 
 constexpr int kStatusClearTimer = 6;
 constexpr int kStatusClearPeriodMs = 2000;
 
-}  // namespace orlo::alarm_ids
+}  // namespace alarm_ids
+}  // namespace orlo

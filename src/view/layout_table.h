@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "view/control_ids.h"
+
 namespace orlo {
 
 struct LayoutWindow {
@@ -27,6 +29,7 @@ struct LayoutGroup {
 
 struct LayoutControl {
   int id = -1;
+  std::string name;  // the enumerator of the window's typed id ("-" for a text without id)
   std::string kind;
   std::string group;  // "-" for the window itself
   int row = 0;
@@ -38,7 +41,7 @@ struct LayoutControl {
   int line = 0;  // line in the file, for messages
   bool hasFlag(const std::string& flag) const;
   // Value of a "name=value" flag, or fallback.
-  int flagValue(const std::string& name, int fallback) const;
+  int flagValue(const std::string& flagName, int fallback) const;
 };
 
 struct LayoutTable {
@@ -47,10 +50,16 @@ struct LayoutTable {
   std::vector<LayoutControl> controls;
 
   const LayoutControl* control(int id) const;  // nullptr for -1 or an unknown id
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  const LayoutControl* control(Id id) const {
+    return control(idNumber(id));
+  }
+  const LayoutControl* control(const std::string& name) const;  // by name; nullptr for none
   const LayoutGroup* group(const std::string& key) const;
 };
 
-// Parses a table. On a malformed table returns false and says why (with the line number).
+// Parses a table. On a malformed table (unknown record, kind or flag, a row with too few or
+// too many columns, a bad or repeated id or name) returns false and says why, with the line.
 bool parseLayout(const std::string& text, LayoutTable* out, std::string* error);
 bool loadLayoutFile(const std::string& path, LayoutTable* out, std::string* error);
 

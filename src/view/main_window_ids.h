@@ -1,65 +1,76 @@
 #pragma once
-// Control ids of the main window (resources/layouts/main.layout).
+// Control ids of the main window (resources/layouts/main.layout), one (name, id) pair per
+// layout row, and the main window's timers.
 
 #include <array>
 
-namespace orlo::main_ids {
+#include "view/control_ids.h"
 
-// Header readout: sixteen cell voltages, then ten further values.
-constexpr int kCellV1 = 1009;
-constexpr int kCellV2 = 1010;
-constexpr int kCellV3 = 1011;
-constexpr int kCellV4 = 1012;
-constexpr int kCellV16 = 1025;  // cells 5 ... 15 are 1013 ... 1023
-constexpr int kTempC1 = 1041;
-constexpr int kTempC2 = 1042;
-constexpr int kTempC3 = 1043;
-constexpr int kTempC4 = 1044;
-constexpr int kBalanVal = 1045;
-constexpr int kErrorVal = 1046;
-constexpr int kCurrent = 1047;
-constexpr int kTotalVal = 1048;
-constexpr int kSoc = 1049;
-constexpr int kBusVolt = 1088;
+#define ORLO_MAIN_IDS(X) \
+  X(CellV1, 1009)        \
+  X(CellV2, 1010)        \
+  X(CellV3, 1011)        \
+  X(CellV4, 1012)        \
+  X(CellV5, 1013)        \
+  X(CellV6, 1014)        \
+  X(CellV7, 1015)        \
+  X(CellV8, 1016)        \
+  X(CellV9, 1017)        \
+  X(CellV10, 1018)       \
+  X(CellV11, 1019)       \
+  X(CellV12, 1020)       \
+  X(CellV13, 1021)       \
+  X(CellV14, 1022)       \
+  X(CellV15, 1023)       \
+  X(CellV16, 1025)       \
+  X(TempC1, 1041)        \
+  X(TempC2, 1042)        \
+  X(TempC3, 1043)        \
+  X(TempC4, 1044)        \
+  X(BalanVal, 1045)      \
+  X(ErrorVal, 1046)      \
+  X(Current, 1047)       \
+  X(TotalVal, 1048)      \
+  X(Soc, 1049)           \
+  X(BusVolt, 1088)       \
+  X(DisLamp, 1076)       \
+  X(ChgLamp, 1075)       \
+  X(Tabs, 1000)          \
+  X(SerialPorts, 1002)   \
+  X(DevicePath, 2001)    \
+  X(StartUp, 1001)       \
+  X(Clear, 1079)         \
+  X(BaudRate, 1003)      \
+  X(DataSize, 1005)      \
+  X(StopBits, 1004)      \
+  X(Parity, 1006)        \
+  X(SendHex, 1039)       \
+  X(SendString, 1040)    \
+  X(ReceiveHex, 1052)    \
+  X(ReceiveString, 1053) \
+  X(LogPath, 1051)       \
+  X(Path, 1024)          \
+  X(SaveFile, 1057)      \
+  X(TimeInterval, 1054)  \
+  X(PortText, 1059)      \
+  X(PortLamp, 1118)      \
+  X(LinkText, 1060)      \
+  X(LinkLamp, 1119)      \
+  X(Clock, 1058)
+
+namespace orlo {
+
+ORLO_CONTROL_IDS(MainId, "main", ORLO_MAIN_IDS)
+
+namespace main_ids {
 
 // Every header field, in the order the header reset writes them.
-constexpr std::array<int, 26> kHeaderFields = {1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017,
-                                               1018, 1019, 1020, 1021, 1022, 1023, 1025, 1041, 1042,
-                                               1043, 1044, 1045, 1046, 1047, 1048, 1049, 1088};
-
-// MOSFET lamps.
-constexpr int kDisLamp = 1076;
-constexpr int kChgLamp = 1075;
-
-constexpr int kTabs = 1000;
-
-// Serial connection.
-constexpr int kStartUp = 1001;
-constexpr int kSerialPorts = 1002;
-constexpr int kDevicePath = 2001;  // read-only text: the device the selected COMn maps to
-constexpr int kBaudRate = 1003;
-constexpr int kStopBits = 1004;
-constexpr int kDataSize = 1005;
-constexpr int kParity = 1006;
-constexpr int kClear = 1079;
-
-constexpr int kSendHex = 1039;
-constexpr int kSendString = 1040;
-constexpr int kReceiveHex = 1052;
-constexpr int kReceiveString = 1053;
-
-// Data log.
-constexpr int kPath = 1024;
-constexpr int kLogPath = 1051;
-constexpr int kTimeInterval = 1054;
-constexpr int kSaveFile = 1057;
-
-// Status row and clock.
-constexpr int kPortText = 1059;
-constexpr int kPortLamp = 1118;
-constexpr int kLinkText = 1060;
-constexpr int kLinkLamp = 1119;
-constexpr int kClock = 1058;
+constexpr std::array<MainId, 26> kHeaderFields = {
+    MainId::CellV1,  MainId::CellV2,  MainId::CellV3,   MainId::CellV4,   MainId::CellV5,  MainId::CellV6,
+    MainId::CellV7,  MainId::CellV8,  MainId::CellV9,   MainId::CellV10,  MainId::CellV11, MainId::CellV12,
+    MainId::CellV13, MainId::CellV14, MainId::CellV15,  MainId::CellV16,  MainId::TempC1,  MainId::TempC2,
+    MainId::TempC3,  MainId::TempC4,  MainId::BalanVal, MainId::ErrorVal, MainId::Current, MainId::TotalVal,
+    MainId::Soc,     MainId::BusVolt};
 
 // Timers of the main window.
 constexpr int kLogTimer = 1;
@@ -68,4 +79,5 @@ constexpr int kFrameTimer = 3;
 constexpr int kPollTimer = 4;
 constexpr int kLinkTimer = 5;
 
-}  // namespace orlo::main_ids
+}  // namespace main_ids
+}  // namespace orlo

@@ -14,11 +14,11 @@
 #include <memory>
 #include <sstream>
 
-#include "view/main_window_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 namespace {
@@ -78,8 +78,8 @@ class DataLogTest : public ::testing::Test {
     log.onPath();
   }
   void check(bool on, const std::string& interval = "1") {
-    if (on) form.setText(kTimeInterval, interval);
-    form.setChecked(kSaveFile, on);
+    if (on) form.setText(MainId::TimeInterval, interval);
+    form.setChecked(MainId::SaveFile, on);
     log.onSaveFile();
   }
   // Rows of the file after its header, as ASCII.
@@ -94,9 +94,9 @@ class DataLogTest : public ::testing::Test {
   }
   void expectSwitchedOff() {
     EXPECT_FALSE(log.logging());
-    EXPECT_FALSE(form.isChecked(kSaveFile));
+    EXPECT_FALSE(form.isChecked(MainId::SaveFile));
     EXPECT_EQ(form.timerPeriod(kLogTimer), 0);
-    EXPECT_FALSE(form.isReadOnly(kTimeInterval));
+    EXPECT_FALSE(form.isReadOnly(MainId::TimeInterval));
   }
 
   test::ScratchDir scratch{"orlo-log"};
@@ -119,7 +119,7 @@ TEST_F(DataLogTest, PathAsksForACsvFileWithOverwriteConfirmationInTheUserFolder)
   EXPECT_EQ(request.proposedName, "data.csv");
   EXPECT_EQ(request.startFolder, "/tmp/orlo-no-such-desktop");
   EXPECT_TRUE(request.confirmOverwrite);
-  EXPECT_EQ(form.text(kLogPath), path);
+  EXPECT_EQ(form.text(MainId::LogPath), path);
 }
 
 TEST_F(DataLogTest, ANewFileGetsOnlyTheHeader) {
@@ -139,7 +139,7 @@ TEST_F(DataLogTest, AnExistingFileIsAppendedToWithoutAHeader) {
 TEST_F(DataLogTest, ACancelledDialogPointsAtTheDefaultFileWithoutCreatingIt) {
   log.onPath();
   EXPECT_EQ(log.logPath(), "/tmp/orlo-no-such-desktop/data.csv");
-  EXPECT_EQ(form.text(kLogPath), "/tmp/orlo-no-such-desktop/data.csv");
+  EXPECT_EQ(form.text(MainId::LogPath), "/tmp/orlo-no-such-desktop/data.csv");
   check(true);
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_EQ(form.messages()[0].text, " Path is not be selected.");
@@ -152,7 +152,7 @@ TEST_F(DataLogTest, SwitchingOnRunsTheRowClockUpToADayAndFreezesTheInterval) {
   check(true, " 5");
   EXPECT_TRUE(log.logging());
   EXPECT_EQ(form.timerPeriod(kLogTimer), 5000);
-  EXPECT_TRUE(form.isReadOnly(kTimeInterval));
+  EXPECT_TRUE(form.isReadOnly(MainId::TimeInterval));
   EXPECT_TRUE(form.messages().empty());
   check(false);
   expectSwitchedOff();
@@ -306,8 +306,8 @@ TEST_F(DataLogTest, TheLockIsHeldWhileLoggingSoASecondCopyIsRefusedAtSwitchOn) {
   const auto switchOnOther = [&] {
     otherForm.queueFileAnswer(path);
     other.onPath();
-    otherForm.setText(kTimeInterval, "1");
-    otherForm.setChecked(kSaveFile, true);
+    otherForm.setText(MainId::TimeInterval, "1");
+    otherForm.setChecked(MainId::SaveFile, true);
     other.onSaveFile();
   };
   choose(path);
@@ -366,9 +366,9 @@ TEST_F(DataLogTest, AReadOnlyFileRefusesLoggingAndItsRows) {
 TEST_F(DataLogTest, UnattendedStartCreatesTheFileAndSwitchesLoggingOn) {
   EXPECT_TRUE(log.startUnattended(path, 2));
   EXPECT_EQ(test::readFile(path), kHeader);
-  EXPECT_EQ(form.text(kLogPath), path);
-  EXPECT_EQ(form.text(kTimeInterval), "2");
-  EXPECT_TRUE(form.isChecked(kSaveFile));
+  EXPECT_EQ(form.text(MainId::LogPath), path);
+  EXPECT_EQ(form.text(MainId::TimeInterval), "2");
+  EXPECT_TRUE(form.isChecked(MainId::SaveFile));
   EXPECT_EQ(form.timerPeriod(kLogTimer), 2000);
 }
 

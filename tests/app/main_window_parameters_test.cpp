@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "view/main_window_ids.h"
 #include "app/parameter_file_check.h"
 #include "app/snapshot_store.h"
 #include "link/requests.h"
-#include "view/alarm_parameter_ids.h"
 #include "sim/board_model.h"
 #include "support/fake_form.h"
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
 #include "support/sim_serial_control.h"
+#include "view/alarm_parameter_ids.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 namespace {
@@ -62,10 +62,10 @@ class MainWindowParameters : public ::testing::Test {
     clock.now.tm_hour = 14;
     window =
         std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm}, line,
-                                      clock, MainWindowOptions{"/nonexistent", "/tmp", data.path()});
+                                     clock, MainWindowOptions{"/nonexistent", "/tmp", data.path()});
     window->onInitDialog();
-    form.setCurrentIndex(main_ids::kSerialPorts, 0);
-    window->onClicked(main_ids::kStartUp);
+    form.setCurrentIndex(MainId::SerialPorts, 0);
+    window->onClicked(MainId::StartUp);
     ASSERT_TRUE(line.isOpen());
   }
 
@@ -82,7 +82,7 @@ class MainWindowParameters : public ::testing::Test {
   void runFor(int ms) {
     for (int t = 0; t < ms; t += 100) step();
   }
-  void clickOnPage(int id) { window->pageEvents(kAlarmTab).onClicked(id); }
+  void clickOnPage(AlarmId id) { window->pageEvents(kAlarmTab).onClicked(idNumber(id)); }
   std::string box(std::size_t index) const { return alarmForm.text(alarmParameterRecord()[index].boxId); }
   void setBox(std::size_t index, const std::string& text) {
     alarmForm.setText(alarmParameterRecord()[index].boxId, text);
@@ -104,13 +104,13 @@ TEST_F(MainWindowParameters, aSessionReadGetsTheBoardsAnswerAndThePageNeitherSho
   EXPECT_EQ(result->outcome, ParameterOutcome::Done) << describe(*result);
   EXPECT_EQ(result->board, boardValues(board));
   for (std::size_t i = 0; i < kAlarmParameterCount; ++i) EXPECT_EQ(box(i), "--") << i;
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "");
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "");
 
   // Once the session has finished, the page's own Read is the page's again.
-  clickOnPage(alarm_ids::kRead);
+  clickOnPage(AlarmId::Read);
   runFor(500);
   EXPECT_EQ(box(kCellOv), std::to_string(boardValues(board)[kCellOv]));
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "Read successful!");
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "Read successful!");
 }
 
 struct WriteCase {
@@ -126,7 +126,7 @@ TEST_F(MainWindowParameters, aReviewedWriteRunsAgainstTheBoardAloneAndKeepsTheSn
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!line.isOpen()) window->onClicked(main_ids::kStartUp);
+    if (!line.isOpen()) window->onClicked(MainId::StartUp);
     const AlarmValues before = boardValues(board);
     std::vector<std::string> texts = parameterTexts(before);
     texts[kCellOv] = std::to_string(before[kCellOv] - 25);
@@ -144,7 +144,7 @@ TEST_F(MainWindowParameters, aReviewedWriteRunsAgainstTheBoardAloneAndKeepsTheSn
     EXPECT_TRUE(result->wrote);
     EXPECT_EQ(count(isSet), setsBefore + 1);
     EXPECT_EQ(box(kCellOv), "--") << "the session's answers reached the page";
-    EXPECT_NE(alarmForm.text(alarm_ids::kStatus), "Set successful!");
+    EXPECT_NE(alarmForm.text(AlarmId::Status), "Set successful!");
     ASSERT_EQ(snapshots().size(), snapshotsBefore + 1);
     EXPECT_EQ(readParameterFile(snapshots().back().path).values, parameterTexts(before));
     EXPECT_NE(writes().find(std::to_string(before[kCellOv]) + "→" + texts[kCellOv]), std::string::npos);
@@ -162,26 +162,26 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
 
   // No Read on this connection: the Set goes as before, with no snapshot.
   setBox(kCellOv, "3640");
-  clickOnPage(alarm_ids::kSet);
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "No snapshot kept: press Read first");
+  clickOnPage(AlarmId::Set);
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "No snapshot kept: press Read first");
   runFor(500);
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "Set successful!");
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "Set successful!");
 
   // After a Read, the Set keeps what that Read showed, and sends nothing extra for it.
-  clickOnPage(alarm_ids::kRead);
+  clickOnPage(AlarmId::Read);
   runFor(500);
   const AlarmValues read = boardValues(board);
   ASSERT_EQ(read[kCellOv], 3640);
   setBox(kCellOv, "3600");
-  clickOnPage(alarm_ids::kSet);
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "Read successful!") << "the Set said it kept no snapshot";
+  clickOnPage(AlarmId::Set);
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "Read successful!") << "the Set said it kept no snapshot";
   runFor(500);
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "Set successful!");
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "Set successful!");
 
   // The board may hold the sent values now: the Read before no longer tells what it holds.
   setBox(kCellOv, "3590");
-  clickOnPage(alarm_ids::kSet);
-  EXPECT_EQ(alarmForm.text(alarm_ids::kStatus), "No snapshot kept: press Read first");
+  clickOnPage(AlarmId::Set);
+  EXPECT_EQ(alarmForm.text(AlarmId::Status), "No snapshot kept: press Read first");
   runFor(500);
 
   EXPECT_EQ(snapshotsWhenSetWritten, (std::vector<std::size_t>{0, 1, 1}));
@@ -199,7 +199,7 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
 TEST_F(MainWindowParameters, aPageSetWhileASessionRunsIsHeldBackWithAMessage) {
   window->alarmPage().showValues(parameterTexts(boardValues(board)));
   ASSERT_TRUE(window->readBoardParameters(nullptr));
-  clickOnPage(alarm_ids::kSet);
+  clickOnPage(AlarmId::Set);
   ASSERT_EQ(alarmForm.messages().size(), 1u);
   EXPECT_NE(alarmForm.messages()[0].text.find("Nothing was sent"), std::string::npos);
   runFor(3000);

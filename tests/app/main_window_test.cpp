@@ -4,16 +4,16 @@
 
 #include <sstream>
 
-#include "view/main_window_ids.h"
 #include "link/requests.h"
-#include "view/balance_test_ids.h"
-#include "view/bms_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/fixed_clock.h"
 #include "support/frame_image.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
+#include "view/balance_test_ids.h"
+#include "view/bms_parameter_ids.h"
+#include "view/main_window_ids.h"
 
 namespace orlo {
 namespace {
@@ -37,13 +37,13 @@ class MainWindowTest : public ::testing::Test {
 
   std::unique_ptr<MainWindow> makeWindow() {
     return std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
-                                         serial, clock,
-                                         MainWindowOptions{"/nonexistent", "/tmp", "/nonexistent/data"});
+                                        serial, clock,
+                                        MainWindowOptions{"/nonexistent", "/tmp", "/nonexistent/data"});
   }
   void start() { window->onInitDialog(); }
   void open(int index = 0) {
-    form.setCurrentIndex(kSerialPorts, index);
-    window->onClicked(kStartUp);
+    form.setCurrentIndex(MainId::SerialPorts, index);
+    window->onClicked(MainId::StartUp);
   }
   // Receives a frame through the port and lets the frame tick dispatch it.
   void receive(const FrameImage& f) {
@@ -51,44 +51,46 @@ class MainWindowTest : public ::testing::Test {
     window->onTimer(kFrameTimer);
   }
   void linkCheck() { window->onTimer(kLinkTimer); }
-  std::pair<Icon, Icon> mosLamps() const { return {form.icon(kDisLamp), form.icon(kChgLamp)}; }
+  std::pair<Icon, Icon> mosLamps() const { return {form.icon(MainId::DisLamp), form.icon(MainId::ChgLamp)}; }
 };
 
 // ---- start-up ------------------------------------------------------------------------------
 
 TEST_F(MainWindowTest, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTimers) {
   start();
-  for (int id : kHeaderFields) {
+  for (auto id : kHeaderFields) {
     EXPECT_EQ(form.text(id), "0") << id;
     EXPECT_FALSE(form.isEnabled(id)) << id;
   }
   EXPECT_EQ(mosLamps(), std::make_pair(Icon::Red, Icon::Red));
-  const auto ports = form.items(kSerialPorts);
+  const auto ports = form.items(MainId::SerialPorts);
   ASSERT_EQ(ports.size(), 16u);
   EXPECT_EQ(ports.front(), "COM1");
   EXPECT_EQ(ports.back(), "COM16");
-  EXPECT_EQ(form.currentIndex(kSerialPorts), 0);
-  const std::pair<int, const char*> settings[] = {
-      {kBaudRate, "38400"}, {kDataSize, "8"}, {kStopBits, "1"}, {kParity, "None"}};
+  EXPECT_EQ(form.currentIndex(MainId::SerialPorts), 0);
+  const std::pair<MainId, const char*> settings[] = {{MainId::BaudRate, "38400"},
+                                                     {MainId::DataSize, "8"},
+                                                     {MainId::StopBits, "1"},
+                                                     {MainId::Parity, "None"}};
   for (const auto& [id, item] : settings) {
     EXPECT_EQ(form.items(id), std::vector<std::string>{item}) << id;
     EXPECT_EQ(form.currentIndex(id), 0) << id;
   }
-  EXPECT_EQ(form.text(kStartUp), "Start Up");
+  EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
   const std::pair<int, int> timers[] = {
       {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}, {kLogTimer, 0}};
   for (const auto& [id, period] : timers) EXPECT_EQ(form.timerPeriod(id), period) << "timer " << id;
-  EXPECT_EQ(form.text(kPortText), "");
-  EXPECT_EQ(form.text(kLinkText), "");
+  EXPECT_EQ(form.text(MainId::PortText), "");
+  EXPECT_EQ(form.text(MainId::LinkText), "");
   EXPECT_TRUE(form.messages().empty());
 }
 
 TEST_F(MainWindowTest, StartUpSetsUpEveryPage) {
   start();
   EXPECT_EQ(bmsForm.icon(bms_ids::kAlarmLamps[0]), Icon::Red);
-  EXPECT_EQ(bmsForm.text(bms_ids::kSystemMode), "0");
-  EXPECT_FALSE(bmsForm.isEnabled(bms_ids::kSystemMode));
-  EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "--");
+  EXPECT_EQ(bmsForm.text(BmsId::SystemMode), "0");
+  EXPECT_FALSE(bmsForm.isEnabled(BmsId::SystemMode));
+  EXPECT_EQ(balanceForm.text(BalanceId::ThresholdVoltage), "--");
   EXPECT_EQ(balanceForm.timerPeriod(8), 2000);
   EXPECT_EQ(alarmForm.timerPeriod(6), 2000);
   EXPECT_EQ(calibrationForm.timerPeriod(7), 2000);
@@ -99,8 +101,8 @@ TEST_F(MainWindowTest, APortAlreadyOpenAtStartUpIsReportedAndTheBoxesStayEmpty) 
   start();
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_EQ(form.messages()[0].text, "Serial already open!");
-  EXPECT_TRUE(form.items(kSerialPorts).empty());
-  EXPECT_TRUE(form.items(kBaudRate).empty());
+  EXPECT_TRUE(form.items(MainId::SerialPorts).empty());
+  EXPECT_TRUE(form.items(MainId::BaudRate).empty());
   EXPECT_EQ(form.timerPeriod(kLinkTimer), 2000);
 }
 
@@ -119,8 +121,8 @@ TEST_F(MainWindowTest, HeaderShowsCurrentNegatedAfterScalingSoNoLoadReadsMinusZe
   };
   for (const auto& c : cases) {
     receive(FrameImage().u32(30, static_cast<std::uint32_t>(c.raw)));
-    EXPECT_EQ(form.text(kCurrent), c.header) << c.raw;
-    EXPECT_EQ(bmsForm.text(bms_ids::kCurrent), c.page) << c.raw;
+    EXPECT_EQ(form.text(MainId::Current), c.header) << c.raw;
+    EXPECT_EQ(bmsForm.text(BmsId::Current), c.page) << c.raw;
   }
 }
 
@@ -137,13 +139,14 @@ TEST_F(MainWindowTest, HeaderFillWritesEachSourcedFieldIntoItsDisabledBox) {
               .u32(26, 13210)
               .u32(44, static_cast<std::uint32_t>(-5))
               .u16(75, 0x8001));
-  const std::pair<int, const char*> expected[] = {
-      {kCellV1, "3301"}, {kCellV2, "3302"},    {kCellV3, "3303"}, {kCellV4, "3304"},
-      {kTempC1, "-5.0"}, {kTempC2, "30.0"},    {kSoc, "300"},     {kTotalVal, "13210"},
-      {kBusVolt, "-5"},  {kBalanVal, "32769"}, {kErrorVal, "0"},  {kCellV16, "0"},
+  const std::pair<MainId, const char*> expected[] = {
+      {MainId::CellV1, "3301"},    {MainId::CellV2, "3302"},    {MainId::CellV3, "3303"},
+      {MainId::CellV4, "3304"},    {MainId::TempC1, "-5.0"},    {MainId::TempC2, "30.0"},
+      {MainId::Soc, "300"},        {MainId::TotalVal, "13210"}, {MainId::BusVolt, "-5"},
+      {MainId::BalanVal, "32769"}, {MainId::ErrorVal, "0"},     {MainId::CellV16, "0"},
   };
   for (const auto& [id, text] : expected) EXPECT_EQ(form.text(id), text) << id;
-  EXPECT_FALSE(form.isEnabled(kCellV1));
+  EXPECT_FALSE(form.isEnabled(MainId::CellV1));
 }
 
 TEST_F(MainWindowTest, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
@@ -166,9 +169,9 @@ TEST_F(MainWindowTest, MosLampsFollowTheTableAndOtherCodesLeaveThemAlone) {
 TEST_F(MainWindowTest, AFrameWithAnUnknownCommandFillsOnlyTheHeader) {
   start();
   receive(FrameImage(0x33).u16(10, 3456).u8(70, 19));
-  EXPECT_EQ(form.text(kCellV1), "3456");
+  EXPECT_EQ(form.text(MainId::CellV1), "3456");
   EXPECT_EQ(mosLamps(), std::make_pair(Icon::Green, Icon::Green));
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
+  EXPECT_EQ(bmsForm.text(BmsId::CellV1), "0");
 }
 
 // ---- clear ---------------------------------------------------------------------------------
@@ -188,16 +191,16 @@ TEST_F(MainWindowTest, ClearResetsTheHeaderAndOnTheBmsTabAlsoThePageAndTheMosLam
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     receive(FrameImage().u16(10, 3301).u8(70, 19));
-    form.setCurrentIndex(kTabs, c.tab);
-    window->onClicked(kClear);
-    EXPECT_EQ(form.text(kCellV1), "0");
+    form.setCurrentIndex(MainId::Tabs, c.tab);
+    window->onClicked(MainId::Clear);
+    EXPECT_EQ(form.text(MainId::CellV1), "0");
     EXPECT_EQ(mosLamps(), c.mosLamps);
-    EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), c.pageCell);
+    EXPECT_EQ(bmsForm.text(BmsId::CellV1), c.pageCell);
     EXPECT_EQ(bmsForm.icon(bms_ids::kAlarmLamps[0]), c.pageLamp);
     // The next frame fills the reset header again, still read-only.
     receive(FrameImage().u16(10, 3310));
-    EXPECT_EQ(form.text(kCellV1), "3310");
-    EXPECT_FALSE(form.isEnabled(kCellV1));
+    EXPECT_EQ(form.text(MainId::CellV1), "3310");
+    EXPECT_FALSE(form.isEnabled(MainId::CellV1));
   }
 }
 
@@ -212,7 +215,7 @@ TEST_F(MainWindowTest, ClockShowsDateAndTimeWithTwoBlanksBetween) {
   clock.now.tm_min = 3;
   clock.now.tm_sec = 9;
   window->onTimer(kClockTimer);
-  EXPECT_EQ(form.text(kClock), "2019-08-28  14:03:09");
+  EXPECT_EQ(form.text(MainId::Clock), "2019-08-28  14:03:09");
 }
 
 // ---- serial connection ---------------------------------------------------------------------
@@ -222,13 +225,13 @@ TEST_F(MainWindowTest, StartUpOpensComOfTheSelectedIndexAndStopCloses) {
   open(15);
   EXPECT_EQ(serial.openedPorts, std::vector<int>{16});
   EXPECT_TRUE(serial.isOpen());
-  EXPECT_EQ(form.text(kStartUp), "Stop");
-  EXPECT_FALSE(form.isEnabled(kSerialPorts));
-  EXPECT_TRUE(form.isEnabled(kBaudRate));
-  window->onClicked(kStartUp);
+  EXPECT_EQ(form.text(MainId::StartUp), "Stop");
+  EXPECT_FALSE(form.isEnabled(MainId::SerialPorts));
+  EXPECT_TRUE(form.isEnabled(MainId::BaudRate));
+  window->onClicked(MainId::StartUp);
   EXPECT_FALSE(serial.isOpen());
-  EXPECT_EQ(form.text(kStartUp), "Start Up");
-  EXPECT_TRUE(form.isEnabled(kSerialPorts));
+  EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
+  EXPECT_TRUE(form.isEnabled(MainId::SerialPorts));
 }
 
 TEST_F(MainWindowTest, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyForPermission) {
@@ -248,15 +251,15 @@ TEST_F(MainWindowTest, OpenFailureNamesPortDeviceAndReasonAndHintsAtDialoutOnlyF
     EXPECT_NE(text.find(c.path), std::string::npos) << text;
     EXPECT_NE(text.find(c.reason), std::string::npos) << text;
     EXPECT_EQ(text.find("dialout") != std::string::npos, c.permission) << text;
-    EXPECT_EQ(form.text(kStartUp), "Start Up");
-    EXPECT_TRUE(form.isEnabled(kSerialPorts));
+    EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
+    EXPECT_TRUE(form.isEnabled(MainId::SerialPorts));
   }
 }
 
 TEST_F(MainWindowTest, NoSelectionOpensNothingAndSaysSo) {
   start();
-  form.setCurrentIndex(kSerialPorts, -1);
-  window->onClicked(kStartUp);
+  form.setCurrentIndex(MainId::SerialPorts, -1);
+  window->onClicked(MainId::StartUp);
   EXPECT_TRUE(serial.openedPorts.empty());
   EXPECT_EQ(form.messages().size(), 1u);
 }
@@ -282,10 +285,10 @@ TEST_F(MainWindowTest, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPo
   };
   auto check = [&](const Expect& e) {
     linkCheck();
-    EXPECT_EQ(form.text(kPortText), e.port);
-    EXPECT_EQ(form.text(kLinkText), e.link);
-    EXPECT_EQ(form.icon(kPortLamp), e.portLamp);
-    EXPECT_EQ(form.icon(kLinkLamp), e.linkLamp);
+    EXPECT_EQ(form.text(MainId::PortText), e.port);
+    EXPECT_EQ(form.text(MainId::LinkText), e.link);
+    EXPECT_EQ(form.icon(MainId::PortLamp), e.portLamp);
+    EXPECT_EQ(form.icon(MainId::LinkLamp), e.linkLamp);
   };
   const Expect closed{"Serial not open!", "Comm FAIL!", Icon::Red, Icon::Red};
   const Expect silent{"Serial open!", "Comm FAIL!", Icon::Green, Icon::Red};
@@ -297,7 +300,7 @@ TEST_F(MainWindowTest, LinkStatusReportsPortAndFramesAndTheFlagSurvivesAClosedPo
   check(alive);
   check(silent);
   receive(FrameImage(0x18, 0x0F));  // reaches no page, still a sign of life
-  window->onClicked(kStartUp);
+  window->onClicked(MainId::StartUp);
   check(closed);
   open();
   check(alive);
@@ -311,8 +314,8 @@ TEST_F(MainWindowTest, FramesWithBadChecksumsLeaveTheLinkFailed) {
   serial.feedReceived(bad);
   window->onTimer(kFrameTimer);
   linkCheck();
-  EXPECT_EQ(form.text(kLinkText), "Comm FAIL!");
-  EXPECT_EQ(form.text(kCellV1), "0");
+  EXPECT_EQ(form.text(MainId::LinkText), "Comm FAIL!");
+  EXPECT_EQ(form.text(MainId::CellV1), "0");
 }
 
 TEST_F(MainWindowTest, OtherCommEventsDiscardTheTransmitBuffer) {
@@ -325,23 +328,23 @@ TEST_F(MainWindowTest, ALostPortClosesCleanlyAndTheNextCheckSaysNotOpen) {
   start();
   open(1);
   serial.pullPort("device removed");
-  EXPECT_EQ(form.text(kStartUp), "Start Up");
-  EXPECT_TRUE(form.isEnabled(kSerialPorts));
-  EXPECT_NE(form.text(kDevicePath).find("device removed"), std::string::npos);
+  EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
+  EXPECT_TRUE(form.isEnabled(MainId::SerialPorts));
+  EXPECT_NE(form.text(MainId::DevicePath).find("device removed"), std::string::npos);
   linkCheck();
-  EXPECT_EQ(form.text(kPortText), "Serial not open!");
+  EXPECT_EQ(form.text(MainId::PortText), "Serial not open!");
   open(1);
   EXPECT_EQ(serial.openedPorts, (std::vector<int>{2, 2}));
-  EXPECT_EQ(form.text(kStartUp), "Stop");
+  EXPECT_EQ(form.text(MainId::StartUp), "Stop");
 }
 
 TEST_F(MainWindowTest, PortBoxSelectionShowsTheDevicePathOrThatThereIsNone) {
   start();
-  EXPECT_EQ(form.text(kDevicePath), "no device present");
+  EXPECT_EQ(form.text(MainId::DevicePath), "no device present");
   window->selectPort(5);
-  EXPECT_EQ(form.currentIndex(kSerialPorts), 4);
+  EXPECT_EQ(form.currentIndex(MainId::SerialPorts), 4);
   window->selectPort(17);
-  EXPECT_EQ(form.currentIndex(kSerialPorts), 4);
+  EXPECT_EQ(form.currentIndex(MainId::SerialPorts), 4);
   window->pressStartUp();
   EXPECT_EQ(serial.openedPorts, std::vector<int>{5});
   window->pressStartUp();
@@ -354,15 +357,15 @@ TEST_F(MainWindowTest, FrameTicksHandEachFrameToThePagesThatOwnIt) {
   start();
   open();
   serial.feedReceived(FrameImage().u16(10, 3301).u16(75, 0x0005).frame());
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "0");
+  EXPECT_EQ(bmsForm.text(BmsId::CellV1), "0");
   window->onTimer(kFrameTimer);
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
-  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp), Icon::BalanceRed);
-  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp + 1), Icon::Grey);
-  EXPECT_EQ(balanceForm.icon(balance_ids::kFirstLamp + 2), Icon::BalanceRed);
+  EXPECT_EQ(bmsForm.text(BmsId::CellV1), "3301");
+  EXPECT_EQ(balanceForm.icon(BalanceId::Lamp1), Icon::BalanceRed);
+  EXPECT_EQ(balanceForm.icon(BalanceId::Lamp1 + 1), Icon::Grey);
+  EXPECT_EQ(balanceForm.icon(BalanceId::Lamp1 + 2), Icon::BalanceRed);
 
   receive(FrameImage(0x18, 0x0E).u16(7, 3400));
-  EXPECT_EQ(balanceForm.text(balance_ids::kThresholdVoltage), "3400");
+  EXPECT_EQ(balanceForm.text(BalanceId::ThresholdVoltage), "3400");
 }
 
 TEST_F(MainWindowTest, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
@@ -373,10 +376,10 @@ TEST_F(MainWindowTest, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
   chunk.insert(chunk.end(), second.begin(), second.end());
   serial.feedReceived(chunk);
   window->onTimer(kFrameTimer);
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3301");
+  EXPECT_EQ(bmsForm.text(BmsId::CellV1), "3301");
   window->onTimer(kFrameTimer);
-  EXPECT_EQ(bmsForm.text(bms_ids::kCellV1), "3302");
-  EXPECT_EQ(form.text(kCellV1), "3302");
+  EXPECT_EQ(bmsForm.text(BmsId::CellV1), "3302");
+  EXPECT_EQ(form.text(MainId::CellV1), "3302");
 }
 
 // ---- kept values for the data log ----------------------------------------------------------
@@ -423,7 +426,7 @@ TEST_F(MainWindowLog, RowsCarryTheKeptValuesAndASilentLinkZeroesTheCellVoltages)
   EXPECT_EQ(row[2], "0");
   EXPECT_EQ(row[5], "0");
   EXPECT_EQ(row[10], "44");
-  EXPECT_EQ(form.text(kCellV1), "3301");
+  EXPECT_EQ(form.text(MainId::CellV1), "3301");
 }
 
 }  // namespace

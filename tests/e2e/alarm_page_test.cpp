@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "e2e/e2e_fixture.h"
-#include "view/alarm_parameter_ids.h"
 #include "support/hex.h"
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo::test {
 namespace {
@@ -23,33 +23,33 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 constexpr int kAlarmTab = 2;
 
-using BoxTexts = std::vector<std::pair<int, std::string>>;
+using BoxTexts = std::vector<std::pair<AlarmId, std::string>>;
 
 // The simulator's factory settings in record order, as the boxes must show them: unsigned
 // currents above 32767, negative temperatures, the ID from byte 4.
 const BoxTexts kBoardDefaults = {
-    {kChgOcValue, "30000"},    {kChgOcDelay, "5"},
-    {kChgOcRelease, "25000"},  {kDsgOcValue, "50000"},
-    {kDsgOcDelay, "5"},        {kDsgOcRelease, "40000"},
-    {kCellOvValue, "3650"},    {kCellOvDelay, "2"},
-    {kCellOvRelease, "3500"},  {kCellUvValue, "2500"},
-    {kCellUvDelay, "2"},       {kCellUvRelease, "2900"},
-    {kOvDifferValue, "300"},   {kOvDifferDelay, "5"},
-    {kOvDifferRelease, "150"}, {kOtDifferValue, "10"},
-    {kOtDifferDelay, "5"},     {kOtDifferRelease, "5"},
-    {kDsgOtValue, "60"},       {kDsgOtDelay, "5"},
-    {kDsgOtRelease, "55"},     {kDsgUtValue, "-20"},
-    {kDsgUtDelay, "5"},        {kDsgUtRelease, "-15"},
-    {kChgOtValue, "55"},       {kChgOtDelay, "5"},
-    {kChgOtRelease, "50"},     {kChgUtValue, "-5"},
-    {kChgUtDelay, "5"},        {kChgUtRelease, "0"},
-    {kBusOvValue, "14600"},    {kBusOvDelay, "2"},
-    {kBusOvRelease, "14000"},  {kBusUvValue, "10000"},
-    {kBusUvDelay, "2"},        {kBusUvRelease, "11600"},
-    {kNominalCapacity, "50"},  {kBmsId, "1"},
-    {kCycles, "12"},           {kSoc, "80"},
-    {kSocWarning, "10"},       {kMosfetOtValue, "75"},
-    {kMosfetOtDelay, "5"},     {kMosfetOtRelease, "65"},
+    {AlarmId::ChgOcValue, "30000"},    {AlarmId::ChgOcDelay, "5"},
+    {AlarmId::ChgOcRelease, "25000"},  {AlarmId::DsgOcValue, "50000"},
+    {AlarmId::DsgOcDelay, "5"},        {AlarmId::DsgOcRelease, "40000"},
+    {AlarmId::CellOvValue, "3650"},    {AlarmId::CellOvDelay, "2"},
+    {AlarmId::CellOvRelease, "3500"},  {AlarmId::CellUvValue, "2500"},
+    {AlarmId::CellUvDelay, "2"},       {AlarmId::CellUvRelease, "2900"},
+    {AlarmId::OvDifferValue, "300"},   {AlarmId::OvDifferDelay, "5"},
+    {AlarmId::OvDifferRelease, "150"}, {AlarmId::OtDifferValue, "10"},
+    {AlarmId::OtDifferDelay, "5"},     {AlarmId::OtDifferRelease, "5"},
+    {AlarmId::DsgOtValue, "60"},       {AlarmId::DsgOtDelay, "5"},
+    {AlarmId::DsgOtRelease, "55"},     {AlarmId::DsgUtValue, "-20"},
+    {AlarmId::DsgUtDelay, "5"},        {AlarmId::DsgUtRelease, "-15"},
+    {AlarmId::ChgOtValue, "55"},       {AlarmId::ChgOtDelay, "5"},
+    {AlarmId::ChgOtRelease, "50"},     {AlarmId::ChgUtValue, "-5"},
+    {AlarmId::ChgUtDelay, "5"},        {AlarmId::ChgUtRelease, "0"},
+    {AlarmId::BusOvValue, "14600"},    {AlarmId::BusOvDelay, "2"},
+    {AlarmId::BusOvRelease, "14000"},  {AlarmId::BusUvValue, "10000"},
+    {AlarmId::BusUvDelay, "2"},        {AlarmId::BusUvRelease, "11600"},
+    {AlarmId::NominalCapacity, "50"},  {AlarmId::BoardId, "1"},
+    {AlarmId::Cycles, "12"},           {AlarmId::Soc, "80"},
+    {AlarmId::SocWarning, "10"},       {AlarmId::MosfetOtValue, "75"},
+    {AlarmId::MosfetOtDelay, "5"},     {AlarmId::MosfetOtRelease, "65"},
 };
 
 // Every text the alarm page's status line was given, in order. The trace sees all forms, and
@@ -58,7 +58,8 @@ ui::QtForm* g_tracedPage = nullptr;
 std::vector<std::string>* g_statusTexts = nullptr;
 
 void traceStatus(int id, const std::string& text) {
-  if (id == kStatus && g_tracedPage && g_statusTexts && g_tracedPage->text(kStatus) == text)
+  if (id == idNumber(AlarmId::Status) && g_tracedPage && g_statusTexts &&
+      g_tracedPage->text(AlarmId::Status) == text)
     g_statusTexts->push_back(text);
 }
 
@@ -107,7 +108,7 @@ class AlarmEndToEnd : public TabEndToEnd {
     for (const auto& [id, unused] : kBoardDefaults) page().setText(id, "--");
   }
   // Types into a box the way a user does: everything selected, then keys.
-  void typeInto(int id, const std::string& text) {
+  void typeInto(AlarmId id, const std::string& text) {
     auto* edit = qobject_cast<QLineEdit*>(page().control(id));
     ASSERT_NE(edit, nullptr) << id;
     edit->selectAll();
@@ -121,7 +122,7 @@ class AlarmEndToEnd : public TabEndToEnd {
   void read() {
     const int before = reads.dispatched;
     statusTexts.clear();
-    click(kRead);
+    click(AlarmId::Read);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return reads.dispatched > before && statusShown("Read successful!"); }, 3000))
         << "no Read result shown";
@@ -134,17 +135,18 @@ class AlarmEndToEnd : public TabEndToEnd {
 };
 
 TEST_F(AlarmEndToEnd, readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick) {
-  ASSERT_EQ(page().text(kChgOcValue), "--");
+  ASSERT_EQ(page().text(AlarmId::ChgOcValue), "--");
   read();
   saveScreenshot("alarm_read.png");
   EXPECT_EQ(boxes(), kBoardDefaults);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return page().text(kStatus).empty(); }, 3000)) << "status not cleared";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return page().text(AlarmId::Status).empty(); }, 3000))
+      << "status not cleared";
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 // Each edit changes one box on top of the ones before it.
 struct Edit {
-  int box;
+  AlarmId box;
   std::string text;
   std::size_t offset;  // frame byte of its low byte
   int width;
@@ -153,14 +155,14 @@ struct Edit {
 
 TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
   const std::vector<Edit> edits = {
-      {kCellOvValue, "3600", 17, 16, true},
-      {kChgOcDelay, "255", 9, 8, true},
-      {kChgUtRelease, "-3", 55, 16, false},
+      {AlarmId::CellOvValue, "3600", 17, 16, true},
+      {AlarmId::ChgOcDelay, "255", 9, 8, true},
+      {AlarmId::ChgUtRelease, "-3", 55, 16, false},
   };
   BoxTexts expected = kBoardDefaults;
   std::vector<std::string> expectedRequests;
   for (const Edit& e : edits) {
-    SCOPED_TRACE("box " + std::to_string(e.box) + " = " + e.text);
+    SCOPED_TRACE("box " + std::to_string(idNumber(e.box)) + " = " + e.text);
     read();
     Bytes data(reads.bytes.begin() + 7, reads.bytes.begin() + 78);
     const auto value = static_cast<std::uint16_t>(std::stoi(e.text));
@@ -176,7 +178,7 @@ TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
       page().setText(e.box, e.text);
     const int acknowledged = acknowledges.dispatched;
     statusTexts.clear();
-    click(kSet);
+    click(AlarmId::Set);
     ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledges.dispatched > acknowledged; }, 3000))
         << "no Set acknowledge";
     EXPECT_TRUE(QTest::qWaitFor([&] { return statusShown("Set successful!"); }, 1000));
@@ -193,11 +195,11 @@ TEST_F(AlarmEndToEnd, setChangesOnTheBoardExactlyTheEditedValue) {
 }
 
 TEST_F(AlarmEndToEnd, setRightAfterStartIsRefusedAndNothingReachesTheBoard) {
-  ASSERT_EQ(page().text(kCellOvValue), "--");
-  click(kSet);
+  ASSERT_EQ(page().text(AlarmId::CellOvValue), "--");
+  click(AlarmId::Set);
   EXPECT_THAT(messages,
               ElementsAre(AllOf(HasSubstr("\"Value\" in \"CHG OC Protect(Range)\""), HasSubstr("Read"))));
-  EXPECT_EQ(page().text(kCellOvValue), "--");
+  EXPECT_EQ(page().text(AlarmId::CellOvValue), "--");
   // The Read goes out after anything the Set might have written, so once its answer is here
   // the record holds every request of this test.
   read();
@@ -208,26 +210,27 @@ TEST_F(AlarmEndToEnd, setRightAfterStartIsRefusedAndNothingReachesTheBoard) {
 }
 
 struct Refusal {
-  int box;
+  AlarmId box;
   std::string text;
   std::string named;  // the message must contain this
 };
 
 TEST_F(AlarmEndToEnd, outOfRangeBoxesAreRefusedAndTheBoardKeepsItsValues) {
   const std::vector<Refusal> refusals = {
-      {kCellOvDelay, "300", "\"Delay\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 255"},
-      {kCellOvValue, "70000",
+      {AlarmId::CellOvDelay, "300",
+       "\"Delay\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 255"},
+      {AlarmId::CellOvValue, "70000",
        "\"Value\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 65535"},
-      {kDsgUtValue, "-32769",
+      {AlarmId::DsgUtValue, "-32769",
        "\"Value(-40~0)\" in \"DSG UT Protect(Range)\" must be a whole number from -32768"},
-      {kSoc, "101", "SOC设置错误，请输入0~100之间的值"},
+      {AlarmId::Soc, "101", "SOC设置错误，请输入0~100之间的值"},
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.text);
     read();
     page().setText(r.box, r.text);
     messages.clear();
-    click(kSet);
+    click(AlarmId::Set);
     EXPECT_THAT(messages, ElementsAre(HasSubstr(r.named)));
     EXPECT_EQ(page().text(r.box), r.text) << "a refused Set must leave the box as typed";
   }

@@ -23,7 +23,7 @@ class BalanceEndToEnd : public TabEndToEnd {
   // Presses Read and waits for the board's answer to reach the fields.
   void readCondition() {
     const int before = condition.dispatched;
-    click(kRead);
+    click(BalanceId::Read);
     ASSERT_TRUE(QTest::qWaitFor([&] { return condition.dispatched > before; }, 3000))
         << "no balance read result";
     QCoreApplication::processEvents();
@@ -42,44 +42,46 @@ class BalanceEndToEnd : public TabEndToEnd {
 TEST_F(BalanceEndToEnd, readShowsTheSimulatorsBalanceCondition) {
   readCondition();
   const auto& f = condition.bytes;
-  EXPECT_EQ(field(kThresholdVoltage), std::to_string(f[7] | (f[8] << 8)));
-  EXPECT_EQ(field(kVoltageDifference), std::to_string(f[9]));
-  EXPECT_EQ(field(kReleaseVoltage), std::to_string(f[10] | (f[11] << 8)));
-  EXPECT_EQ(field(kStatus), "Read successful!");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kStatus).empty(); }, 3000)) << "status not cleared";
+  EXPECT_EQ(field(BalanceId::ThresholdVoltage), std::to_string(f[7] | (f[8] << 8)));
+  EXPECT_EQ(field(BalanceId::VoltageDifference), std::to_string(f[9]));
+  EXPECT_EQ(field(BalanceId::ReleaseVoltage), std::to_string(f[10] | (f[11] << 8)));
+  EXPECT_EQ(field(BalanceId::Status), "Read successful!");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(BalanceId::Status).empty(); }, 3000))
+      << "status not cleared";
 }
 
 TEST_F(BalanceEndToEnd, setChangesTheConditionTheBoardReportsBack) {
-  page().setText(kThresholdVoltage, "3555");
-  page().setText(kVoltageDifference, "42");
-  page().setText(kReleaseVoltage, "3444");
-  click(kSet);
-  for (int id : {kThresholdVoltage, kVoltageDifference, kReleaseVoltage}) page().setText(id, "--");
+  page().setText(BalanceId::ThresholdVoltage, "3555");
+  page().setText(BalanceId::VoltageDifference, "42");
+  page().setText(BalanceId::ReleaseVoltage, "3444");
+  click(BalanceId::Set);
+  for (BalanceId id : {BalanceId::ThresholdVoltage, BalanceId::VoltageDifference, BalanceId::ReleaseVoltage})
+    page().setText(id, "--");
   readCondition();
-  EXPECT_EQ(field(kThresholdVoltage), "3555");
-  EXPECT_EQ(field(kVoltageDifference), "42");
-  EXPECT_EQ(field(kReleaseVoltage), "3444");
+  EXPECT_EQ(field(BalanceId::ThresholdVoltage), "3555");
+  EXPECT_EQ(field(BalanceId::VoltageDifference), "42");
+  EXPECT_EQ(field(BalanceId::ReleaseVoltage), "3444");
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 TEST_F(BalanceEndToEnd, aManualCellLightsItsLampAndLeavingTheTestGreysItAgain) {
   // A condition no cell can meet, so that only the manual test lights a lamp.
-  page().setText(kThresholdVoltage, "65535");
-  page().setText(kVoltageDifference, "255");
-  page().setText(kReleaseVoltage, "65535");
-  click(kSet);
-  const int lamp2 = kFirstLamp + 1;
+  page().setText(BalanceId::ThresholdVoltage, "65535");
+  page().setText(BalanceId::VoltageDifference, "255");
+  page().setText(BalanceId::ReleaseVoltage, "65535");
+  click(BalanceId::Set);
+  const BalanceId lamp2 = BalanceId::Lamp1 + 1;
 
-  click(kManualToggle);
-  ASSERT_EQ(field(kManualToggle), "Exit Manual Balance");
-  click(kFirstCellButton + 1);
+  click(BalanceId::ManualToggle);
+  ASSERT_EQ(field(BalanceId::ManualToggle), "Exit Manual Balance");
+  click(BalanceId::CellButton1 + 1);
   ASSERT_TRUE(waitForLiveFrames(2, 3000));
   EXPECT_EQ(page().icon(lamp2), Icon::BalanceRed) << "lamp 2 is not red after two polls";
-  EXPECT_EQ(page().icon(kFirstLamp), Icon::Grey);
+  EXPECT_EQ(page().icon(BalanceId::Lamp1), Icon::Grey);
   readCondition();
 
-  click(kManualToggle);
-  EXPECT_EQ(field(kManualToggle), "Enter Manual Balance");
+  click(BalanceId::ManualToggle);
+  EXPECT_EQ(field(BalanceId::ManualToggle), "Enter Manual Balance");
   // Leaving greys the lamps at once; the frames after it show the board stopped balancing too.
   ASSERT_TRUE(waitForLiveFrames(2, 3000));
   EXPECT_EQ(page().icon(lamp2), Icon::Grey);

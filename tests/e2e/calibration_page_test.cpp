@@ -41,44 +41,46 @@ class CalibrationEndToEnd : public TabEndToEnd {
 
 TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
   // 5 A is a current the simulator drives through its pack while the point is taken.
-  click(kStartStop);
-  ASSERT_EQ(field(kStartStop), "STOP");
-  page().setText(kFirstCurrentTest, "5000");
+  click(CalibrationId::StartStop);
+  ASSERT_EQ(field(CalibrationId::StartStop), "STOP");
+  page().setText(CalibrationId::CurrentTest1, "5000");
   int before = results.dispatched;
-  click(kFirstCalibrationPoint);
+  click(CalibrationId::CalibrationPoint1);
   ASSERT_TRUE(waitForResult(before)) << "no Calibration result";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kStatus) == "Calibration finish!"; }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(CalibrationId::Status) == "Calibration finish!"; }, 1000));
   const std::uint32_t stored = coefficient();
-  EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored)) << field(kFirstCoefficient);
-  EXPECT_EQ(field(kFirstCurrentTest), "5000");
+  EXPECT_EQ(field(CalibrationId::Coefficient1).substr(0, 5), coefficientText(stored))
+      << field(CalibrationId::Coefficient1);
+  EXPECT_EQ(field(CalibrationId::CurrentTest1), "5000");
 
   // The next tick of the page timer turns the point error into the Error Evaluation: the
   // deviation is at most 500 mA of 5000, so at most 100 per mille on one point of four.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return field(kErrorEvaluation) != "--"; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return field(CalibrationId::ErrorEvaluation) != "--"; }, 3000));
   float evaluation = -1;
-  ASSERT_EQ(std::sscanf(field(kErrorEvaluation).c_str(), "%f", &evaluation), 1);
+  ASSERT_EQ(std::sscanf(field(CalibrationId::ErrorEvaluation).c_str(), "%f", &evaluation), 1);
   EXPECT_GE(evaluation, 0.0f);
   EXPECT_LE(evaluation, 0.025f);
-  EXPECT_EQ(field(kErrorEvaluation).size(), 6u) << "not four decimals: " << field(kErrorEvaluation);
+  EXPECT_EQ(field(CalibrationId::ErrorEvaluation).size(), 6u)
+      << "not four decimals: " << field(CalibrationId::ErrorEvaluation);
   saveScreenshot("calibration_point.png");
 
   // Read-back needs the run stopped; it refills the point from what the board stored.
-  click(kStartStop);
-  ASSERT_EQ(field(kStartStop), "START");
-  page().setText(kFirstCoefficient, "--");
-  page().setText(kFirstCurrentTest, "0");
+  click(CalibrationId::StartStop);
+  ASSERT_EQ(field(CalibrationId::StartStop), "START");
+  page().setText(CalibrationId::Coefficient1, "--");
+  page().setText(CalibrationId::CurrentTest1, "0");
   before = results.dispatched;
-  click(kFirstRead);
+  click(CalibrationId::Read1);
   ASSERT_TRUE(waitForResult(before)) << "no answer to the read request";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return field(kFirstCurrentTest) == "5000"; }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return field(CalibrationId::CurrentTest1) == "5000"; }, 1000));
   EXPECT_EQ(coefficient(), stored);
-  EXPECT_EQ(field(kFirstCoefficient).substr(0, 5), coefficientText(stored));
+  EXPECT_EQ(field(CalibrationId::Coefficient1).substr(0, 5), coefficientText(stored));
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 TEST_F(CalibrationEndToEnd, readDuringARunIsRefusedAndNothingReachesTheBoard) {
-  click(kStartStop);
-  click(kFirstRead + 1);
+  click(CalibrationId::StartStop);
+  click(CalibrationId::Read1 + 1);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Please Stop the Calibration!");
   QTest::qWait(300);

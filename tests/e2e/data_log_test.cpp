@@ -117,7 +117,7 @@ TEST_F(DataLogEndToEnd, loggedRowsCarryTheValuesOfFramesTheSimulatorSent) {
   const std::string path = workDir.filePath("log.csv").toStdString();
   ASSERT_TRUE(app->dlg().dataLog().startUnattended(path, 1)) << lastMessage();
   ASSERT_TRUE(QTest::qWaitFor([&] { return readLog(path).size() >= 4; }, 8000));
-  app->mainForm().setChecked(main_ids::kSaveFile, false);
+  app->mainForm().setChecked(MainId::SaveFile, false);
   app->dlg().dataLog().onSaveFile();
 
   const std::vector<std::string> lines = readLog(path);

@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "view/main_window_ids.h"
 #include "link/receive_observer.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
 #include "ui/form_style.h"
 #include "ui/qt_test_app.h"
+#include "view/main_window_ids.h"
 
 namespace orlo::test {
 
@@ -194,12 +194,15 @@ class EndToEnd : public ::testing::Test {
     return {"--port", QString::fromStdString("COM1=" + sim.link()), "--open", "COM1"};
   }
 
-  std::string text(int id) { return app->mainForm().text(id); }
-  std::string pageText(int page, int id) { return app->pageForm(page).text(id); }
-  bool waitForText(int id, const std::string& wanted, int ms) {
+  std::string text(MainId id) { return app->mainForm().text(id); }
+  template <class Id>
+  std::string pageText(int page, Id id) {
+    return app->pageForm(page).text(id);
+  }
+  bool waitForText(MainId id, const std::string& wanted, int ms) {
     return QTest::qWaitFor([&] { return text(id) == wanted; }, ms);
   }
-  bool waitForCommOk(int ms = 5000) { return waitForText(main_ids::kLinkText, "Comm OK!", ms); }
+  bool waitForCommOk(int ms = 5000) { return waitForText(MainId::LinkText, "Comm OK!", ms); }
 
   // The requests the board received whose hex starts with `prefix`; stops the simulator, so
   // that its record is complete.
@@ -236,13 +239,17 @@ class TabEndToEnd : public EndToEnd {
     startBoth();
     if (HasFatalFailure()) return;
     for (ReceiveObserver* watcher : watchers) app->addReceiveObserver(watcher);
-    app->mainForm().setCurrentIndex(main_ids::kTabs, tab_);
+    app->mainForm().setCurrentIndex(MainId::Tabs, tab_);
     ASSERT_TRUE(openCom1()) << lastMessage();
   }
 
   ui::QtForm& page() { return app->pageForm(tab_); }
-  std::string field(int id) { return page().text(id); }
-  void click(int id) {
+  template <class Id>
+  std::string field(Id id) {
+    return page().text(id);
+  }
+  template <class Id>
+  void click(Id id) {
     auto* button = qobject_cast<QAbstractButton*>(page().control(id));
     ASSERT_NE(button, nullptr) << id;
     button->click();

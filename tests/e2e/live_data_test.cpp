@@ -16,27 +16,27 @@ using namespace main_ids;
 constexpr char kPollHex[] = "AA55060000000100010055AA";
 
 // Field id -> the text the frame should have put there.
-std::map<int, std::string> headerExpected(const std::vector<std::uint8_t>& f) {
-  return {{kCellV1, std::to_string(u16(f, 10))},
-          {kCellV2, std::to_string(u16(f, 12))},
-          {kCellV3, std::to_string(u16(f, 14))},
-          {kCellV4, std::to_string(u16(f, 16))},
-          {kTempC1, fmt("%.1f", static_cast<double>(s16(f, 18)))},
-          {kTempC2, fmt("%.1f", static_cast<double>(s16(f, 20)))},
-          {kSoc, std::to_string(s32(f, 22))},
-          {kTotalVal, std::to_string(s32(f, 26))},
-          {kCurrent, fmt("%f", -(static_cast<float>(s32(f, 30)) / 1000))},
-          {kBusVolt, std::to_string(s32(f, 44))},
-          {kBalanVal, std::to_string(u16(f, 75))}};
+std::map<MainId, std::string> headerExpected(const std::vector<std::uint8_t>& f) {
+  return {{MainId::CellV1, std::to_string(u16(f, 10))},
+          {MainId::CellV2, std::to_string(u16(f, 12))},
+          {MainId::CellV3, std::to_string(u16(f, 14))},
+          {MainId::CellV4, std::to_string(u16(f, 16))},
+          {MainId::TempC1, fmt("%.1f", static_cast<double>(s16(f, 18)))},
+          {MainId::TempC2, fmt("%.1f", static_cast<double>(s16(f, 20)))},
+          {MainId::Soc, std::to_string(s32(f, 22))},
+          {MainId::TotalVal, std::to_string(s32(f, 26))},
+          {MainId::Current, fmt("%f", -(static_cast<float>(s32(f, 30)) / 1000))},
+          {MainId::BusVolt, std::to_string(s32(f, 44))},
+          {MainId::BalanVal, std::to_string(u16(f, 75))}};
 }
 
-std::map<int, std::string> pageExpected(const std::vector<std::uint8_t>& f) {
+std::map<BmsId, std::string> pageExpected(const std::vector<std::uint8_t>& f) {
   namespace b = bms_ids;
-  return {{b::kCellV1, std::to_string(u16(f, 10))},     {b::kCellV4, std::to_string(u16(f, 16))},
-          {b::kSoc, std::to_string(s32(f, 22))},        {b::kTotalVolt, std::to_string(s32(f, 26))},
-          {b::kCycleIndex, std::to_string(u16(f, 42))}, {b::kMaxVolt, std::to_string(u16(f, 54))},
-          {b::kMinVolt, std::to_string(u16(f, 58))},    {b::kMaxCell, std::to_string(f[60] + 1)},
-          {b::kTempC1, fmt("%.1f", double(s16(f, 18)))}};
+  return {{BmsId::CellV1, std::to_string(u16(f, 10))},     {BmsId::CellV4, std::to_string(u16(f, 16))},
+          {BmsId::Soc, std::to_string(s32(f, 22))},        {BmsId::TotalVolt, std::to_string(s32(f, 26))},
+          {BmsId::CycleIndex, std::to_string(u16(f, 42))}, {BmsId::MaxVolt, std::to_string(u16(f, 54))},
+          {BmsId::MinVolt, std::to_string(u16(f, 58))},    {BmsId::MaxCell, std::to_string(f[60] + 1)},
+          {BmsId::TempC1, fmt("%.1f", double(s16(f, 18)))}};
 }
 
 class LiveData : public EndToEnd {
@@ -64,8 +64,8 @@ TEST_F(LiveData, pollsArriveAboutOnceASecondAndTheLinkShowsCommOk) {
   startBoth();
   ASSERT_TRUE(openCom1()) << lastMessage();
   EXPECT_TRUE(waitForCommOk(6000));
-  EXPECT_EQ(text(kPortText), "Serial open!");
-  EXPECT_EQ(app->mainForm().icon(kLinkLamp), Icon::Green);
+  EXPECT_EQ(text(MainId::PortText), "Serial open!");
+  EXPECT_EQ(app->mainForm().icon(MainId::LinkLamp), Icon::Green);
   QTest::qWait(3500);
   sim.stop();
   std::vector<long long> polls;
@@ -85,7 +85,7 @@ TEST_F(LiveData, headerAndBmsParameterFieldsShowWhatTheSimulatorSent) {
   expectFieldsMatchTheLastFrame();
   QTest::qWait(1500);  // a second frame with moving values
   expectFieldsMatchTheLastFrame();
-  app->dlg().onClicked(kStartUp);  // Stop, so nothing is in flight while the counts are compared
+  app->dlg().onClicked(MainId::StartUp);  // Stop, so nothing is in flight while the counts are compared
   QTest::qWait(300);
   sim.stop();
   const auto report = sim.report();
@@ -106,21 +106,21 @@ TEST_F(LiveData, anUnpluggedPortLeavesTheToolRunningAndReopeningWorks) {
   startBoth({"--unplug-after", "3", "--reopen-after", "2"});
   openCom1();
   ASSERT_TRUE(waitForCommOk());
-  ASSERT_TRUE(waitForText(kPortText, "Serial not open!", 8000)) << "the lost port was not noticed";
-  EXPECT_EQ(text(kStartUp), "Start Up");
-  EXPECT_TRUE(app->mainForm().isEnabled(kSerialPorts));
-  EXPECT_EQ(app->mainForm().icon(kPortLamp), Icon::Red);
+  ASSERT_TRUE(waitForText(MainId::PortText, "Serial not open!", 8000)) << "the lost port was not noticed";
+  EXPECT_EQ(text(MainId::StartUp), "Start Up");
+  EXPECT_TRUE(app->mainForm().isEnabled(MainId::SerialPorts));
+  EXPECT_EQ(app->mainForm().icon(MainId::PortLamp), Icon::Red);
   // The simulator puts a new pseudo-terminal behind the same link; Start Up again reaches it.
   const bool reopened = QTest::qWaitFor(
       [&] {
-        if (!app->serial().isOpen()) app->dlg().onClicked(kStartUp);
+        if (!app->serial().isOpen()) app->dlg().onClicked(MainId::StartUp);
         return app->serial().isOpen();
       },
       8000);
   ASSERT_TRUE(reopened) << lastMessage();
   const int before = lastFrame.dispatched;
   EXPECT_TRUE(QTest::qWaitFor([&] { return lastFrame.dispatched > before; }, 10000));
-  EXPECT_TRUE(waitForText(kPortText, "Serial open!", 10000));
+  EXPECT_TRUE(waitForText(MainId::PortText, "Serial open!", 10000));
 }
 
 TEST_F(LiveData, orloPcRunFromTheCommandLinePrintsItsReceiveCounters) {

@@ -62,7 +62,7 @@ class ParametersEndToEnd : public EndToEnd {
     startBoth();
     if (HasFatalFailure()) return;
     app->addReceiveObserver(&reads);
-    app->mainForm().setCurrentIndex(main_ids::kTabs, 2);
+    app->mainForm().setCurrentIndex(MainId::Tabs, 2);
     ASSERT_TRUE(openCom1()) << lastMessage();
     ASSERT_TRUE(waitForCommOk());
   }

@@ -74,17 +74,17 @@ TEST_F(ReconnectEndToEnd, aLostPortComesBackWithCommOkWithoutAClickAndTheUsersSt
 
   // The line goes away: the lost-port look, and the wait under the port box.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !app->serial().isOpen(); }, 15000));
-  EXPECT_EQ(text(main_ids::kDevicePath), "waiting for " + sim.link() + " …");
-  EXPECT_EQ(text(main_ids::kStartUp), "Start Up");
-  ASSERT_TRUE(waitForText(main_ids::kPortText, "Serial not open!", 3000));
-  EXPECT_EQ(text(main_ids::kDevicePath), "waiting for " + sim.link() + " …");
+  EXPECT_EQ(text(MainId::DevicePath), "waiting for " + sim.link() + " …");
+  EXPECT_EQ(text(MainId::StartUp), "Start Up");
+  ASSERT_TRUE(waitForText(MainId::PortText, "Serial not open!", 3000));
+  EXPECT_EQ(text(MainId::DevicePath), "waiting for " + sim.link() + " …");
   saveScreenshot(app->window(), "reconnect_waiting.png");
 
   // A new line under the same name: open again by itself, and the link is checked as ever.
   ASSERT_TRUE(QTest::qWaitFor([&] { return app->serial().isOpen(); }, 10000));
   ASSERT_TRUE(waitForCommOk(6000));
-  EXPECT_EQ(text(main_ids::kStartUp), "Stop");
-  EXPECT_EQ(text(main_ids::kDevicePath), sim.link());
+  EXPECT_EQ(text(MainId::StartUp), "Stop");
+  EXPECT_EQ(text(MainId::DevicePath), sim.link());
   EXPECT_TRUE(messages.empty()) << lastMessage();
 
   const std::vector<std::string> ports = eventTexts(EventKind::Port);
@@ -104,13 +104,13 @@ TEST_F(ReconnectEndToEnd, aLostPortComesBackWithCommOkWithoutAClickAndTheUsersSt
   saveScreenshot(events, "events.png");
 
   // Stop: the port stays closed through several link checks.
-  auto* startUp = qobject_cast<QAbstractButton*>(app->mainForm().control(main_ids::kStartUp));
+  auto* startUp = qobject_cast<QAbstractButton*>(app->mainForm().control(idNumber(MainId::StartUp)));
   ASSERT_NE(startUp, nullptr);
   startUp->click();
   ASSERT_FALSE(app->serial().isOpen());
   QTest::qWait(5000);
   EXPECT_FALSE(app->serial().isOpen());
-  EXPECT_EQ(text(main_ids::kStartUp), "Start Up");
+  EXPECT_EQ(text(MainId::StartUp), "Start Up");
   EXPECT_EQ(eventTexts(EventKind::Port).back(), "COM1 (" + sim.link() + ") closed by the user");
 }
 

@@ -17,12 +17,12 @@
 #include <sstream>
 #include <streambuf>
 
-#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_page.h"
 #include "pages/alarm_parameter_record.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/scratch_files.h"
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 namespace {
@@ -215,12 +215,12 @@ TEST_F(AlarmParameterFile, SaveThenLoadGivesBackTheSameFortyFourTexts) {
 }
 
 TEST_F(AlarmParameterFile, AnIdWithACommaIsSavedAsItIsAndLoadsBackUpToTheComma) {
-  form.setText(kBmsId, "7,8");
+  form.setText(AlarmId::BoardId, "7,8");
   const std::string path = dir + "/user/p.csv";
   ASSERT_TRUE(page.saveParameterFile(path));
   EXPECT_NE(test::readFile(path).find("\r\nID,7,8,\r\n"), std::string::npos);
   ASSERT_TRUE(page.loadParameterFile(path));
-  EXPECT_EQ(form.text(kBmsId), "7");
+  EXPECT_EQ(form.text(AlarmId::BoardId), "7");
 }
 
 TEST_F(AlarmParameterFile, AFirstPartialLoadEmptiesTheOtherRowsAndALaterOneKeepsThem) {
@@ -229,25 +229,25 @@ TEST_F(AlarmParameterFile, AFirstPartialLoadEmptiesTheOtherRowsAndALaterOneKeeps
   test::writeFile(dir + "/ten.csv", ten);
   test::writeFile(dir + "/two.csv", "r,A\r\nr,B\r\n");
   ASSERT_TRUE(page.loadParameterFile(dir + "/ten.csv"));
-  EXPECT_EQ(form.text(kChgOcValue), "1");
-  EXPECT_EQ(form.text(kCellUvValue), "10");
-  EXPECT_EQ(form.text(kCellUvDelay), "");
-  EXPECT_EQ(form.text(kMosfetOtRelease), "");
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "1");
+  EXPECT_EQ(form.text(AlarmId::CellUvValue), "10");
+  EXPECT_EQ(form.text(AlarmId::CellUvDelay), "");
+  EXPECT_EQ(form.text(AlarmId::MosfetOtRelease), "");
   ASSERT_TRUE(page.loadParameterFile(dir + "/two.csv"));
-  EXPECT_EQ(form.text(kChgOcValue), "A");
-  EXPECT_EQ(form.text(kChgOcRelease), "3");
-  EXPECT_EQ(form.text(kCellUvValue), "10");
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "A");
+  EXPECT_EQ(form.text(AlarmId::ChgOcRelease), "3");
+  EXPECT_EQ(form.text(AlarmId::CellUvValue), "10");
 }
 
 TEST_F(AlarmParameterFile, ALoadThatCannotOpenItsFileSaysSoAndLeavesTheBoxes) {
-  form.setText(kChgOcValue, "50");
+  form.setText(AlarmId::ChgOcValue, "50");
   for (const std::string& path : {dir + "/missing.csv", dir + "/user"}) {
     form.clearMessages();
     EXPECT_FALSE(page.loadParameterFile(path));
     ASSERT_EQ(form.messages().size(), 1u) << path;
     EXPECT_NE(form.messages()[0].text.find(path), std::string::npos);
-    EXPECT_EQ(form.text(kChgOcValue), "50");
-    EXPECT_EQ(form.text(kCellOvValue), "--");
+    EXPECT_EQ(form.text(AlarmId::ChgOcValue), "50");
+    EXPECT_EQ(form.text(AlarmId::CellOvValue), "--");
   }
 }
 
@@ -405,8 +405,8 @@ TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {
   const char* resources = std::getenv("ORLO_RESOURCE_DIR");
   ASSERT_NE(resources, nullptr);
   ASSERT_TRUE(page.loadParameterFile(std::string(resources) + "/AlarmParameterExample.csv"));
-  EXPECT_EQ(form.text(kCellOvValue), "3650");
-  page.onClicked(kSet);
+  EXPECT_EQ(form.text(AlarmId::CellOvValue), "3650");
+  page.onClicked(AlarmId::Set);
   EXPECT_TRUE(form.messages().empty()) << form.messages()[0].text;
   EXPECT_EQ(serial.written.size(), 1u);
 }
@@ -416,7 +416,7 @@ TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {
 TEST_F(AlarmParameterFile, SaveButtonAsksWithTheFilterAndProposedNameThenShowsThePath) {
   const std::string target = dir + "/user/chosen.csv";
   form.queueFileAnswer(target);
-  page.onClicked(kSaveParameter);
+  page.onClicked(AlarmId::SaveParameter);
   ASSERT_EQ(form.fileRequests().size(), 1u);
   const FileDialogRequest& request = form.fileRequests()[0];
   EXPECT_EQ(request.filter, "文件 (*.csv;)|*.csv;||");
@@ -424,23 +424,23 @@ TEST_F(AlarmParameterFile, SaveButtonAsksWithTheFilterAndProposedNameThenShowsTh
   EXPECT_EQ(request.proposedName, "AlarmParameter.csv");
   EXPECT_TRUE(request.confirmOverwrite);
   EXPECT_TRUE(fs::exists(target));
-  EXPECT_EQ(form.text(kPath), target);
+  EXPECT_EQ(form.text(AlarmId::Path), target);
 }
 
 TEST_F(AlarmParameterFile, LoadButtonProposesNoNameAndACancelShowsTheDefaultPathOnly) {
-  page.onClicked(kLoadParameter);
+  page.onClicked(AlarmId::LoadParameter);
   ASSERT_EQ(form.fileRequests().size(), 1u);
   EXPECT_EQ(form.fileRequests()[0].proposedName, "");
   EXPECT_FALSE(form.fileRequests()[0].confirmOverwrite);
-  EXPECT_EQ(form.text(kPath), dir + "/user/AlarmParameter.csv");
-  EXPECT_EQ(form.text(kChgOcValue), "--");
+  EXPECT_EQ(form.text(AlarmId::Path), dir + "/user/AlarmParameter.csv");
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "--");
   EXPECT_TRUE(form.messages().empty());
 
   test::writeFile(dir + "/user/in.csv", "Charge OC,77,mA\r\n");
   form.queueFileAnswer(dir + "/user/in.csv");
-  page.onClicked(kLoadParameter);
-  EXPECT_EQ(form.text(kChgOcValue), "77");
-  EXPECT_EQ(form.text(kPath), dir + "/user/in.csv");
+  page.onClicked(AlarmId::LoadParameter);
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "77");
+  EXPECT_EQ(form.text(AlarmId::Path), dir + "/user/in.csv");
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "view/alarm_parameter_ids.h"
 #include "pages/alarm_parameter_record.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
+#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 namespace {
@@ -30,7 +30,7 @@ class AlarmPage : public ::testing::Test {
       const std::int64_t value = r.min < 0 ? -(row.row * 7) : (row.row * 37) % (r.max + 1);
       form.setText(row.boxId, std::to_string(value));
     }
-    form.setText(kBmsId, "not a number");
+    form.setText(AlarmId::BoardId, "not a number");
   }
 
   FrameView readResult(const std::string& bytes) const {
@@ -47,14 +47,14 @@ class AlarmPage : public ::testing::Test {
 
 TEST_F(AlarmPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheStatusTimer) {
   for (const auto& row : alarmParameterRecord()) EXPECT_EQ(form.text(row.boxId), "--") << row.boxId;
-  EXPECT_TRUE(form.isReadOnly(kPath));
+  EXPECT_TRUE(form.isReadOnly(AlarmId::Path));
   EXPECT_EQ(form.timerPeriod(kStatusClearTimer), 2000);
 }
 
 // ---- read ----------------------------------------------------------------------------------
 
 TEST_F(AlarmPage, ReadWritesTheFixedRequestOnce) {
-  page.onClicked(kRead);
+  page.onClicked(AlarmId::Read);
   ASSERT_EQ(serial.written.size(), 1u);
   EXPECT_EQ(test::toHex(serial.written[0]), "AA 55 0C 00 00 00 B0 01 00 00 00 00 00 00 B1 00 55 AA");
 }
@@ -62,8 +62,8 @@ TEST_F(AlarmPage, ReadWritesTheFixedRequestOnce) {
 TEST_F(AlarmPage, ReadAndSetSendNothingAndSayNothingWhileThePortIsClosed) {
   serial.setOpen(false);
   fillValidValues();
-  page.onClicked(kRead);
-  page.onClicked(kSet);
+  page.onClicked(AlarmId::Read);
+  page.onClicked(AlarmId::Set);
   EXPECT_TRUE(serial.written.empty());
   EXPECT_EQ(serial.refusedWrites, 0);
   EXPECT_TRUE(form.messages().empty());
@@ -80,35 +80,36 @@ TEST_F(AlarmPage, ReadResultShowsSignedAndUnsignedFieldsAndReportsSuccess) {
   frame[57] = 0x00, frame[58] = 0x80;  // BUS OV value, signed
   frame[67] = 20, frame[68] = 80;      // SOC warning before SOC
   page.onReadResult(FrameView(frame.data(), frame.size()));
-  EXPECT_EQ(form.text(kBmsId), "7");
-  EXPECT_EQ(form.text(kDsgUtValue), "-20");
-  EXPECT_EQ(form.text(kMosfetOtValue), "65535");
-  EXPECT_EQ(form.text(kBusOvValue), "-32768");
-  EXPECT_EQ(form.text(kSocWarning), "20");
-  EXPECT_EQ(form.text(kSoc), "80");
-  EXPECT_EQ(form.text(kChgOcValue), "0");
-  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  EXPECT_EQ(form.text(AlarmId::BoardId), "7");
+  EXPECT_EQ(form.text(AlarmId::DsgUtValue), "-20");
+  EXPECT_EQ(form.text(AlarmId::MosfetOtValue), "65535");
+  EXPECT_EQ(form.text(AlarmId::BusOvValue), "-32768");
+  EXPECT_EQ(form.text(AlarmId::SocWarning), "20");
+  EXPECT_EQ(form.text(AlarmId::Soc), "80");
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "0");
+  EXPECT_EQ(form.text(AlarmId::Status), "Read successful!");
 }
 
 TEST_F(AlarmPage, ShortReadResultShowsZeroInTheFieldsBeyondItsEnd) {
   page.onReadResult(readResult("AA 55 47 00 05 00 B1 10 27 03"));
-  EXPECT_EQ(form.text(kChgOcValue), "10000");
-  EXPECT_EQ(form.text(kChgOcDelay), "3");
-  EXPECT_EQ(form.text(kBmsId), "5");
-  for (int id : {kChgOcRelease, kCellOvValue, kSoc, kMosfetOtRelease}) EXPECT_EQ(form.text(id), "0") << id;
-  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  EXPECT_EQ(form.text(AlarmId::ChgOcValue), "10000");
+  EXPECT_EQ(form.text(AlarmId::ChgOcDelay), "3");
+  EXPECT_EQ(form.text(AlarmId::BoardId), "5");
+  for (AlarmId id : {AlarmId::ChgOcRelease, AlarmId::CellOvValue, AlarmId::Soc, AlarmId::MosfetOtRelease})
+    EXPECT_EQ(form.text(id), "0") << id;
+  EXPECT_EQ(form.text(AlarmId::Status), "Read successful!");
 }
 
 // ---- set -----------------------------------------------------------------------------------
 
 TEST_F(AlarmPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
   fillValidValues();
-  form.setText(kDsgUtValue, "-20");
-  form.setText(kSocWarning, "250");
-  form.setText(kSoc, "100");
+  form.setText(AlarmId::DsgUtValue, "-20");
+  form.setText(AlarmId::SocWarning, "250");
+  form.setText(AlarmId::Soc, "100");
   std::vector<std::string> sent;
   page.collectValues(&sent);
-  page.onClicked(kSet);
+  page.onClicked(AlarmId::Set);
   ASSERT_EQ(serial.written.size(), 1u);
   const Bytes& frame = serial.written[0];
   ASSERT_EQ(frame.size(), 82u);
@@ -134,17 +135,17 @@ TEST_F(AlarmPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
 
 TEST_F(AlarmPage, TheIdBoxIsNeverSentWhateverItHolds) {
   fillValidValues();
-  form.setText(kBmsId, "--");
-  page.onClicked(kSet);
-  form.setText(kBmsId, "255");
-  page.onClicked(kSet);
+  form.setText(AlarmId::BoardId, "--");
+  page.onClicked(AlarmId::Set);
+  form.setText(AlarmId::BoardId, "255");
+  page.onClicked(AlarmId::Set);
   ASSERT_EQ(serial.written.size(), 2u);
   EXPECT_EQ(serial.written[0], serial.written[1]);
   EXPECT_EQ(serial.written[0][4], 0);
 }
 
 TEST_F(AlarmPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing) {
-  page.onClicked(kSet);
+  page.onClicked(AlarmId::Set);
   EXPECT_TRUE(serial.written.empty());
   ASSERT_EQ(form.messages().size(), 1u);
   const std::string& text = form.messages()[0].text;
@@ -157,36 +158,38 @@ TEST_F(AlarmPage, SetRightAfterStartAsksForAReadOrALoadAndSendsNothing) {
 // point at that box (or, for the SOC, be the SOC's own message).
 TEST_F(AlarmPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
   struct Case {
-    int box;
+    AlarmId box;
     const char* text;
     const char* needle;   // expected in the message
     const char* caption;  // expected caption
   } cases[] = {
-      {kChgOcDelay, "300", "\"Delay\" in \"CHG OC Protect(Range)\" must be a whole number from 0 to 255", ""},
-      {kCellOvValue, "70000",
+      {AlarmId::ChgOcDelay, "300",
+       "\"Delay\" in \"CHG OC Protect(Range)\" must be a whole number from 0 to 255", ""},
+      {AlarmId::CellOvValue, "70000",
        "\"Value\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 65535", ""},
-      {kBusOvRelease, "40000",
+      {AlarmId::BusOvRelease, "40000",
        "\"Release(1~16000)\" in \"BUS OV Protect(Range)\" must be a whole number from "
        "-32768 to 32767",
        ""},
-      {kDsgUtValue, "-32769", "DSG UT Protect(Range)", ""},
-      {kCellUvValue, "-1", "\"Value\" in \"Cell UV Protect(Range)\"", ""},
-      {kMosfetOtDelay, "12a", "\"Delay(1~60)\" in \"MOSFET OT Protect(Range)\"", ""},
-      {kCycles, "", "\"Cycles\" in \"Battery Information\"", ""},
-      {kSocWarning, "256", "\"SOC Warming(0~100)\" in \"SOC\"", ""},
-      {kOtDifferRelease, " -- ", "holds no value yet", ""},
-      {kCellOvValue, "4294967296", "\"Value\" in \"Cell OV Protect(Range)\"", ""},  // 2^32: no wrap to 0
-      {kSoc, "101", kSocMessage, kSocCaption},
-      {kSoc, "-1", kSocMessage, kSocCaption},
-      {kSoc, "65636", kSocMessage, kSocCaption},  // low 16 bits are 100: still refused
-      {kSoc, "abc", kSocMessage, kSocCaption},
+      {AlarmId::DsgUtValue, "-32769", "DSG UT Protect(Range)", ""},
+      {AlarmId::CellUvValue, "-1", "\"Value\" in \"Cell UV Protect(Range)\"", ""},
+      {AlarmId::MosfetOtDelay, "12a", "\"Delay(1~60)\" in \"MOSFET OT Protect(Range)\"", ""},
+      {AlarmId::Cycles, "", "\"Cycles\" in \"Battery Information\"", ""},
+      {AlarmId::SocWarning, "256", "\"SOC Warming(0~100)\" in \"SOC\"", ""},
+      {AlarmId::OtDifferRelease, " -- ", "holds no value yet", ""},
+      {AlarmId::CellOvValue, "4294967296", "\"Value\" in \"Cell OV Protect(Range)\"",
+       ""},  // 2^32: no wrap to 0
+      {AlarmId::Soc, "101", kSocMessage, kSocCaption},
+      {AlarmId::Soc, "-1", kSocMessage, kSocCaption},
+      {AlarmId::Soc, "65636", kSocMessage, kSocCaption},  // low 16 bits are 100: still refused
+      {AlarmId::Soc, "abc", kSocMessage, kSocCaption},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("box ") + std::to_string(c.box) + " = '" + c.text + "'");
+    SCOPED_TRACE(std::string("box ") + std::to_string(idNumber(c.box)) + " = '" + c.text + "'");
     fillValidValues();
     form.setText(c.box, c.text);
     form.clearMessages();
-    page.onClicked(kSet);
+    page.onClicked(AlarmId::Set);
     EXPECT_TRUE(serial.written.empty());
     ASSERT_EQ(form.messages().size(), 1u);
     EXPECT_NE(form.messages()[0].text.find(c.needle), std::string::npos) << form.messages()[0].text;
@@ -197,12 +200,12 @@ TEST_F(AlarmPage, SetRefusesAnyBoxOutsideItsFieldAndNamesIt) {
 
 TEST_F(AlarmPage, SetAcceptsTheEdgesOfEachRange) {
   fillValidValues();
-  form.setText(kSoc, "0");
-  form.setText(kChgOcDelay, "255");
-  form.setText(kCellOvValue, "65535");
-  form.setText(kBusOvValue, "-32768");
-  form.setText(kBusOvRelease, "32767");
-  page.onClicked(kSet);
+  form.setText(AlarmId::Soc, "0");
+  form.setText(AlarmId::ChgOcDelay, "255");
+  form.setText(AlarmId::CellOvValue, "65535");
+  form.setText(AlarmId::BusOvValue, "-32768");
+  form.setText(AlarmId::BusOvRelease, "32767");
+  page.onClicked(AlarmId::Set);
   ASSERT_EQ(serial.written.size(), 1u);
   EXPECT_TRUE(form.messages().empty());
 }
@@ -211,11 +214,11 @@ TEST_F(AlarmPage, SetAcceptsTheEdgesOfEachRange) {
 
 TEST_F(AlarmPage, SetAcknowledgeShowsSuccessUntilTheNextStatusTick) {
   page.onSetAcknowledge();
-  EXPECT_EQ(form.text(kStatus), "Set successful!");
+  EXPECT_EQ(form.text(AlarmId::Status), "Set successful!");
   page.onTimer(kStatusClearTimer + 1);
-  EXPECT_EQ(form.text(kStatus), "Set successful!");
+  EXPECT_EQ(form.text(AlarmId::Status), "Set successful!");
   page.onTimer(kStatusClearTimer);
-  EXPECT_EQ(form.text(kStatus), "");
+  EXPECT_EQ(form.text(AlarmId::Status), "");
 }
 
 }  // namespace

@@ -4,15 +4,15 @@
 
 #include <set>
 
-#include "view/layout_table.h"
-#include "view/alarm_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/hex.h"
+#include "view/alarm_parameter_ids.h"
+#include "view/layout_table.h"
 
 namespace orlo {
 namespace {
 
-const AlarmParameterRow& rowFor(int boxId) {
+const AlarmParameterRow& rowFor(AlarmId boxId) {
   for (const auto& row : alarmParameterRecord())
     if (row.boxId == boxId) return row;
   ADD_FAILURE() << "no record row for box " << boxId;
@@ -35,7 +35,7 @@ TEST(AlarmParameterRecord, EveryRowHasItsBoxInTheLayoutWithTheRowsLabelUnitAndGr
     const LayoutGroup* group = layout.group(box->group);
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->caption, row.group);
-    const bool digitsOnly = row.boxId != alarm_ids::kBmsId;
+    const bool digitsOnly = row.boxId != AlarmId::BoardId;
     EXPECT_EQ(box->hasFlag("digits"), digitsOnly);
     EXPECT_EQ(box->hasFlag("center"), digitsOnly);
   }
@@ -46,7 +46,7 @@ TEST(AlarmParameterRecord, EveryEditBoxOfTheLayoutBelongsToExactlyOneRow) {
   std::string error;
   ASSERT_TRUE(loadLayoutFile(test::layoutPath("alarm_parameter"), &layout, &error)) << error;
   std::multiset<int> recordBoxes;
-  for (const auto& row : alarmParameterRecord()) recordBoxes.insert(row.boxId);
+  for (const auto& row : alarmParameterRecord()) recordBoxes.insert(idNumber(row.boxId));
   int edits = 0;
   for (const auto& control : layout.controls) {
     if (control.kind != "edit") continue;
@@ -71,7 +71,7 @@ TEST(AlarmParameterRecord, SentFieldsCoverTheSetDataBytesExactlyOnce) {
     }
   }
   for (int at = 7; at <= 77; ++at) EXPECT_EQ(owners[static_cast<std::size_t>(at)], 1) << "byte " << at;
-  EXPECT_FALSE(rowFor(alarm_ids::kBmsId).sent);
+  EXPECT_FALSE(rowFor(AlarmId::BoardId).sent);
 }
 
 // ---- numbers -------------------------------------------------------------------------------
@@ -92,21 +92,21 @@ TEST(ParseWholeNumber, AcceptsOnlyOneWholeNumberWithBlanksAround) {
 
 TEST(AlarmFieldCodec, DecodesEachFieldByItsWidthAndSignedness) {
   struct Case {
-    int box;
+    AlarmId box;
     int offset;
     const char* bytes;
     const char* shown;
   } cases[] = {
-      {alarm_ids::kDsgUtValue, 42, "EC FF", "-20"},
-      {alarm_ids::kMosfetOtValue, 73, "FF FF", "65535"},
-      {alarm_ids::kBusOvValue, 57, "00 80", "-32768"},
-      {alarm_ids::kCellOvValue, 17, "42 0E", "3650"},
-      {alarm_ids::kChgOcDelay, 9, "FF", "255"},
-      {alarm_ids::kBmsId, 4, "C8", "200"},
-      {alarm_ids::kSoc, 68, "64", "100"},
-      {alarm_ids::kSocWarning, 67, "0A", "10"},
-      {alarm_ids::kCycles, 71, "FF FF", "-1"},
-      {alarm_ids::kNominalCapacity, 69, "64 00", "100"},
+      {AlarmId::DsgUtValue, 42, "EC FF", "-20"},
+      {AlarmId::MosfetOtValue, 73, "FF FF", "65535"},
+      {AlarmId::BusOvValue, 57, "00 80", "-32768"},
+      {AlarmId::CellOvValue, 17, "42 0E", "3650"},
+      {AlarmId::ChgOcDelay, 9, "FF", "255"},
+      {AlarmId::BoardId, 4, "C8", "200"},
+      {AlarmId::Soc, 68, "64", "100"},
+      {AlarmId::SocWarning, 67, "0A", "10"},
+      {AlarmId::Cycles, 71, "FF FF", "-1"},
+      {AlarmId::NominalCapacity, 69, "64 00", "100"},
   };
   for (const auto& c : cases) {
     Bytes frame(82, 0);

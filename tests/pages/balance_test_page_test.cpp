@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "link/requests.h"
-#include "view/balance_test_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
+#include "view/balance_test_ids.h"
 
 namespace orlo {
 namespace {
@@ -25,9 +25,9 @@ class BalancePage : public ::testing::Test {
     page.startUp();
   }
   void setCondition(const std::string& threshold, const std::string& difference, const std::string& release) {
-    form.setText(kThresholdVoltage, threshold);
-    form.setText(kVoltageDifference, difference);
-    form.setText(kReleaseVoltage, release);
+    form.setText(BalanceId::ThresholdVoltage, threshold);
+    form.setText(BalanceId::VoltageDifference, difference);
+    form.setText(BalanceId::ReleaseVoltage, release);
   }
   FrameView frame(const std::string& text) {
     const Bytes b = hex(text);
@@ -35,7 +35,7 @@ class BalancePage : public ::testing::Test {
   }
   int redLamps() const {
     int n = 0;
-    for (int id = kFirstLamp; id < kFirstLamp + kLampCount; ++id) n += form.icon(id) == Icon::BalanceRed;
+    for (int i = 0; i < kLampCount; ++i) n += form.icon(BalanceId::Lamp1 + i) == Icon::BalanceRed;
     return n;
   }
 
@@ -48,18 +48,19 @@ class BalancePage : public ::testing::Test {
 
 TEST_F(BalancePage, StartUpShowsPlaceholdersRunsTimerEightAndLeavesManualModeOff) {
   EXPECT_EQ(form.timerPeriod(kStatusTimer), 2000);
-  for (int id : {kThresholdVoltage, kReleaseVoltage, kVoltageDifference}) EXPECT_EQ(form.text(id), "--");
+  for (BalanceId id : {BalanceId::ThresholdVoltage, BalanceId::ReleaseVoltage, BalanceId::VoltageDifference})
+    EXPECT_EQ(form.text(id), "--");
   EXPECT_FALSE(page.manualMode());
-  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
-  EXPECT_EQ(form.icon(kFirstLamp), Icon::Grey);
+  EXPECT_EQ(form.text(BalanceId::ManualToggle), "Enter Manual Balance");
+  EXPECT_EQ(form.icon(BalanceId::Lamp1), Icon::Grey);
 }
 
 TEST_F(BalancePage, SetSendsThresholdDifferenceAndReleaseLittleEndian) {
   setCondition("3600", "30", "3550");
-  page.onClicked(kSet);
+  page.onClicked(BalanceId::Set);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 36 01 55 AA");
   EXPECT_TRUE(form.messages().empty());
-  EXPECT_EQ(form.text(kThresholdVoltage), "3600");
+  EXPECT_EQ(form.text(BalanceId::ThresholdVoltage), "3600");
 }
 
 TEST_F(BalancePage, SetAcceptsTheEdgesOfEveryRange) {
@@ -89,21 +90,25 @@ TEST_F(BalancePage, SetRefusesADifferenceOutsideOneTo255WithTheBoardMessage) {
     ASSERT_EQ(form.messages().size(), 1u) << difference;
     EXPECT_EQ(form.messages()[0].text, kDifferenceError);
     EXPECT_EQ(form.messages()[0].caption, kConditionCaption);
-    EXPECT_EQ(form.text(kVoltageDifference), difference);
+    EXPECT_EQ(form.text(BalanceId::VoltageDifference), difference);
   }
   EXPECT_TRUE(serial.written.empty());
 }
 
 TEST_F(BalancePage, SetRefusesAVoltageThatIsNotAWholeNumberUpTo65535AndNamesTheField) {
   struct Case {
-    int field;
+    BalanceId field;
     const char* text;
     const char* name;
   } cases[] = {
-      {kThresholdVoltage, "--", "Threshold Voltage"}, {kThresholdVoltage, "70000", "Threshold Voltage"},
-      {kThresholdVoltage, "", "Threshold Voltage"},   {kThresholdVoltage, "-1", "Threshold Voltage"},
-      {kReleaseVoltage, "--", "Release Voltage"},     {kReleaseVoltage, "35 50", "Release Voltage"},
-      {kReleaseVoltage, "65536", "Release Voltage"},  {kReleaseVoltage, "3550mV", "Release Voltage"},
+      {BalanceId::ThresholdVoltage, "--", "Threshold Voltage"},
+      {BalanceId::ThresholdVoltage, "70000", "Threshold Voltage"},
+      {BalanceId::ThresholdVoltage, "", "Threshold Voltage"},
+      {BalanceId::ThresholdVoltage, "-1", "Threshold Voltage"},
+      {BalanceId::ReleaseVoltage, "--", "Release Voltage"},
+      {BalanceId::ReleaseVoltage, "35 50", "Release Voltage"},
+      {BalanceId::ReleaseVoltage, "65536", "Release Voltage"},
+      {BalanceId::ReleaseVoltage, "3550mV", "Release Voltage"},
   };
   for (const auto& c : cases) {
     form.clearMessages();
@@ -118,7 +123,7 @@ TEST_F(BalancePage, SetRefusesAVoltageThatIsNotAWholeNumberUpTo65535AndNamesTheF
 }
 
 TEST_F(BalancePage, ReadSendsTheFixedReadRequest) {
-  page.onClicked(kRead);
+  page.onClicked(BalanceId::Read);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0E 00 00 00 00 00 00 00 0E 00 55 AA");
 }
 
@@ -126,7 +131,8 @@ TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing
   page.onManualBalance();  // manual mode on while the port is still open
   serial.setOpen(false);
   setCondition("3600", "0", "3550");
-  for (int id : {kRead, kSet, kFirstCellButton, kFirstCellButton + 3}) page.onClicked(id);
+  for (BalanceId id : {BalanceId::Read, BalanceId::Set, BalanceId::CellButton1, BalanceId::CellButton1 + 3})
+    page.onClicked(id);
   EXPECT_TRUE(form.messages().empty());
   EXPECT_TRUE(serial.written.empty());
   EXPECT_EQ(serial.refusedWrites, 0);
@@ -135,20 +141,20 @@ TEST_F(BalancePage, WithThePortClosedReadSetAndCellButtonsDoNothingAndSayNothing
 TEST_F(BalancePage, ReadResultFillsTheFieldsAndTheStatusLastsUntilTheNextTick) {
   page.showBalanceCondition(
       *decodeBalanceCondition(frame("AA 55 18 00 00 00 0E 10 0E 1E DE 0D 00 00 46 01 55 AA")));
-  EXPECT_EQ(form.text(kThresholdVoltage), "3600");
-  EXPECT_EQ(form.text(kVoltageDifference), "30");
-  EXPECT_EQ(form.text(kReleaseVoltage), "3550");
-  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  EXPECT_EQ(form.text(BalanceId::ThresholdVoltage), "3600");
+  EXPECT_EQ(form.text(BalanceId::VoltageDifference), "30");
+  EXPECT_EQ(form.text(BalanceId::ReleaseVoltage), "3550");
+  EXPECT_EQ(form.text(BalanceId::Status), "Read successful!");
   page.onTimer(kStatusTimer + 1);
-  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  EXPECT_EQ(form.text(BalanceId::Status), "Read successful!");
   page.onTimer(kStatusTimer);
-  EXPECT_EQ(form.text(kStatus), "");
+  EXPECT_EQ(form.text(BalanceId::Status), "");
 }
 
 TEST_F(BalancePage, ABalanceFrameThatIsNotAReadResultChangesNothing) {
   EXPECT_FALSE(decodeBalanceCondition(frame("AA 55 18 00 00 00 0F 10 0E 1E DE 0D 00 00 47 01 55 AA")));
-  EXPECT_EQ(form.text(kThresholdVoltage), "--");
-  EXPECT_EQ(form.text(kStatus), "");
+  EXPECT_EQ(form.text(BalanceId::ThresholdVoltage), "--");
+  EXPECT_EQ(form.text(BalanceId::Status), "");
 }
 
 // ---- balancing lamps ------------------------------------------------------------------------
@@ -156,39 +162,39 @@ TEST_F(BalancePage, ABalanceFrameThatIsNotAReadResultChangesNothing) {
 TEST_F(BalancePage, EachFlagBitLightsExactlyItsLampAndBit15LightsNone) {
   for (int n = 1; n <= kLampCount; ++n) {
     page.updateBalanceLamps(static_cast<std::uint16_t>(1u << (n - 1)));
-    EXPECT_EQ(form.icon(kFirstLamp + n - 1), Icon::BalanceRed) << n;
+    EXPECT_EQ(form.icon(BalanceId::Lamp1 + n - 1), Icon::BalanceRed) << n;
     EXPECT_EQ(redLamps(), 1) << n;
   }
   page.updateBalanceLamps(0x8001);
-  EXPECT_EQ(form.icon(kFirstLamp), Icon::BalanceRed);
+  EXPECT_EQ(form.icon(BalanceId::Lamp1), Icon::BalanceRed);
   EXPECT_EQ(redLamps(), 1);
 }
 
 TEST_F(BalancePage, ALampNumberOutsideOneTo15TouchesNoControl) {
   page.setBalanceLamp(0, 1);
   page.setBalanceLamp(16, 1);
-  EXPECT_EQ(form.icon(kRead), Icon::None);
-  EXPECT_EQ(form.icon(kFirstCellButton), Icon::None);
+  EXPECT_EQ(form.icon(BalanceId::Read), Icon::None);
+  EXPECT_EQ(form.icon(BalanceId::CellButton1), Icon::None);
 }
 
 // ---- manual balance test --------------------------------------------------------------------
 
 TEST_F(BalancePage, EnteringSendsNothingGreysLampsAndArmsTheCellButtons) {
   page.updateBalanceLamps(0x0007);
-  page.onClicked(kManualToggle);
-  EXPECT_EQ(form.text(kManualToggle), "Exit Manual Balance");
+  page.onClicked(BalanceId::ManualToggle);
+  EXPECT_EQ(form.text(BalanceId::ManualToggle), "Exit Manual Balance");
   EXPECT_TRUE(page.manualMode());
   EXPECT_EQ(redLamps(), 0);
   EXPECT_TRUE(serial.written.empty());
 
-  page.onClicked(kFirstCellButton + 2);
+  page.onClicked(BalanceId::CellButton1 + 2);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 18 00 00 00 0D 01 04 00 00 00 00 00 12 00 55 AA");
 }
 
 TEST_F(BalancePage, EachCellPressSendsItsOwnMaskNeverACombination) {
   page.onManualBalance();
-  for (int cell = 1; cell <= 4; ++cell) page.onClicked(kFirstCellButton + cell - 1);
-  page.onClicked(kFirstCellButton + 4);  // "Cell5" has no action
+  for (int cell = 1; cell <= 4; ++cell) page.onClicked(BalanceId::CellButton1 + cell - 1);
+  page.onClicked(BalanceId::CellButton1 + 4);  // "Cell5" has no action
   ASSERT_EQ(serial.written.size(), 4u);
   for (int cell = 1; cell <= 4; ++cell) {
     EXPECT_EQ(serial.written[cell - 1][8], 1u << (cell - 1)) << cell;
@@ -197,7 +203,7 @@ TEST_F(BalancePage, EachCellPressSendsItsOwnMaskNeverACombination) {
 }
 
 TEST_F(BalancePage, CellButtonsOutsideManualModeSendNothing) {
-  for (int k = 0; k < kCellButtonCount; ++k) page.onClicked(kFirstCellButton + k);
+  for (int k = 0; k < kCellButtonCount; ++k) page.onClicked(BalanceId::CellButton1 + k);
   EXPECT_TRUE(serial.written.empty());
 }
 
@@ -205,7 +211,7 @@ TEST_F(BalancePage, LeavingSendsTheOffRequestAndGreysTheLamps) {
   page.onManualBalance();
   page.updateBalanceLamps(0x0002);
   page.onManualBalance();
-  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
+  EXPECT_EQ(form.text(BalanceId::ManualToggle), "Enter Manual Balance");
   EXPECT_FALSE(page.manualMode());
   EXPECT_EQ(redLamps(), 0);
   ASSERT_EQ(serial.written.size(), 1u);
@@ -219,14 +225,14 @@ TEST_F(BalancePage, APressWithThePortClosedKeepsTheExitCaptionButDisarmsTheCells
   ASSERT_EQ(form.messages().size(), 1u);
   EXPECT_EQ(form.messages()[0].text, "请打开串口");
   EXPECT_EQ(form.messages()[0].caption, "");
-  EXPECT_EQ(form.text(kManualToggle), "Exit Manual Balance");
+  EXPECT_EQ(form.text(BalanceId::ManualToggle), "Exit Manual Balance");
   EXPECT_FALSE(page.manualMode());
 
   serial.setOpen(true);
   page.onManualCell(1);
   EXPECT_TRUE(serial.written.empty());
   page.onManualBalance();  // the next press with the port open switches the board's test off
-  EXPECT_EQ(form.text(kManualToggle), "Enter Manual Balance");
+  EXPECT_EQ(form.text(BalanceId::ManualToggle), "Enter Manual Balance");
   EXPECT_EQ(toHex(serial.lastWritten()), toHex(manualBalanceOffRequest()));
 }
 

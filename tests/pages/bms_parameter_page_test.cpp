@@ -5,9 +5,9 @@
 #include <array>
 #include <cstdint>
 
-#include "view/bms_parameter_ids.h"
 #include "support/fake_form.h"
 #include "support/frame_image.h"
+#include "view/bms_parameter_ids.h"
 
 namespace orlo {
 namespace {
@@ -53,28 +53,28 @@ TEST_F(BmsPage, ShowsEveryDecodedFieldInItsFormat) {
            .u8(60, 0)
            .u8(61, 255)
            .u8(78, 2));
-  const std::pair<int, const char*> expected[] = {
-      {kCellV1, "3301"},
-      {kCellV2, "3302"},
-      {kCellV3, "3303"},
-      {kCellV4, "3304"},
-      {kSoc, "100"},
-      {kCurrent, "2.500000"},
-      {kVoltageDiff, "50"},
-      {kDischargeCapacity, "12.345000"},
-      {kChargeCapacity, "0.500000"},
-      {kCycleIndex, "77"},
-      {kTempC1, "25.0"},
-      {kTempC2, "26.0"},
-      {kMeanTemp, "25.5"},
-      {kMeanCell, "3320"},
-      {kMaxVolt, "3350"},
-      {kMinVolt, "3300"},
-      {kTotalVolt, "13210"},
-      {kRemainCapacity, "9.99"},
-      {kMaxCell, "1"},
-      {kMinCell, "256"},
-      {kSystemMode, "CHG_MODE"},
+  const std::pair<BmsId, const char*> expected[] = {
+      {BmsId::CellV1, "3301"},
+      {BmsId::CellV2, "3302"},
+      {BmsId::CellV3, "3303"},
+      {BmsId::CellV4, "3304"},
+      {BmsId::Soc, "100"},
+      {BmsId::Current, "2.500000"},
+      {BmsId::VoltageDiff, "50"},
+      {BmsId::DischargeCapacity, "12.345000"},
+      {BmsId::ChargeCapacity, "0.500000"},
+      {BmsId::CycleIndex, "77"},
+      {BmsId::TempC1, "25.0"},
+      {BmsId::TempC2, "26.0"},
+      {BmsId::MeanTemp, "25.5"},
+      {BmsId::MeanCell, "3320"},
+      {BmsId::MaxVolt, "3350"},
+      {BmsId::MinVolt, "3300"},
+      {BmsId::TotalVolt, "13210"},
+      {BmsId::RemainCapacity, "9.99"},
+      {BmsId::MaxCell, "1"},
+      {BmsId::MinCell, "256"},
+      {BmsId::SystemMode, "CHG_MODE"},
   };
   for (const auto& [id, text] : expected) EXPECT_EQ(form.text(id), text) << "control " << id;
   EXPECT_EQ(page.stored().cycleCount, 77);
@@ -93,40 +93,40 @@ TEST_F(BmsPage, CurrentIsNegatedAndScaledToAmperesWithoutANegativeZero) {
   };
   for (const auto& c : cases) {
     show(FrameImage().u32(30, static_cast<std::uint32_t>(c.raw)));
-    EXPECT_EQ(form.text(kCurrent), c.shown) << "raw " << c.raw;
+    EXPECT_EQ(form.text(BmsId::Current), c.shown) << "raw " << c.raw;
   }
 }
 
 TEST_F(BmsPage, SignedFieldsKeepTheirSign) {
   show(FrameImage().u16(18, 0xFFF6).u16(20, 0).u32(22, 0xFFFFFFFF).u32(26, static_cast<std::uint32_t>(-7)));
-  EXPECT_EQ(form.text(kTempC1), "-10.0");
-  EXPECT_EQ(form.text(kMeanTemp), "-5.0");
-  EXPECT_EQ(form.text(kSoc), "-1");
-  EXPECT_EQ(form.text(kTotalVolt), "-7");
+  EXPECT_EQ(form.text(BmsId::TempC1), "-10.0");
+  EXPECT_EQ(form.text(BmsId::MeanTemp), "-5.0");
+  EXPECT_EQ(form.text(BmsId::Soc), "-1");
+  EXPECT_EQ(form.text(BmsId::TotalVolt), "-7");
 }
 
 TEST_F(BmsPage, VoltageDifferenceIsNegativeWhenTheMinimumExceedsTheMaximum) {
   show(FrameImage().u16(54, 3300).u16(58, 3350));
-  EXPECT_EQ(form.text(kVoltageDiff), "-50");
+  EXPECT_EQ(form.text(BmsId::VoltageDiff), "-50");
   EXPECT_EQ(page.stored().voltageDifference, -50);
 }
 
 TEST_F(BmsPage, UnknownSystemModeKeepsTheLastTextButIsStored) {
   show(FrameImage().u8(78, 1));
-  EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
+  EXPECT_EQ(form.text(BmsId::SystemMode), "DSG_MODE");
   show(FrameImage().u8(78, 3));
-  EXPECT_EQ(form.text(kSystemMode), "DSG_MODE");
+  EXPECT_EQ(form.text(BmsId::SystemMode), "DSG_MODE");
   EXPECT_EQ(page.stored().systemMode, 3);
   show(FrameImage().u8(78, 0));
-  EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
+  EXPECT_EQ(form.text(BmsId::SystemMode), "IDLE_MODE");
 }
 
 TEST_F(BmsPage, AShortFrameReadsZeroBeyondItsEnd) {
   std::array<std::uint8_t, 12> shortFrame = {0xAA, 0x55, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
   page.updateLiveData(decodeLiveData(FrameView(shortFrame.data(), shortFrame.size())));
-  EXPECT_EQ(form.text(kCellV1), "3300");
-  EXPECT_EQ(form.text(kCellV2), "0");
-  EXPECT_EQ(form.text(kSystemMode), "IDLE_MODE");
+  EXPECT_EQ(form.text(BmsId::CellV1), "3300");
+  EXPECT_EQ(form.text(BmsId::CellV2), "0");
+  EXPECT_EQ(form.text(BmsId::SystemMode), "IDLE_MODE");
   EXPECT_TRUE(redLamps().empty());
 }
 
@@ -166,14 +166,14 @@ TEST_F(BmsPage, ClearValuesZeroesAndDisablesAll35FieldsAndFramesStillWriteThem) 
   show(FrameImage().u16(10, 3301).u8(78, 1));
   page.clearValues();
   EXPECT_EQ(kValueFields.size(), 35u);
-  for (int id : kValueFields) {
+  for (auto id : kValueFields) {
     EXPECT_EQ(form.text(id), "0") << id;
     EXPECT_FALSE(form.isEnabled(id)) << id;
   }
   show(FrameImage().u16(10, 3333).u8(78, 9));
-  EXPECT_EQ(form.text(kCellV1), "3333");
-  EXPECT_FALSE(form.isEnabled(kCellV1));
-  EXPECT_EQ(form.text(kSystemMode), "0");
+  EXPECT_EQ(form.text(BmsId::CellV1), "3333");
+  EXPECT_FALSE(form.isEnabled(BmsId::CellV1));
+  EXPECT_EQ(form.text(BmsId::SystemMode), "0");
   EXPECT_EQ(form.text(1064), "0");
 }
 

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "link/requests.h"
-#include "view/current_calibration_ids.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
+#include "view/current_calibration_ids.h"
 
 namespace orlo {
 namespace {
@@ -37,7 +37,7 @@ class CalibrationPage : public ::testing::Test {
     page.initPage();
   }
   void start() {
-    page.onClicked(kStartStop);
+    page.onClicked(CalibrationId::StartStop);
     ASSERT_TRUE(page.running());
   }
   // A point answer that the page checks against the live current.
@@ -48,7 +48,7 @@ class CalibrationPage : public ::testing::Test {
   }
   std::string evaluationAtNextTick() {
     page.onTimer(kStatusTimer);
-    return form.text(kErrorEvaluation);
+    return form.text(CalibrationId::ErrorEvaluation);
   }
   void expectOneMessage(const std::string& text, const std::string& caption) {
     ASSERT_EQ(form.messages().size(), 1u);
@@ -67,26 +67,26 @@ class CalibrationPage : public ::testing::Test {
 TEST_F(CalibrationPage, InitPageShowsPlaceholdersDischargeAndTimerSeven) {
   EXPECT_EQ(form.timerPeriod(kStatusTimer), 2000);
   for (int p = 0; p < kPointCount; ++p) {
-    EXPECT_EQ(form.text(kFirstCoefficient + p), "--");
-    EXPECT_EQ(form.text(kFirstCurrentTest + p), "0");
+    EXPECT_EQ(form.text(CalibrationId::Coefficient1 + p), "--");
+    EXPECT_EQ(form.text(CalibrationId::CurrentTest1 + p), "0");
   }
-  EXPECT_EQ(form.text(kErrorEvaluation), "--");
-  EXPECT_TRUE(form.isChecked(kDischarge));
-  EXPECT_FALSE(form.isChecked(kCharge));
-  EXPECT_EQ(form.text(kStartStop), "START");
+  EXPECT_EQ(form.text(CalibrationId::ErrorEvaluation), "--");
+  EXPECT_TRUE(form.isChecked(CalibrationId::Discharge));
+  EXPECT_FALSE(form.isChecked(CalibrationId::Charge));
+  EXPECT_EQ(form.text(CalibrationId::StartStop), "START");
   EXPECT_FALSE(page.running());
 }
 
 TEST_F(CalibrationPage, ReadOfPointOneInDischargeSendsTheReadRequest) {
-  page.onClicked(kFirstRead);
+  page.onClicked(CalibrationId::Read1);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 07 00 00 01 00 00 00 00 00 00 01 00 55 AA");
 }
 
 TEST_F(CalibrationPage, CalibrationPointTwoInChargeSendsItsReferenceCurrent) {
-  page.onClicked(kCharge);
-  form.setText(kFirstCurrentTest + 1, "10000");
+  page.onClicked(CalibrationId::Charge);
+  form.setText(CalibrationId::CurrentTest1 + 1, "10000");
   start();
-  page.onClicked(kFirstCalibrationPoint + 1);
+  page.onClicked(CalibrationId::CalibrationPoint1 + 1);
   EXPECT_EQ(toHex(serial.lastWritten()), "AA 55 07 00 00 00 01 01 10 27 00 00 39 00 55 AA");
   EXPECT_TRUE(form.messages().empty());
 }
@@ -94,16 +94,16 @@ TEST_F(CalibrationPage, CalibrationPointTwoInChargeSendsItsReferenceCurrent) {
 TEST_F(CalibrationPage, CalibrationPointRefusesACurrentTestThatIsNoWholeNumber) {
   start();
   for (const char* text : {"", "  ", "--", "12a", "99999999999"}) {
-    form.setText(kFirstCurrentTest, text);
-    page.onClicked(kFirstCalibrationPoint);
+    form.setText(CalibrationId::CurrentTest1, text);
+    page.onClicked(CalibrationId::CalibrationPoint1);
     ASSERT_EQ(form.messages().size(), 1u) << text;
     EXPECT_NE(form.messages()[0].text.find("reference current"), std::string::npos);
     EXPECT_NE(form.messages()[0].text.find("mA"), std::string::npos);
     form.clearMessages();
   }
   EXPECT_TRUE(serial.written.empty());
-  form.setText(kFirstCurrentTest, "0");  // typed by the user: a reference like any other
-  page.onClicked(kFirstCalibrationPoint);
+  form.setText(CalibrationId::CurrentTest1, "0");  // typed by the user: a reference like any other
+  page.onClicked(CalibrationId::CalibrationPoint1);
   EXPECT_EQ(toHex(serial.lastWritten()), toHex(calibrationPointRequest(0, 0, 0)));
 }
 
@@ -111,42 +111,42 @@ TEST_F(CalibrationPage, CalibrationPointRefusesACurrentTestThatIsNoWholeNumber) 
 
 TEST_F(CalibrationPage, ReadDuringARunIsRefusedAndSendsNothing) {
   start();
-  page.onClicked(kFirstRead + 2);
+  page.onClicked(CalibrationId::Read1 + 2);
   expectOneMessage("Please Stop the Calibration!", "Warming");
   EXPECT_TRUE(serial.written.empty());
 }
 
 TEST_F(CalibrationPage, CalibrationPointNeedsARunAndAnOpenPort) {
-  page.onClicked(kFirstCalibrationPoint);
+  page.onClicked(CalibrationId::CalibrationPoint1);
   expectOneMessage("Please Start Calibration or Check Port open!", "Warming");
   start();
   serial.setOpen(false);
-  page.onClicked(kFirstCalibrationPoint);
+  page.onClicked(CalibrationId::CalibrationPoint1);
   expectOneMessage("Please Start Calibration or Check Port open!", "Warming");
   EXPECT_TRUE(serial.written.empty());
 }
 
 TEST_F(CalibrationPage, ARunCanNeitherStartNorEndWhileThePortIsClosed) {
   serial.setOpen(false);
-  page.onClicked(kStartStop);
+  page.onClicked(CalibrationId::StartStop);
   EXPECT_FALSE(page.running());
   serial.setOpen(true);
   start();
   serial.setOpen(false);
-  page.onClicked(kStartStop);
+  page.onClicked(CalibrationId::StartStop);
   EXPECT_TRUE(page.running());
-  EXPECT_EQ(form.text(kStartStop), "STOP");
+  EXPECT_EQ(form.text(CalibrationId::StartStop), "STOP");
   serial.setOpen(true);
-  page.onClicked(kStartStop);
+  page.onClicked(CalibrationId::StartStop);
   EXPECT_FALSE(page.running());
-  EXPECT_EQ(form.text(kStartStop), "START");
+  EXPECT_EQ(form.text(CalibrationId::StartStop), "START");
   EXPECT_TRUE(form.messages().empty());
   EXPECT_TRUE(serial.written.empty());
 }
 
 TEST_F(CalibrationPage, ReadWithThePortClosedAsksForTheSerialPortAndSendsNothing) {
   serial.setOpen(false);
-  page.onClicked(kFirstRead);
+  page.onClicked(CalibrationId::Read1);
   expectOneMessage("Please open the serial port.", "");
   EXPECT_EQ(serial.refusedWrites, 0);
 }
@@ -158,41 +158,42 @@ TEST_F(CalibrationPage, ReadAnswerShowsCoefficientAndReference) {
       {1000, "1.000000"}, {1023, "1.023000"}, {0xFFFFFFFF, "4294967.500000"}};
   for (const auto& [raw, text] : coefficients) {
     page.onCalibrationResult(result(0, 0, kReadAnswer, raw, 10000));
-    EXPECT_EQ(form.text(kFirstCoefficient), text) << raw;
+    EXPECT_EQ(form.text(CalibrationId::Coefficient1), text) << raw;
   }
-  EXPECT_EQ(form.text(kFirstCurrentTest), "10000");
-  EXPECT_EQ(form.text(kStatus), "Read successful!");
+  EXPECT_EQ(form.text(CalibrationId::CurrentTest1), "10000");
+  EXPECT_EQ(form.text(CalibrationId::Status), "Read successful!");
 }
 
 TEST_F(CalibrationPage, AnAnswerTouchesItsPointOnlyWhenItsDirectionIsTheCheckedOne) {
   struct Case {
-    int radio;
+    CalibrationId radio;
     std::uint8_t direction;
     bool touches;
-  } cases[] = {{kDischarge, 0, true}, {kDischarge, 1, false}, {kCharge, 1, true},
-               {kCharge, 0, false},   {kCharge, 2, false},    {kDischarge, 2, false}};
+  } cases[] = {{CalibrationId::Discharge, 0, true}, {CalibrationId::Discharge, 1, false},
+               {CalibrationId::Charge, 1, true},    {CalibrationId::Charge, 0, false},
+               {CalibrationId::Charge, 2, false},   {CalibrationId::Discharge, 2, false}};
   for (const auto& c : cases) {
-    form.setText(kFirstCoefficient + 2, "--");
-    form.setText(kStatus, "");
+    form.setText(CalibrationId::Coefficient1 + 2, "--");
+    form.setText(CalibrationId::Status, "");
     page.onClicked(c.radio);
     page.onCalibrationResult(result(c.direction, 2, kReadAnswer, 1500, -4000));
-    EXPECT_EQ(form.text(kFirstCoefficient + 2), c.touches ? "1.500000" : "--") << int{c.direction};
-    EXPECT_EQ(form.text(kFirstCurrentTest + 2), c.touches ? "-4000" : "0");
-    EXPECT_EQ(form.text(kStatus), "Read successful!");
-    form.setText(kFirstCurrentTest + 2, "0");
+    EXPECT_EQ(form.text(CalibrationId::Coefficient1 + 2), c.touches ? "1.500000" : "--") << int{c.direction};
+    EXPECT_EQ(form.text(CalibrationId::CurrentTest1 + 2), c.touches ? "-4000" : "0");
+    EXPECT_EQ(form.text(CalibrationId::Status), "Read successful!");
+    form.setText(CalibrationId::CurrentTest1 + 2, "0");
   }
 }
 
 TEST_F(CalibrationPage, WorkedExampleGivesPointErrorFortyAndEvaluationOnePercent) {
   start();
-  form.setText(kFirstCurrentTest, "10000");
+  form.setText(CalibrationId::CurrentTest1, "10000");
   calibrated(0, 10000, -9.6f, 1023);
-  EXPECT_EQ(form.text(kStatus), "Calibration finish!");
-  EXPECT_EQ(form.text(kFirstCoefficient), "1.023000");
-  EXPECT_EQ(form.text(kFirstCurrentTest), "10000");
-  EXPECT_EQ(form.text(kErrorEvaluation), "--");
+  EXPECT_EQ(form.text(CalibrationId::Status), "Calibration finish!");
+  EXPECT_EQ(form.text(CalibrationId::Coefficient1), "1.023000");
+  EXPECT_EQ(form.text(CalibrationId::CurrentTest1), "10000");
+  EXPECT_EQ(form.text(CalibrationId::ErrorEvaluation), "--");
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
-  EXPECT_EQ(form.text(kStatus), "");
+  EXPECT_EQ(form.text(CalibrationId::Status), "");
 }
 
 TEST_F(CalibrationPage, FivePerMilleOnOnePointShowsInSinglePrecision) {
@@ -211,9 +212,10 @@ TEST_F(CalibrationPage, ToleranceIs500MilliampsWhateverTheSignOfTheLiveCurrent) 
                {500, 0.0f, true},    {9000, -9.5f, true},
                {8999, -9.5f, false}, {std::numeric_limits<std::int32_t>::min(), 0.0f, false}};
   for (const auto& c : cases) {
-    form.setText(kStatus, "");
+    form.setText(CalibrationId::Status, "");
     calibrated(1, c.reference, c.live);
-    EXPECT_EQ(form.text(kStatus), c.accepted ? "Calibration finish!" : "") << c.reference << " " << c.live;
+    EXPECT_EQ(form.text(CalibrationId::Status), c.accepted ? "Calibration finish!" : "")
+        << c.reference << " " << c.live;
   }
 }
 
@@ -221,7 +223,7 @@ TEST_F(CalibrationPage, AnAnswerOutsideToleranceShowsItsCoefficientButKeepsThePo
   start();
   calibrated(0, 10000, -9.6f);
   calibrated(0, 20000, -9.6f, 1100);
-  EXPECT_EQ(form.text(kFirstCoefficient), "1.100000");
+  EXPECT_EQ(form.text(CalibrationId::Coefficient1), "1.100000");
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
 }
 
@@ -230,9 +232,9 @@ TEST_F(CalibrationPage, APointIndexAboveThreeChangesNoPointErrorAndNoEdit) {
   calibrated(0, 10000, -9.6f);
   calibrated(4, 10000, -9.99f);
   page.onCalibrationResult(result(0, 4, kReadAnswer, 2000, 777));
-  EXPECT_EQ(form.text(kFirstCoefficient), "1.000000");
-  for (int p = 0; p < kPointCount; ++p) EXPECT_EQ(form.text(kFirstCurrentTest + p), "0") << p;
-  EXPECT_EQ(form.text(kFirstCoefficient + 3), "--");
+  EXPECT_EQ(form.text(CalibrationId::Coefficient1), "1.000000");
+  for (int p = 0; p < kPointCount; ++p) EXPECT_EQ(form.text(CalibrationId::CurrentTest1 + p), "0") << p;
+  EXPECT_EQ(form.text(CalibrationId::Coefficient1 + 3), "--");
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
 }
 
@@ -240,7 +242,7 @@ TEST_F(CalibrationPage, AZeroReferenceWithinToleranceFinishesButKeepsThePointErr
   start();
   calibrated(0, 10000, -9.6f);
   calibrated(0, 0, 0.2f);
-  EXPECT_EQ(form.text(kStatus), "Calibration finish!");
+  EXPECT_EQ(form.text(CalibrationId::Status), "Calibration finish!");
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
 }
 
@@ -249,7 +251,7 @@ TEST_F(CalibrationPage, EvaluationRefreshesOnlyDuringARunAndKeepsItsTextAfterSto
   EXPECT_EQ(evaluationAtNextTick(), "--");
   start();
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
-  page.onClicked(kStartStop);
+  page.onClicked(CalibrationId::StartStop);
   calibrated(1, 10000, -9.6f);
   EXPECT_EQ(evaluationAtNextTick(), "0.0100");
   start();

@@ -35,6 +35,12 @@ FakeForm::FakeForm(const LayoutTable& table) : table_(table) {
   }
 }
 
+void FakeForm::checkWindow(const char* layout, int id) const {
+  if (table_.window.name != layout)
+    ADD_FAILURE() << "id " << id << " of window '" << layout << "' used on window '" << table_.window.name
+                  << "'";
+}
+
 FakeForm::State& FakeForm::state(int id) {
   auto it = states_.find(id);
   if (it == states_.end()) {
@@ -44,7 +50,9 @@ FakeForm::State& FakeForm::state(int id) {
   return it->second;
 }
 
-const FakeForm::State& FakeForm::state(int id) const { return const_cast<FakeForm*>(this)->state(id); }
+const FakeForm::State& FakeForm::state(int id) const {
+  return const_cast<FakeForm*>(this)->state(id);
+}
 
 std::string FakeForm::text(int id) const {
   const State& s = state(id);
@@ -53,23 +61,45 @@ std::string FakeForm::text(int id) const {
     return s.items[static_cast<std::size_t>(s.index)];
   return s.text;
 }
-void FakeForm::setText(int id, const std::string& text) { state(id).text = text; }
-bool FakeForm::isEnabled(int id) const { return state(id).enabled; }
-void FakeForm::setEnabled(int id, bool enabled) { state(id).enabled = enabled; }
-bool FakeForm::isReadOnly(int id) const { return state(id).readOnly; }
-void FakeForm::setReadOnly(int id, bool readOnly) { state(id).readOnly = readOnly; }
-Icon FakeForm::icon(int id) const { return state(id).icon; }
-void FakeForm::setIcon(int id, Icon icon) { state(id).icon = icon; }
-bool FakeForm::isChecked(int id) const { return state(id).checked; }
-void FakeForm::setChecked(int id, bool checked) { state(id).checked = checked; }
+void FakeForm::setText(int id, const std::string& text) {
+  state(id).text = text;
+}
+bool FakeForm::isEnabled(int id) const {
+  return state(id).enabled;
+}
+void FakeForm::setEnabled(int id, bool enabled) {
+  state(id).enabled = enabled;
+}
+bool FakeForm::isReadOnly(int id) const {
+  return state(id).readOnly;
+}
+void FakeForm::setReadOnly(int id, bool readOnly) {
+  state(id).readOnly = readOnly;
+}
+Icon FakeForm::icon(int id) const {
+  return state(id).icon;
+}
+void FakeForm::setIcon(int id, Icon icon) {
+  state(id).icon = icon;
+}
+bool FakeForm::isChecked(int id) const {
+  return state(id).checked;
+}
+void FakeForm::setChecked(int id, bool checked) {
+  state(id).checked = checked;
+}
 
 void FakeForm::setItems(int id, const std::vector<std::string>& items) {
   State& s = state(id);
   s.items = items;
   s.index = -1;
 }
-std::vector<std::string> FakeForm::items(int id) const { return state(id).items; }
-int FakeForm::currentIndex(int id) const { return state(id).index; }
+std::vector<std::string> FakeForm::items(int id) const {
+  return state(id).items;
+}
+int FakeForm::currentIndex(int id) const {
+  return state(id).index;
+}
 void FakeForm::setCurrentIndex(int id, int index) {
   State& s = state(id);
   s.index = (index >= 0 && index < static_cast<int>(s.items.size())) ? index : -1;
@@ -90,8 +120,12 @@ std::optional<std::string> FakeForm::askOpenFile(const FileDialogRequest& reques
   return askSaveFile(request);
 }
 
-void FakeForm::startTimer(int timerId, int periodMs) { timers_[timerId] = periodMs; }
-void FakeForm::stopTimer(int timerId) { timers_.erase(timerId); }
+void FakeForm::startTimer(int timerId, int periodMs) {
+  timers_[timerId] = periodMs;
+}
+void FakeForm::stopTimer(int timerId) {
+  timers_.erase(timerId);
+}
 int FakeForm::timerPeriod(int timerId) const {
   auto it = timers_.find(timerId);
   return it == timers_.end() ? 0 : it->second;

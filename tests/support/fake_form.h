@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "view/control_ids.h"
 #include "view/form.h"
 #include "view/layout_table.h"
 
@@ -43,6 +44,53 @@ class FakeForm : public Form {
   void startTimer(int timerId, int periodMs) override;
   void stopTimer(int timerId) override;
 
+  // The same with a window's typed ids. An id of another window is a test failure even where
+  // its number also exists here (21 numbers do on two windows).
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  std::string text(Id id) const {
+    return text(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setText(Id id, const std::string& text) {
+    setText(own(id), text);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isEnabled(Id id) const {
+    return isEnabled(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setEnabled(Id id, bool enabled) {
+    setEnabled(own(id), enabled);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isReadOnly(Id id) const {
+    return isReadOnly(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  Icon icon(Id id) const {
+    return icon(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  bool isChecked(Id id) const {
+    return isChecked(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setChecked(Id id, bool checked) {
+    setChecked(own(id), checked);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  int currentIndex(Id id) const {
+    return currentIndex(own(id));
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  void setCurrentIndex(Id id, int index) {
+    setCurrentIndex(own(id), index);
+  }
+  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
+  std::vector<std::string> items(Id id) const {
+    return items(own(id));
+  }
+
   // --- for the test ---
   const LayoutTable& table() const { return table_; }
   std::vector<std::string> items(int id) const;
@@ -64,6 +112,12 @@ class FakeForm : public Form {
     std::vector<std::string> items;
     int index = -1;
   };
+  template <class Id>
+  int own(Id id) const {
+    checkWindow(ControlIds<Id>::kLayout, idNumber(id));
+    return idNumber(id);
+  }
+  void checkWindow(const char* layout, int id) const;
   State& state(int id);
   const State& state(int id) const;
 

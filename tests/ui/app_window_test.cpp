@@ -21,9 +21,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "view/main_window_ids.h"
 #include "ui/dialogs.h"
 #include "ui/qt_test_app.h"
+#include "view/main_window_ids.h"
 
 namespace orlo::ui {
 namespace {
@@ -55,7 +55,7 @@ TEST_F(AppWindowTest, theWindowCarriesItsCaptionAndIcon) {
 }
 
 TEST_F(AppWindowTest, theFourPagesSitInTheTabControlInOrder) {
-  QTabWidget* tabs = app->mainForm().tabWidget(main_ids::kTabs);
+  QTabWidget* tabs = app->mainForm().tabWidget(MainId::Tabs);
   ASSERT_NE(tabs, nullptr);
   const QStringList captions{"BMS Parameter", "Balance Test", "Alarm Parameter", "Current-Calibration"};
   ASSERT_EQ(tabs->count(), captions.size());
@@ -82,12 +82,12 @@ TEST_F(AppWindowTest, aPortThatCannotOpenIsReportedAndStartUpStays) {
   app->dlg().pressStartUp();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("/nonexistent/orlo-test-port"), std::string::npos) << messages[0];
-  EXPECT_EQ(app->mainForm().text(main_ids::kStartUp), "Start Up");
+  EXPECT_EQ(app->mainForm().text(MainId::StartUp), "Start Up");
   EXPECT_FALSE(app->serial().isOpen());
 }
 
 TEST_F(AppWindowTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
-  auto* ports = qobject_cast<QComboBox*>(app->mainForm().control(main_ids::kSerialPorts));
+  auto* ports = qobject_cast<QComboBox*>(app->mainForm().control(MainId::SerialPorts));
   ASSERT_NE(ports, nullptr);
   ports->setFocus();
   ports->lineEdit()->selectAll();
@@ -103,13 +103,13 @@ TEST_F(AppWindowTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
 // What a screen reader announces for the main window's texts without a label of their own.
 TEST_F(AppWindowTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
   struct Case {
-    int id;
+    MainId id;
     const char* name;
-  } cases[] = {{main_ids::kDevicePath, "Serial device"},
-               {main_ids::kPortText, "Port status"},
-               {main_ids::kLinkText, "Link status"},
-               {main_ids::kLogPath, "Log file"},
-               {main_ids::kClock, "Clock"}};
+  } cases[] = {{MainId::DevicePath, "Serial device"},
+               {MainId::PortText, "Port status"},
+               {MainId::LinkText, "Link status"},
+               {MainId::LogPath, "Log file"},
+               {MainId::Clock, "Clock"}};
   for (const auto& c : cases) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(app->mainForm().control(c.id));
     ASSERT_NE(a, nullptr) << c.id;
@@ -121,14 +121,14 @@ TEST_F(AppWindowTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
 TEST_F(AppWindowTest, enterLeavesTheWindowOpenAndEscapeClosesIt) {
   app->window()->show();
   QApplication::setActiveWindow(app->window());
-  for (int id : {main_ids::kTimeInterval, main_ids::kSerialPorts, main_ids::kBaudRate}) {
+  for (MainId id : {MainId::TimeInterval, MainId::SerialPorts, MainId::BaudRate}) {
     QWidget* target = app->mainForm().control(id);
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Return);
     QTest::keyClick(target, Qt::Key_Enter);
     EXPECT_TRUE(app->window()->isVisible()) << "Enter in control " << id << " closed the window";
   }
-  QTest::keyClick(app->mainForm().control(main_ids::kTimeInterval), Qt::Key_Escape);
+  QTest::keyClick(app->mainForm().control(MainId::TimeInterval), Qt::Key_Escape);
   EXPECT_FALSE(app->window()->isVisible());
 }
 
@@ -196,7 +196,7 @@ TEST_P(SmallScreenTest, theWindowFitsAndEveryControlCanBeScrolledTo) {
   EXPECT_GE(content->height(), needed.height());
   EXPECT_GE(scroller->horizontalScrollBar()->maximum() + scroller->viewport()->width(), content->width());
   EXPECT_GE(scroller->verticalScrollBar()->maximum() + scroller->viewport()->height(), content->height());
-  QTabWidget* tabs = app->mainForm().tabWidget(main_ids::kTabs);
+  QTabWidget* tabs = app->mainForm().tabWidget(MainId::Tabs);
   for (int tab = 0; tab < tabs->count(); ++tab) {
     tabs->setCurrentIndex(tab);
     QApplication::processEvents();

@@ -136,7 +136,7 @@ TEST_F(KeepWatchUiTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheCont
   app->diagnostics().trafficWindow()->close();
   QTest::qWait(20);
   EXPECT_FALSE(app->diagnostics().trafficWindow()->isVisible());
-  app->mainForm().setCurrentIndex(main_ids::kSerialPorts, 4);
+  app->mainForm().setCurrentIndex(idNumber(MainId::SerialPorts), 4);
   app.reset();
 
   start();
@@ -147,8 +147,8 @@ TEST_F(KeepWatchUiTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheCont
   EXPECT_FALSE(app->diagnostics().trafficWindow()->isVisible());
   EXPECT_FALSE(app->keepWatch().reconnectAction()->isChecked());
   EXPECT_FALSE(app->dlg().reconnect().enabled());
-  EXPECT_EQ(app->mainForm().currentIndex(main_ids::kSerialPorts), 0);
-  EXPECT_EQ(app->mainForm().text(main_ids::kLogPath), "");
+  EXPECT_EQ(app->mainForm().currentIndex(idNumber(MainId::SerialPorts)), 0);
+  EXPECT_EQ(app->mainForm().text(idNumber(MainId::LogPath)), "");
   app.reset();
 
   // --no-reconnect is for one run: it is not what the next run remembers.

@@ -28,24 +28,24 @@ window | test | 400 | 300 | Test window
 group | a | - | 0 | 0 | 1 | 1 | Alpha |
 group | b | - | 1 | 0 | 1 | 1 | Beta |
 group | inner | b | 0 | 0 | 1 | 1 |  | plain
-ctrl | 10 | edit     | a | 0 | 0 | Voltage: | 12 | mV | digits
-ctrl | 11 | readonly | a | 1 | 0 | Current: | 0 | A |
-ctrl | 12 | static   | a | 2 | 0 |  | hello |  |
-ctrl | -1 | label    | a | 3 | 0 |  | a plain label |  |
-ctrl | 13 | button   | a | 4 | 0 |  | Press |  |
-ctrl | 14 | check    | a | 5 | 0 |  | Keep |  |
-ctrl | 15 | radio    | inner | 0 | 0 |  | Hex |  | group-first, checked
-ctrl | 16 | radio    | inner | 0 | 1 |  | String |  |
-ctrl | 17 | combo    | b | 1 | 0 | Baud: | 9600;38400 |  |
-ctrl | 18 | combo-edit | b | 2 | 0 | Port: | COM1;COM2;COM3 |  |
-ctrl | 19 | lamp     | a | 6 | 0 | Link: | L |  |
-ctrl | 20 | tabs     | b | 3 | 0 |  | One;Two |  |
-ctrl | 21 | readonly | b | 4 | 0 | Voltage: |  |  | disabled
-ctrl | 22 | lamp     | b | 5 | 0 |  | Port |  |
-ctrl | 23 | edit     | b | 6 | 0 | Limit: |  |  | digits, signed
-ctrl | 24 | button   | b | 7 | 0 |  | Go |  |
-ctrl | 25 | static   | b | 8 | 0 |  | idle |  |
-ctrl | 26 | readonly | b | 9 | 0 |  |  |  | name=Port status
+ctrl | 10 | Id10 | edit     | a | 0 | 0 | Voltage: | 12 | mV | digits
+ctrl | 11 | Id11 | readonly | a | 1 | 0 | Current: | 0 | A |
+ctrl | 12 | Id12 | static   | a | 2 | 0 |  | hello |  |
+ctrl | -1 | - | label    | a | 3 | 0 |  | a plain label |  |
+ctrl | 13 | Id13 | button   | a | 4 | 0 |  | Press |  |
+ctrl | 14 | Id14 | check    | a | 5 | 0 |  | Keep |  |
+ctrl | 15 | Id15 | radio    | inner | 0 | 0 |  | Hex |  | group-first, checked
+ctrl | 16 | Id16 | radio    | inner | 0 | 1 |  | String |  |
+ctrl | 17 | Id17 | combo    | b | 1 | 0 | Baud: | 9600;38400 |  |
+ctrl | 18 | Id18 | combo-edit | b | 2 | 0 | Port: | COM1;COM2;COM3 |  |
+ctrl | 19 | Id19 | lamp     | a | 6 | 0 | Link: | L |  |
+ctrl | 20 | Id20 | tabs     | b | 3 | 0 |  | One;Two |  |
+ctrl | 21 | Id21 | readonly | b | 4 | 0 | Voltage: |  |  | disabled
+ctrl | 22 | Id22 | lamp     | b | 5 | 0 |  | Port |  |
+ctrl | 23 | Id23 | edit     | b | 6 | 0 | Limit: |  |  | digits, signed
+ctrl | 24 | Id24 | button   | b | 7 | 0 |  | Go |  |
+ctrl | 25 | Id25 | static   | b | 8 | 0 |  | idle |  |
+ctrl | 26 | Id26 | readonly | b | 9 | 0 |  |  |  | name=Port status
 )";
 
 LayoutTable table() {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+
 #include "support/fake_form.h"
 
 namespace orlo {
@@ -12,13 +15,14 @@ namespace {
 TEST(LayoutTable, ParsesWindowGroupsAndControlsWithBlankFieldsAndFlags) {
   LayoutTable t;
   std::string error;
-  ASSERT_TRUE(parseLayout("# comment\n"
-                          "window | main | 800 | 600 | Caption - with dash\n"
-                          "group | g1 | - | 0 | 1 | 2 | 3 | Serial Parameter\n"
-                          "ctrl | 1002 | combo-edit | g1 | 0 | 0 | Serial Ports: | | | wide\n"
-                          "ctrl | 1054 | edit | g1 | 1 | 0 | Time Interval: | | S | digits, center\n"
-                          "ctrl | -1 | label | - | 2 | 0 | | Cell1 | |\n",
-                          &t, &error))
+  ASSERT_TRUE(
+      parseLayout("# comment\n"
+                  "window | main | 800 | 600 | Caption - with dash\n"
+                  "group | g1 | - | 0 | 1 | 2 | 3 | Serial Parameter |\n"
+                  "ctrl | 1002 | Id1002 | combo-edit | g1 | 0 | 0 | Serial Ports: | | | wide\n"
+                  "ctrl | 1054 | Id1054 | edit | g1 | 1 | 0 | Time Interval: | | S | digits, center\n"
+                  "ctrl | -1 | - | label | - | 2 | 0 | | Cell1 | |\n",
+                  &t, &error))
       << error;
   EXPECT_EQ(t.window.caption, "Caption - with dash");
   EXPECT_EQ(t.window.width, 800);
@@ -38,11 +42,12 @@ TEST(LayoutTable, RejectsDuplicateIdsUnknownKindsAndUnknownGroupsWithTheLine) {
     const char* body;
     const char* needle;
   } cases[] = {
-      {"ctrl | 5 | edit | - | 0 | 0 | a | | |\nctrl | 5 | edit | - | 1 | 0 | b | | |\n", "line 3"},
-      {"ctrl | 5 | slider | - | 0 | 0 | a | | |\n", "unknown kind"},
-      {"ctrl | 5 | edit | nowhere | 0 | 0 | a | | |\n", "unknown group"},
-      {"ctrl | x5 | edit | - | 0 | 0 | a | | |\n", "bad control id"},
-      {"group | g | missing | 0 | 0 | 1 | 1 | c\n", "parent"},
+      {"ctrl | 5 | Id5 | edit | - | 0 | 0 | a | | |\nctrl | 5 | Other | edit | - | 1 | 0 | b | | |\n",
+       "line 3"},
+      {"ctrl | 5 | Id5 | slider | - | 0 | 0 | a | | |\n", "unknown kind"},
+      {"ctrl | 5 | Id5 | edit | nowhere | 0 | 0 | a | | |\n", "unknown group"},
+      {"ctrl | x5 | Idx5 | edit | - | 0 | 0 | a | | |\n", "bad control id"},
+      {"group | g | missing | 0 | 0 | 1 | 1 | c |\n", "parent"},
   };
   for (const auto& c : cases) {
     LayoutTable t;
@@ -52,7 +57,59 @@ TEST(LayoutTable, RejectsDuplicateIdsUnknownKindsAndUnknownGroupsWithTheLine) {
   }
   LayoutTable t;
   std::string error;
-  EXPECT_FALSE(parseLayout("ctrl | 5 | edit | - | 0 | 0 | a | | |\n", &t, &error));
+  EXPECT_FALSE(parseLayout("ctrl | 5 | Id5 | edit | - | 0 | 0 | a | | |\n", &t, &error));
+}
+
+// A table the loader does not understand is refused whole, naming the line and the fault,
+// where it used to drop the row's kind or flag and build a window that differs from the file.
+TEST(LayoutTable, RefusesUnknownKindsFlagsNamesAndColumnCounts) {
+  const std::string head =
+      "window | w | 1 | 1 | c\n"
+      "group | g | - | 0 | 0 | 1 | 1 | G |\n";
+  struct Case {
+    const char* row;
+    const char* message;
+  } cases[] = {
+      {"ctrl | 5 | Box | slider | g | 0 | 0 | a | | |", "line 3: unknown kind 'slider'"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | | | centre", "line 3: control 5: unknown flag 'centre'"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | | | digits, span=x",
+       "line 3: control 5: unknown flag 'span=x'"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | | | name=", "line 3: control 5: unknown flag 'name='"},
+      {"group | h | g | 0 | 0 | 1 | 1 | H | framed", "line 3: group 'h': unknown flag 'framed'"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | |",
+       "line 3: 'ctrl' has 9 columns, wants 10 (ctrl | id | name | kind | group | row | col | label | text | "
+       "unit | "
+       "flags)"},
+      {"ctrl | 5 | edit | g | 0 | 0 | a | | |", "line 3: 'ctrl' has 9 columns, wants 10"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | | | | extra", "line 3: 'ctrl' has 11 columns, wants 10"},
+      {"group | h | g | 0 | 0 | 1 | 1 | H", "line 3: 'group' has 7 columns, wants 8"},
+      {"window | w | 1 | 1 | c | d", "line 3: 'window' has 5 columns, wants 4"},
+      {"control | 5 | Box | edit | g | 0 | 0 | a | | |", "line 3: unknown record 'control'"},
+      {"ctrl | 5 | box | edit | g | 0 | 0 | a | | |", "line 3: control 5: bad name 'box'"},
+      {"ctrl | 5 | - | edit | g | 0 | 0 | a | | |", "line 3: control 5: bad name '-'"},
+      {"ctrl | -1 | Text | label | g | 0 | 0 | | a | |", "line 3: control -1: bad name 'Text'"},
+      {"ctrl | 5 | Box | edit | g | 0 | 0 | a | | |\nctrl | 6 | Box | edit | g | 1 | 0 | b | | |",
+       "line 4: control name 'Box' used twice"},
+  };
+  for (const auto& c : cases) {
+    LayoutTable t;
+    std::string error;
+    EXPECT_FALSE(parseLayout(head + c.row + "\n", &t, &error)) << c.row;
+    EXPECT_EQ(error.compare(0, std::strlen(c.message), c.message), 0) << c.row << "\n  said: " << error;
+  }
+
+  // Every flag the shipped tables use is known, and a file's refusal starts with its path.
+  LayoutTable t;
+  std::string error;
+  EXPECT_TRUE(
+      parseLayout(head + "ctrl | 5 | Box | edit | g | 0 | 0 | a | | | digits, signed, center, above, span=2, "
+                         "wide, disabled, checked, group-first, icon=128, name=Port status\n",
+                  &t, &error))
+      << error;
+  const std::string path = ::testing::TempDir() + "/bad.layout";
+  std::ofstream(path) << head << "ctrl | 5 | Box | dial | g | 0 | 0 | a | | |\n";
+  EXPECT_FALSE(loadLayoutFile(path, &t, &error));
+  EXPECT_EQ(error, path + ": line 3: unknown kind 'dial'");
 }
 
 TEST(LayoutTable, SplitItemsKeepsEmptyItems) {
