@@ -32,7 +32,9 @@ class Reconnect {
   std::optional<OpenResult> tryOpen(SerialControl& serial);
 
  private:
-  bool enabled_ = true;
+  // Off until the shell says otherwise: the window behaviour on its own keeps a lost port
+  // closed; the application switches it on from the remembered choice (on by default).
+  bool enabled_ = false;
   int portNumber_ = 0;
   std::string device_;
   std::string reason_;
