@@ -1,0 +1,229 @@
+// The "Alarm Parameter" tab against the simulated board in simulated time: Read shows what the
+// board holds, Set changes on the board exactly the value that was edited, and a refused Set
+// puts nothing on the line.
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "support/hex.h"
+#include "support/sim_run.h"
+
+namespace orlo::test {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+using BoxTexts = std::vector<std::pair<AlarmId, std::string>>;
+
+// The simulator's factory settings in record order, as the boxes must show them: unsigned
+// currents above 32767, negative temperatures, the ID from byte 4.
+const BoxTexts kBoardDefaults = {
+    {AlarmId::ChgOcValue, "30000"},    {AlarmId::ChgOcDelay, "5"},
+    {AlarmId::ChgOcRelease, "25000"},  {AlarmId::DsgOcValue, "50000"},
+    {AlarmId::DsgOcDelay, "5"},        {AlarmId::DsgOcRelease, "40000"},
+    {AlarmId::CellOvValue, "3650"},    {AlarmId::CellOvDelay, "2"},
+    {AlarmId::CellOvRelease, "3500"},  {AlarmId::CellUvValue, "2500"},
+    {AlarmId::CellUvDelay, "2"},       {AlarmId::CellUvRelease, "2900"},
+    {AlarmId::OvDifferValue, "300"},   {AlarmId::OvDifferDelay, "5"},
+    {AlarmId::OvDifferRelease, "150"}, {AlarmId::OtDifferValue, "10"},
+    {AlarmId::OtDifferDelay, "5"},     {AlarmId::OtDifferRelease, "5"},
+    {AlarmId::DsgOtValue, "60"},       {AlarmId::DsgOtDelay, "5"},
+    {AlarmId::DsgOtRelease, "55"},     {AlarmId::DsgUtValue, "-20"},
+    {AlarmId::DsgUtDelay, "5"},        {AlarmId::DsgUtRelease, "-15"},
+    {AlarmId::ChgOtValue, "55"},       {AlarmId::ChgOtDelay, "5"},
+    {AlarmId::ChgOtRelease, "50"},     {AlarmId::ChgUtValue, "-5"},
+    {AlarmId::ChgUtDelay, "5"},        {AlarmId::ChgUtRelease, "0"},
+    {AlarmId::BusOvValue, "14600"},    {AlarmId::BusOvDelay, "2"},
+    {AlarmId::BusOvRelease, "14000"},  {AlarmId::BusUvValue, "10000"},
+    {AlarmId::BusUvDelay, "2"},        {AlarmId::BusUvRelease, "11600"},
+    {AlarmId::NominalCapacity, "50"},  {AlarmId::BoardId, "1"},
+    {AlarmId::Cycles, "12"},           {AlarmId::Soc, "80"},
+    {AlarmId::SocWarning, "10"},       {AlarmId::MosfetOtValue, "75"},
+    {AlarmId::MosfetOtDelay, "5"},     {AlarmId::MosfetOtRelease, "65"},
+};
+
+std::string compact(const Bytes& bytes) {
+  std::string out = toHex(bytes);
+  out.erase(std::remove(out.begin(), out.end(), ' '), out.end());
+  return out;
+}
+
+// The Set request the board should receive: header, data bytes 7 to 77, checksum of 4 to 77.
+Bytes setRequest(const Bytes& data) {
+  Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
+  frame.insert(frame.end(), data.begin(), data.end());
+  unsigned sum = 0;
+  for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
+  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF),
+                             static_cast<std::uint8_t>((sum >> 8) & 0xFF), 0x55, 0xAA});
+  return frame;
+}
+
+bool isReadResult(const Bytes& f) {
+  return f.size() >= 82 && f[2] == 0x47;
+}
+bool isAcknowledge(const Bytes& f) {
+  return f.size() >= 3 && f[2] == 0x48;
+}
+
+class AlarmPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run.form.setCurrentIndex(MainId::Tabs, 2);
+    run.pressStartUp();
+    ASSERT_TRUE(run.line.isOpen());
+    ASSERT_TRUE(run.advanceUntil([&] { return run.form.text(MainId::LinkText) == "Comm OK!"; }, 5000));
+    run.alarmForm.traceTexts(AlarmId::Status);
+  }
+
+  std::size_t count(bool (*which)(const Bytes&)) const {
+    return static_cast<std::size_t>(std::count_if(run.dispatched.begin(), run.dispatched.end(), which));
+  }
+  Bytes lastRead() const {
+    for (auto it = run.dispatched.rbegin(); it != run.dispatched.rend(); ++it)
+      if (isReadResult(*it)) return *it;
+    return {};
+  }
+  BoxTexts boxes() const {
+    BoxTexts out;
+    for (const auto& [id, unused] : kBoardDefaults) out.emplace_back(id, run.alarmForm.text(id));
+    return out;
+  }
+  void showPlaceholders() {
+    for (const auto& [id, unused] : kBoardDefaults) run.alarmForm.setText(id, "--");
+  }
+  // Presses Read and runs until the answer has filled the boxes and the status line.
+  void read() {
+    const std::size_t before = count(isReadResult);
+    run.alarmForm.tracedTexts.clear();
+    run.click(AlarmId::Read);
+    ASSERT_TRUE(run.advanceUntil(
+        [&] { return count(isReadResult) > before && run.alarmForm.shown("Read successful!"); }, 3000))
+        << "no Read result shown";
+  }
+  std::vector<std::string> receivedSets() const {
+    std::vector<std::string> out;
+    for (const Bytes& block : run.written({0xAA, 0x55, 0x47})) out.push_back(compact(block));
+    return out;
+  }
+
+  SimRun run;
+};
+
+TEST_F(AlarmPage, readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick) {
+  ASSERT_EQ(run.alarmForm.text(AlarmId::ChgOcValue), "--");
+  read();
+  EXPECT_EQ(boxes(), kBoardDefaults);
+  EXPECT_TRUE(run.advanceUntil([&] { return run.alarmForm.text(AlarmId::Status).empty(); }, 3000))
+      << "status not cleared";
+  EXPECT_THAT(run.messages(), ElementsAre());
+}
+
+// Each edit changes one box on top of the ones before it.
+struct Edit {
+  AlarmId box;
+  std::string text;
+  std::size_t offset;  // frame byte of its low byte
+  int width;
+  std::size_t record;  // index in the board's record
+};
+
+TEST_F(AlarmPage, setChangesOnTheBoardExactlyTheEditedValue) {
+  const std::vector<Edit> edits = {
+      {AlarmId::CellOvValue, "3600", 17, 16, 6},
+      {AlarmId::ChgOcDelay, "255", 9, 8, 1},
+      {AlarmId::ChgUtRelease, "-3", 55, 16, 29},
+  };
+  BoxTexts expected = kBoardDefaults;
+  std::vector<std::string> expectedRequests;
+  std::vector<int> expectedRecord;
+  for (int i = 1; i <= static_cast<int>(kBoardDefaults.size()); ++i)
+    expectedRecord.push_back(run.board.alarmRecord().value(i));
+  for (const Edit& e : edits) {
+    SCOPED_TRACE("box " + std::to_string(idNumber(e.box)) + " = " + e.text);
+    read();
+    const Bytes answer = lastRead();
+    Bytes data(answer.begin() + 7, answer.begin() + 78);
+    const auto value = static_cast<std::uint16_t>(std::stoi(e.text));
+    data[e.offset - 7] = static_cast<std::uint8_t>(value & 0xFF);
+    if (e.width == 16) data[e.offset - 6] = static_cast<std::uint8_t>(value >> 8);
+    expectedRequests.push_back(compact(setRequest(data)));
+    for (auto& [id, text] : expected)
+      if (id == e.box) text = e.text;
+    expectedRecord[e.record] = std::stoi(e.text);
+
+    run.alarmForm.setText(e.box, e.text);
+    const std::size_t acknowledged = count(isAcknowledge);
+    run.alarmForm.tracedTexts.clear();
+    run.click(AlarmId::Set);
+    ASSERT_TRUE(run.advanceUntil([&] { return count(isAcknowledge) > acknowledged; }, 3000))
+        << "no Set acknowledge";
+    EXPECT_TRUE(run.advanceUntil([&] { return run.alarmForm.shown("Set successful!"); }, 1000));
+
+    showPlaceholders();
+    read();
+    EXPECT_EQ(boxes(), expected);
+    const Bytes stored = lastRead();
+    EXPECT_EQ(compact(Bytes(stored.begin() + 7, stored.begin() + 78)), compact(data))
+        << "the board did not store what was sent";
+  }
+  EXPECT_EQ(receivedSets(), expectedRequests);
+  std::vector<int> record;
+  for (int i = 1; i <= static_cast<int>(kBoardDefaults.size()); ++i)
+    record.push_back(run.board.alarmRecord().value(i));
+  EXPECT_EQ(record, expectedRecord) << "the board's record";
+  EXPECT_THAT(run.messages(), ElementsAre());
+}
+
+TEST_F(AlarmPage, setRightAfterStartIsRefusedAndNothingReachesTheBoard) {
+  ASSERT_EQ(run.alarmForm.text(AlarmId::CellOvValue), "--");
+  run.click(AlarmId::Set);
+  EXPECT_THAT(run.messages(),
+              ElementsAre(AllOf(HasSubstr("\"Value\" in \"CHG OC Protect(Range)\""), HasSubstr("Read"))));
+  EXPECT_EQ(run.alarmForm.text(AlarmId::CellOvValue), "--");
+  read();
+  EXPECT_FALSE(run.alarmForm.shown("Set successful!"));
+  EXPECT_EQ(run.written({0xAA, 0x55, 0x0C}).size(), 1u);
+  EXPECT_EQ(receivedSets(), std::vector<std::string>{});
+}
+
+struct Refusal {
+  AlarmId box;
+  std::string text;
+  std::string named;  // the message must contain this
+};
+
+TEST_F(AlarmPage, outOfRangeBoxesAreRefusedAndTheBoardKeepsItsValues) {
+  const std::vector<Refusal> refusals = {
+      {AlarmId::CellOvDelay, "300",
+       "\"Delay\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 255"},
+      {AlarmId::CellOvValue, "70000",
+       "\"Value\" in \"Cell OV Protect(Range)\" must be a whole number from 0 to 65535"},
+      {AlarmId::DsgUtValue, "-32769",
+       "\"Value(-40~0)\" in \"DSG UT Protect(Range)\" must be a whole number from -32768"},
+      {AlarmId::Soc, "101", "SOC设置错误，请输入0~100之间的值"},
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.text);
+    read();
+    run.alarmForm.setText(r.box, r.text);
+    run.alarmForm.clearMessages();
+    run.click(AlarmId::Set);
+    EXPECT_THAT(run.messages(), ElementsAre(HasSubstr(r.named)));
+    EXPECT_EQ(run.alarmForm.text(r.box), r.text) << "a refused Set must leave the box as typed";
+    run.advance(500);
+    EXPECT_EQ(receivedSets(), std::vector<std::string>{}) << "a refused Set wrote to the line";
+  }
+  run.alarmForm.clearMessages();
+  read();
+  EXPECT_EQ(boxes(), kBoardDefaults);
+  EXPECT_EQ(receivedSets(), std::vector<std::string>{});
+  EXPECT_THAT(run.messages(), ElementsAre());
+}
+
+}  // namespace
+}  // namespace orlo::test
