@@ -1,8 +1,9 @@
-// The "Current-Calibration" tab against orlo-bms-sim: a calibration point taken during a run,
-// the Error Evaluation that follows, and the read-back of the stored point.
-//
-// With ORLO_SCREENSHOT_DIR set, the window after the point and its Error Evaluation is saved
-// there as calibration_point.png (the user guide's picture of the tab).
+// The "Current-Calibration" tab of the real window against orlo-bms-sim over a pseudo-terminal:
+// a calibration point taken during a run, the Error Evaluation that follows, and the read-back
+// of the stored point. The page's other cases run against the board in simulated time
+// (tests/integration); this one stays here as the user guide's picture of the tab: with
+// ORLO_SCREENSHOT_DIR set, the window after the point and its Error Evaluation is saved there
+// as calibration_point.png.
 
 #include <cstdio>
 
@@ -76,15 +77,6 @@ TEST_F(CalibrationEndToEnd, aPointTakenDuringARunFinishesAndReadsBack) {
   EXPECT_EQ(coefficient(), stored);
   EXPECT_EQ(field(CalibrationId::Coefficient1).substr(0, 5), coefficientText(stored));
   EXPECT_TRUE(messages.empty()) << messages.front();
-}
-
-TEST_F(CalibrationEndToEnd, readDuringARunIsRefusedAndNothingReachesTheBoard) {
-  click(CalibrationId::StartStop);
-  click(CalibrationId::Read1 + 1);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Please Stop the Calibration!");
-  QTest::qWait(300);
-  EXPECT_EQ(receivedRequests("AA5507"), std::vector<std::string>{});
 }
 
 }  // namespace
