@@ -82,8 +82,8 @@ class KeepWatchTest : public ::testing::Test {
     window->onInitDialog();
   }
   void open() {
-    form.setCurrentIndex(kSerialPorts, 0);
-    window->onClicked(kStartUp);
+    form.setCurrentIndex(MainId::SerialPorts, 0);
+    window->onClicked(MainId::StartUp);
   }
   void frame(std::uint32_t alarmFlags, std::uint8_t mos = 19, std::uint8_t mode = 0) {
     LiveData live;
@@ -137,26 +137,26 @@ TEST_F(KeepWatchTest, AScriptedRunGivesAlarmMosfetModeLinkAndPortEventsInOrderWi
 TEST_F(KeepWatchTest, ALostPortIsTriedAtEachLinkCheckAndOpensAsStartUpWouldWhileAUserStopStaysClosed) {
   open();
   serial.pullPort("device removed");
-  EXPECT_EQ(form.text(kDevicePath), "waiting for /dev/fake …");
+  EXPECT_EQ(form.text(MainId::DevicePath), "waiting for /dev/fake …");
   serial.nextOpen = OpenResult{false, false, "/dev/fake", "No such file or directory"};
   linkCheck();
   linkCheck();
   // The lost-port look is unchanged while it waits, and no message box is shown per try.
-  EXPECT_EQ(form.text(kPortText), "Serial not open!");
-  EXPECT_EQ(form.text(kStartUp), "Start Up");
-  EXPECT_TRUE(form.isEnabled(kSerialPorts));
+  EXPECT_EQ(form.text(MainId::PortText), "Serial not open!");
+  EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
+  EXPECT_TRUE(form.isEnabled(MainId::SerialPorts));
   EXPECT_TRUE(form.messages().empty());
-  EXPECT_EQ(form.text(kDevicePath), "waiting for /dev/fake …");
+  EXPECT_EQ(form.text(MainId::DevicePath), "waiting for /dev/fake …");
   serial.nextOpen = OpenResult{true, false, "/dev/fake", ""};
   linkCheck();
   EXPECT_EQ(serial.openedPorts, (std::vector<int>{1, 1, 1, 1}));
   EXPECT_TRUE(serial.isOpen());
-  EXPECT_EQ(form.text(kStartUp), "Stop");
-  EXPECT_FALSE(form.isEnabled(kSerialPorts));
-  EXPECT_EQ(form.text(kDevicePath), "no device present");  // the fake maps no COMn
+  EXPECT_EQ(form.text(MainId::StartUp), "Stop");
+  EXPECT_FALSE(form.isEnabled(MainId::SerialPorts));
+  EXPECT_EQ(form.text(MainId::DevicePath), "no device present");  // the fake maps no COMn
   EXPECT_EQ(log().at(log().size() - 1).text, "COM1 (/dev/fake) reopened by itself");
 
-  window->onClicked(kStartUp);  // Stop
+  window->onClicked(MainId::StartUp);  // Stop
   for (int i = 0; i < 3; ++i) linkCheck();
   EXPECT_FALSE(serial.isOpen());
   EXPECT_EQ(serial.openedPorts.size(), 4u);
@@ -170,8 +170,8 @@ TEST_F(KeepWatchTest, StartUpAnotherPortOrSwitchingItOffEndsTheWait) {
     EXPECT_TRUE(window->reconnect().waiting());
     endWait();
     EXPECT_FALSE(window->reconnect().waiting());
-    EXPECT_EQ(form.text(kDevicePath).find("waiting"), std::string::npos)
-        << form.text(kDevicePath);
+    EXPECT_EQ(form.text(MainId::DevicePath).find("waiting"), std::string::npos)
+        << form.text(MainId::DevicePath);
     const std::size_t opens = serial.openedPorts.size();
     if (serial.isOpen()) serial.close();
     linkCheck();
@@ -179,19 +179,19 @@ TEST_F(KeepWatchTest, StartUpAnotherPortOrSwitchingItOffEndsTheWait) {
   };
   waitsAfterLoss([&] {
     serial.nextOpen = OpenResult{false, false, "/dev/fake", "busy"};
-    window->onClicked(kStartUp);  // its failure is said once, as any Start Up's
+    window->onClicked(MainId::StartUp);  // its failure is said once, as any Start Up's
     serial.nextOpen = OpenResult{true, false, "/dev/fake", ""};
   });
   waitsAfterLoss([&] {
-    form.setCurrentIndex(kSerialPorts, 2);
-    window->onSelectionChanged(kSerialPorts);
+    form.setCurrentIndex(MainId::SerialPorts, 2);
+    window->onSelectionChanged(MainId::SerialPorts);
   });
   waitsAfterLoss([&] { window->setReconnect(false); });
   // Off, a loss does not start a wait at all.
   open();
   serial.pullPort("device removed");
   EXPECT_FALSE(window->reconnect().waiting());
-  EXPECT_NE(form.text(kDevicePath).find("lost: device removed"), std::string::npos);
+  EXPECT_NE(form.text(MainId::DevicePath).find("lost: device removed"), std::string::npos);
 }
 
 // A limit written below the cells: the write is recorded with its outcome, then the board's
@@ -209,7 +209,7 @@ TEST(KeepWatchOnTheBoardTest, AVerifiedWriteThatLowersCellOvIsFollowedByTheCellO
   CountingListener listener;
   window.events().setListener(&listener);
   window.onInitDialog();
-  window.onClicked(kStartUp);
+  window.onClicked(MainId::StartUp);
   int steps = 0;
   const auto runFor = [&](int ms) {
     for (int t = 0; t < ms; t += 100) {

@@ -31,6 +31,7 @@ class MainWindowTest : public ::testing::Test {
   test::FakeForm calibrationForm{"current_calibration"};
   test::FakeSerialControl serial;
   test::FixedClock clock;
+  test::ScratchDir dataDir{"orlo-main-window-data"};
   std::unique_ptr<MainWindow> window;
 
   void SetUp() override { window = makeWindow(); }
@@ -38,7 +39,7 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> makeWindow() {
     return std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
                                         serial, clock,
-                                        MainWindowOptions{"/nonexistent", "/tmp", "/nonexistent/data"});
+                                        MainWindowOptions{"/nonexistent", "/tmp", dataDir.path()});
   }
   void start() { window->onInitDialog(); }
   void open(int index = 0) {
@@ -386,7 +387,7 @@ TEST_F(MainWindowTest, TwoFramesInOneChunkReachThePageOnConsecutiveTicks) {
 
 class MainWindowLog : public MainWindowTest {
  protected:
-  test::ScratchDir scratch{"orlo-main-window"};
+  test::ScratchDir scratch{"orlo-main-window-log"};
   const std::string path = scratch.file("log.csv");
 
   // Columns of the last row of the log, read back from its UTF-16LE text.

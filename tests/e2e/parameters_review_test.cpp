@@ -37,7 +37,7 @@ std::string compact(const Bytes& bytes) {
 // 77, tail; built here from the bytes, not by the tool's encoder.
 Bytes setRequest(const Bytes& data) {
   Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
-  frame.insert(frame.end(), data.begin(), data.end());
+  for (std::uint8_t byte : data) frame.push_back(byte);
   unsigned sum = 0;
   for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
   frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF),

@@ -161,16 +161,16 @@ TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   EXPECT_TRUE(hasIcon) << "the About box shows no application icon";
 }
 
-TEST_F(AppWindowTest, theViewMenuOpensTheTrendsAndTrafficWindows) {
+TEST_F(AppWindowTest, theViewMenuOpensTheTrendsTrafficAndEventsWindows) {
   QMenu* view = app->viewMenu();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(app->viewMenu(), view);
   QStringList items;
   for (QAction* item : view->actions()) items << item->text();
-  EXPECT_EQ(items, (QStringList{"&Trends...", "T&raffic..."}));
+  EXPECT_EQ(items, (QStringList{"&Trends...", "T&raffic...", "&Events..."}));
   const auto before = QApplication::topLevelWidgets().size();
   for (QAction* item : view->actions()) item->trigger();
-  EXPECT_EQ(QApplication::topLevelWidgets().size(), before + 2);
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), before + 3);
 }
 
 // A laptop screen (1366 x 768) or a 1920 x 1080 one at 150 % (1280 x 720): the window opens
