@@ -1,8 +1,13 @@
+option(ORLO_WERROR "Treat warnings in our own code as errors (the test builds do)" OFF)
+
 # Warnings for our own targets only; third-party headers come in as system includes.
 function(orlo_warnings target)
   get_target_property(type ${target} TYPE)
   if(NOT type STREQUAL "INTERFACE_LIBRARY")
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
+    if(ORLO_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
   endif()
 endfunction()
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "util/clock.h"
 #include "app/parameter_session.h"
 #include "app/snapshot_store.h"
 #include "app/write_record.h"
+#include "util/clock.h"
 
 namespace orlo {
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "util/clock.h"
 #include "app/main_window.h"
 #include "app/receive_fan_out.h"
-#include "ui/qt_form.h"
 #include "io/qt_serial_control.h"
+#include "ui/qt_form.h"
+#include "util/clock.h"
 
 class QMainWindow;
 class QMenu;

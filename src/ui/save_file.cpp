@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "util/user_folder.h"
 #include "ui/dialogs.h"
+#include "util/user_folder.h"
 
 namespace orlo::ui {
 

@@ -22,19 +22,23 @@ enum class Icon : int {
 // The colour word screen readers hear for a lamp: "green", "red", "grey", "" for none.
 inline const char* iconColourWord(Icon icon) {
   switch (icon) {
-    case Icon::Green: return "green";
+    case Icon::Green:
+      return "green";
     case Icon::Red:
-    case Icon::BalanceRed: return "red";
-    case Icon::Grey: return "grey";
-    case Icon::None: break;
+    case Icon::BalanceRed:
+      return "red";
+    case Icon::Grey:
+      return "grey";
+    case Icon::None:
+      break;
   }
   return "";
 }
 
 struct FileDialogRequest {
-  std::string filter;         // as the Windows filter string, e.g. "File (*.csv;)|*.csv;||"
-  std::string startFolder;    // folder the dialog opens in
-  std::string proposedName;   // file name offered ("" for none)
+  std::string filter;        // as the Windows filter string, e.g. "File (*.csv;)|*.csv;||"
+  std::string startFolder;   // folder the dialog opens in
+  std::string proposedName;  // file name offered ("" for none)
   bool confirmOverwrite = false;
 };
 
