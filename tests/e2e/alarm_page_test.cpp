@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "e2e/e2e_fixture.h"
+#include "support/board_defaults.h"
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo::test {
@@ -15,34 +16,8 @@ namespace {
 using namespace alarm_ids;
 constexpr int kAlarmTab = 2;
 
-using BoxTexts = std::vector<std::pair<AlarmId, std::string>>;
-
-// The simulator's factory settings in record order, as the boxes must show them: unsigned
-// currents above 32767, negative temperatures, the ID from byte 4.
-const BoxTexts kBoardDefaults = {
-    {AlarmId::ChgOcValue, "30000"},    {AlarmId::ChgOcDelay, "5"},
-    {AlarmId::ChgOcRelease, "25000"},  {AlarmId::DsgOcValue, "50000"},
-    {AlarmId::DsgOcDelay, "5"},        {AlarmId::DsgOcRelease, "40000"},
-    {AlarmId::CellOvValue, "3650"},    {AlarmId::CellOvDelay, "2"},
-    {AlarmId::CellOvRelease, "3500"},  {AlarmId::CellUvValue, "2500"},
-    {AlarmId::CellUvDelay, "2"},       {AlarmId::CellUvRelease, "2900"},
-    {AlarmId::OvDifferValue, "300"},   {AlarmId::OvDifferDelay, "5"},
-    {AlarmId::OvDifferRelease, "150"}, {AlarmId::OtDifferValue, "10"},
-    {AlarmId::OtDifferDelay, "5"},     {AlarmId::OtDifferRelease, "5"},
-    {AlarmId::DsgOtValue, "60"},       {AlarmId::DsgOtDelay, "5"},
-    {AlarmId::DsgOtRelease, "55"},     {AlarmId::DsgUtValue, "-20"},
-    {AlarmId::DsgUtDelay, "5"},        {AlarmId::DsgUtRelease, "-15"},
-    {AlarmId::ChgOtValue, "55"},       {AlarmId::ChgOtDelay, "5"},
-    {AlarmId::ChgOtRelease, "50"},     {AlarmId::ChgUtValue, "-5"},
-    {AlarmId::ChgUtDelay, "5"},        {AlarmId::ChgUtRelease, "0"},
-    {AlarmId::BusOvValue, "14600"},    {AlarmId::BusOvDelay, "2"},
-    {AlarmId::BusOvRelease, "14000"},  {AlarmId::BusUvValue, "10000"},
-    {AlarmId::BusUvDelay, "2"},        {AlarmId::BusUvRelease, "11600"},
-    {AlarmId::NominalCapacity, "50"},  {AlarmId::BoardId, "1"},
-    {AlarmId::Cycles, "12"},           {AlarmId::Soc, "80"},
-    {AlarmId::SocWarning, "10"},       {AlarmId::MosfetOtValue, "75"},
-    {AlarmId::MosfetOtDelay, "5"},     {AlarmId::MosfetOtRelease, "65"},
-};
+using test::BoxTexts;
+using test::kBoardDefaults;
 
 // Every text the alarm page's status line was given, in order. The trace sees all forms, and
 // 1078 is also a box on other tabs, so only texts that the alarm page now shows are kept.
