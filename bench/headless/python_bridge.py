@@ -79,8 +79,8 @@ def main():
     client.connect(host, int(port))
     client.loop_start()
     packs = {}
-    for spec in args.packs:
-        name, device = spec.split("=", 1)
+    for pack in args.packs:
+        name, device = pack.split("=", 1)
         line = serial.Serial(device, 38400, timeout=0)
         packs[line.fileno()] = (name, line, bytearray())
 

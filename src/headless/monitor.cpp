@@ -118,7 +118,7 @@ int runMonitor(const MonitorSettings& settings) {
       return 2;
     }
     std::vector<std::string> names;
-    for (const PackSpec& p : settings.packs) names.push_back(p.name);
+    for (const PackEntry& p : settings.packs) names.push_back(p.name);
     mqtt = std::make_unique<MqttOutput>(*link, settings.topicPrefix, names);
     output = mqtt.get();
     link->start();

@@ -50,10 +50,10 @@ std::string applyPacks(const toml::node& node, const std::string& source, Monito
     std::string device;
     const std::string name(key.str());
     if (std::string error = stringValue(value, "pack " + name, source, device); !error.empty()) return error;
-    PackSpec spec;
-    if (std::string error = parsePackSpec(name + "=" + device, spec); !error.empty())
+    PackEntry pack;
+    if (std::string error = parsePackOption(name + "=" + device, pack); !error.empty())
       return where(source, value.source()) + ": " + error;
-    settings.packs.push_back(spec);
+    settings.packs.push_back(pack);
   }
   return {};
 }
@@ -106,7 +106,7 @@ std::string readWholeFile(const std::string& path, std::string& out) {
 
 }  // namespace
 
-std::string parsePackSpec(const std::string& text, PackSpec& out) {
+std::string parsePackOption(const std::string& text, PackEntry& out) {
   const std::size_t eq = text.find('=');
   if (eq == std::string::npos) return "pack '" + text + "' is not NAME=DEVICE";
   const std::string name = text.substr(0, eq);
@@ -207,9 +207,9 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
   }
   if (!o.packs.empty()) settings.packs.clear();
   for (const std::string& text : o.packs) {
-    PackSpec spec;
-    if (std::string error = parsePackSpec(text, spec); !error.empty()) return "--pack: " + error;
-    settings.packs.push_back(spec);
+    PackEntry pack;
+    if (std::string error = parsePackOption(text, pack); !error.empty()) return "--pack: " + error;
+    settings.packs.push_back(pack);
   }
   if (o.mqtt) {
     BrokerUrl url;

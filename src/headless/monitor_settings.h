@@ -8,7 +8,7 @@
 
 namespace orlo::headless {
 
-struct PackSpec {
+struct PackEntry {
   std::string name;    // letters, digits, '-', '_'
   std::string device;  // path of the serial device
 };
@@ -20,7 +20,7 @@ struct BrokerUrl {
 };
 
 struct MonitorSettings {
-  std::vector<PackSpec> packs;
+  std::vector<PackEntry> packs;
   std::optional<BrokerUrl> broker;  // nothing: JSON lines on standard output
   std::string topicPrefix = "orlo";
   std::string logDir;  // empty: no data log
@@ -47,7 +47,7 @@ struct MonitorOverrides {
 };
 
 // Each returns an empty string when the text is accepted, else the message for the user.
-std::string parsePackSpec(const std::string& text, PackSpec& out);
+std::string parsePackOption(const std::string& text, PackEntry& out);
 std::string parseBrokerUrl(const std::string& text, BrokerUrl& out);
 std::string checkTopicPrefix(const std::string& prefix);
 

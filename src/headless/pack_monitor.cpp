@@ -15,8 +15,8 @@ std::string now() {
 
 }  // namespace
 
-PackMonitor::PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll)
-    : spec_(std::move(spec)),
+PackMonitor::PackMonitor(PackEntry pack, PackOutput& output, SteadyTime firstPoll)
+    : pack_(std::move(pack)),
       output_(output),
       pollRequest_(pollRequest()),
       nextPoll_(firstPoll),
@@ -33,25 +33,25 @@ PackMonitor::PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll
 
 void PackMonitor::tryOpen(SteadyTime now) {
   nextOpen_ = now + kReopenPeriod;
-  const std::string reason = port_.open(spec_.device);
+  const std::string reason = port_.open(pack_.device);
   if (reason.empty()) {
     receiver_.reset();
     if (lossReported_)
-      std::fprintf(stderr, "orlo-bms: pack %s: %s is back\n", spec_.name.c_str(), spec_.device.c_str());
+      std::fprintf(stderr, "orlo-bms: pack %s: %s is back\n", pack_.name.c_str(), pack_.device.c_str());
     lossReported_ = false;
     nextPoll_ = now;
     return;
   }
   if (!lossReported_)
     std::fprintf(stderr, "orlo-bms: pack %s: cannot open %s: %s; trying again every 2 s\n",
-                 spec_.name.c_str(), spec_.device.c_str(), reason.c_str());
+                 pack_.name.c_str(), pack_.device.c_str(), reason.c_str());
   lossReported_ = true;
 }
 
 void PackMonitor::lose(const std::string& reason, SteadyTime now) {
   port_.close();
-  std::fprintf(stderr, "orlo-bms: pack %s: lost %s: %s; trying again every 2 s\n", spec_.name.c_str(),
-               spec_.device.c_str(), reason.c_str());
+  std::fprintf(stderr, "orlo-bms: pack %s: lost %s: %s; trying again every 2 s\n", pack_.name.c_str(),
+               pack_.device.c_str(), reason.c_str());
   lossReported_ = true;
   nextOpen_ = now + kReopenPeriod;
 }
@@ -81,7 +81,7 @@ void PackMonitor::onLive(const LiveData& live) {
   context_.modeText = detector_.modeText();
   context_.mos = detector_.mos();
   writeStateText(live, context_, stateText_);
-  output_.state(spec_.name, stateText_);
+  output_.state(pack_.name, stateText_);
   emit(events);
 }
 
@@ -89,14 +89,14 @@ void PackMonitor::setLink(bool up) {
   const std::vector<PackEvent> events = detector_.onLink(up);
   if (events.empty()) return;
   linkUp_ = up;
-  output_.availability(spec_.name, up);
+  output_.availability(pack_.name, up);
   emit(events);
 }
 
 void PackMonitor::emit(const std::vector<PackEvent>& events) {
   if (events.empty()) return;
   const std::string time = now();
-  for (const PackEvent& e : events) output_.event(spec_.name, eventObject(e, time));
+  for (const PackEvent& e : events) output_.event(pack_.name, eventObject(e, time));
 }
 
 void PackMonitor::onTimer(SteadyTime now) {

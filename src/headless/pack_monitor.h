@@ -26,9 +26,9 @@ class PackMonitor {
   static constexpr std::chrono::milliseconds kReopenPeriod{2000};
 
   // `firstPoll` staggers the packs' polls over the second.
-  PackMonitor(PackSpec spec, PackOutput& output, SteadyTime firstPoll);
+  PackMonitor(PackEntry pack, PackOutput& output, SteadyTime firstPoll);
 
-  const std::string& name() const { return spec_.name; }
+  const std::string& name() const { return pack_.name; }
   int fd() const { return port_.fd(); }
   unsigned opens() const { return port_.opens(); }
   bool linkUp() const { return linkUp_; }
@@ -50,7 +50,7 @@ class PackMonitor {
   void setLink(bool up);
   void emit(const std::vector<PackEvent>& events);
 
-  PackSpec spec_;
+  PackEntry pack_;
   PackOutput& output_;
   SerialPort port_;
   Receiver receiver_;

@@ -54,8 +54,8 @@ TEST(MonitorSettings, packNamesAsTable) {
       {"a/b=/dev/x", false},          {"a+=/dev/x", false},  {"nodevice=", false}, {"noequals", false},
   };
   for (const auto& [text, ok] : cases) {
-    PackSpec spec;
-    EXPECT_EQ(parsePackSpec(text, spec).empty(), ok) << text;
+    PackEntry pack;
+    EXPECT_EQ(parsePackOption(text, pack).empty(), ok) << text;
   }
 }
 
