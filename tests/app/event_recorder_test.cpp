@@ -290,15 +290,6 @@ TEST(DailyEventFileTest, AFolderThatCannotBeMadeIsReportedOnceAndTheEventsStayIn
 
 // ---- memory and title ----------------------------------------------------------------------
 
-TEST(EventLogTest, KeepsOnlyTheNewestEventsAndCountsWhatItLetGo) {
-  EventLog log(3);
-  for (int i = 0; i < 5; ++i) log.add({{}, EventKind::Port, std::to_string(i)});
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log.at(0).text, "2");
-  EXPECT_EQ(log.at(2).text, "4");
-  EXPECT_EQ(log.dropped(), 2u);
-}
-
 TEST(AlarmTitleTest, NamesEverySetFlagAfterTheCaptionAndNothingWhenNoneIsSet) {
   EXPECT_EQ(alarmWindowTitle("Orlo_PC", {}), "Orlo_PC");
   EXPECT_EQ(alarmWindowTitle("Orlo_PC", {"Cell OV"}), "Orlo_PC — alarm: Cell OV");

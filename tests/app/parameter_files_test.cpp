@@ -242,12 +242,5 @@ TEST(ParameterReview, ListsChangesRefusalsAndGuardedLimitsMovedByMoreThanATenth)
   EXPECT_TRUE(reviewParameters(board, {"1"}).wrongCount);
 }
 
-TEST(ParameterReview, GuardsExactlyTheCurrentCellAndPackVoltageProtectionValues) {
-  std::vector<int> guarded;
-  for (const auto& row : alarmParameterRecord())
-    if (isGuardedLimit(row)) guarded.push_back(row.row);
-  EXPECT_EQ(guarded, (std::vector<int>{1, 4, 7, 10, 31, 34}));
-}
-
 }  // namespace
 }  // namespace orlo

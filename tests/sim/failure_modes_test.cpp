@@ -234,18 +234,5 @@ TEST(FailureModes, textsParseToTheirModeAndBadOnesAreExplained) {
   }
 }
 
-TEST(FailureModes, aModeForTheSameCommandReplacesTheEarlierOne) {
-  FailureModes modes;
-  modes.delay(0x0C, 100).delay(0x06, 5).noAnswer(0x0C);
-  std::string error;
-  ASSERT_TRUE(modes.parse("delay=0x0C:200", error)) << error;
-  EXPECT_EQ(modes.modes().size(), 3u);
-  EXPECT_EQ(modes.delayMs(0x0C), 200);
-  EXPECT_EQ(modes.delayMs(0x06), 5);
-  EXPECT_EQ(modes.delayMs(0x47), 0);
-  EXPECT_TRUE(modes.has(Failure::NoAnswer, 0x0C));
-  EXPECT_FALSE(modes.has(Failure::NoAnswer, 0x06));
-}
-
 }  // namespace
 }  // namespace orlo::sim
