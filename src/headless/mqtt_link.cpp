@@ -3,11 +3,13 @@
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
@@ -22,7 +24,8 @@ constexpr std::chrono::seconds kMiscPeriod{1};
 // wake-up the loop has anyway (the packs' poll tick) instead of waking the program on its own.
 constexpr std::chrono::milliseconds kMiscSlack{500};
 constexpr char kSystemCertificates[] = "/etc/ssl/certs";
-constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER
+constexpr int kVerifyPeer = 1;                        // OpenSSL's SSL_VERIFY_PEER
+constexpr std::size_t kLongestRemaining = 268435455;  // what four length bytes can say
 
 std::string clientId() {
   char host[64] = {};
@@ -101,13 +104,20 @@ int MqttLink::socket() const {
 }
 
 bool MqttLink::wantWrite() const {
-  return mosquitto_want_write(client_);
+  return !held_.empty() || mosquitto_want_write(client_);
 }
 
 void MqttLink::onSocketEvent(std::chrono::steady_clock::time_point now) {
-  // mosquitto_loop with no wait: it carries on a TLS handshake as well as reading and writing,
-  // which mosquitto_loop_read and _write alone do not.
-  const int rc = mosquitto_loop(client_, 0, 1);
+  int rc = MOSQ_ERR_SUCCESS;
+  if (!held_.empty() && !writeHeld()) {
+    // Our own bytes still wait for room: only read (acknowledgements write nothing back), so
+    // that no keep-alive ping lands inside the packet half sent.
+    rc = mosquitto_loop_read(client_, 1);
+  } else {
+    // mosquitto_loop with no wait: it carries on a TLS handshake as well as reading and
+    // writing, which mosquitto_loop_read and _write alone do not.
+    rc = mosquitto_loop(client_, 0, 1);
+  }
   if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) retryLater(now);
 }
 
@@ -116,8 +126,15 @@ void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
   const bool open = mosquitto_socket(client_) >= 0;
   if (now < nextTimer_ - (open ? kMiscSlack : std::chrono::milliseconds(0))) return;
   nextTimer_ = now + kMiscPeriod;
+  if (open && connected_ && held_.empty()) {
+    // Keep-alive only: the socket itself is watched, so there is nothing to wait for here.
+    int rc = mosquitto_loop_misc(client_);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(client_)) rc = mosquitto_loop_write(client_, 1);
+    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) retryLater(now);
+    return;
+  }
   if (open) {
-    onSocketEvent(now);  // keep-alive, and anything a missed wake-up left
+    onSocketEvent(now);  // a connection under way, or our own bytes waiting for room
     return;
   }
   ++attempts_;
@@ -136,13 +153,42 @@ void MqttLink::retryLater(std::chrono::steady_clock::time_point now) {
 
 void MqttLink::flush(std::chrono::steady_clock::time_point deadline) {
   push();
-  while (unacknowledged() > 0 && mosquitto_socket(client_) >= 0 &&
-         std::chrono::steady_clock::now() < deadline)
+  while ((!held_.empty() || unacknowledged() > 0) && mosquitto_socket(client_) >= 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    if (!held_.empty()) {
+      pollfd room{mosquitto_socket(client_), POLLOUT, 0};
+      ::poll(&room, 1, 10);
+      push();
+      continue;
+    }
     if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
+  }
 }
 
 bool MqttLink::publish(const std::string& topic, const std::string& payload, int qos, bool retain) {
   if (!connected_) return false;
+  // A state (quality 0, not kept) of a plain connection is encoded here and leaves with the
+  // others of this wake-up in one write at push(). Through the library each message cost a
+  // write to its wake-up pipe, a write to the socket and a cork and uncork: at 16 packs that
+  // was most of the program's system calls. Everything else, and all of TLS, goes through the
+  // library, which then has the socket to itself whenever none of these bytes are in flight.
+  if (qos == 0 && !retain && !tls_ && deferred_.empty() &&
+      (!held_.empty() || !mosquitto_want_write(client_)) && appendPlain(topic, payload))
+    return true;
+  if (!held_.empty() && !writeHeld()) {
+    // Part of a packet of ours is out: a message of the library's would land inside it.
+    deferred_.push_back({topic, payload, qos, retain});
+    return true;
+  }
+  if (!deferred_.empty()) {
+    deferred_.push_back({topic, payload, qos, retain});
+    return true;
+  }
+  return publishThroughLibrary(topic, payload, qos, retain);
+}
+
+bool MqttLink::publishThroughLibrary(const std::string& topic, const std::string& payload, int qos,
+                                     bool retain) {
   const int socket = mosquitto_socket(client_);
   if (socket >= 0 && socket != corked_) {
     const int on = 1;
@@ -156,7 +202,59 @@ bool MqttLink::publish(const std::string& topic, const std::string& payload, int
   return true;
 }
 
+bool MqttLink::appendPlain(const std::string& topic, const std::string& payload) {
+  // MQTT 3.1.1 PUBLISH at quality 0: type byte, remaining length (7 bits a byte, low first),
+  // topic with its 16-bit length, payload; no packet identifier. The topics are checked once,
+  // by the settings (no wildcards) and by the library for the messages it sends.
+  const std::size_t remaining = 2 + topic.size() + payload.size();
+  if (topic.empty() || topic.size() > 0xFFFF || remaining > kLongestRemaining) return false;
+  held_.push_back('\x30');
+  std::size_t left = remaining;
+  do {
+    const auto digit = static_cast<unsigned char>(left % 128);
+    left /= 128;
+    held_.push_back(static_cast<char>(left > 0 ? digit | 0x80 : digit));
+  } while (left > 0);
+  held_.push_back(static_cast<char>(topic.size() >> 8));
+  held_.push_back(static_cast<char>(topic.size() & 0xFF));
+  held_ += topic;
+  held_ += payload;
+  return true;
+}
+
+bool MqttLink::writeHeld() {
+  while (!held_.empty()) {
+    const int socket = mosquitto_socket(client_);
+    if (socket < 0) {
+      dropHeld();
+      return true;
+    }
+    const ssize_t n = ::send(socket, held_.data(), held_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      held_.erase(0, static_cast<std::size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return false;  // the rest when the socket has room (wantWrite)
+    } else {
+      dropHeld();  // the connection broke; the library sees it at its next read
+      return true;
+    }
+  }
+  // All out: what waited goes to the library now, in the order it came.
+  std::vector<Deferred> waiting;
+  waiting.swap(deferred_);
+  for (const Deferred& d : waiting) publishThroughLibrary(d.topic, d.payload, d.qos, d.retain);
+  return true;
+}
+
+void MqttLink::dropHeld() {
+  held_.clear();
+  deferred_.clear();
+}
+
 void MqttLink::push() {
+  if (!held_.empty()) writeHeld();
   if (corked_ < 0) return;
   // A socket replaced since starts uncorked; uncorking it does no harm either.
   const int socket = mosquitto_socket(client_);
@@ -209,6 +307,7 @@ void MqttLink::connectCallback(mosquitto*, void* self, int rc) {
 void MqttLink::disconnectCallback(mosquitto*, void* self, int rc) {
   auto* link = static_cast<MqttLink*>(self);
   link->connected_ = false;
+  link->dropHeld();  // bytes for a connection that is gone
   const bool wasAccepted = link->accepted_.exchange(false);
   if (rc == 0) return;  // our own disconnect
   if (wasAccepted) {

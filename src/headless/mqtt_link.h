@@ -1,7 +1,7 @@
 #pragma once
 // The broker connection, driven from the monitor's own poll loop: no network thread. The loop
 // watches socket() (for writing too while wantWrite()), calls onSocketEvent() when it is ready
-// and onTimer() by nextDeadline(); publishing writes straight to the socket. Connecting is
+// and onTimer() by nextDeadline(); what one wake-up publishes leaves at push(). Connecting is
 // asynchronous (TCP and TLS handshakes go on in the loop), a lost or refused connection is tried
 // again after a growing pause (1 s up to 30 s). The loop learns about a (re)connection through
 // notifyFd(), readable once the broker has accepted it.
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "headless/monitor_settings.h"
 
@@ -50,8 +51,8 @@ class MqttLink {
   int notifyFd() const { return notifyFd_; }
   bool takeConnected();
 
-  // Sends what publish() held back since the last call: the messages of one wake-up leave the
-  // socket together (TCP_CORK) instead of one loopback round of the network stack each.
+  // Sends what publish() held back since the last call: the messages of one wake-up leave in
+  // one write instead of one pass through the network stack each.
   void push();
 
   // Messages handed over and not yet sent (quality 0) or acknowledged (quality 1).
@@ -65,6 +66,15 @@ class MqttLink {
   static void publishCallback(mosquitto*, void* self, int mid);
   static void logCallback(mosquitto*, void* self, int level, const char* text);
 
+  struct Deferred {
+    std::string topic, payload;
+    int qos = 0;
+    bool retain = false;
+  };
+  bool publishThroughLibrary(const std::string& topic, const std::string& payload, int qos, bool retain);
+  bool appendPlain(const std::string& topic, const std::string& payload);
+  bool writeHeld();
+  void dropHeld();
   void report(const std::string& message);
   std::string where() const;
   void retryLater(std::chrono::steady_clock::time_point now);
@@ -78,6 +88,10 @@ class MqttLink {
   bool started_ = false;
   unsigned attempts_ = 0;
   int corked_ = -1;  // the socket held back, -1: none
+  // Quality-0 packets of this wake-up, encoded here (see appendPlain), and what a full socket
+  // left of them; while any is left, the library's own messages wait in deferred_.
+  std::string held_;
+  std::vector<Deferred> deferred_;
   std::chrono::steady_clock::time_point nextTimer_;
   std::chrono::seconds pause_{1};  // before the next attempt after a failed one
 
