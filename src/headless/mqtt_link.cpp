@@ -20,8 +20,9 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr std::chrono::seconds kFirstPause{1};
 constexpr std::chrono::seconds kLongestPause{30};
 constexpr std::chrono::seconds kMiscPeriod{1};
-// With the keep-alive at 30 s, its round may run this much early: it then rides along with a
-// wake-up the loop has anyway (the packs' poll tick) instead of waking the program on its own.
+// With the keep-alive at 30 s, its round may run this much early or late: it then rides along
+// with a wake-up the loop has anyway (the packs' poll tick) instead of waking the program on its
+// own.
 constexpr std::chrono::milliseconds kMiscSlack{500};
 constexpr char kSystemCertificates[] = "/etc/ssl/certs";
 constexpr int kVerifyPeer = 1;                        // OpenSSL's SSL_VERIFY_PEER
@@ -142,6 +143,11 @@ void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
   if (rc == MOSQ_ERR_SUCCESS) return;
   report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
   retryLater(now);
+}
+
+std::chrono::steady_clock::time_point MqttLink::nextDeadline() const {
+  // Reconnection attempts keep their time; the keep-alive round waits for the next tick.
+  return connected_ ? nextTimer_ + kMiscSlack : nextTimer_;
 }
 
 void MqttLink::retryLater(std::chrono::steady_clock::time_point now) {

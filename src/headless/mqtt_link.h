@@ -38,7 +38,7 @@ class MqttLink {
   void onSocketEvent(std::chrono::steady_clock::time_point now);
   // Keep-alive and reconnection attempts that are due.
   void onTimer(std::chrono::steady_clock::time_point now);
-  std::chrono::steady_clock::time_point nextDeadline() const { return nextTimer_; }
+  std::chrono::steady_clock::time_point nextDeadline() const;
   // Runs the connection until every message is acknowledged or `deadline` passes.
   void flush(std::chrono::steady_clock::time_point deadline);
 
