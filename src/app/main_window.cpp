@@ -170,6 +170,9 @@ void MainWindow::onTimer(int timerId) {
     receiver_.frameTick(*this);
     sessionMs_ += kFrameTickMs;
     session_.tick(sessionMs_);
+    // A tick with no frame waiting and no session to time does nothing: the timer sleeps until
+    // a frame or a session needs it, and then keeps its beat.
+    if (receiver_.pendingFrames() == 0 && !session_.busy()) form_.pauseTimer(kFrameTimer);
   }
   if (timerId == kPollTimer) pollTick();
   if (timerId == kLinkTimer) {
@@ -295,6 +298,7 @@ void MainWindow::linkStatusCheck() {
 
 void MainWindow::onBytesReceived(const std::uint8_t* data, std::size_t size) {
   receiver_.onBytes(data, size);
+  if (receiver_.pendingFrames() > 0) form_.resumeTimer(kFrameTimer);
 }
 
 void MainWindow::onCommEvent() {
@@ -402,21 +406,26 @@ void MainWindow::onCalibrationResult(const CalibrationResult& result) {
 // ---- protection parameters -----------------------------------------------------------------
 
 bool MainWindow::readBoardParameters(ParameterSession::Done done) {
-  return session_.read(sessionMs_, [this, done = std::move(done)](const ParameterResult& result) {
-    noteBoard(result);
-    if (done) done(result);
-  });
+  const bool started =
+      session_.read(sessionMs_, [this, done = std::move(done)](const ParameterResult& result) {
+        noteBoard(result);
+        if (done) done(result);
+      });
+  if (session_.busy()) form_.resumeTimer(kFrameTimer);  // its waits are counted in ticks
+  return started;
 }
 
 bool MainWindow::writeParameters(const std::vector<std::string>& texts, ParameterSession::Done done) {
-  return workflow_.write(texts, portDevice_, sessionMs_,
-                         [this, done = std::move(done)](const ParameterResult& result) {
-                           // A write refused before anything was sent changed nothing.
-                           if (result.outcome != ParameterOutcome::Refused)
-                             events_.onParameterWrite(writeEntryFor(result, portDevice_, clock_.localNow()));
-                           noteBoard(result);
-                           if (done) done(result);
-                         });
+  const bool started = workflow_.write(
+      texts, portDevice_, sessionMs_, [this, done = std::move(done)](const ParameterResult& result) {
+        // A write refused before anything was sent changed nothing.
+        if (result.outcome != ParameterOutcome::Refused)
+          events_.onParameterWrite(writeEntryFor(result, portDevice_, clock_.localNow()));
+        noteBoard(result);
+        if (done) done(result);
+      });
+  if (session_.busy()) form_.resumeTimer(kFrameTimer);
+  return started;
 }
 
 void MainWindow::noteBoard(const ParameterResult& result) {

@@ -191,6 +191,7 @@ int runOrloPc(int argc, char** argv) {
   // comma-separated log; numbers are always shown with a ".".
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Orlo_PC"));
+  applyApplicationStyle();
   applyApplicationFont();
   quitOnSignals();
 

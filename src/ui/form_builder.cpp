@@ -43,6 +43,8 @@ QLineEdit* newEdit(const LayoutControl& row, QWidget* parent, bool readOnly) {
   edit->setMinimumWidth(36);
   if (row.hasFlag("digits")) new DigitsValidator(edit, row.hasFlag("signed"));
   if (row.hasFlag("center")) edit->setAlignment(Qt::AlignCenter);
+  // Nothing behind the box needs painting when the box changes.
+  if (paintsWholeLineEdit()) edit->setAttribute(Qt::WA_OpaquePaintEvent);
   return edit;
 }
 
@@ -150,6 +152,7 @@ void FormBuilder::build() {
   buildGroups();
   const auto names = accessibleNames(form_.table_);
   for (const auto& row : form_.table_.controls) buildControl(row, names);
+  form_.indexControls();
 }
 
 void FormBuilder::buildGroups() {
@@ -185,7 +188,17 @@ void FormBuilder::buildControl(const LayoutControl& row, const std::map<int, std
   widget->setAccessibleName(qs(control.name));
   widget->setAccessibleDescription(QString::number(row.id));
   connectSignals(row, widget);
-  if (row.kind == "edit" || row.kind == "readonly") form_.applyEditColours(widget, row.kind == "readonly");
+  if (row.kind == "edit" || row.kind == "readonly") {
+    form_.applyEditColours(widget, row.kind == "readonly");
+    auto* edit = static_cast<QLineEdit*>(widget);
+    control.edit = edit;
+    // Anything that changes the box other than setText itself makes its text unknown again.
+    QtForm::Control* known = &control;
+    const auto forget = [known] { known->editTextKnown = false; };
+    QObject::connect(edit, &QLineEdit::textChanged, form_.guard_.get(), forget);
+    QObject::connect(edit, &QLineEdit::cursorPositionChanged, form_.guard_.get(), forget);
+    QObject::connect(edit, &QLineEdit::selectionChanged, form_.guard_.get(), forget);
+  }
   if (row.kind == "radio") {
     if (row.hasFlag("group-first") || !radioGroups_.count(row.group))
       radioGroups_[row.group] = new QButtonGroup(container.widget);

@@ -25,6 +25,11 @@ QIcon lampIcon(Icon icon);
 // The application icon (a battery) by resource number: 128 or 138.
 QIcon applicationIcon(int number = 138);
 
+// The application's style: the platform's, line edits drawn with a plain square frame.
+void applyApplicationStyle();
+// Whether that style is in use: a line edit then paints every pixel of its box.
+bool paintsWholeLineEdit();
+
 // Application font: a Latin face with a CJK fallback, at a size legible at 100 % scaling.
 void applyApplicationFont();
 

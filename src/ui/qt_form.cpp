@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <chrono>
 #include <exception>
 
 #include "ui/accessible_names.h"
@@ -52,7 +53,16 @@ void QtForm::setTextTrace(TextTrace trace) {
   g_textTrace = trace;
 }
 
+void QtForm::indexControls() {
+  index_.clear();
+  for (auto& [id, control] : controls_) index_.emplace_back(id, &control);
+}
+
 QtForm::Control* QtForm::find(int id) {
+  auto at =
+      std::lower_bound(index_.begin(), index_.end(), id,
+                       [](const std::pair<int, Control*>& entry, int key) { return entry.first < key; });
+  if (at != index_.end() && at->first == id && at->second->widget) return at->second;
   auto it = controls_.find(id);
   if (it == controls_.end() || !it->second.widget) {
     qWarning("Orlo_PC: window '%s' has no control %d", table_.window.name.c_str(), id);
@@ -110,14 +120,18 @@ void QtForm::setText(int id, const std::string& text) {
   Control* c = find(id);
   if (!c) return;
   QWidget* w = c->widget;
-  if (auto* e = qobject_cast<QLineEdit*>(w)) {
+  if (c->edit != nullptr && c->editTextKnown && c->editText == text) {
     // Live values are written on every frame and many repeat; a box that already shows the
     // text from its start would only be laid out and repainted again.
+  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
     const QString shown = qs(text);
     if (e->text() != shown || e->cursorPosition() != 0 || e->hasSelectedText()) {
       e->setText(shown);
       e->setCursorPosition(0);
     }
+    // After the signals of the change above, which forget what was known.
+    c->editText = text;
+    c->editTextKnown = c->edit != nullptr;
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(qs(text));
   } else if (auto* lamp = qobject_cast<QToolButton*>(w)) {
@@ -263,17 +277,46 @@ std::optional<std::string> QtForm::askOpenFile(const FileDialogRequest& request)
 }
 
 void QtForm::startTimer(int timerId, int periodMs) {
-  auto& timer = timers_[timerId];
-  if (!timer) {
-    timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, guard_.get(), [this, timerId] { deliverTimer(timerId); });
+  Timer& t = timers_[timerId];
+  if (!t.timer) {
+    t.timer = std::make_unique<QTimer>();
+    QObject::connect(t.timer.get(), &QTimer::timeout, guard_.get(), [this, timerId] {
+      // A resumed timer's first, shorter wait is over: back to the period, on the beat.
+      Timer& fired = timers_[timerId];
+      if (fired.timer->interval() != fired.periodMs) fired.timer->setInterval(fired.periodMs);
+      deliverTimer(timerId);
+    });
   }
-  timer->start(periodMs > 0 ? periodMs : 1);
+  t.periodMs = periodMs > 0 ? periodMs : 1;
+  t.paused = false;
+  t.timer->start(t.periodMs);
 }
 
 void QtForm::stopTimer(int timerId) {
   auto it = timers_.find(timerId);
-  if (it != timers_.end()) it->second->stop();
+  if (it == timers_.end()) return;
+  it->second.timer->stop();
+  it->second.paused = false;
+}
+
+void QtForm::pauseTimer(int timerId) {
+  auto it = timers_.find(timerId);
+  if (it == timers_.end() || !it->second.timer->isActive()) return;
+  it->second.timer->stop();
+  it->second.paused = true;
+}
+
+void QtForm::resumeTimer(int timerId) {
+  auto it = timers_.find(timerId);
+  if (it == timers_.end() || !it->second.paused) return;
+  Timer& t = it->second;
+  t.paused = false;
+  // Qt lays the ticks of a running (coarse) timer of 100 ms or 1 s on the monotonic clock's
+  // multiples of its period; a resumed one fires at the next of them, as it would have.
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());  // the clock Qt's timers run on
+  const auto sinceBeat = static_cast<int>(now.count() % t.periodMs);
+  t.timer->start(sinceBeat == 0 ? 0 : t.periodMs - sinceBeat);
 }
 
 void QtForm::deliverClick(int id) {

@@ -17,6 +17,8 @@
 class QTimer;
 class QTabWidget;
 
+class QLineEdit;
+
 namespace orlo::ui {
 
 class QtForm : public Form {
@@ -55,6 +57,8 @@ class QtForm : public Form {
   std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
   void startTimer(int timerId, int periodMs) override;
+  void pauseTimer(int timerId) override;
+  void resumeTimer(int timerId) override;
   void stopTimer(int timerId) override;
 
   // The same with a window's typed ids (view/control_ids.h).
@@ -124,6 +128,12 @@ class QtForm : public Form {
     bool iconShown = false;  // set once setIcon has been called
     std::string name;        // accessible name before any colour word
     bool nameFromCaption = false;
+    // For a line edit: the text setText last gave it, while nothing else has touched the box
+    // (typing, selecting, moving the cursor), so a repeated value is told apart without
+    // reading the widget.
+    QLineEdit* edit = nullptr;
+    std::string editText;
+    bool editTextKnown = false;
   };
   friend class FormBuilder;
 
@@ -142,9 +152,17 @@ class QtForm : public Form {
   // Context of every signal connection: they end with the form even if its widgets live on.
   std::unique_ptr<QObject> guard_;
   std::map<int, Control> controls_;
+  // The same controls in one sorted array, for the lookups of every frame.
+  std::vector<std::pair<int, Control*>> index_;
+  void indexControls();
   // Captions set at run time, by id, for the controls whose accessible name is their caption.
   std::map<int, std::string> captions_;
-  std::map<int, std::unique_ptr<QTimer>> timers_;
+  struct Timer {
+    std::unique_ptr<QTimer> timer;
+    int periodMs = 1;
+    bool paused = false;
+  };
+  std::map<int, Timer> timers_;
   FormEvents* events_ = nullptr;
   // Windows only notifies a selection the user made; programmatic changes stay silent.
   bool settingProgrammatically_ = false;

@@ -88,6 +88,11 @@ class Form {
   // Starting a running timer restarts it with the new period.
   virtual void startTimer(int timerId, int periodMs) = 0;
   virtual void stopTimer(int timerId) = 0;
+  // A paused timer keeps its beat: resumed, it fires next at the first multiple of its period
+  // on the monotonic clock that has not passed, where a running timer's ticks settle, and then
+  // every period. Pausing a stopped or paused timer, or resuming one that runs, changes nothing.
+  virtual void pauseTimer(int timerId) = 0;
+  virtual void resumeTimer(int timerId) = 0;
 };
 
 }  // namespace orlo

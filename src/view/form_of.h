@@ -45,6 +45,8 @@ class FormOf {
   }
   void startTimer(int timerId, int periodMs) { form_.startTimer(timerId, periodMs); }
   void stopTimer(int timerId) { form_.stopTimer(timerId); }
+  void pauseTimer(int timerId) { form_.pauseTimer(timerId); }
+  void resumeTimer(int timerId) { form_.resumeTimer(timerId); }
 
  private:
   Form& form_;

@@ -92,6 +92,10 @@ TEST_F(LiveDataRun, pollsGoOnceASecondAndTheLinkShowsCommOkAtEveryCheck) {
   ASSERT_EQ(polls.size(), 6u) << "one poll a second";
   for (std::size_t i = 1; i < polls.size(); ++i) EXPECT_EQ(polls[i] - polls[i - 1], 1000) << "gap " << i;
   EXPECT_EQ(run.line.written.size(), polls.size()) << "nothing but polls";
+  // The frame tick wakes for a frame waiting, not ten times a second, and keeps its beat.
+  ASSERT_EQ(run.command(0x4D).size(), 6u);
+  for (std::int64_t at : run.dispatchedAtMs) EXPECT_EQ(at % 100, 0) << "a frame shown off the beat at " << at;
+  EXPECT_LE(run.timers.firings(SimRun::kMainForm, main_ids::kFrameTimer), 7);
 }
 
 TEST_F(LiveDataRun, headerAndBmsParameterFieldsShowWhatTheBoardSent) {

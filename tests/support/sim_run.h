@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -40,8 +41,27 @@ class ManualClock {
 
   void start(int form, int timerId, int periodMs) {
     timers_[{form, timerId}] = Timer{periodMs, nowMs_ + std::max(periodMs, 1), ++armed_};
+    paused_.erase({form, timerId});
   }
-  void stop(int form, int timerId) { timers_.erase({form, timerId}); }
+  void stop(int form, int timerId) {
+    timers_.erase({form, timerId});
+    paused_.erase({form, timerId});
+  }
+  // A paused timer keeps its beat: resumed, it is due at the first multiple of its period
+  // not yet passed.
+  void pause(int form, int timerId) {
+    auto it = timers_.find({form, timerId});
+    if (it == timers_.end()) return;
+    paused_[{form, timerId}] = it->second.periodMs;
+    timers_.erase(it);
+  }
+  void resume(int form, int timerId) {
+    auto it = paused_.find({form, timerId});
+    if (it == paused_.end()) return;
+    const std::int64_t period = std::max(it->second, 1);
+    timers_[{form, timerId}] = Timer{it->second, (nowMs_ + period - 1) / period * period, ++armed_};
+    paused_.erase(it);
+  }
 
   // Fires every timer due up to `untilMs`, earliest first; before each firing `moveTo` brings
   // the rest of the world to its moment. Ends at `untilMs`, or earlier once `done` says so
@@ -52,12 +72,22 @@ class ManualClock {
       auto next = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
         return std::tie(a.second.dueMs, a.second.armed) < std::tie(b.second.dueMs, b.second.armed);
       });
-      if (next == timers_.end() || next->second.dueMs > untilMs) break;
+      const std::int64_t timerDue = next == timers_.end() ? untilMs + 1 : next->second.dueMs;
+      // Bytes wake the window between two timers, as a readable port wakes its event loop.
+      const std::optional<std::int64_t> arrival = nextArrival ? nextArrival() : std::nullopt;
+      if (arrival && *arrival <= untilMs && *arrival < timerDue) {
+        nowMs_ = std::max(nowMs_, *arrival);
+        moveTo(nowMs_);
+        if (done && done()) return true;
+        continue;
+      }
+      if (timerDue > untilMs) break;
       const auto [form, timerId] = next->first;
       Timer& timer = next->second;
       nowMs_ = timer.dueMs;
       timer.dueMs += std::max(timer.periodMs, 1);
       timer.armed = ++armed_;
+      ++firings_[{form, timerId}];
       moveTo(nowMs_);
       fire(form, timerId);  // may stop or restart any timer
       if (done && done()) return true;
@@ -67,6 +97,13 @@ class ManualClock {
     return done && done();
   }
 
+  int firings(int form, int timerId) const {
+    auto it = firings_.find({form, timerId});
+    return it == firings_.end() ? 0 : it->second;
+  }
+  // When the next bytes reach the window, if any are on their way.
+  std::function<std::optional<std::int64_t>()> nextArrival;
+
  private:
   struct Timer {
     int periodMs;
@@ -74,6 +111,8 @@ class ManualClock {
     std::uint64_t armed;
   };
   std::map<std::pair<int, int>, Timer> timers_;
+  std::map<std::pair<int, int>, int> paused_;  // period of each paused timer
+  std::map<std::pair<int, int>, int> firings_;
   std::int64_t nowMs_ = 0;
   std::uint64_t armed_ = 0;
 };
@@ -109,6 +148,14 @@ class ClockedForm : public FakeForm {
     FakeForm::stopTimer(timerId);
     clock_.stop(number_, timerId);
   }
+  void pauseTimer(int timerId) override {
+    FakeForm::pauseTimer(timerId);
+    clock_.pause(number_, timerId);
+  }
+  void resumeTimer(int timerId) override {
+    FakeForm::resumeTimer(timerId);
+    clock_.resume(number_, timerId);
+  }
 
  private:
   ManualClock& clock_;
@@ -133,6 +180,7 @@ class SimRun : public ReceiveObserver {
   static constexpr int kMainForm = 4;
 
   SimRun() {
+    timers.nextArrival = [this] { return line.nextArrivalMs(); };
     clock.now.tm_year = 126;
     clock.now.tm_mon = 11;
     clock.now.tm_mday = 7;
@@ -173,6 +221,7 @@ class SimRun : public ReceiveObserver {
   // Frames the window's receive path handed to its handlers, in order, with their command
   // byte; `command(c)` keeps those of one command.
   std::vector<Bytes> dispatched;
+  std::vector<std::int64_t> dispatchedAtMs;  // when each was, same order
   std::vector<Bytes> command(std::uint8_t c) const {
     std::vector<Bytes> out;
     for (const Bytes& f : dispatched)
@@ -199,6 +248,7 @@ class SimRun : public ReceiveObserver {
   void onFrameAccepted(const std::uint8_t*, std::size_t) override {}
   void onFrameDispatched(const std::uint8_t* frame, std::size_t size) override {
     dispatched.emplace_back(frame, frame + size);
+    dispatchedAtMs.push_back(nowMs());
   }
   void onDropped(DropReason, const std::uint8_t*, std::size_t) override {}
 

@@ -43,6 +43,13 @@ bool SimSerialControl::write(const Bytes& block) {
   return true;
 }
 
+std::optional<std::int64_t> SimSerialControl::nextArrivalMs() const {
+  if (!open_ || onTheWay_.empty()) return std::nullopt;
+  std::int64_t first = onTheWay_.front().dueUs;
+  for (const OnTheWay& a : onTheWay_) first = std::min(first, a.dueUs);
+  return (first + 999) / 1000;
+}
+
 void SimSerialControl::advanceTo(std::int64_t nowMs) {
   nowUs_ = std::max(nowUs_, nowMs * 1000);
   // Delivery may close the port or write again, so take the due answers out first.

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ class SimSerialControl : public SerialControl {
   std::vector<std::int64_t> writtenAtMs;
   // When the last answer byte so far reached the host (ms, fractions kept).
   double lastAnswerMs() const { return static_cast<double>(lastAnswerUs_) / 1000.0; }
+
+  // The whole millisecond by which the next answer on its way has arrived, if one is.
+  std::optional<std::int64_t> nextArrivalMs() const;
 
  private:
   struct OnTheWay {

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <chrono>
 
 #include "ui/qt_test_app.h"
 
@@ -186,6 +187,26 @@ TEST_F(QtFormTest, textReadsAndWritesEveryKind) {
   }
   EXPECT_EQ(form.text(17), "9600");
   EXPECT_EQ(form.text(20), "One");
+}
+
+TEST_F(QtFormTest, aRepeatedTextIsSkippedOnlyWhileTheBoxStillShowsItFromItsStart) {
+  auto* edit = qobject_cast<QLineEdit*>(form.control(10));
+  auto* readout = qobject_cast<QLineEdit*>(form.control(11));
+  QSignalSpy edits(readout, &QLineEdit::textChanged);
+  form.setText(11, "3.30");
+  form.setText(11, "3.30");
+  EXPECT_EQ(edits.count(), 1) << "the same value was set again";
+  readout->selectAll();  // a reader marks the value
+  form.setText(11, "3.30");
+  EXPECT_FALSE(readout->hasSelectedText()) << "the next frame leaves the box as it always did";
+  EXPECT_EQ(readout->cursorPosition(), 0);
+  form.setText(10, "12");
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::keyClicks(edit, "3");
+  ASSERT_EQ(edit->text(), "123");
+  form.setText(10, "12");
+  EXPECT_EQ(edit->text(), "12") << "typed text hid the value set again";
 }
 
 TEST_F(QtFormTest, comboItemsAreReplacedWithNoSelection) {
@@ -362,6 +383,38 @@ TEST_F(QtFormTest, timersTickWithTheirIdUntilStopped) {
   events.log.clear();
   QTest::qWait(50);
   EXPECT_TRUE(events.log.empty());
+}
+
+qint64 monotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+TEST_F(QtFormTest, aResumedTimerFiresOnItsBeatAndThenEveryPeriod) {
+  // Period 400 ms, resumed at least 250 ms into a beat of the monotonic clock: on the beat it
+  // fires within 150 ms, a restarted timer would wait 400; the slack covers a busy machine.
+  std::vector<qint64> at;
+  struct Stamps : FormEvents {
+    void onTimer(int) override { at->push_back(monotonicMs()); }
+    std::vector<qint64>* at;
+  } stamps;
+  stamps.at = &at;
+  form.setEvents(&stamps);
+  form.startTimer(5, 400);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !at.empty(); }, 2000));
+  form.pauseTimer(5);
+  QTest::qWait(450);
+  EXPECT_EQ(at.size(), 1u) << "a paused timer fired";
+  ASSERT_TRUE(QTest::qWaitFor([] { return monotonicMs() % 400 >= 250; }, 1000));
+  const qint64 resumed = monotonicMs();
+  form.resumeTimer(5);
+  form.resumeTimer(5);  // resuming a running timer changes nothing
+  ASSERT_TRUE(QTest::qWaitFor([&] { return at.size() >= 3; }, 3000));
+  EXPECT_LT(at[1] - resumed, 300) << "resumed at " << resumed << ", fired at " << at[1];
+  EXPECT_GE(at[1], resumed / 400 * 400 + 400 - 25) << "fired before the beat";
+  EXPECT_GT(at[2] - at[1], 300) << "the period did not come back";
+  form.stopTimer(5);
 }
 
 TEST_F(QtFormTest, nothingIsDeliveredOnceEventsAreUnset) {
