@@ -121,21 +121,31 @@ std::optional<ParameterFileCheck> checkedFile(const std::string& path) {
   return std::nullopt;
 }
 
+// The board's 44 values, or nothing with the exit status after saying why.
+std::optional<ParameterResult> readBoard(const std::string& device, int* status) {
+  DeviceSerialControl serial(device);
+  if (!openDevice(serial, device)) {
+    *status = kParamsNoAnswer;
+    return std::nullopt;
+  }
+  ParameterSession session(serial);
+  ParameterResult r = runSession(serial, session,
+                                 [&session](std::int64_t now, auto done) { return session.read(now, done); });
+  if (r.outcome == ParameterOutcome::Done) return r;
+  say(stderr, "orlo-bms: " + describe(r));
+  *status = exitFor(r);
+  return std::nullopt;
+}
+
 int readAction(const ParamsOptions& o) {
   if (!o.file.empty() && !alarm_file::mayReplace(o.file)) {
     std::fprintf(stderr, "orlo-bms: cannot write %s\n", o.file.c_str());
     return kParamsBadInput;
   }
-  DeviceSerialControl serial(o.device);
-  if (!openDevice(serial, o.device)) return kParamsNoAnswer;
-  ParameterSession session(serial);
-  const ParameterResult r = runSession(
-      serial, session, [&session](std::int64_t now, auto done) { return session.read(now, done); });
-  if (r.outcome != ParameterOutcome::Done) {
-    say(stderr, "orlo-bms: " + describe(r));
-    return exitFor(r);
-  }
-  const std::string content = formatAlarmParameterFile(parameterTexts(r.board));
+  int status = kParamsDone;
+  const std::optional<ParameterResult> r = readBoard(o.device, &status);
+  if (!r) return status;
+  const std::string content = formatAlarmParameterFile(parameterTexts(r->board));
   if (o.file.empty()) {
     std::fwrite(content.data(), 1, content.size(), stdout);
     return std::fflush(stdout) == 0 ? kParamsDone : kParamsBadInput;
@@ -170,16 +180,10 @@ int writeAction(const ParamsOptions& o) {
 int diffAction(const ParamsOptions& o) {
   const auto file = checkedFile(o.file);
   if (!file) return kParamsBadInput;
-  DeviceSerialControl serial(o.device);
-  if (!openDevice(serial, o.device)) return kParamsNoAnswer;
-  ParameterSession session(serial);
-  const ParameterResult r = runSession(
-      serial, session, [&session](std::int64_t now, auto done) { return session.read(now, done); });
-  if (r.outcome != ParameterOutcome::Done) {
-    say(stderr, "orlo-bms: " + describe(r));
-    return exitFor(r);
-  }
-  const ParameterReview review = reviewParameters(r.board, file->values);
+  int status = kParamsDone;
+  const std::optional<ParameterResult> r = readBoard(o.device, &status);
+  if (!r) return status;
+  const ParameterReview review = reviewParameters(r->board, file->values);
   for (const ReviewChange& c : review.changes) {
     const std::string label(c.row->fileLabel, std::string(c.row->fileLabel).size() - 1);  // without ','
     const std::string unit = *c.row->fileUnit ? std::string(" ") + c.row->fileUnit : std::string();
