@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ui/dialogs.h"
+#include "ui/log_table.h"
 #include "ui/save_file.h"
 
 namespace orlo::ui {
@@ -122,15 +123,7 @@ EventsWindow::EventsWindow(const EventRecorder& recorder, QWidget* parent)
   filter_->setSourceModel(model_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(buildControls());
-  table_ = new QTableView(this);
-  table_->setModel(filter_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setWordWrap(false);
-  table_->verticalHeader()->setVisible(false);
-  // Fixed row heights keep scrolling through 10,000 rows from measuring each one.
-  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_ = newLogTable(filter_, this);
   table_->setColumnWidth(0, fontMetrics().horizontalAdvance("2026-12-07 14:15:03") + 16);
   table_->setColumnWidth(1, fontMetrics().horizontalAdvance("MOSFET") + 24);
   layout->addWidget(table_, 1);

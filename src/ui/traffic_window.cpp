@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "ui/dialogs.h"
+#include "ui/log_table.h"
 #include "ui/save_file.h"
 #include "ui/traffic_model.h"
 
@@ -36,15 +37,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   counters_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(counters_);
   layout->addWidget(buildControls());
-  table_ = new QTableView(this);
-  table_->setModel(model_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setWordWrap(false);
-  table_->verticalHeader()->setVisible(false);
-  // Fixed row heights keep scrolling through 10,000 rows from measuring each one.
-  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_ = newLogTable(model_, this);
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
   layout->addWidget(table_, 1);

@@ -1,0 +1,11 @@
+#pragma once
+// The table both log windows (Events, Traffic) show their rows in.
+
+#include <QTableView>
+
+namespace orlo::ui {
+
+// Whole rows selected, one line per row, no row numbers, the last column taking what is left.
+QTableView* newLogTable(QAbstractItemModel* model, QWidget* parent);
+
+}  // namespace orlo::ui
