@@ -150,22 +150,6 @@ TEST(PackEvents, alarmsAlreadySetInTheFirstFrameAreReportedAndLinkChangesOnce) {
   EXPECT_EQ(describe(down[0]), "link down");
 }
 
-TEST(EventObject, namesTheKindAndItsValues) {
-  PackEvent alarm;
-  alarm.name = "Cell UV";
-  alarm.on = true;
-  EXPECT_EQ(eventObject(alarm, "t"),
-            json({{"time", "t"}, {"event", "alarm"}, {"alarm", "Cell UV"}, {"on", true}}));
-  PackEvent mode;
-  mode.kind = PackEvent::Kind::Mode;
-  mode.name = "CHG_MODE";
-  mode.previous = "IDLE_MODE";
-  EXPECT_EQ(eventObject(mode, "t")["previous"], "IDLE_MODE");
-  PackEvent link;
-  link.kind = PackEvent::Kind::Link;
-  EXPECT_EQ(eventObject(link, "t")["online"], false);
-}
-
 // ---- discovery -------------------------------------------------------------------------------
 
 TEST(Discovery, everyValueAndAlarmHasAUniqueRetainedConfigTiedToBothAvailabilities) {

@@ -60,27 +60,6 @@ TEST(LiveDataDecode, AnIdlePackShowsMinusZeroAndTheMostNegativeCurrentSurvives) 
   EXPECT_FLOAT_EQ(d.currentA(), 2147483.648f);
 }
 
-TEST(AnswerTexts, ModesMosCodesAndAlarmNamesFollowTheirTables) {
-  EXPECT_EQ(systemModeText(0), "IDLE_MODE");
-  EXPECT_EQ(systemModeText(2), "CHG_MODE");
-  EXPECT_TRUE(systemModeText(3).empty());
-  struct Mos {
-    std::uint8_t code;
-    bool known, dis, chg;
-  };
-  for (const Mos& m : {Mos{2, true, false, false}, Mos{3, true, true, false}, Mos{18, true, false, true},
-                       Mos{19, true, true, true}, Mos{4, false, false, false}}) {
-    const auto state = decodeMosStatus(m.code);
-    ASSERT_EQ(state.has_value(), m.known) << int(m.code);
-    if (state) {
-      EXPECT_EQ(std::make_pair(state->discharge, state->charge), std::make_pair(m.dis, m.chg)) << int(m.code);
-    }
-  }
-  EXPECT_EQ(alarmName(1), "Cell OV");
-  EXPECT_EQ(alarmName(18), "afe R/W Error");
-  EXPECT_TRUE(alarmName(0).empty() && alarmName(19).empty());
-}
-
 TEST(OtherAnswers, BalanceReadAndCalibrationResultDecodeTheirFields) {
   const Bytes balance = buildFrame(0x18, 0, 0x0E, {0x10, 0x0E, 0x1E, 0xDE, 0x0D});
   const auto c = decodeBalanceCondition(FrameView(balance.data(), balance.size()));
