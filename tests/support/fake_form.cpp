@@ -122,17 +122,9 @@ std::optional<std::string> FakeForm::askOpenFile(const FileDialogRequest& reques
 
 void FakeForm::startTimer(int timerId, int periodMs) {
   timers_[timerId] = periodMs;
-  paused_.erase(timerId);
 }
 void FakeForm::stopTimer(int timerId) {
   timers_.erase(timerId);
-  paused_.erase(timerId);
-}
-void FakeForm::pauseTimer(int timerId) {
-  if (timers_.count(timerId) > 0) paused_.insert(timerId);
-}
-void FakeForm::resumeTimer(int timerId) {
-  paused_.erase(timerId);
 }
 int FakeForm::timerPeriod(int timerId) const {
   auto it = timers_.find(timerId);

@@ -5,7 +5,6 @@
 
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -44,8 +43,9 @@ class FakeForm : public Form {
   std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
   void startTimer(int timerId, int periodMs) override;
   void stopTimer(int timerId) override;
-  void pauseTimer(int timerId) override;
-  void resumeTimer(int timerId) override;
+  // Timers do not run here (sim_run.h runs them on a manual clock).
+  void pauseTimer(int) override {}
+  void resumeTimer(int) override {}
 
   // The same with a window's typed ids. An id of another window is a test failure even where
   // its number also exists here (21 numbers do on two windows).
@@ -104,7 +104,6 @@ class FakeForm : public Form {
   const std::vector<FileDialogRequest>& fileRequests() const { return fileRequests_; }
   // Period of a running timer, or 0 when it is not running.
   int timerPeriod(int timerId) const;
-  bool timerPaused(int timerId) const { return paused_.count(timerId) > 0; }
 
  private:
   struct State {
@@ -131,7 +130,6 @@ class FakeForm : public Form {
   std::vector<std::optional<std::string>> fileAnswers_;
   std::vector<FileDialogRequest> fileRequests_;
   std::map<int, int> timers_;
-  std::set<int> paused_;
 };
 
 // Path of resources/layouts/<window>.layout.

@@ -148,14 +148,8 @@ class ClockedForm : public FakeForm {
     FakeForm::stopTimer(timerId);
     clock_.stop(number_, timerId);
   }
-  void pauseTimer(int timerId) override {
-    FakeForm::pauseTimer(timerId);
-    clock_.pause(number_, timerId);
-  }
-  void resumeTimer(int timerId) override {
-    FakeForm::resumeTimer(timerId);
-    clock_.resume(number_, timerId);
-  }
+  void pauseTimer(int timerId) override { clock_.pause(number_, timerId); }
+  void resumeTimer(int timerId) override { clock_.resume(number_, timerId); }
 
  private:
   ManualClock& clock_;
