@@ -17,6 +17,11 @@ cpu_seconds() {
   awk -v hz="$clock_ticks" '{ sub(/^.*\) /, ""); printf "%.3f\n", ($12 + $13) / hz }' "/proc/$1/stat"
 }
 
+# Orlo_PC remembers which windows were open, and where, in the user's settings. A run here starts
+# from none, as a new user does (a Trends window left open by another run redraws four times a
+# second), and leaves the user's own settings alone: put this before the command.
+orlo_settings() { mkdir -p "$1/orlo-settings" && echo "XDG_CONFIG_HOME=$1/orlo-settings"; }
+
 # Nanoseconds on a CPU so far, all threads together (the scheduler's own count; clock ticks
 # are too coarse for a process that wakes a few times a second).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d\n", sum }'; }

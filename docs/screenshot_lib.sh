@@ -23,7 +23,7 @@ take_tabs() {
   run_sim tabs
   local tab
   for tab in 1 2 3 4; do
-    QT_QPA_PLATFORM=offscreen "$orlo_pc" --port "COM1=$work/tabs/bms" --open COM1 --tab "$tab" \
+    env "$(orlo_settings "$work")" QT_QPA_PLATFORM=offscreen "$orlo_pc" --port "COM1=$work/tabs/bms" --open COM1 --tab "$tab" \
       --screenshot "$out/tab$tab.png" --screenshot-delay 4.5 --quit-after 5 >/dev/null
     echo "wrote $out/tab$tab.png"
   done
@@ -64,7 +64,7 @@ start_display() {
 
 # start_tool SIMNAME TAB: Orlo_PC on the display, COM1 open on that simulator; sets tool_win.
 start_tool() {
-  QT_QPA_PLATFORM=xcb "$orlo_pc" --port "COM1=$work/$1/bms" --open COM1 --tab "$2" >"$work/tool.log" 2>&1 &
+  env "$(orlo_settings "$work")" QT_QPA_PLATFORM=xcb "$orlo_pc" --port "COM1=$work/$1/bms" --open COM1 --tab "$2" >"$work/tool.log" 2>&1 &
   tool_pid=$!
   pids+=("$tool_pid")
   tool_win="$(window_of "$tool_pid" "$main_caption")" || {
