@@ -33,8 +33,16 @@ constexpr MosLamps kMosTable[] = {
 };
 
 // The window's own timers, run from start-up to the end; the log timer is the data log's.
-constexpr std::pair<int, int> kTimerPeriods[] = {
-    {kClockTimer, 1000}, {kFrameTimer, kFrameTickMs}, {kPollTimer, 1000}, {kLinkTimer, 2000}};
+// Period and place on the beat of each timer. A poll goes out on the full second and its answer
+// is shown at the frame tick after it; the clock ticks then too, so that one repaint a second
+// shows both.
+struct TimerBeat {
+  int id, periodMs, offsetMs;
+};
+constexpr TimerBeat kTimerBeats[] = {{kClockTimer, 1000, kFrameTickMs},
+                                     {kFrameTimer, kFrameTickMs, 0},
+                                     {kPollTimer, 1000, 0},
+                                     {kLinkTimer, 2000, 0}};
 
 // The line settings are fixed; the boxes show them but offer no other choice.
 const std::pair<MainId, const char*> kLineSettings[] = {
@@ -126,7 +134,7 @@ void MainWindow::onInitDialog() {
   form_.setIcon(MainId::ChgLamp, Icon::Red);
   clearHeader();
   serialStartUp();
-  for (const auto& [id, periodMs] : kTimerPeriods) form_.startTimer(id, periodMs);
+  for (const TimerBeat& t : kTimerBeats) form_.startTimerOnBeat(t.id, t.periodMs, t.offsetMs);
 }
 
 void MainWindow::serialStartUp() {

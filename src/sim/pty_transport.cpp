@@ -94,9 +94,14 @@ bool PtyTransport::pointLink(std::string& error) {
 }
 
 void PtyTransport::unplug() {
+  const bool plugged = master_ >= 0;
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   master_ = slave_ = -1;
+  // An unplugged device leaves no name behind, as a real one does: the number of the closed
+  // pseudo-terminal goes to the next one made on this machine, which a host retrying the link
+  // path would otherwise open as if this board were back.
+  if (plugged && !link_.empty() && !linked_.empty() && linkTarget(link_) == linked_) ::unlink(link_.c_str());
 }
 
 }  // namespace orlo::sim

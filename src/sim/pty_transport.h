@@ -1,7 +1,8 @@
 #pragma once
 // A pseudo-terminal in raw mode. The simulator keeps a descriptor of the device side open
 // itself, so the host may close and reopen the device without the line hanging up; unplug()
-// closes both ends, which the host sees as a hang-up, and open() then makes a new device.
+// closes both ends, which the host sees as a hang-up, and removes the link, and open() then
+// makes a new device.
 // With a link path, a symlink to the current device is kept there, replaced atomically. What
 // is at the link path is never destroyed: the link is made only where nothing is, or over a
 // symlink to nothing (left by a simulator that did not end cleanly), and it is replaced or

@@ -2,13 +2,18 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "ui/accessible_names.h"
 #include "ui/dialogs.h"
@@ -35,16 +40,32 @@ void guarded(F&& f) {
   }
 }
 
+// Hands a watched box's Show event to the form, which then gives the box its pending text.
+class ShowFilter : public QObject {
+ public:
+  explicit ShowFilter(std::function<void(QObject*)> onShow) : onShow_(std::move(onShow)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) onShow_(watched);
+    return false;
+  }
+
+ private:
+  std::function<void(QObject*)> onShow_;
+};
+
 }  // namespace
 
 QtForm::QtForm(const LayoutTable& table, const FormColours& colours, QWidget* parent)
     : table_(table), colours_(colours), guard_(std::make_unique<QObject>()) {
   root_ = new QWidget(parent);
+  pendingFilter_ = std::make_unique<ShowFilter>([this](QObject* edit) { showPendingText(edit); });
   FormBuilder(*this).build();
 }
 
 QtForm::~QtForm() {
   timers_.clear();
+  beat_.reset();
+  pendingFilter_.reset();
   guard_.reset();
   if (root_ && !root_->parent()) delete root_.data();
 }
@@ -107,6 +128,7 @@ std::string QtForm::text(int id) const {
   const Control* c = find(id);
   if (!c) return {};
   QWidget* w = c->widget;
+  if (c->editTextPending) return c->editText;
   if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
   if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
   if (auto* lamp = qobject_cast<QToolButton*>(w)) return lamp->toolTip().toStdString();
@@ -124,14 +146,14 @@ void QtForm::setText(int id, const std::string& text) {
     // Live values are written on every frame and many repeat; a box that already shows the
     // text from its start would only be laid out and repainted again.
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-    const QString shown = qs(text);
-    if (e->text() != shown || e->cursorPosition() != 0 || e->hasSelectedText()) {
-      e->setText(shown);
-      e->setCursorPosition(0);
-    }
-    // After the signals of the change above, which forget what was known.
     c->editText = text;
-    c->editTextKnown = c->edit != nullptr;
+    if (c->edit != nullptr && e->isReadOnly() && !e->isVisible()) {
+      if (!c->editTextPending) e->installEventFilter(pendingFilter_.get());
+      c->editTextPending = true;
+      c->editTextKnown = true;
+    } else {
+      showEditText(*c);
+    }
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(qs(text));
   } else if (auto* lamp = qobject_cast<QToolButton*>(w)) {
@@ -143,6 +165,25 @@ void QtForm::setText(int id, const std::string& text) {
   }
   if (c->nameFromCaption) followCaption(id, text);
   if (g_textTrace) g_textTrace(id, text);
+}
+
+void QtForm::showEditText(Control& c) {
+  auto* e = qobject_cast<QLineEdit*>(c.widget);
+  if (e == nullptr) return;
+  if (c.editTextPending) e->removeEventFilter(pendingFilter_.get());
+  c.editTextPending = false;
+  const QString shown = qs(c.editText);
+  if (e->text() != shown || e->cursorPosition() != 0 || e->hasSelectedText()) {
+    e->setText(shown);
+    e->setCursorPosition(0);
+  }
+  // After the signals of the change above, which forget what was known.
+  c.editTextKnown = c.edit != nullptr;
+}
+
+void QtForm::showPendingText(QObject* edit) {
+  for (auto& [id, control] : controls_)
+    if (control.editTextPending && control.widget == edit) return showEditText(control);
 }
 
 void QtForm::followCaption(int id, const std::string& caption) {
@@ -185,6 +226,7 @@ void QtForm::setReadOnly(int id, bool readOnly) {
   Control* c = find(id);
   if (!c) return;
   if (auto* e = qobject_cast<QLineEdit*>(c->widget)) {
+    if (c->editTextPending) showEditText(*c);
     e->setReadOnly(readOnly);
     applyEditColours(e, readOnly);
   }
@@ -276,6 +318,24 @@ std::optional<std::string> QtForm::askOpenFile(const FileDialogRequest& request)
   return askFile(root_ ? root_->window() : nullptr, false, request);
 }
 
+namespace {
+
+long long monotonicMs() {  // the clock Qt's timers run on
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The next tick of a beat (multiples of period plus offset) after nowMs, or nowMs itself if it
+// is one and `orNow`.
+long long nextBeat(long long nowMs, int periodMs, int offsetMs, bool orNow) {
+  const long long period = periodMs;
+  const long long sinceBeat = ((nowMs - offsetMs) % period + period) % period;
+  return sinceBeat == 0 && orNow ? nowMs : nowMs + period - sinceBeat;
+}
+
+}  // namespace
+
 void QtForm::startTimer(int timerId, int periodMs) {
   Timer& t = timers_[timerId];
   if (!t.timer) {
@@ -288,22 +348,80 @@ void QtForm::startTimer(int timerId, int periodMs) {
     });
   }
   t.periodMs = periodMs > 0 ? periodMs : 1;
+  t.onBeat = false;
   t.paused = false;
   t.timer->start(t.periodMs);
+  armBeat();
+}
+
+void QtForm::startTimerOnBeat(int timerId, int periodMs, int offsetMs) {
+  Timer& t = timers_[timerId];
+  if (t.timer) t.timer->stop();
+  t.periodMs = periodMs > 0 ? periodMs : 1;
+  t.offsetMs = offsetMs;
+  t.onBeat = true;
+  t.paused = false;
+  t.dueMs = nextBeat(monotonicMs(), t.periodMs, offsetMs, false);
+  armBeat();
+}
+
+// Qt's own timers cannot share a beat: a coarse one drifts to the full second, precise ones
+// each wake the loop. One precise single shot wakes it at the earliest tick due instead, and
+// every timer due then fires in that one pass, so their windows repaint once.
+void QtForm::armBeat() {
+  long long earliest = -1;
+  for (const auto& [id, t] : timers_)
+    if (t.onBeat && !t.paused && (earliest < 0 || t.dueMs < earliest)) earliest = t.dueMs;
+  if (earliest < 0) {
+    if (beat_) beat_->stop();
+    return;
+  }
+  if (!beat_) {
+    beat_ = std::make_unique<QTimer>();
+    beat_->setSingleShot(true);
+    beat_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(beat_.get(), &QTimer::timeout, guard_.get(), [this] { onBeat(); });
+  }
+  beat_->start(static_cast<int>(std::max(0LL, earliest - monotonicMs())));
+}
+
+void QtForm::onBeat() {
+  const long long now = monotonicMs();
+  std::vector<std::pair<long long, int>> due;
+  for (auto& [id, t] : timers_) {
+    if (!t.onBeat || t.paused || t.dueMs > now) continue;
+    due.emplace_back(t.dueMs, id);
+    while (t.dueMs <= now) t.dueMs += t.periodMs;  // a late wake-up keeps the beat
+  }
+  std::sort(due.begin(), due.end());
+  for (const auto& [dueMs, id] : due) {
+    // An earlier handler of this pass may have stopped or paused it.
+    const Timer& t = timers_[id];
+    if (t.onBeat && !t.paused) deliverTimer(id);
+  }
+  armBeat();
 }
 
 void QtForm::stopTimer(int timerId) {
   auto it = timers_.find(timerId);
   if (it == timers_.end()) return;
-  it->second.timer->stop();
+  if (it->second.timer) it->second.timer->stop();
+  it->second.onBeat = false;
   it->second.paused = false;
+  armBeat();
 }
 
 void QtForm::pauseTimer(int timerId) {
   auto it = timers_.find(timerId);
-  if (it == timers_.end() || !it->second.timer->isActive()) return;
-  it->second.timer->stop();
-  it->second.paused = true;
+  if (it == timers_.end()) return;
+  Timer& t = it->second;
+  if (t.onBeat) {
+    t.paused = true;
+    armBeat();
+  } else if (t.timer && t.timer->isActive()) {
+    t.timer->stop();
+    t.paused = true;
+  }
 }
 
 void QtForm::resumeTimer(int timerId) {
@@ -311,12 +429,16 @@ void QtForm::resumeTimer(int timerId) {
   if (it == timers_.end() || !it->second.paused) return;
   Timer& t = it->second;
   t.paused = false;
+  // Where its ticks would have been, had it run on.
+  if (t.onBeat) {
+    t.dueMs = nextBeat(monotonicMs(), t.periodMs, t.offsetMs, true);
+    armBeat();
+    return;
+  }
   // Qt lays the ticks of a running (coarse) timer of 100 ms or 1 s on the monotonic clock's
   // multiples of its period; a resumed one fires at the next of them, as it would have.
-  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());  // the clock Qt's timers run on
-  const auto sinceBeat = static_cast<int>(now.count() % t.periodMs);
-  t.timer->start(sinceBeat == 0 ? 0 : t.periodMs - sinceBeat);
+  const long long now = monotonicMs();
+  t.timer->start(static_cast<int>(nextBeat(now, t.periodMs, 0, true) - now));
 }
 
 void QtForm::deliverClick(int id) {

@@ -57,6 +57,7 @@ class QtForm : public Form {
   std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
   void startTimer(int timerId, int periodMs) override;
+  void startTimerOnBeat(int timerId, int periodMs, int offsetMs) override;
   void pauseTimer(int timerId) override;
   void resumeTimer(int timerId) override;
   void stopTimer(int timerId) override;
@@ -134,12 +135,17 @@ class QtForm : public Form {
     QLineEdit* edit = nullptr;
     std::string editText;
     bool editTextKnown = false;
+    // A read-only box not on screen (a page behind another tab) gets editText when it is shown:
+    // laying out text nobody sees cost as much as the boxes in view.
+    bool editTextPending = false;
   };
   friend class FormBuilder;
 
   Control* find(int id);
   const Control* find(int id) const;
   void applyEditColours(QWidget* edit, bool readOnly) const;
+  void showEditText(Control& control);
+  void showPendingText(QObject* edit);
   void applyAccessibleName(Control& control);
   void followCaption(int id, const std::string& caption);
   void deliverClick(int id);
@@ -151,6 +157,7 @@ class QtForm : public Form {
   QPointer<QWidget> root_;
   // Context of every signal connection: they end with the form even if its widgets live on.
   std::unique_ptr<QObject> guard_;
+  std::unique_ptr<QObject> pendingFilter_;  // a pending box's Show event comes here
   std::map<int, Control> controls_;
   // The same controls in one sorted array, for the lookups of every frame.
   std::vector<std::pair<int, Control*>> index_;
@@ -158,11 +165,19 @@ class QtForm : public Form {
   // Captions set at run time, by id, for the controls whose accessible name is their caption.
   std::map<int, std::string> captions_;
   struct Timer {
-    std::unique_ptr<QTimer> timer;
+    std::unique_ptr<QTimer> timer;  // of a timer started without a beat
     int periodMs = 1;
     bool paused = false;
+    // A timer on a beat (the monotonic clock's multiples of the period plus offsetMs) runs on
+    // beat_ and is due next at dueMs, on that clock.
+    bool onBeat = false;
+    int offsetMs = 0;
+    long long dueMs = 0;
   };
+  void armBeat();
+  void onBeat();
   std::map<int, Timer> timers_;
+  std::unique_ptr<QTimer> beat_;
   FormEvents* events_ = nullptr;
   // Windows only notifies a selection the user made; programmatic changes stay silent.
   bool settingProgrammatically_ = false;

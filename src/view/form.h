@@ -87,6 +87,9 @@ class Form {
   // Window timers: the owner's onTimer(timerId) runs every periodMs until stopped.
   // Starting a running timer restarts it with the new period.
   virtual void startTimer(int timerId, int periodMs) = 0;
+  // As startTimer, with every tick on the monotonic clock's multiples of the period plus
+  // offsetMs (the first at the next of them): timers on one beat fire in one wake-up.
+  virtual void startTimerOnBeat(int timerId, int periodMs, int offsetMs) = 0;
   virtual void stopTimer(int timerId) = 0;
   // A paused timer keeps its beat: resumed, it fires next at the first multiple of its period
   // on the monotonic clock that has not passed, where a running timer's ticks settle, and then

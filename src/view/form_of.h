@@ -44,6 +44,9 @@ class FormOf {
     return form_.askOpenFile(request);
   }
   void startTimer(int timerId, int periodMs) { form_.startTimer(timerId, periodMs); }
+  void startTimerOnBeat(int timerId, int periodMs, int offsetMs) {
+    form_.startTimerOnBeat(timerId, periodMs, offsetMs);
+  }
   void stopTimer(int timerId) { form_.stopTimer(timerId); }
   void pauseTimer(int timerId) { form_.pauseTimer(timerId); }
   void resumeTimer(int timerId) { form_.resumeTimer(timerId); }

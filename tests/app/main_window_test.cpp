@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "link/requests.h"
 #include "support/fake_form.h"
@@ -78,9 +79,16 @@ TEST_F(MainWindowTest, StartsWithZeroedDisabledHeaderRedLampsFilledBoxesAndItsTi
     EXPECT_EQ(form.currentIndex(id), 0) << id;
   }
   EXPECT_EQ(form.text(MainId::StartUp), "Start Up");
-  const std::pair<int, int> timers[] = {
-      {kClockTimer, 1000}, {kFrameTimer, 100}, {kPollTimer, 1000}, {kLinkTimer, 2000}, {kLogTimer, 0}};
-  for (const auto& [id, period] : timers) EXPECT_EQ(form.timerPeriod(id), period) << "timer " << id;
+  // The clock ticks with the frame tick that shows the answer to the poll on the full second.
+  const std::tuple<int, int, int> timers[] = {{kClockTimer, 1000, 100},
+                                              {kFrameTimer, 100, 0},
+                                              {kPollTimer, 1000, 0},
+                                              {kLinkTimer, 2000, 0},
+                                              {kLogTimer, 0, -1}};
+  for (const auto& [id, period, beat] : timers) {
+    EXPECT_EQ(form.timerPeriod(id), period) << "timer " << id;
+    EXPECT_EQ(form.timerBeatOffset(id), beat) << "timer " << id;
+  }
   EXPECT_EQ(form.text(MainId::PortText), "");
   EXPECT_EQ(form.text(MainId::LinkText), "");
   EXPECT_TRUE(form.messages().empty());

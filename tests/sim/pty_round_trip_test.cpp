@@ -228,6 +228,7 @@ TEST(PtyRoundTrip, unplugHangsUpTheHostAndANewDeviceAppearsAtTheLink) {
   ASSERT_TRUE(host.isOpen());
   ASSERT_TRUE(pumpUntil([&] { fx.sim.runOnce(2); }, [&] { return fx.sim.unplugged(); }, 1000));
   EXPECT_TRUE(host.hungUp(200));
+  EXPECT_EQ(readLink(link), "") << "the link outlived its device; its number is free for another";
   ASSERT_TRUE(pumpUntil([&] { fx.sim.runOnce(2); }, [&] { return !fx.sim.unplugged(); }, 1000));
   EXPECT_NE(readLink(link), firstDevice);
   HostEnd again(link);

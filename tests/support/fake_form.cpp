@@ -122,9 +122,19 @@ std::optional<std::string> FakeForm::askOpenFile(const FileDialogRequest& reques
 
 void FakeForm::startTimer(int timerId, int periodMs) {
   timers_[timerId] = periodMs;
+  beatOffsets_.erase(timerId);
+}
+void FakeForm::startTimerOnBeat(int timerId, int periodMs, int offsetMs) {
+  timers_[timerId] = periodMs;
+  beatOffsets_[timerId] = offsetMs;
 }
 void FakeForm::stopTimer(int timerId) {
   timers_.erase(timerId);
+  beatOffsets_.erase(timerId);
+}
+int FakeForm::timerBeatOffset(int timerId) const {
+  auto it = beatOffsets_.find(timerId);
+  return it == beatOffsets_.end() ? -1 : it->second;
 }
 int FakeForm::timerPeriod(int timerId) const {
   auto it = timers_.find(timerId);

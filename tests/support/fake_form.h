@@ -42,6 +42,7 @@ class FakeForm : public Form {
   std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
   void startTimer(int timerId, int periodMs) override;
+  void startTimerOnBeat(int timerId, int periodMs, int offsetMs) override;
   void stopTimer(int timerId) override;
   // Timers do not run here (sim_run.h runs them on a manual clock).
   void pauseTimer(int) override {}
@@ -104,6 +105,7 @@ class FakeForm : public Form {
   const std::vector<FileDialogRequest>& fileRequests() const { return fileRequests_; }
   // Period of a running timer, or 0 when it is not running.
   int timerPeriod(int timerId) const;
+  int timerBeatOffset(int timerId) const;  // -1: not started on a beat
 
  private:
   struct State {
@@ -130,6 +132,7 @@ class FakeForm : public Form {
   std::vector<std::optional<std::string>> fileAnswers_;
   std::vector<FileDialogRequest> fileRequests_;
   std::map<int, int> timers_;
+  std::map<int, int> beatOffsets_;
 };
 
 // Path of resources/layouts/<window>.layout.

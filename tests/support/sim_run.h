@@ -43,6 +43,10 @@ class ManualClock {
     timers_[{form, timerId}] = Timer{periodMs, nowMs_ + std::max(periodMs, 1), ++armed_};
     paused_.erase({form, timerId});
   }
+  void startOnBeat(int form, int timerId, int periodMs, int offsetMs) {
+    timers_[{form, timerId}] = Timer{periodMs, nextBeat(periodMs, offsetMs, false), ++armed_, offsetMs};
+    paused_.erase({form, timerId});
+  }
   void stop(int form, int timerId) {
     timers_.erase({form, timerId});
     paused_.erase({form, timerId});
@@ -52,14 +56,14 @@ class ManualClock {
   void pause(int form, int timerId) {
     auto it = timers_.find({form, timerId});
     if (it == timers_.end()) return;
-    paused_[{form, timerId}] = it->second.periodMs;
+    paused_[{form, timerId}] = {it->second.periodMs, it->second.offsetMs};
     timers_.erase(it);
   }
   void resume(int form, int timerId) {
     auto it = paused_.find({form, timerId});
     if (it == paused_.end()) return;
-    const std::int64_t period = std::max(it->second, 1);
-    timers_[{form, timerId}] = Timer{it->second, (nowMs_ + period - 1) / period * period, ++armed_};
+    const auto [periodMs, offsetMs] = it->second;
+    timers_[{form, timerId}] = Timer{periodMs, nextBeat(periodMs, offsetMs, true), ++armed_, offsetMs};
     paused_.erase(it);
   }
 
@@ -109,9 +113,16 @@ class ManualClock {
     int periodMs;
     std::int64_t dueMs;
     std::uint64_t armed;
+    int offsetMs = 0;
   };
+  // The next multiple of the period plus the offset after now (or now itself, if `now` is one).
+  std::int64_t nextBeat(int periodMs, int offsetMs, bool now) const {
+    const std::int64_t period = std::max(periodMs, 1);
+    const std::int64_t sinceBeat = ((nowMs_ - offsetMs) % period + period) % period;
+    return sinceBeat == 0 && now ? nowMs_ : nowMs_ + period - sinceBeat;
+  }
   std::map<std::pair<int, int>, Timer> timers_;
-  std::map<std::pair<int, int>, int> paused_;  // period of each paused timer
+  std::map<std::pair<int, int>, std::pair<int, int>> paused_;  // period and beat offset
   std::map<std::pair<int, int>, int> firings_;
   std::int64_t nowMs_ = 0;
   std::uint64_t armed_ = 0;
@@ -143,6 +154,10 @@ class ClockedForm : public FakeForm {
   void startTimer(int timerId, int periodMs) override {
     FakeForm::startTimer(timerId, periodMs);
     clock_.start(number_, timerId, periodMs);
+  }
+  void startTimerOnBeat(int timerId, int periodMs, int offsetMs) override {
+    FakeForm::startTimerOnBeat(timerId, periodMs, offsetMs);
+    clock_.startOnBeat(number_, timerId, periodMs, offsetMs);
   }
   void stopTimer(int timerId) override {
     FakeForm::stopTimer(timerId);

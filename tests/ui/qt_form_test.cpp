@@ -16,8 +16,11 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
+#include <tuple>
 
 #include "ui/qt_test_app.h"
 
@@ -192,6 +195,7 @@ TEST_F(QtFormTest, textReadsAndWritesEveryKind) {
 TEST_F(QtFormTest, aRepeatedTextIsSkippedOnlyWhileTheBoxStillShowsItFromItsStart) {
   auto* edit = qobject_cast<QLineEdit*>(form.control(10));
   auto* readout = qobject_cast<QLineEdit*>(form.control(11));
+  form.widget()->show();
   QSignalSpy edits(readout, &QLineEdit::textChanged);
   form.setText(11, "3.30");
   form.setText(11, "3.30");
@@ -207,6 +211,27 @@ TEST_F(QtFormTest, aRepeatedTextIsSkippedOnlyWhileTheBoxStillShowsItFromItsStart
   ASSERT_EQ(edit->text(), "123");
   form.setText(10, "12");
   EXPECT_EQ(edit->text(), "12") << "typed text hid the value set again";
+}
+
+TEST_F(QtFormTest, aReadoutOutOfSightTakesItsTextWhenShownAndAnEditableBoxAtOnce) {
+  auto* edit = qobject_cast<QLineEdit*>(form.control(10));
+  auto* readout = qobject_cast<QLineEdit*>(form.control(11));
+  QSignalSpy changes(readout, &QLineEdit::textChanged);
+  form.setText(11, "3.30");  // the window is not shown yet
+  form.setText(11, "3.31");
+  form.setText(10, "12");
+  EXPECT_EQ(changes.count(), 0) << "a readout nobody sees was laid out";
+  EXPECT_EQ(form.text(11), "3.31");
+  EXPECT_EQ(edit->text(), "12") << "an editable box waits for nothing";
+  form.widget()->show();
+  EXPECT_EQ(readout->text(), "3.31");
+  EXPECT_EQ(changes.count(), 1);
+  form.setText(11, "3.32");
+  EXPECT_EQ(readout->text(), "3.32") << "a readout in view takes its text at once";
+  readout->hide();
+  form.setText(11, "3.33");
+  form.setReadOnly(11, false);  // becoming editable shows what it was given
+  EXPECT_EQ(readout->text(), "3.33");
 }
 
 TEST_F(QtFormTest, comboItemsAreReplacedWithNoSelection) {
@@ -415,6 +440,53 @@ TEST_F(QtFormTest, aResumedTimerFiresOnItsBeatAndThenEveryPeriod) {
   EXPECT_GE(at[1], resumed / 400 * 400 + 400 - 25) << "fired before the beat";
   EXPECT_GT(at[2] - at[1], 300) << "the period did not come back";
   form.stopTimer(5);
+}
+
+TEST_F(QtFormTest, timersOnOneBeatFireInOnePassOnTheirPlaceOfTheBeat) {
+  // Timer 5 every 300 ms at +100, timer 6 every 100 ms: each tick of 5 is also one of 6. A pass
+  // ends when the event loop runs a zero timer queued in it.
+  struct Stamps : FormEvents {
+    void onTimer(int id) override {
+      fired.push_back({id, monotonicMs(), pass});
+      if (queued) return;
+      queued = true;
+      QTimer::singleShot(0, [this] {
+        ++pass;
+        queued = false;
+      });
+    }
+    std::vector<std::tuple<int, qint64, int>> fired;
+    int pass = 0;
+    bool queued = false;
+  } stamps;
+  form.setEvents(&stamps);
+  form.startTimerOnBeat(5, 300, 100);
+  form.startTimerOnBeat(6, 100, 0);
+  const auto count = [&](int id) {
+    return std::count_if(stamps.fired.begin(), stamps.fired.end(),
+                         [id](auto& f) { return std::get<0>(f) == id; });
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return count(5) >= 3; }, 3000));
+  form.pauseTimer(6);
+  const std::size_t paused = stamps.fired.size();
+  QTest::qWait(350);
+  for (std::size_t i = paused; i < stamps.fired.size(); ++i) EXPECT_EQ(std::get<0>(stamps.fired[i]), 5);
+  form.resumeTimer(6);
+  const qint64 resumed = monotonicMs();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::get<0>(stamps.fired.back()) == 6; }, 1000));
+  form.stopTimer(5);
+  form.stopTimer(6);
+  // The slack covers a busy machine; Qt's own timers would have drifted to the full beat.
+  EXPECT_LT(std::get<1>(stamps.fired.back()) - resumed, 100 + 30) << "the resumed timer waited";
+  for (std::size_t i = 0; i < stamps.fired.size(); ++i) {
+    const auto [id, at, pass] = stamps.fired[i];
+    if (id != 5) continue;
+    EXPECT_LT((at - 100) % 300, 30) << "timer 5 off its beat at " << at;
+    if (i >= paused) continue;  // timer 6 was paused
+    EXPECT_TRUE(std::any_of(stamps.fired.begin(), stamps.fired.end(),
+                            [&](auto& f) { return std::get<0>(f) == 6 && std::get<2>(f) == pass; }))
+        << "timer 6 missed the pass of 5 at " << at;
+  }
 }
 
 TEST_F(QtFormTest, nothingIsDeliveredOnceEventsAreUnset) {
