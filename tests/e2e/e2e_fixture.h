@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "link/receive_observer.h"
+#include "support/frame_fields.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
 #include "ui/form_style.h"
@@ -41,23 +42,6 @@ inline std::string binDir() {
 // Starts Orlo_PC as a separate process, the way a user or a script runs it.
 inline void startOrloPc(QProcess& tool, const QStringList& args) {
   tool.start(QString::fromStdString(binDir() + "/src/ui/Orlo_PC"), args);
-}
-
-// Frame fields decoded here from the bytes, independently of the tool's own decoder.
-inline long long u16(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return f[at] | (f[at + 1] << 8);
-}
-inline long long s16(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return static_cast<std::int16_t>(u16(f, at));
-}
-inline long long s32(const std::vector<std::uint8_t>& f, std::size_t at) {
-  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
-                                   (std::uint32_t(f[at + 3]) << 24));
-}
-inline std::string fmt(const char* pattern, double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, value);
-  return buf;
 }
 
 // One request the simulator received: its time in ms and its bytes in hex, as recorded.

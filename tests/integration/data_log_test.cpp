@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "support/frame_fields.h"
 #include "support/sim_run.h"
 
 namespace orlo::test {
@@ -16,19 +17,6 @@ namespace {
 const std::string kHeader =
     "TIME,NUMBER,Cell1-V(mV),Cell2-V(mV),Cell3-V(mV),Cell4-V(mV),Diff(mV),Total,MosTemp,PackTemp,SOC,Circle,"
     "Current,Balance,DischgCap,ChgCap,RemainCap,error,MosStatus,Mode";
-
-long long u16(const Bytes& f, std::size_t at) {
-  return f[at] | (f[at + 1] << 8);
-}
-long long s32(const Bytes& f, std::size_t at) {
-  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
-                                   (std::uint32_t(f[at + 3]) << 24));
-}
-std::string fmt(const char* pattern, double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, value);
-  return buf;
-}
 
 // Columns 3 to 20 of the row a live data frame should give, decoded here from its bytes.
 std::string expectedColumns(const Bytes& f) {

@@ -8,27 +8,12 @@
 #include <map>
 
 #include "sim/line_shaper.h"
+#include "support/frame_fields.h"
 #include "support/hex.h"
 #include "support/sim_run.h"
 
 namespace orlo::test {
 namespace {
-
-long long u16(const Bytes& f, std::size_t at) {
-  return f[at] | (f[at + 1] << 8);
-}
-long long s16(const Bytes& f, std::size_t at) {
-  return static_cast<std::int16_t>(u16(f, at));
-}
-long long s32(const Bytes& f, std::size_t at) {
-  return static_cast<std::int32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) |
-                                   (std::uint32_t(f[at + 3]) << 24));
-}
-std::string fmt(const char* pattern, double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, value);
-  return buf;
-}
 
 // Field id -> the text the frame should have put there.
 std::map<MainId, std::string> headerExpected(const Bytes& f) {
