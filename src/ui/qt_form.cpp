@@ -326,14 +326,6 @@ long long monotonicMs() {  // the clock Qt's timers run on
       .count();
 }
 
-// The next tick of a beat (multiples of period plus offset) after nowMs, or nowMs itself if it
-// is one and `orNow`.
-long long nextBeat(long long nowMs, int periodMs, int offsetMs, bool orNow) {
-  const long long period = periodMs;
-  const long long sinceBeat = ((nowMs - offsetMs) % period + period) % period;
-  return sinceBeat == 0 && orNow ? nowMs : nowMs + period - sinceBeat;
-}
-
 }  // namespace
 
 void QtForm::startTimer(int timerId, int periodMs) {
@@ -361,7 +353,7 @@ void QtForm::startTimerOnBeat(int timerId, int periodMs, int offsetMs) {
   t.offsetMs = offsetMs;
   t.onBeat = true;
   t.paused = false;
-  t.dueMs = nextBeat(monotonicMs(), t.periodMs, offsetMs, false);
+  t.dueMs = nextBeatMs(monotonicMs(), t.periodMs, offsetMs, false);
   armBeat();
 }
 
@@ -431,14 +423,14 @@ void QtForm::resumeTimer(int timerId) {
   t.paused = false;
   // Where its ticks would have been, had it run on.
   if (t.onBeat) {
-    t.dueMs = nextBeat(monotonicMs(), t.periodMs, t.offsetMs, true);
+    t.dueMs = nextBeatMs(monotonicMs(), t.periodMs, t.offsetMs, true);
     armBeat();
     return;
   }
   // Qt lays the ticks of a running (coarse) timer of 100 ms or 1 s on the monotonic clock's
   // multiples of its period; a resumed one fires at the next of them, as it would have.
   const long long now = monotonicMs();
-  t.timer->start(static_cast<int>(nextBeat(now, t.periodMs, 0, true) - now));
+  t.timer->start(static_cast<int>(nextBeatMs(now, t.periodMs, 0, true) - now));
 }
 
 void QtForm::deliverClick(int id) {

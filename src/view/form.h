@@ -98,4 +98,12 @@ class Form {
   virtual void resumeTimer(int timerId) = 0;
 };
 
+// The next tick of a beat (the multiples of periodMs plus offsetMs) after nowMs, or nowMs itself
+// if it is one and orNow: where a timer on that beat fires next.
+inline long long nextBeatMs(long long nowMs, int periodMs, int offsetMs, bool orNow) {
+  const long long period = periodMs > 0 ? periodMs : 1;
+  const long long sinceBeat = ((nowMs - offsetMs) % period + period) % period;
+  return sinceBeat == 0 && orNow ? nowMs : nowMs + period - sinceBeat;
+}
+
 }  // namespace orlo

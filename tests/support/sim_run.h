@@ -44,7 +44,8 @@ class ManualClock {
     paused_.erase({form, timerId});
   }
   void startOnBeat(int form, int timerId, int periodMs, int offsetMs) {
-    timers_[{form, timerId}] = Timer{periodMs, nextBeat(periodMs, offsetMs, false), ++armed_, offsetMs};
+    timers_[{form, timerId}] =
+        Timer{periodMs, nextBeatMs(nowMs_, periodMs, offsetMs, false), ++armed_, offsetMs};
     paused_.erase({form, timerId});
   }
   void stop(int form, int timerId) {
@@ -63,7 +64,8 @@ class ManualClock {
     auto it = paused_.find({form, timerId});
     if (it == paused_.end()) return;
     const auto [periodMs, offsetMs] = it->second;
-    timers_[{form, timerId}] = Timer{periodMs, nextBeat(periodMs, offsetMs, true), ++armed_, offsetMs};
+    timers_[{form, timerId}] =
+        Timer{periodMs, nextBeatMs(nowMs_, periodMs, offsetMs, true), ++armed_, offsetMs};
     paused_.erase(it);
   }
 
@@ -115,12 +117,6 @@ class ManualClock {
     std::uint64_t armed;
     int offsetMs = 0;
   };
-  // The next multiple of the period plus the offset after now (or now itself, if `now` is one).
-  std::int64_t nextBeat(int periodMs, int offsetMs, bool now) const {
-    const std::int64_t period = std::max(periodMs, 1);
-    const std::int64_t sinceBeat = ((nowMs_ - offsetMs) % period + period) % period;
-    return sinceBeat == 0 && now ? nowMs_ : nowMs_ + period - sinceBeat;
-  }
   std::map<std::pair<int, int>, Timer> timers_;
   std::map<std::pair<int, int>, std::pair<int, int>> paused_;  // period and beat offset
   std::map<std::pair<int, int>, int> firings_;
