@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/device_transport.h"
@@ -91,39 +94,83 @@ std::unique_ptr<orlo::sim::Transport> makeTransport(const orlo::sim::SimOptions&
   return std::make_unique<orlo::sim::PtyTransport>(options.linkPath);
 }
 
+// A file of lines the run appends to (the request record, the live data stamps). It keeps whole
+// lines only: a write that fails is cut off, said once, and the file gets no more; the board goes
+// on answering.
+class LineFile {
+ public:
+  LineFile(std::string path, const char* what) : path_(std::move(path)), what_(what) {}
+  ~LineFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LineFile(const LineFile&) = delete;
+  LineFile& operator=(const LineFile&) = delete;
+
+  // True when there is no path, or the file is open for appending.
+  bool open() {
+    if (path_.empty()) return true;
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+      say("cannot open the " + std::string(what_) + " file " + path_ + ": " + std::strerror(errno));
+    return fd_ >= 0;
+  }
+  bool wanted() const { return fd_ >= 0 && !failed_; }
+
+  void append(const std::string& line) {
+    if (!wanted()) return;
+    struct stat before {};
+    ::fstat(fd_, &before);
+    std::size_t done = 0;
+    ssize_t n = 0;
+    while (done < line.size() && (n = ::write(fd_, line.data() + done, line.size() - done)) > 0)
+      done += static_cast<std::size_t>(n);
+    if (done == line.size()) return;
+    const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
+    if (::ftruncate(fd_, before.st_size) != 0) say("cannot cut the torn line off " + path_);
+    failed_ = true;
+    say("cannot write the " + std::string(what_) + " " + path_ + ": " + reason + "; it stops here");
+  }
+
+ private:
+  std::string path_;
+  const char* what_;
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// "1717243200.123456": seconds since 1970 and microseconds.
+std::string wallStamp(std::chrono::system_clock::time_point when) {
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch()).count();
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld.%06lld\n", static_cast<long long>(micros / 1000000),
+                static_cast<long long>(micros % 1000000));
+  return text;
+}
+
 // The device line goes to stdout (scripts read it); everything else to stderr.
-void wire(orlo::sim::Simulator& sim, const std::string& recordPath, bool verbose, int record) {
+void wire(orlo::sim::Simulator& sim, bool verbose, LineFile& record, LineFile& stamps) {
   sim.onDevice([](const std::string& device) {
     std::printf("orlo-bms-sim: device %s\n", device.c_str());
     std::fflush(stdout);
   });
   sim.onError(say);
-  sim.onRequest(
-      [recordPath, verbose, record, failed = false](const orlo::sim::ReceivedRequest& request) mutable {
-        const std::string line = orlo::sim::SimStats::recordLine(request) + "\n";
-        if (verbose) say("received " + line.substr(0, line.size() - 1));
-        if (record < 0 || failed) return;
-        struct stat before {};
-        ::fstat(record, &before);
-        std::size_t done = 0;
-        ssize_t n = 0;
-        while (done < line.size() && (n = ::write(record, line.data() + done, line.size() - done)) > 0)
-          done += static_cast<std::size_t>(n);
-        if (done == line.size()) return;
-        // The record keeps whole lines only; once is enough to say so, the board goes on answering.
-        const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
-        if (::ftruncate(record, before.st_size) != 0) say("cannot cut the torn line off " + recordPath);
-        failed = true;
-        say("cannot write the record " + recordPath + ": " + reason + "; recording stops");
-      });
+  sim.onRequest([verbose, &record](const orlo::sim::ReceivedRequest& request) {
+    const std::string line = orlo::sim::SimStats::recordLine(request) + "\n";
+    if (verbose) say("received " + line.substr(0, line.size() - 1));
+    record.append(line);
+  });
+  if (stamps.wanted())
+    sim.onSent([&stamps](const orlo::sim::SentCounts& counts, std::chrono::system_clock::time_point began) {
+      for (std::uint64_t i = 0; i < counts.liveFrames; ++i) stamps.append(wallStamp(began));
+    });
 }
 
 // Runs until SIGINT, SIGTERM or SIGHUP; the exit status of the program.
-int run(const orlo::sim::SimOptions& options, int record, std::FILE* report) {
+int run(const orlo::sim::SimOptions& options, LineFile& record, LineFile& stamps, std::FILE* report) {
   const auto transport = makeTransport(options);
   orlo::sim::SteadyClock clock;
   orlo::sim::Simulator sim(*transport, options.settings, clock);
-  wire(sim, options.recordPath, options.verbose, record);
+  wire(sim, options.verbose, record, stamps);
   installSignals();
   std::string error;
   if (!sim.start(error)) {
@@ -162,18 +209,11 @@ int main(int argc, char** argv) {
     say(error);
     return 2;
   }
-  int record = -1;
-  if (!options.recordPath.empty() &&
-      (record = ::open(options.recordPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) < 0) {
-    say("cannot open the record file " + options.recordPath + ": " + std::strerror(errno));
-    return 1;
-  }
+  LineFile record(options.recordPath, "record");
+  LineFile stamps(options.stampPath, "stamp");
+  if (!record.open() || !stamps.open()) return 1;
   std::FILE* report = openReport(options.reportPath);
-  if (!options.reportPath.empty() && report == nullptr) {
-    if (record >= 0) ::close(record);
-    return 1;
-  }
-  const int status = run(options, record, report);
-  if (record >= 0) ::close(record);
+  if (!options.reportPath.empty() && report == nullptr) return 1;
+  const int status = run(options, record, stamps, report);
   return status;
 }

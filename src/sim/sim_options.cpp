@@ -76,6 +76,10 @@ const Option kOptions[] = {
      [](SimOptions& o, const std::string&, std::string&) { return o.settings.flood = true; }},
     {"--record", "FILE", "append one line per received request: milliseconds since start, then hex",
      [](SimOptions& o, const std::string& v, std::string&) { return !(o.recordPath = v).empty(); }},
+    {"--stamp-live", "FILE",
+     "append one line per live data frame sent: the wall-clock time (seconds since 1970, to the "
+     "microsecond) at which the write of its last byte began",
+     [](SimOptions& o, const std::string& v, std::string&) { return !(o.stampPath = v).empty(); }},
     {"--report", "FILE", "write the counters (key=value lines) to FILE on exit (SIGINT/SIGTERM/SIGHUP)",
      [](SimOptions& o, const std::string& v, std::string&) { return !(o.reportPath = v).empty(); }},
     {"--verbose", nullptr, "print every received request on stderr",

@@ -13,6 +13,7 @@ struct SimOptions {
   std::string linkPath;    // symlink kept pointing at the pseudo-terminal
   std::string devicePath;  // a real serial device instead of a pseudo-terminal
   std::string recordPath;  // one line per received request, appended
+  std::string stampPath;   // one line per live data frame sent, appended
   std::string reportPath;  // counters written at exit
   bool verbose = false;
   bool help = false;

@@ -154,6 +154,8 @@ void Simulator::writeDue(std::int64_t now) {
     std::size_t size = chunk.bytes.size() - chunk.written;
     if (transport_.lineBytesPerSecond() > 0) size = std::min(size, static_cast<std::size_t>(credit_));
     if (size == 0) return;
+    const auto began =
+        sentCallback_ ? std::chrono::system_clock::now() : std::chrono::system_clock::time_point();
     const ssize_t n = transport_.write(chunk.bytes.data() + chunk.written, size);
     if (n < 0) {
       // EAGAIN: the host is not reading; anything else: wait for the next turn.
@@ -164,6 +166,7 @@ void Simulator::writeDue(std::int64_t now) {
     chunk.written += static_cast<std::size_t>(n);
     if (chunk.written < chunk.bytes.size()) continue;
     stats_.onSent(chunk.counts);
+    if (sentCallback_) sentCallback_(chunk.counts, began);
     shaper_.popFront();
   }
 }

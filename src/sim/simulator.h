@@ -3,6 +3,7 @@
 // writes the answers through the line shaper. Single-threaded: the caller runs runOnce() in a
 // loop (the program) or step by step (tests).
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -48,6 +49,10 @@ class Simulator {
   }
   void onDevice(std::function<void(const std::string&)> callback) { deviceCallback_ = std::move(callback); }
   void onError(std::function<void(const std::string&)> callback) { errorCallback_ = std::move(callback); }
+  // Called when a write has put the last byte of a chunk on the line, with what the chunk
+  // carried and the wall-clock time at which that write began.
+  using SentCallback = std::function<void(const SentCounts&, std::chrono::system_clock::time_point)>;
+  void onSent(SentCallback callback) { sentCallback_ = std::move(callback); }
 
   // Bytes a paced line takes at once, as a UART's transmit FIFO does.
   static constexpr double kPaceBurstBytes = 64;
@@ -86,6 +91,7 @@ class Simulator {
   std::function<void(const ReceivedRequest&)> requestCallback_;
   std::function<void(const std::string&)> deviceCallback_;
   std::function<void(const std::string&)> errorCallback_;
+  SentCallback sentCallback_;
 };
 
 }  // namespace orlo::sim

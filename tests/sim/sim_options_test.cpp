@@ -35,6 +35,8 @@ TEST(SimOptions, everyOptionSetsItsSetting) {
                                "--flood",
                                "--record",
                                "r.txt",
+                               "--stamp-live",
+                               "s.txt",
                                "--report",
                                "p.txt",
                                "--verbose"});
@@ -49,6 +51,7 @@ TEST(SimOptions, everyOptionSetsItsSetting) {
   EXPECT_EQ(o.settings.faults.seed, 99u);
   EXPECT_TRUE(o.settings.flood);
   EXPECT_EQ(o.recordPath, "r.txt");
+  EXPECT_EQ(o.stampPath, "s.txt");
   EXPECT_EQ(o.reportPath, "p.txt");
   EXPECT_TRUE(o.verbose);
   EXPECT_FALSE(o.help);
@@ -95,9 +98,10 @@ TEST(SimOptions, badOptionsAreRefusedWithAMessageNamingThem) {
 TEST(SimOptions, helpDocumentsEveryOptionAndTheReportKeys) {
   const std::string help = helpText();
   for (const char* name :
-       {"--link", "--device", "--split", "--corrupt", "--garbage", "--delay", "--silent-after",
-        "--unplug-after", "--reopen-after", "--seed", "--flood", "--record", "--report", "--verbose",
-        "--help", "SIGUSR1", "SIGUSR2", "valid_frames_sent", "garbage_bytes_sent"}) {
+       {"--link",  "--device",       "--split",        "--corrupt",         "--garbage",
+        "--delay", "--silent-after", "--unplug-after", "--reopen-after",    "--seed",
+        "--flood", "--record",       "--stamp-live",   "--report",          "--verbose",
+        "--help",  "SIGUSR1",        "SIGUSR2",        "valid_frames_sent", "garbage_bytes_sent"}) {
     EXPECT_NE(help.find(name), std::string::npos) << name;
   }
 }

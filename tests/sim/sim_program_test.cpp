@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "host_end.h"
@@ -141,7 +143,12 @@ TEST(SimProgram, runsOnALinkSurvivesAnUnplugAndReportsOnTerm) {
   const orlo::test::ScratchDir dir("orlo-sim-prog");
   ASSERT_FALSE(dir.path().empty());
   const std::string link = dir.file("bms");
-  SimProcess sim({"--link", link, "--record", dir.file("record.txt"), "--report", dir.file("report.txt")});
+  const auto wallSeconds = [] {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  };
+  const double started = wallSeconds();
+  SimProcess sim({"--link", link, "--record", dir.file("record.txt"), "--stamp-live", dir.file("stamps.txt"),
+                  "--report", dir.file("report.txt")});
   const std::string first = deviceOf(sim.line());
   ASSERT_FALSE(first.empty());
   {
@@ -168,6 +175,16 @@ TEST(SimProgram, runsOnALinkSurvivesAnUnplugAndReportsOnTerm) {
   const std::string record = orlo::test::readFile(dir.file("record.txt"));
   EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 2);
   EXPECT_NE(record.find(" AA 55 06 00 00 00 01 00 01 00 55 AA\n"), std::string::npos) << record;
+  // One stamp per live data frame, in wall-clock seconds to the microsecond.
+  std::istringstream stamps(orlo::test::readFile(dir.file("stamps.txt")));
+  std::string stamp;
+  int count = 0;
+  for (; std::getline(stamps, stamp); ++count) {
+    EXPECT_EQ(stamp.size(), stamp.find('.') + 7) << stamp;
+    const double when = std::strtod(stamp.c_str(), nullptr);
+    EXPECT_TRUE(when >= started && when <= wallSeconds()) << stamp;
+  }
+  EXPECT_EQ(count, 2);
 }
 
 std::string readLink(const std::string& path) {
