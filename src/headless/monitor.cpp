@@ -148,18 +148,26 @@ int runMonitor(const MonitorSettings& settings) {
   std::vector<Watch> packWatches(packs.size());
   follow(epoll, signalWatch, signals, 0, EPOLLIN, kSignals);
   if (link) follow(epoll, connectedWatch, link->notifyFd(), 0, EPOLLIN, kConnected);
-  std::vector<bool> readable(packs.size());
+  // A wake-up touches only the packs it is for: those with bytes waiting and those whose poll,
+  // reopen or link check is due. Their descriptors and deadlines are taken afresh after each turn
+  // (a reopened port has a new descriptor), the others' stay as they were.
+  std::vector<Clock::time_point> due(packs.size());
+  const auto settle = [&](std::size_t i) {
+    follow(epoll, packWatches[i], packs[i]->fd(), packs[i]->opens(), EPOLLIN, kFirstPack + i);
+    due[i] = packs[i]->nextDeadline();
+  };
+  for (std::size_t i = 0; i < packs.size(); ++i) settle(i);
+  std::vector<std::size_t> readable;
+  readable.reserve(packs.size());
   epoll_event ready[64];
   for (;;) {
     if (link)
       follow(epoll, brokerWatch, link->socket(), link->socketGeneration(),
              EPOLLIN | (link->wantWrite() ? EPOLLOUT : 0u), kBroker);
-    for (std::size_t i = 0; i < packs.size(); ++i)
-      follow(epoll, packWatches[i], packs[i]->fd(), packs[i]->opens(), EPOLLIN, kFirstPack + i);
 
     auto now = Clock::now();
     Clock::time_point deadline = now + milliseconds(1000);
-    for (const auto& pack : packs) deadline = std::min(deadline, pack->nextDeadline());
+    for (const Clock::time_point t : due) deadline = std::min(deadline, t);
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
     if (link) deadline = std::min(deadline, link->nextDeadline());
     const int count =
@@ -176,18 +184,22 @@ int runMonitor(const MonitorSettings& settings) {
       else if (tag == kConnected)
         connected = true;
       else if (tag - kFirstPack < packs.size())
-        readable[tag - kFirstPack] = true;
+        readable.push_back(tag - kFirstPack);
     }
     if (stop) break;
     if (link && brokerReady) link->onSocketEvent(now);
     if (link) link->onTimer(now);
     if (link && connected && link->takeConnected()) mqtt->onConnected();
+    for (const std::size_t i : readable) {
+      packs[i]->onReadable(now);
+      settle(i);
+    }
+    readable.clear();
     for (std::size_t i = 0; i < packs.size(); ++i)
-      if (readable[i]) {
-        readable[i] = false;
-        packs[i]->onReadable(now);
+      if (due[i] <= now) {
+        packs[i]->onTimer(now);
+        settle(i);
       }
-    for (const auto& pack : packs) pack->onTimer(now);
     writeLogRows(logs, packs, now);
     if (link) link->push();
   }

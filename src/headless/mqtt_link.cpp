@@ -123,9 +123,10 @@ void MqttLink::onSocketEvent(std::chrono::steady_clock::time_point now) {
 }
 
 void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
-  if (!started_) return;
+  // Most wake-ups are for the packs: those leave without asking the library anything.
+  if (!started_ || now < nextTimer_ - kMiscSlack) return;
   const bool open = mosquitto_socket(client_) >= 0;
-  if (now < nextTimer_ - (open ? kMiscSlack : std::chrono::milliseconds(0))) return;
+  if (!open && now < nextTimer_) return;
   nextTimer_ = now + kMiscPeriod;
   if (open && connected_ && held_.empty()) {
     // Keep-alive only: the socket itself is watched, so there is nothing to wait for here.
