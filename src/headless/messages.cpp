@@ -1,9 +1,12 @@
 #include "headless/messages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "util/text_format.h"
 
@@ -58,11 +61,38 @@ void writeIsoTime(std::chrono::system_clock::time_point when, std::string& out) 
   if (seconds != cached.seconds) {
     std::tm local{};
     localtime_r(&seconds, &local);
-    std::strftime(cached.head, sizeof cached.head, "%Y-%m-%dT%H:%M:%S", &local);
+    // Digits by hand: strftime and printf are large for a few fixed fields, and this runs in
+    // the first wake-up of every second.
+    const long year = 1900L + local.tm_year;
+    if (year >= 0 && year <= 9999) {
+      char* at = cached.head;
+      const auto two = [&at](long value, char after) {
+        *at++ = static_cast<char>('0' + value / 10 % 10);
+        *at++ = static_cast<char>('0' + value % 10);
+        if (after != '\0') *at++ = after;
+      };
+      two(year / 100, '\0');
+      two(year % 100, '-');
+      two(local.tm_mon + 1, '-');
+      two(local.tm_mday, 'T');
+      two(local.tm_hour, ':');
+      two(local.tm_min, ':');
+      two(local.tm_sec, '\0');
+      *at = '\0';
+    } else {
+      std::strftime(cached.head, sizeof cached.head, "%Y-%m-%dT%H:%M:%S", &local);
+    }
     const long offset = local.tm_gmtoff;
     const long minutes = (offset < 0 ? -offset : offset) / 60;
-    std::snprintf(cached.offset, sizeof cached.offset, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
-                  minutes / 60 % 100, minutes % 60);
+    const long hours = minutes / 60 % 100;
+    const char sign[] = {offset < 0 ? '-' : '+',
+                         static_cast<char>('0' + hours / 10),
+                         static_cast<char>('0' + hours % 10),
+                         ':',
+                         static_cast<char>('0' + minutes % 60 / 10),
+                         static_cast<char>('0' + minutes % 10),
+                         '\0'};
+    std::memcpy(cached.offset, sign, sizeof sign);
     cached.seconds = seconds;
   }
   const char fraction[5] = {'.', static_cast<char>('0' + millis / 100),
@@ -100,98 +130,131 @@ nlohmann::json stateObject(const LiveData& d, const StateContext& context) {
 
 namespace {
 
-// A number as nlohmann's dump writes a double that shownAs() made: the shortest text that reads
-// back as it, which for these few decimals is the window's text without its trailing zeros,
-// one decimal kept ("40.0", "-20.122999", "-0.0").
-void appendShown(std::string& out, double value, int decimals) {
-  std::string text = formatFixed(value, decimals);
-  const std::size_t point = text.find('.');
-  if (point != std::string::npos) {
-    std::size_t end = text.size();
-    while (end > point + 2 && text[end - 1] == '0') --end;
-    text.resize(end);
-  } else {
-    text += ".0";
+// Writes the state text straight into a buffer sized beforehand: a state is a few hundred bytes
+// sent once a second per pack, and this keeps its cost to the digits themselves.
+class TextWriter {
+ public:
+  explicit TextWriter(char* at) : at_(at) {}
+  char* end() const { return at_; }
+
+  void raw(std::string_view text) {
+    std::memcpy(at_, text.data(), text.size());
+    at_ += text.size();
   }
-  out += text;
-}
-
-void appendInt(std::string& out, long long value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, static_cast<std::size_t>(end - digits));
-}
-
-// Texts of our own tables and the time, none of which needs escaping.
-void appendText(std::string& out, std::string_view text) {
-  out += '"';
-  out.append(text.data(), text.size());
-  out += '"';
-}
-
-template <typename Values>
-void appendArray(std::string& out, const Values& values) {
-  out += '[';
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) out += ',';
-    appendInt(out, values[i]);
+  // Texts of our own tables and the time, none of which needs escaping.
+  void quoted(std::string_view text) {
+    *at_++ = '"';
+    raw(text);
+    *at_++ = '"';
   }
-  out += ']';
-}
+  void integer(long long value) { at_ = std::to_chars(at_, at_ + kIntegerRoom, value).ptr; }
+  template <typename Values>
+  void integers(const Values& values) {
+    *at_++ = '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i > 0) *at_++ = ',';
+      integer(values[i]);
+    }
+    *at_++ = ']';
+  }
+  // A number as nlohmann's dump writes a double that shownAs() made: the shortest text that
+  // reads back as it, which for these few decimals is the window's text without its trailing
+  // zeros, one decimal kept ("40.0", "-20.122999", "-0.0").
+  void shown(double value, int decimals) {
+    char* const begin = at_;
+    const auto [last, error] =
+        std::to_chars(at_, at_ + kShownRoom, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {  // nothing the board's fields can hold
+      raw("null");
+      return;
+    }
+    at_ = last;
+    trimZeros(begin);
+  }
+  // Hundredths as shown(hundredths / 100.0, 2) writes them, without going through a double.
+  void hundredths(unsigned value) {
+    char* const begin = at_;
+    integer(value / 100);
+    *at_++ = '.';
+    *at_++ = static_cast<char>('0' + value / 10 % 10);
+    *at_++ = static_cast<char>('0' + value % 10);
+    trimZeros(begin);
+  }
+
+  static constexpr std::size_t kIntegerRoom = 21;  // -9223372036854775808
+  static constexpr std::size_t kShownRoom = 64;    // a float's whole part and six decimals
+
+ private:
+  void trimZeros(const char* begin) {
+    const char* point = std::find(begin, static_cast<const char*>(at_), '.');
+    if (point == at_) {
+      raw(".0");
+      return;
+    }
+    while (at_ > point + 2 && at_[-1] == '0') --at_;
+  }
+
+  char* at_;
+};
 
 }  // namespace
 
 // Keys in the order nlohmann's object keeps them (sorted), so both give the same bytes.
 void writeStateText(const LiveData& d, const StateContext& context, std::string& out) {
-  out.clear();
-  out += "{\"alarms\":[";
+  std::size_t room = 512 + context.time.size() + context.modeText.size();
+  for (std::size_t n = 1; n <= kAlarmFlagCount; ++n)
+    if (d.alarm(n)) room += alarmName(n).size() + 3;
+  out.resize(room);
+  TextWriter w(out.data());
+  w.raw("{\"alarms\":[");
   bool first = true;
   for (std::size_t n = 1; n <= kAlarmFlagCount; ++n) {
     if (!d.alarm(n)) continue;
-    if (!first) out += ',';
+    if (!first) w.raw(",");
     first = false;
-    appendText(out, alarmName(n));
+    w.quoted(alarmName(n));
   }
-  out += "],\"balancing\":[";
+  w.raw("],\"balancing\":[");
   first = true;
   for (std::size_t cell = 1; cell <= kCellCount; ++cell) {
     if (!d.balancing(cell)) continue;
-    if (!first) out += ',';
+    if (!first) w.raw(",");
     first = false;
-    appendInt(out, static_cast<long long>(cell));
+    w.integer(static_cast<long long>(cell));
   }
-  out += "],\"bus_mv\":";
-  appendInt(out, d.busMv);
-  out += ",\"cell_mv\":";
-  appendArray(out, d.cellMv);
-  out += ",\"current_a\":";
-  appendShown(out, d.currentA(), 6);
-  out += ",\"cycles\":";
-  appendInt(out, d.cycleCount);
-  out += ",\"mode\":";
+  w.raw("],\"bus_mv\":");
+  w.integer(d.busMv);
+  w.raw(",\"cell_mv\":");
+  w.integers(d.cellMv);
+  w.raw(",\"current_a\":");
+  w.shown(d.currentA(), 6);
+  w.raw(",\"cycles\":");
+  w.integer(d.cycleCount);
+  w.raw(",\"mode\":");
   if (context.modeText.empty()) {
-    out += "null";
+    w.raw("null");
   } else {
-    appendText(out, context.modeText);
+    w.quoted(context.modeText);
   }
-  out += ",\"mos\":";
+  w.raw(",\"mos\":");
   if (context.mos) {
-    out += context.mos->charge ? "{\"chg\":true," : "{\"chg\":false,";
-    out += context.mos->discharge ? "\"dis\":true}" : "\"dis\":false}";
+    w.raw(context.mos->charge ? "{\"chg\":true," : "{\"chg\":false,");
+    w.raw(context.mos->discharge ? "\"dis\":true}" : "\"dis\":false}");
   } else {
-    out += "null";
+    w.raw("null");
   }
-  out += ",\"remain_ah\":";
-  appendShown(out, d.remainingCentiAh / 100.0, 2);
-  out += ",\"soc_pct\":";
-  appendInt(out, d.socPercent);
-  out += ",\"temp_c\":";
-  appendArray(out, d.temperatureC);
-  out += ",\"time\":";
-  appendText(out, context.time);
-  out += ",\"total_mv\":";
-  appendInt(out, d.totalMv);
-  out += '}';
+  w.raw(",\"remain_ah\":");
+  w.hundredths(d.remainingCentiAh);
+  w.raw(",\"soc_pct\":");
+  w.integer(d.socPercent);
+  w.raw(",\"temp_c\":");
+  w.integers(d.temperatureC);
+  w.raw(",\"time\":");
+  w.quoted(context.time);
+  w.raw(",\"total_mv\":");
+  w.integer(d.totalMv);
+  w.raw("}");
+  out.resize(static_cast<std::size_t>(w.end() - out.data()));
 }
 
 nlohmann::json eventObject(const PackEvent& e, const std::string& time) {

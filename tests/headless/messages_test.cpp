@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <set>
+#include <vector>
 
 #include "app/pack_events.h"
 #include "headless/discovery.h"
@@ -76,6 +81,37 @@ TEST(StateObject, isWrittenAsTextByteForByteAsTheObjectDumpsIt) {
   }
 }
 
+// The state text writes its own digits: against the object's, for every remaining capacity the
+// field can hold and for the currents a pack can carry (every mA within +-40 A, a stride beyond,
+// and the ends of the 32-bit field).
+TEST(StateText, numbersMatchTheObjectForEveryCapacityAndCurrent) {
+  const StateContext context{"t", "", std::nullopt};
+  const auto field = [](const std::string& text, const std::string& key) {
+    const std::size_t from = text.find("\"" + key + "\":") + key.size() + 3;
+    return text.substr(from, text.find(',', from) - from);
+  };
+  LiveData d;
+  std::string text;
+  int mismatches = 0;
+  for (std::uint32_t centi = 0; centi <= 0xFFFF; ++centi) {
+    d.remainingCentiAh = static_cast<std::uint16_t>(centi);
+    writeStateText(d, context, text);
+    const std::string want = stateObject(d, context)["remain_ah"].dump();
+    if (field(text, "remain_ah") != want && mismatches++ < 5) ADD_FAILURE() << centi << ": " << text;
+  }
+  std::vector<std::int64_t> currents;
+  for (std::int64_t ma = -40000; ma <= 40000; ++ma) currents.push_back(ma);
+  for (std::int64_t ma = INT32_MIN; ma <= INT32_MAX; ma += 65537) currents.push_back(ma);
+  currents.insert(currents.end(), {INT32_MIN, INT32_MAX, -1, 1});
+  for (const std::int64_t ma : currents) {
+    d.currentRaw = static_cast<std::uint32_t>(static_cast<std::int32_t>(ma));
+    writeStateText(d, context, text);
+    const std::string want = stateObject(d, context)["current_a"].dump();
+    if (field(text, "current_a") != want && mismatches++ < 5) ADD_FAILURE() << ma << ": " << text;
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
 TEST(StateObject, unknownModeAndMosReadNullAndAnIdlePackReadsNoCurrent) {
   const json s = stateObject(live(FrameImage()), {"t", "", std::nullopt});
   EXPECT_TRUE(s["mode"].is_null());
@@ -84,13 +120,35 @@ TEST(StateObject, unknownModeAndMosReadNullAndAnIdlePackReadsNoCurrent) {
   EXPECT_EQ(s["alarms"], json::array());
 }
 
-TEST(IsoTime, hasMillisecondsAndTheUtcOffsetWithAColon) {
-  const std::string t =
-      isoTime(std::chrono::system_clock::time_point(std::chrono::milliseconds(1714557600250)));
-  ASSERT_EQ(t.size(), 29u) << t;
-  EXPECT_EQ(t.substr(19, 4), ".250") << t;
-  EXPECT_TRUE(t[23] == '+' || t[23] == '-') << t;
-  EXPECT_EQ(t[26], ':') << t;
+// Against the C library's own calendar, in zones east and west of Greenwich, on half and
+// three-quarter hours and in summer time (POSIX rules, so no time zone files are needed).
+TEST(IsoTime, isTheLocalCalendarTimeWithMillisecondsAndTheOffset) {
+  const char* const before = std::getenv("TZ");
+  const std::string saved = before ? before : "";
+  const char* const zones[] = {"UTC0", "IST-5:30", "NST3:30NDT,M3.2.0,M11.1.0", "XST+9:45", "ACST-9:30"};
+  const long long instants[] = {1714557600250, 946684799999, 4102444800007, 1720000000000};
+  for (const char* zone : zones) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    for (const long long ms : instants) {
+      const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+      std::tm local{};
+      localtime_r(&seconds, &local);
+      char head[32], tail[64];
+      std::strftime(head, sizeof head, "%Y-%m-%dT%H:%M:%S", &local);
+      const long off = local.tm_gmtoff < 0 ? -local.tm_gmtoff : local.tm_gmtoff;
+      std::snprintf(tail, sizeof tail, ".%03lld%c%02ld:%02ld", ms % 1000, local.tm_gmtoff < 0 ? '-' : '+',
+                    off / 3600, off / 60 % 60);
+      EXPECT_EQ(isoTime(std::chrono::system_clock::time_point(std::chrono::milliseconds(ms))),
+                std::string(head) + tail)
+          << zone;
+    }
+  }
+  if (before)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
 }
 
 // ---- events ----------------------------------------------------------------------------------
