@@ -114,7 +114,9 @@ std::string deviceOf(const std::string& line) {
   return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : std::string();
 }
 
+// Each call waits for an answer to its own poll: an answer left from an earlier one does not count.
 bool pollAnswered(HostEnd& host) {
+  host.received.clear();
   host.send(kPoll);
   return pumpUntil([&] { host.collect(); }, [&] { return !validFrames(host.received).empty(); }, 2000);
 }
