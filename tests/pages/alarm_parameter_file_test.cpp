@@ -270,27 +270,43 @@ TEST_F(AlarmParameterFile, ATargetThatCannotBeReplacedIsRefusedWithTheCloseTheFi
   EXPECT_TRUE(fs::is_directory(dir + "/user/taken.csv"));
 }
 
-// A write that fails part-way (here: the file size limit) must leave the old file untouched
-// and no temporary file behind.
-TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndSaysSo) {
+// A save that fails part-way (here: the file size limit) leaves the old file as it was, says so
+// with the path and the reason, and leaves nothing behind: whether it goes through a temporary
+// file and a rename, or is written in place (a file with a second name) and puts back the bytes
+// it overwrote.
+TEST_F(AlarmParameterFile, AFailedWriteLeavesTheOldFileAsItWasAndNamesPathAndReason) {
   const std::string target = dir + "/user/AlarmParameter.csv";
-  test::writeFile(target, "old content\r\n");
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit tight = old;
-  tight.rlim_cur = 64;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const bool saved = page.saveParameterFile(target);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(test::readFile(target), "old content\r\n");
-  ASSERT_EQ(form.messages().size(), 1u);
-  EXPECT_NE(form.messages()[0].text.find(target), std::string::npos);
-  int entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir + "/user")) ++entries;
-  EXPECT_EQ(entries, 1);
+  for (const bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "in place" : "through a temporary file");
+    fs::remove_all(dir + "/user");
+    fs::remove(dir + "/other-name.csv");
+    fs::create_directories(dir + "/user");
+    test::writeFile(target, "old content\r\n");
+    if (inPlace) {
+      ASSERT_EQ(link(target.c_str(), (dir + "/other-name.csv").c_str()), 0);
+    }
+    const std::size_t messagesBefore = form.messages().size();
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool saved = page.saveParameterFile(target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(test::readFile(target), "old content\r\n");
+    ASSERT_EQ(form.messages().size(), messagesBefore + 1);
+    const std::string& said = form.messages().back().text;
+    EXPECT_NE(said.find(target), std::string::npos) << said;
+    if (inPlace) {
+      EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+    }
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir + "/user")) ++entries;
+    EXPECT_EQ(entries, 1);
+  }
 }
 
 TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
@@ -378,27 +394,6 @@ TEST_F(AlarmParameterFile, ATargetThatARenameWouldNotKeepIsRewrittenWhereItIs) {
     EXPECT_EQ(identityOf(foreign).group, 65534u);
     EXPECT_EQ(identityOf(foreign).mode & 07777, 0640u);
   }
-}
-
-// Written in place, a save that fails part-way puts back the bytes it overwrote.
-TEST_F(AlarmParameterFile, AFailedWriteInPlaceLeavesTheOldFileAsItWasAndNamesPathAndReason) {
-  const std::string target = dir + "/user/AlarmParameter.csv";
-  test::writeFile(target, "old content\r\n");
-  ASSERT_EQ(link(target.c_str(), (dir + "/other-name.csv").c_str()), 0);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit tight = old;
-  tight.rlim_cur = 64;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const bool saved = page.saveParameterFile(target);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(test::readFile(target), "old content\r\n");
-  ASSERT_EQ(form.messages().size(), 1u);
-  EXPECT_NE(form.messages()[0].text.find(target), std::string::npos);
-  EXPECT_NE(form.messages()[0].text.find("File too large"), std::string::npos) << form.messages()[0].text;
 }
 
 TEST_F(AlarmParameterFile, TheShippedExampleLoadsIntoValuesThatSetAccepts) {
