@@ -20,6 +20,7 @@
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
 #include "support/sim_serial_control.h"
+#include "support/window_forms.h"
 #include "view/main_window_ids.h"
 
 namespace orlo {
@@ -61,23 +62,17 @@ class CountingListener : public EventListener {
 
 // ---- through the main window ---------------------------------------------------------------
 
-class KeepWatchTest : public ::testing::Test {
+class KeepWatchTest : public ::testing::Test, protected test::WindowForms {
  protected:
   test::ScratchDir data{"orlo-events"};
-  test::FakeForm form{"main"};
-  test::FakeForm bmsForm{"bms_parameter"};
-  test::FakeForm balanceForm{"balance_test"};
-  test::FakeForm alarmForm{"alarm_parameter"};
-  test::FakeForm calibrationForm{"current_calibration"};
   test::FakeSerialControl serial;
   test::FixedClock clock;
   std::unique_ptr<MainWindow> window;
 
   void SetUp() override {
     clock.now = localTime(2026, 12, 7, 14, 15, 3);
-    window =
-        std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
-                                     serial, clock, MainWindowOptions{"/nonexistent", "/tmp", data.path()});
+    window = std::make_unique<MainWindow>(form, pages(), serial, clock,
+                                          MainWindowOptions{"/nonexistent", "/tmp", data.path()});
     window->setReconnect(true);  // as the application's default
     window->onInitDialog();
   }

@@ -18,6 +18,7 @@
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
 #include "support/sim_serial_control.h"
+#include "support/window_forms.h"
 #include "view/alarm_parameter_ids.h"
 #include "view/main_window_ids.h"
 
@@ -41,15 +42,10 @@ AlarmValues boardValues(const sim::BoardModel& board) {
   return values;
 }
 
-class MainWindowParameters : public ::testing::Test {
+class MainWindowParameters : public ::testing::Test, protected test::WindowForms {
  protected:
   sim::BoardModel board;
   test::SimSerialControl line{board, false};
-  test::FakeForm form{"main"};
-  test::FakeForm bmsForm{"bms_parameter"};
-  test::FakeForm balanceForm{"balance_test"};
-  test::FakeForm alarmForm{"alarm_parameter"};
-  test::FakeForm calibrationForm{"current_calibration"};
   test::FixedClock clock;
   test::ScratchDir data{"orlo-window-params"};
   std::unique_ptr<MainWindow> window;
@@ -60,9 +56,8 @@ class MainWindowParameters : public ::testing::Test {
     clock.now.tm_mon = 11;
     clock.now.tm_mday = 7;
     clock.now.tm_hour = 14;
-    window =
-        std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm}, line,
-                                     clock, MainWindowOptions{"/nonexistent", "/tmp", data.path()});
+    window = std::make_unique<MainWindow>(form, pages(), line, clock,
+                                          MainWindowOptions{"/nonexistent", "/tmp", data.path()});
     window->onInitDialog();
     form.setCurrentIndex(MainId::SerialPorts, 0);
     window->onClicked(MainId::StartUp);

@@ -12,6 +12,7 @@
 #include "support/frame_image.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
+#include "support/window_forms.h"
 #include "view/balance_test_ids.h"
 #include "view/bms_parameter_ids.h"
 #include "view/main_window_ids.h"
@@ -23,13 +24,8 @@ using namespace main_ids;
 
 using test::FrameImage;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected test::WindowForms {
  protected:
-  test::FakeForm form{"main"};
-  test::FakeForm bmsForm{"bms_parameter"};
-  test::FakeForm balanceForm{"balance_test"};
-  test::FakeForm alarmForm{"alarm_parameter"};
-  test::FakeForm calibrationForm{"current_calibration"};
   test::FakeSerialControl serial;
   test::FixedClock clock;
   test::ScratchDir dataDir{"orlo-main-window-data"};
@@ -38,8 +34,7 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override { window = makeWindow(); }
 
   std::unique_ptr<MainWindow> makeWindow() {
-    return std::make_unique<MainWindow>(form, PageForms{bmsForm, balanceForm, alarmForm, calibrationForm},
-                                        serial, clock,
+    return std::make_unique<MainWindow>(form, pages(), serial, clock,
                                         MainWindowOptions{"/nonexistent", "/tmp", dataDir.path()});
   }
   void start() { window->onInitDialog(); }
