@@ -4,7 +4,7 @@ namespace orlo {
 
 std::vector<PackEvent> PackEventDetector::onLiveData(const LiveData& data) {
   std::vector<PackEvent> events;
-  for (std::size_t n = 1; n <= kAlarmFlagCount; ++n) {
+  for (std::size_t n = 1; n <= kAlarmFlagCount && data.alarmFlags != alarmFlags_; ++n) {
     const bool was = (alarmFlags_ >> (n - 1)) & 1u;
     if (data.alarm(n) == was) continue;
     PackEvent e;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,21 +158,28 @@ class TextWriter {
     }
     *at_++ = ']';
   }
-  // A number as nlohmann's dump writes a double that shownAs() made: the shortest text that
-  // reads back as it, which for these few decimals is the window's text without its trailing
-  // zeros, one decimal kept ("40.0", "-20.122999", "-0.0").
-  void shown(double value, int decimals) {
-    char* const begin = at_;
-    const auto [last, error] =
-        std::to_chars(at_, at_ + kShownRoom, value, std::chars_format::fixed, decimals);
-    if (error != std::errc()) {  // nothing the board's fields can hold
+  // The current as nlohmann's dump writes the double shownAs(current, 6) makes: the shortest text
+  // that reads back as it, which for six decimals is the window's text without its trailing zeros,
+  // one decimal kept ("40.0", "-20.122999", "-0.0"). A float times a million is exact in a double
+  // (24 bits times 15625 times a power of two), so rounding that product to an integer, ties to
+  // even as printf does, gives the window's six decimals without a general float printer.
+  void current(float value) {
+    const double scaled = std::nearbyint(static_cast<double>(value) * 1e6);
+    if (!(std::fabs(scaled) < 1e18)) {  // nothing the board's 32-bit field can make
       raw("null");
       return;
     }
-    at_ = last;
+    char* const begin = at_;
+    if (std::signbit(value)) *at_++ = '-';
+    const auto millionths = static_cast<unsigned long long>(std::fabs(scaled));
+    integer(static_cast<long long>(millionths / 1000000));
+    *at_++ = '.';
+    unsigned long long fraction = millionths % 1000000;
+    for (int i = 5; i >= 0; --i, fraction /= 10) at_[i] = static_cast<char>('0' + fraction % 10);
+    at_ += 6;
     trimZeros(begin);
   }
-  // Hundredths as shown(hundredths / 100.0, 2) writes them, without going through a double.
+  // Hundredths as nlohmann writes shownAs(hundredths / 100.0, 2), without going through a double.
   void hundredths(unsigned value) {
     char* const begin = at_;
     integer(value / 100);
@@ -182,7 +190,6 @@ class TextWriter {
   }
 
   static constexpr std::size_t kIntegerRoom = 21;  // -9223372036854775808
-  static constexpr std::size_t kShownRoom = 64;    // a float's whole part and six decimals
 
  private:
   void trimZeros(const char* begin) {
@@ -227,7 +234,7 @@ void writeStateText(const LiveData& d, const StateContext& context, std::string&
   w.raw(",\"cell_mv\":");
   w.integers(d.cellMv);
   w.raw(",\"current_a\":");
-  w.shown(d.currentA(), 6);
+  w.current(d.currentA());
   w.raw(",\"cycles\":");
   w.integer(d.cycleCount);
   w.raw(",\"mode\":");

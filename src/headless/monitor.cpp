@@ -107,9 +107,11 @@ void finish(MqttLink* link, MqttOutput* output) {
 
 int runMonitor(const MonitorSettings& settings) {
   const int signals = signalDescriptor();
+  std::vector<std::string> names;
+  for (const PackEntry& p : settings.packs) names.push_back(p.name);
   std::unique_ptr<MqttLink> link;
   std::unique_ptr<MqttOutput> mqtt;
-  JsonLinesOutput lines(stdout);
+  JsonLinesOutput lines(stdout, names);
   PackOutput* output = &lines;
   if (settings.broker) {
     link = std::make_unique<MqttLink>(settings, MqttOutput::programAvailabilityTopic(settings.topicPrefix));
@@ -117,8 +119,6 @@ int runMonitor(const MonitorSettings& settings) {
       std::fprintf(stderr, "orlo-bms: %s\n", link->setupError().c_str());
       return 2;
     }
-    std::vector<std::string> names;
-    for (const PackEntry& p : settings.packs) names.push_back(p.name);
     mqtt = std::make_unique<MqttOutput>(*link, settings.topicPrefix, names);
     output = mqtt.get();
     link->start();
@@ -133,10 +133,10 @@ int runMonitor(const MonitorSettings& settings) {
     // Every pack is polled in the same tick: one wake-up writes all the requests and the
     // answers come back close together, so a few wake-ups read them all. The writes never
     // block, so a silent or slow pack holds up no other.
-    packs.push_back(std::make_unique<PackMonitor>(settings.packs[i], *output, start));
+    packs.push_back(std::make_unique<PackMonitor>(settings.packs[i], i, *output, start));
     if (!settings.logDir.empty())
       logs.files.push_back(std::make_unique<PackDataLog>(settings.logDir, settings.packs[i].name));
-    output->availability(settings.packs[i].name, false);
+    output->availability(i, false);
   }
 
   const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
@@ -157,6 +157,8 @@ int runMonitor(const MonitorSettings& settings) {
     due[i] = packs[i]->nextDeadline();
   };
   for (std::size_t i = 0; i < packs.size(); ++i) settle(i);
+  // Every pack is polled in the same tick, and the requests leave together.
+  BatchWriter polls(static_cast<unsigned>(packs.size()));
   std::vector<std::size_t> readable;
   readable.reserve(packs.size());
   epoll_event ready[64];
@@ -197,9 +199,10 @@ int runMonitor(const MonitorSettings& settings) {
     readable.clear();
     for (std::size_t i = 0; i < packs.size(); ++i)
       if (due[i] <= now) {
-        packs[i]->onTimer(now);
+        packs[i]->onTimer(now, polls);
         settle(i);
       }
+    polls.flush();
     writeLogRows(logs, packs, now);
     if (link) link->push();
   }

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace orlo::headless {
 namespace {
@@ -215,17 +216,23 @@ bool MqttLink::appendPlain(const std::string& topic, const std::string& payload)
   // by the settings (no wildcards) and by the library for the messages it sends.
   const std::size_t remaining = 2 + topic.size() + payload.size();
   if (topic.empty() || topic.size() > 0xFFFF || remaining > kLongestRemaining) return false;
-  held_.push_back('\x30');
+  char header[7] = {'\x30'};
+  std::size_t length = 1;
   std::size_t left = remaining;
   do {
     const auto digit = static_cast<unsigned char>(left % 128);
     left /= 128;
-    held_.push_back(static_cast<char>(left > 0 ? digit | 0x80 : digit));
+    header[length++] = static_cast<char>(left > 0 ? digit | 0x80 : digit);
   } while (left > 0);
-  held_.push_back(static_cast<char>(topic.size() >> 8));
-  held_.push_back(static_cast<char>(topic.size() & 0xFF));
-  held_ += topic;
-  held_ += payload;
+  header[length++] = static_cast<char>(topic.size() >> 8);
+  header[length++] = static_cast<char>(topic.size() & 0xFF);
+  // One resize, then the parts in place: the buffer keeps its room from one wake-up to the next.
+  const std::size_t at = held_.size();
+  held_.resize(at + length + topic.size() + payload.size());
+  char* out = held_.data() + at;
+  std::memcpy(out, header, length);
+  std::memcpy(out + length, topic.data(), topic.size());
+  std::memcpy(out + length + topic.size(), payload.data(), payload.size());
   return true;
 }
 

@@ -15,31 +15,26 @@ const char* availabilityText(bool online) {
 
 }  // namespace
 
-void JsonLinesOutput::state(const std::string& pack, const std::string& text) {
+void JsonLinesOutput::state(std::size_t pack, const std::string& text) {
   // The same line stdoutLine() would give: pack names need no escaping.
-  const std::string line = "{\"pack\":\"" + pack + "\",\"state\":" + text + "}\n";
+  const std::string line = "{\"pack\":\"" + packs_[pack] + "\",\"state\":" + text + "}\n";
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
 }
 
-void JsonLinesOutput::event(const std::string& pack, const nlohmann::json& object) {
-  line(pack, "event", object);
-}
-
-void JsonLinesOutput::line(const std::string& pack, const char* kind, const nlohmann::json& object) {
-  const std::string text = stdoutLine(pack, kind, object).dump() + "\n";
+void JsonLinesOutput::event(std::size_t pack, const nlohmann::json& object) {
+  const std::string text = stdoutLine(packs_[pack], "event", object).dump() + "\n";
   std::fwrite(text.data(), 1, text.size(), out_);
   std::fflush(out_);
 }
 
 MqttOutput::MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs)
     : link_(link), prefix_(std::move(prefix)) {
-  for (const std::string& pack : packs) packs_[pack].stateTopic = topic(pack, "state");
+  for (const std::string& pack : packs) packs_.push_back({pack, topic(pack, "state"), false, {}});
 }
 
-void MqttOutput::state(const std::string& pack, const std::string& text) {
+void MqttOutput::state(std::size_t pack, const std::string& text) {
   Kept& kept = packs_[pack];
-  if (kept.stateTopic.empty()) kept.stateTopic = topic(pack, "state");
   if (link_.publish(kept.stateTopic, text, kStateQos, false)) {
     kept.pendingState.clear();
   } else {
@@ -47,29 +42,29 @@ void MqttOutput::state(const std::string& pack, const std::string& text) {
   }
 }
 
-void MqttOutput::event(const std::string& pack, const nlohmann::json& object) {
-  link_.publish(topic(pack, "event"), object.dump(), kQos, false);
+void MqttOutput::event(std::size_t pack, const nlohmann::json& object) {
+  link_.publish(topic(packs_[pack].name, "event"), object.dump(), kQos, false);
 }
 
-void MqttOutput::availability(const std::string& pack, bool online) {
-  packs_[pack].online = online;
-  link_.publish(topic(pack, "availability"), availabilityText(online), kQos, true);
+void MqttOutput::availability(std::size_t pack, bool online) {
+  Kept& kept = packs_[pack];
+  kept.online = online;
+  link_.publish(topic(kept.name, "availability"), availabilityText(online), kQos, true);
 }
 
 void MqttOutput::onConnected() {
   link_.publish(programAvailabilityTopic(prefix_), "online", kQos, true);
-  for (auto& [pack, kept] : packs_) {
-    for (const DiscoveryMessage& m : discoveryMessages(prefix_, pack))
+  for (Kept& kept : packs_) {
+    for (const DiscoveryMessage& m : discoveryMessages(prefix_, kept.name))
       link_.publish(m.topic, m.config.dump(), kQos, true);
-    link_.publish(topic(pack, "availability"), availabilityText(kept.online), kQos, true);
-    if (!kept.pendingState.empty() &&
-        link_.publish(topic(pack, "state"), kept.pendingState, kStateQos, false))
+    link_.publish(topic(kept.name, "availability"), availabilityText(kept.online), kQos, true);
+    if (!kept.pendingState.empty() && link_.publish(kept.stateTopic, kept.pendingState, kStateQos, false))
       kept.pendingState.clear();
   }
 }
 
 void MqttOutput::goOffline() {
-  for (auto& [pack, kept] : packs_) link_.publish(topic(pack, "availability"), "offline", kQos, true);
+  for (const Kept& kept : packs_) link_.publish(topic(kept.name, "availability"), "offline", kQos, true);
   link_.publish(programAvailabilityTopic(prefix_), "offline", kQos, true);
 }
 

@@ -2,8 +2,8 @@
 // The two places a pack's messages go.
 
 #include <cstdio>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless/mqtt_link.h"
@@ -14,14 +14,14 @@ namespace orlo::headless {
 // One JSON object per line on a stream, flushed at once so that a pipe sees every line.
 class JsonLinesOutput : public PackOutput {
  public:
-  explicit JsonLinesOutput(std::FILE* out) : out_(out) {}
-  void state(const std::string& pack, const std::string& text) override;
-  void event(const std::string& pack, const nlohmann::json& object) override;
-  void availability(const std::string&, bool) override {}
+  JsonLinesOutput(std::FILE* out, std::vector<std::string> packs) : out_(out), packs_(std::move(packs)) {}
+  void state(std::size_t pack, const std::string& text) override;
+  void event(std::size_t pack, const nlohmann::json& object) override;
+  void availability(std::size_t, bool) override {}
 
  private:
-  void line(const std::string& pack, const char* kind, const nlohmann::json& object);
   std::FILE* out_;
+  std::vector<std::string> packs_;
 };
 
 // Topics under the prefix P: P/availability (the program), P/NAME/state, P/NAME/event and
@@ -31,9 +31,9 @@ class MqttOutput : public PackOutput {
  public:
   MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs);
 
-  void state(const std::string& pack, const std::string& text) override;
-  void event(const std::string& pack, const nlohmann::json& object) override;
-  void availability(const std::string& pack, bool online) override;
+  void state(std::size_t pack, const std::string& text) override;
+  void event(std::size_t pack, const nlohmann::json& object) override;
+  void availability(std::size_t pack, bool online) override;
 
   // After every (re)connection: the program online, discovery, each pack's availability and
   // the state that waited.
@@ -45,9 +45,10 @@ class MqttOutput : public PackOutput {
 
  private:
   struct Kept {
+    std::string name;
+    std::string stateTopic;
     bool online = false;
     std::string pendingState;  // empty: nothing waiting
-    std::string stateTopic;
   };
   std::string topic(const std::string& pack, const char* leaf) const {
     return prefix_ + "/" + pack + "/" + leaf;
@@ -55,7 +56,7 @@ class MqttOutput : public PackOutput {
 
   MqttLink& link_;
   std::string prefix_;
-  std::map<std::string, Kept> packs_;
+  std::vector<Kept> packs_;  // in the order of the packs given
 };
 
 }  // namespace orlo::headless

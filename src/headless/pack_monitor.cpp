@@ -15,8 +15,9 @@ std::string now() {
 
 }  // namespace
 
-PackMonitor::PackMonitor(PackEntry pack, PackOutput& output, SteadyTime firstPoll)
+PackMonitor::PackMonitor(PackEntry pack, std::size_t index, PackOutput& output, SteadyTime firstPoll)
     : pack_(std::move(pack)),
+      index_(index),
       output_(output),
       pollRequest_(pollRequest()),
       nextPoll_(firstPoll),
@@ -81,7 +82,7 @@ void PackMonitor::onLive(const LiveData& live) {
   context_.modeText = detector_.modeText();
   context_.mos = detector_.mos();
   writeStateText(live, context_, stateText_);
-  output_.state(pack_.name, stateText_);
+  output_.state(index_, stateText_);
   emit(events);
 }
 
@@ -89,20 +90,22 @@ void PackMonitor::setLink(bool up) {
   const std::vector<PackEvent> events = detector_.onLink(up);
   if (events.empty()) return;
   linkUp_ = up;
-  output_.availability(pack_.name, up);
+  output_.availability(index_, up);
   emit(events);
 }
 
 void PackMonitor::emit(const std::vector<PackEvent>& events) {
   if (events.empty()) return;
   const std::string time = now();
-  for (const PackEvent& e : events) output_.event(pack_.name, eventObject(e, time));
+  for (const PackEvent& e : events) output_.event(index_, eventObject(e, time));
 }
 
-void PackMonitor::onTimer(SteadyTime now) {
+void PackMonitor::onTimer(SteadyTime now, BatchWriter& writes) {
   if (!port_.isOpen() && now >= nextOpen_) tryOpen(now);
   if (port_.isOpen() && now >= nextPoll_) {
-    port_.write(pollRequest_.data(), pollRequest_.size());
+    // A request that does not go out is not retried: the next poll is a second away, and a line
+    // that stays down shows in the link check.
+    writes.add(port_.fd(), pollRequest_.data(), pollRequest_.size());
     // Keep the beat: a late wake-up does not shift every later poll.
     while (nextPoll_ <= now) nextPoll_ += kPollPeriod;
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/pack_events.h"
+#include "headless/batch_writer.h"
 #include "headless/live_data_tap.h"
 #include "headless/messages.h"
 #include "headless/monitor_settings.h"
@@ -25,8 +26,8 @@ class PackMonitor {
   static constexpr std::chrono::milliseconds kLinkTimeout{2000};
   static constexpr std::chrono::milliseconds kReopenPeriod{2000};
 
-  // `firstPoll` staggers the packs' polls over the second.
-  PackMonitor(PackEntry pack, PackOutput& output, SteadyTime firstPoll);
+  // `index`: the pack's place in the output's list of packs.
+  PackMonitor(PackEntry pack, std::size_t index, PackOutput& output, SteadyTime firstPoll);
 
   const std::string& name() const { return pack_.name; }
   int fd() const { return port_.fd(); }
@@ -36,8 +37,9 @@ class PackMonitor {
 
   // Bytes are waiting (or the line hung up): read, and publish every frame now complete.
   void onReadable(SteadyTime now);
-  // Polls, reopens and the link check that are due.
-  void onTimer(SteadyTime now);
+  // Polls, reopens and the link check that are due; a poll's request goes into `writes`, which
+  // the caller sends before the next wake-up.
+  void onTimer(SteadyTime now, BatchWriter& writes);
   // The earliest time onTimer has something to do.
   SteadyTime nextDeadline() const;
 
@@ -51,6 +53,7 @@ class PackMonitor {
   void emit(const std::vector<PackEvent>& events);
 
   PackEntry pack_;
+  std::size_t index_;
   PackOutput& output_;
   SerialPort port_;
   Receiver receiver_;

@@ -1,19 +1,21 @@
 #pragma once
 // Where a pack's messages go: the MQTT broker or standard output.
 
+#include <cstddef>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 namespace orlo::headless {
 
+// A pack is named by its place in the list of packs the output was made with.
 class PackOutput {
  public:
   virtual ~PackOutput() = default;
   // `text`: the state object's JSON text (writeStateText).
-  virtual void state(const std::string& pack, const std::string& text) = 0;
-  virtual void event(const std::string& pack, const nlohmann::json& object) = 0;
-  virtual void availability(const std::string& pack, bool online) = 0;
+  virtual void state(std::size_t pack, const std::string& text) = 0;
+  virtual void event(std::size_t pack, const nlohmann::json& object) = 0;
+  virtual void availability(std::size_t pack, bool online) = 0;
 };
 
 }  // namespace orlo::headless

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace orlo {
 
@@ -12,11 +13,11 @@ constexpr std::size_t kFrameBufferSize = 100;
 
 class FrameView {
  public:
-  FrameView() { bytes_.fill(0); }
+  FrameView() = default;
   // Copies at most kFrameBufferSize bytes; the rest stays 0.
-  FrameView(const std::uint8_t* data, std::size_t size) : FrameView() {
-    length_ = size < kFrameBufferSize ? size : kFrameBufferSize;
-    for (std::size_t i = 0; i < length_; ++i) bytes_[i] = data[i];
+  FrameView(const std::uint8_t* data, std::size_t size)
+      : length_(size < kFrameBufferSize ? size : kFrameBufferSize) {
+    if (length_ > 0) std::memcpy(bytes_.data(), data, length_);
   }
 
   std::size_t length() const { return length_; }

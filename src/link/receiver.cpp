@@ -64,15 +64,24 @@ std::size_t Receiver::findHead(std::size_t from) const {
 Receiver::Scan Receiver::tryHead(std::size_t head, Progress& progress) const {
   const std::uint8_t* d = buffer_.data() + head;
   const std::size_t window = std::min(used_ - head, kFrameBufferSize);
-  std::size_t j = progress.next;
-  for (; j + 1 < window; ++j) {
-    if (j >= 7) progress.sum += d[j - 3];  // the sum covers offsets 4 ... j-3
-    if (d[j] != kTail0 || d[j + 1] != kTail1) continue;
+  // Moves the search on to `next`: the sum then covers offsets 4 ... next-4.
+  const auto advance = [&](std::size_t next) {
+    for (std::size_t k = std::max<std::size_t>(progress.next, 7) - 3; k + 4 <= next; ++k)
+      progress.sum += d[k];
+    progress.next = next;
+  };
+  while (progress.next + 1 < window) {
+    // Tail candidates are rare inside a frame: skip to the next 55 and sum the bytes passed.
+    const void* hit = std::memchr(d + progress.next, kTail0, window - 1 - progress.next);
+    if (hit == nullptr) break;
+    const auto j = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - d);
+    advance(j + 1);  // the sum covers offsets 4 ... j-3
+    if (d[j + 1] != kTail1) continue;
     progress.sawTail = true;
     const unsigned stored = d[j - 2] | (d[j - 1] << 8);
     if (stored == (progress.sum & 0xFFFF)) return {HeadResult::Found, j + 2};
   }
-  progress.next = j;
+  if (progress.next + 1 < window) advance(window - 1);
   if (window < kFrameBufferSize) return {HeadResult::Pending, 0};
   return {progress.sawTail ? HeadResult::BadChecksum : HeadResult::NoTail, 0};
 }
