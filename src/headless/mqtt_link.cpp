@@ -87,6 +87,7 @@ void MqttLink::start() {
   const auto now = std::chrono::steady_clock::now();
   nextTimer_ = now + kMiscPeriod;
   ++attempts_;
+  libraryIdle_ = false;
   const int rc = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepAliveSeconds);
   if (rc != MOSQ_ERR_SUCCESS) {
     report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
@@ -97,6 +98,7 @@ void MqttLink::start() {
 void MqttLink::stop() {
   if (!started_) return;
   started_ = false;
+  libraryIdle_ = false;
   mosquitto_disconnect(client_);
   connected_ = false;
 }
@@ -106,10 +108,17 @@ int MqttLink::socket() const {
 }
 
 bool MqttLink::wantWrite() const {
-  return !held_.empty() || mosquitto_want_write(client_);
+  if (!held_.empty()) return true;
+  // The library queues bytes only inside our calls to it (it has no thread of its own): once it
+  // has said it has none, it is not asked again (two mutexes) until it has been called.
+  if (libraryIdle_) return false;
+  const bool want = mosquitto_want_write(client_);
+  libraryIdle_ = !want;
+  return want;
 }
 
 void MqttLink::onSocketEvent(std::chrono::steady_clock::time_point now) {
+  libraryIdle_ = false;
   int rc = MOSQ_ERR_SUCCESS;
   if (!held_.empty() && !writeHeld()) {
     // Our own bytes still wait for room: only read (acknowledgements write nothing back), so
@@ -131,6 +140,7 @@ void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
   nextTimer_ = now + kMiscPeriod;
   if (open && connected_ && held_.empty()) {
     // Keep-alive only: the socket itself is watched, so there is nothing to wait for here.
+    libraryIdle_ = false;
     int rc = mosquitto_loop_misc(client_);
     if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(client_)) rc = mosquitto_loop_write(client_, 1);
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) retryLater(now);
@@ -141,6 +151,7 @@ void MqttLink::onTimer(std::chrono::steady_clock::time_point now) {
     return;
   }
   ++attempts_;
+  libraryIdle_ = false;
   const int rc = mosquitto_reconnect_async(client_);
   if (rc == MOSQ_ERR_SUCCESS) return;
   report("cannot reach the broker at " + where() + ": " + mosquitto_strerror(rc));
@@ -169,6 +180,7 @@ void MqttLink::flush(std::chrono::steady_clock::time_point deadline) {
       push();
       continue;
     }
+    libraryIdle_ = false;
     if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
   }
 }
@@ -180,8 +192,8 @@ bool MqttLink::publish(const std::string& topic, const std::string& payload, int
   // write to its wake-up pipe, a write to the socket and a cork and uncork: at 16 packs that
   // was most of the program's system calls. Everything else, and all of TLS, goes through the
   // library, which then has the socket to itself whenever none of these bytes are in flight.
-  if (qos == 0 && !retain && !tls_ && deferred_.empty() &&
-      (!held_.empty() || !mosquitto_want_write(client_)) && appendPlain(topic, payload))
+  if (qos == 0 && !retain && !tls_ && deferred_.empty() && (!held_.empty() || !wantWrite()) &&
+      appendPlain(topic, payload))
     return true;
   if (!held_.empty() && !writeHeld()) {
     // Part of a packet of ours is out: a message of the library's would land inside it.
@@ -203,6 +215,7 @@ bool MqttLink::publishThroughLibrary(const std::string& topic, const std::string
     if (::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &on, sizeof on) == 0) corked_ = socket;
   }
   int mid = 0;
+  libraryIdle_ = false;
   const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(payload.size()),
                                    payload.data(), qos, retain);
   if (rc != MOSQ_ERR_SUCCESS) return false;

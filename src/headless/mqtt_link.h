@@ -91,6 +91,7 @@ class MqttLink {
   // Quality-0 packets of this wake-up, encoded here (see appendPlain), and what a full socket
   // left of them; while any is left, the library's own messages wait in deferred_.
   std::string held_;
+  mutable bool libraryIdle_ = false;  // the library said it has nothing to write, and was not called since
   std::vector<Deferred> deferred_;
   std::chrono::steady_clock::time_point nextTimer_;
   std::chrono::seconds pause_{1};  // before the next attempt after a failed one

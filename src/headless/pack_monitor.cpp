@@ -16,12 +16,12 @@ std::string now() {
 }  // namespace
 
 PackMonitor::PackMonitor(PackEntry pack, std::size_t index, PackOutput& output, SteadyTime firstPoll)
-    : pack_(std::move(pack)),
+    : nextPoll_(firstPoll),
+      nextOpen_(firstPoll),
+      pollRequest_(pollRequest()),
       index_(index),
       output_(output),
-      pollRequest_(pollRequest()),
-      nextPoll_(firstPoll),
-      nextOpen_(firstPoll) {
+      pack_(std::move(pack)) {
   tap_.onLive = [this](const LiveData& live) { onLive(live); };
   // Any valid frame keeps the link up, and brings it back before the frame's own message.
   tap_.onAnyFrame = [this] {

@@ -52,10 +52,19 @@ class PackMonitor {
   void setLink(bool up);
   void emit(const std::vector<PackEvent>& events);
 
-  PackEntry pack_;
+  // What the once-a-second tick reads first and together; the receive path's state after it.
+  SerialPort port_;
+  SteadyTime nextPoll_;
+  SteadyTime nextOpen_;
+  SteadyTime linkDeadline_;
+  SteadyTime readTime_;
+  Bytes pollRequest_;
+  bool haveLive_ = false;
+  bool linkUp_ = false;
+  bool lossReported_ = false;
   std::size_t index_;
   PackOutput& output_;
-  SerialPort port_;
+  PackEntry pack_;
   Receiver receiver_;
   LiveDataTap tap_;
   PackEventDetector detector_;
@@ -63,14 +72,6 @@ class PackMonitor {
   // Kept so that their buffers are reused: a state costs no allocation.
   std::string stateText_;
   StateContext context_;
-  Bytes pollRequest_;
-  bool haveLive_ = false;
-  bool linkUp_ = false;
-  bool lossReported_ = false;
-  SteadyTime nextPoll_;
-  SteadyTime nextOpen_;
-  SteadyTime linkDeadline_;
-  SteadyTime readTime_;
 };
 
 }  // namespace orlo::headless

@@ -76,16 +76,18 @@ class Receiver {
   void dropOldest(std::size_t count);
   void enqueue(std::size_t from, std::size_t length);
 
-  std::array<std::uint8_t, kReceiveBufferSize> buffer_{};
+  // The bookkeeping first and together: a chunk of bytes then touches it, the first lines of the
+  // buffer and one queue slot.
   std::size_t used_ = 0;  // bytes held, always starting at offset 0
   Progress firstHead_;    // for the head at offset 0 while it waits for its tail
-  std::array<std::array<std::uint8_t, kFrameBufferSize>, kQueueSize> queue_{};
-  std::array<std::size_t, kQueueSize> queueLength_{};
   std::size_t queueFirst_ = 0;
   std::size_t queueCount_ = 0;
-  ReceiveStats stats_;
   ReceiveObserver* observer_ = nullptr;
   bool frameSeen_ = false;
+  ReceiveStats stats_;
+  std::array<std::size_t, kQueueSize> queueLength_{};
+  std::array<std::uint8_t, kReceiveBufferSize> buffer_{};
+  std::array<std::array<std::uint8_t, kFrameBufferSize>, kQueueSize> queue_{};
 };
 
 // Routes one frame by its command byte (see FrameHandlers).
