@@ -172,8 +172,9 @@ int runMonitor(const MonitorSettings& settings) {
     for (const Clock::time_point t : due) deadline = std::min(deadline, t);
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
     if (link) deadline = std::min(deadline, link->nextDeadline());
+    // The polls of the tick leave here, in the call the loop sleeps in.
     const int count =
-        ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
+        polls.flushAndWait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
     now = Clock::now();
     bool stop = false, brokerReady = false, connected = false;
@@ -202,7 +203,6 @@ int runMonitor(const MonitorSettings& settings) {
         packs[i]->onTimer(now, polls);
         settle(i);
       }
-    polls.flush();
     writeLogRows(logs, packs, now);
     if (link) link->push();
   }
