@@ -157,8 +157,6 @@ int runMonitor(const MonitorSettings& settings) {
     due[i] = packs[i]->nextDeadline();
   };
   for (std::size_t i = 0; i < packs.size(); ++i) settle(i);
-  // Every pack is polled in the same tick, and the requests leave together.
-  BatchWriter polls(static_cast<unsigned>(packs.size()));
   std::vector<std::size_t> readable;
   readable.reserve(packs.size());
   epoll_event ready[64];
@@ -172,9 +170,8 @@ int runMonitor(const MonitorSettings& settings) {
     for (const Clock::time_point t : due) deadline = std::min(deadline, t);
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
     if (link) deadline = std::min(deadline, link->nextDeadline());
-    // The polls of the tick leave here, in the call the loop sleeps in.
     const int count =
-        polls.flushAndWait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
+        ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
     now = Clock::now();
     bool stop = false, brokerReady = false, connected = false;
@@ -200,7 +197,7 @@ int runMonitor(const MonitorSettings& settings) {
     readable.clear();
     for (std::size_t i = 0; i < packs.size(); ++i)
       if (due[i] <= now) {
-        packs[i]->onTimer(now, polls);
+        packs[i]->onTimer(now);
         settle(i);
       }
     writeLogRows(logs, packs, now);

@@ -100,12 +100,12 @@ void PackMonitor::emit(const std::vector<PackEvent>& events) {
   for (const PackEvent& e : events) output_.event(index_, eventObject(e, time));
 }
 
-void PackMonitor::onTimer(SteadyTime now, BatchWriter& writes) {
+void PackMonitor::onTimer(SteadyTime now) {
   if (!port_.isOpen() && now >= nextOpen_) tryOpen(now);
   if (port_.isOpen() && now >= nextPoll_) {
     // A request that does not go out is not retried: the next poll is a second away, and a line
     // that stays down shows in the link check.
-    writes.add(port_.fd(), pollRequest_.data(), pollRequest_.size());
+    port_.write(pollRequest_.data(), pollRequest_.size());
     // Keep the beat: a late wake-up does not shift every later poll.
     while (nextPoll_ <= now) nextPoll_ += kPollPeriod;
   }

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/pack_events.h"
-#include "headless/batch_writer.h"
 #include "headless/live_data_tap.h"
 #include "headless/messages.h"
 #include "headless/monitor_settings.h"
@@ -37,9 +36,8 @@ class PackMonitor {
 
   // Bytes are waiting (or the line hung up): read, and publish every frame now complete.
   void onReadable(SteadyTime now);
-  // Polls, reopens and the link check that are due; a poll's request goes into `writes`, which
-  // the caller sends before the next wake-up.
-  void onTimer(SteadyTime now, BatchWriter& writes);
+  // Polls, reopens and the link check that are due.
+  void onTimer(SteadyTime now);
   // The earliest time onTimer has something to do.
   SteadyTime nextDeadline() const;
 
