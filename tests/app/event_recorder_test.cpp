@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/snapshot_store.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/fixed_clock.h"
@@ -215,9 +216,7 @@ TEST(KeepWatchOnTheBoardTest, AVerifiedWriteThatLowersCellOvIsFollowedByTheCellO
     }
   };
   runFor(3000);
-  AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
+  const AlarmValues values = test::boardValues(board);
   std::vector<std::string> texts = parameterTexts(values);
   texts[kCellOv] = "3000";
   std::optional<ParameterResult> result;

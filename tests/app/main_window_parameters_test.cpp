@@ -14,6 +14,7 @@
 #include "app/snapshot_store.h"
 #include "link/requests.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/fake_form.h"
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
@@ -33,13 +34,6 @@ bool isSet(const Bytes& block) {
 }
 bool isRead(const Bytes& block) {
   return block == alarmParameterReadRequest();
-}
-
-AlarmValues boardValues(const sim::BoardModel& board) {
-  AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
-  return values;
 }
 
 class MainWindowParameters : public ::testing::Test, protected test::WindowForms {
@@ -97,14 +91,14 @@ TEST_F(MainWindowParameters, aSessionReadGetsTheBoardsAnswerAndThePageNeitherSho
   runUntil([&] { return result.has_value(); });
   ASSERT_TRUE(result);
   EXPECT_EQ(result->outcome, ParameterOutcome::Done) << describe(*result);
-  EXPECT_EQ(result->board, boardValues(board));
+  EXPECT_EQ(result->board, test::boardValues(board));
   for (std::size_t i = 0; i < kAlarmParameterCount; ++i) EXPECT_EQ(box(i), "--") << i;
   EXPECT_EQ(alarmForm.text(AlarmId::Status), "");
 
   // Once the session has finished, the page's own Read is the page's again.
   clickOnPage(AlarmId::Read);
   runFor(500);
-  EXPECT_EQ(box(kCellOv), std::to_string(boardValues(board)[kCellOv]));
+  EXPECT_EQ(box(kCellOv), std::to_string(test::boardValues(board)[kCellOv]));
   EXPECT_EQ(alarmForm.text(AlarmId::Status), "Read successful!");
 }
 
@@ -122,7 +116,7 @@ TEST_F(MainWindowParameters, aReviewedWriteRunsAgainstTheBoardAloneAndKeepsTheSn
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     if (!line.isOpen()) window->onClicked(MainId::StartUp);
-    const AlarmValues before = boardValues(board);
+    const AlarmValues before = test::boardValues(board);
     std::vector<std::string> texts = parameterTexts(before);
     texts[kCellOv] = std::to_string(before[kCellOv] - 25);
     const std::size_t setsBefore = count(isSet);
@@ -152,8 +146,8 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
   line.onWrite = [&](const Bytes& block) {
     if (isSet(block)) snapshotsWhenSetWritten.push_back(snapshots().size());
   };
-  window->alarmPage().showValues(parameterTexts(boardValues(board)));
-  const AlarmValues factory = boardValues(board);
+  window->alarmPage().showValues(parameterTexts(test::boardValues(board)));
+  const AlarmValues factory = test::boardValues(board);
 
   // No Read on this connection: the Set goes as before, with no snapshot.
   setBox(kCellOv, "3640");
@@ -165,7 +159,7 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
   // After a Read, the Set keeps what that Read showed, and sends nothing extra for it.
   clickOnPage(AlarmId::Read);
   runFor(500);
-  const AlarmValues read = boardValues(board);
+  const AlarmValues read = test::boardValues(board);
   ASSERT_EQ(read[kCellOv], 3640);
   setBox(kCellOv, "3600");
   clickOnPage(AlarmId::Set);
@@ -192,7 +186,7 @@ TEST_F(MainWindowParameters, thePageSetKeepsTheLastReadAsASnapshotBeforeItsBytes
 }
 
 TEST_F(MainWindowParameters, aPageSetWhileASessionRunsIsHeldBackWithAMessage) {
-  window->alarmPage().showValues(parameterTexts(boardValues(board)));
+  window->alarmPage().showValues(parameterTexts(test::boardValues(board)));
   ASSERT_TRUE(window->readBoardParameters(nullptr));
   clickOnPage(AlarmId::Set);
   ASSERT_EQ(alarmForm.messages().size(), 1u);

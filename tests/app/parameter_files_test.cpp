@@ -15,18 +15,11 @@
 #include "app/write_record.h"
 #include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/scratch_files.h"
 
 namespace orlo {
 namespace {
-
-AlarmValues simBoardValues() {
-  const sim::BoardModel board;
-  AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
-  return values;
-}
 
 std::tm decemberSeventh() {
   std::tm t{};
@@ -52,7 +45,7 @@ std::vector<std::string> folderNames(const std::string& folder) {
 TEST(SnapshotStore, SnapshotsAreParameterFilesNamedByTimeBoardAndPortAndNeverReplaced) {
   test::ScratchDir scratch("orlo-snap");
   const SnapshotStore store(scratch.file("data/Orlo_PC/snapshots"));
-  const AlarmValues first = simBoardValues();
+  const AlarmValues first = test::boardValues();
   AlarmValues second = first;
   second[6] = 3600;
   std::string error;
@@ -83,7 +76,7 @@ TEST(SnapshotStore, AFolderThatCannotBeMadeIsReportedAndNothingIsWritten) {
   test::writeFile(scratch.file("plain"), "a file, not a folder");
   const SnapshotStore store(scratch.file("plain/snapshots"));
   std::string error;
-  EXPECT_FALSE(store.save(simBoardValues(), "/dev/ttyUSB0", decemberSeventh(), &error));
+  EXPECT_FALSE(store.save(test::boardValues(), "/dev/ttyUSB0", decemberSeventh(), &error));
   EXPECT_NE(error.find("plain"), std::string::npos) << error;
   EXPECT_TRUE(store.list().empty());
 }
@@ -109,7 +102,7 @@ TEST(WriteRecord, EachWriteAppendsOneQuotedUtf8LineUnderOneHeader) {
   ParameterResult verified;
   verified.outcome = ParameterOutcome::Verified;
   verified.haveBoard = verified.haveWritten = verified.wrote = true;
-  verified.board = simBoardValues();
+  verified.board = test::boardValues();
   verified.written = verified.board;
   verified.written[6] = 3600;  // Cell OV
   verified.written[21] = -25;  // DisCharge UT
@@ -138,7 +131,7 @@ TEST(WriteRecord, EachWriteAppendsOneQuotedUtf8LineUnderOneHeader) {
 }
 
 TEST(WriteRecord, AWriteWithoutARecordOfTheBoardListsEveryWrittenValueAsUnknownBefore) {
-  AlarmValues written = simBoardValues();
+  AlarmValues written = test::boardValues();
   const auto changes = changedFields(std::nullopt, written);
   EXPECT_EQ(changes.size(), 43u);
   WriteEntry entry;
@@ -150,7 +143,7 @@ TEST(WriteRecord, AWriteWithoutARecordOfTheBoardListsEveryWrittenValueAsUnknownB
 // ---- the strict parameter file reader ----
 
 std::string goodFile() {
-  return formatAlarmParameterFile(parameterTexts(simBoardValues()));
+  return formatAlarmParameterFile(parameterTexts(test::boardValues()));
 }
 
 std::string withLine(std::size_t index, const std::string& line) {
@@ -191,7 +184,7 @@ TEST(ParameterFileCheck, AcceptsOnlyFortyFourRowsInOrderWithValuesInRange) {
     const ParameterFileCheck check = checkParameterText(c.content);
     if (!c.problem) {
       ASSERT_TRUE(check.ok()) << check.message();
-      EXPECT_EQ(check.values, parameterTexts(simBoardValues()));
+      EXPECT_EQ(check.values, parameterTexts(test::boardValues()));
       continue;
     }
     EXPECT_FALSE(check.ok());
@@ -216,7 +209,7 @@ TEST(ParameterFileCheck, MissingAndOversizedFilesAreRefusedUnread) {
 // ---- the review before a write ----
 
 TEST(ParameterReview, ListsChangesRefusalsAndGuardedLimitsMovedByMoreThanATenth) {
-  const AlarmValues board = simBoardValues();
+  const AlarmValues board = test::boardValues();
   std::vector<std::string> proposed = parameterTexts(board);
   proposed[6] = "3300";   // Cell OV 3650 → 3300: 9.6 %, not called out
   proposed[3] = "56000";  // DSG OC 50000 → 56000: 12 %, guarded

@@ -12,6 +12,7 @@
 #include "link/requests.h"
 #include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/scratch_files.h"
 #include "support/session_frames.h"
 #include "support/sim_serial_control.h"
@@ -59,12 +60,7 @@ class ParameterSessionTest : public ::testing::Test {
     EXPECT_TRUE(result.has_value()) << "the session never finished";
     return result.value_or(ParameterResult{});
   }
-  AlarmValues boardValues() const {
-    AlarmValues values{};
-    for (std::size_t i = 0; i < values.size(); ++i)
-      values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
-    return values;
-  }
+  AlarmValues boardValues() const { return test::boardValues(board); }
   // The board's values with Cell OV and Cell UV moved, as texts.
   std::vector<std::string> changedTexts() const {
     AlarmValues values = boardValues();

@@ -11,6 +11,7 @@
 #include "link/frame_bytes.h"
 #include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
 #include "support/session_frames.h"
@@ -18,13 +19,6 @@
 
 namespace orlo {
 namespace {
-
-AlarmValues valuesOf(const sim::BoardModel& board) {
-  AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
-  return values;
-}
 
 bool isSet(const Bytes& block) {
   return block.size() > 2 && block[2] == frame_bytes::kAlarmSet;
@@ -60,7 +54,7 @@ TEST(ParameterWorkflow, EveryWriteKeepsTheBoardFirstAndLeavesOneLineSayingHowItE
     test::ScratchDir scratch("orlo-workflow");
     std::string snapshotFolder = scratch.file("snapshots");
     sim::BoardModel board;
-    const AlarmValues before = valuesOf(board);
+    const AlarmValues before = test::boardValues(board);
     test::SimSerialControl line(board);
     ParameterSession session(line);
     test::SessionFrames frames(session);

@@ -17,6 +17,7 @@
 #include "app/snapshot_store.h"
 #include "e2e/e2e_fixture.h"
 #include "sim/board_model.h"
+#include "support/board_defaults.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
 #include "ui/parameters_menu.h"
@@ -26,32 +27,6 @@ namespace {
 
 constexpr std::size_t kCellOv = 6;      // record index; frame bytes 17 and 18
 constexpr std::size_t kChgOcDelay = 1;  // record index; frame byte 9
-
-std::string compact(const Bytes& bytes) {
-  std::string out = toHex(bytes);
-  out.erase(std::remove(out.begin(), out.end(), ' '), out.end());
-  return out;
-}
-
-// The Set request as the board should receive it: header, data bytes 7 to 77, checksum of 4 to
-// 77, tail; built here from the bytes, not by the tool's encoder.
-Bytes setRequest(const Bytes& data) {
-  Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
-  for (std::uint8_t byte : data) frame.push_back(byte);
-  unsigned sum = 0;
-  for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
-  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF),
-                             static_cast<std::uint8_t>((sum >> 8) & 0xFF), 0x55, 0xAA});
-  return frame;
-}
-
-AlarmValues factoryValues() {
-  const sim::BoardModel board;
-  AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
-  return values;
-}
 
 class ParametersEndToEnd : public EndToEnd {
  protected:
@@ -77,7 +52,7 @@ class ParametersEndToEnd : public EndToEnd {
 };
 
 TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies) {
-  const AlarmValues factory = factoryValues();
+  const AlarmValues factory = boardValues();
   std::vector<std::string> texts = parameterTexts(factory);
   texts[kCellOv] = "3200";  // more than a tenth down: highlighted
   texts[kChgOcDelay] = "7";
@@ -114,7 +89,7 @@ TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies
   expected[17 - 7] = 3200 & 0xFF;
   expected[18 - 7] = 3200 >> 8;
   expected[9 - 7] = 7;
-  EXPECT_EQ(receivedRequests("AA5547"), std::vector<std::string>{compact(setRequest(expected))});
+  EXPECT_EQ(receivedRequests("AA5547"), std::vector<std::string>{compactHex(setRequestCarrying(expected))});
 
   const auto snapshots = SnapshotStore(workDir.filePath("data/snapshots").toStdString()).list();
   ASSERT_EQ(snapshots.size(), 1u);

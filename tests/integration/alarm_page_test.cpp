@@ -21,23 +21,6 @@ using ::testing::HasSubstr;
 using test::BoxTexts;
 using test::kBoardDefaults;
 
-std::string compact(const Bytes& bytes) {
-  std::string out = toHex(bytes);
-  out.erase(std::remove(out.begin(), out.end(), ' '), out.end());
-  return out;
-}
-
-// The Set request the board should receive: header, data bytes 7 to 77, checksum of 4 to 77.
-Bytes setRequest(const Bytes& data) {
-  Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
-  frame.insert(frame.end(), data.begin(), data.end());
-  unsigned sum = 0;
-  for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
-  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF),
-                             static_cast<std::uint8_t>((sum >> 8) & 0xFF), 0x55, 0xAA});
-  return frame;
-}
-
 bool isReadResult(const Bytes& f) {
   return f.size() >= 82 && f[2] == 0x47;
 }
@@ -55,9 +38,6 @@ class AlarmPage : public ::testing::Test {
     run.alarmForm.traceTexts(AlarmId::Status);
   }
 
-  std::size_t count(bool (*which)(const Bytes&)) const {
-    return static_cast<std::size_t>(std::count_if(run.dispatched.begin(), run.dispatched.end(), which));
-  }
   Bytes lastRead() const {
     for (auto it = run.dispatched.rbegin(); it != run.dispatched.rend(); ++it)
       if (isReadResult(*it)) return *it;
@@ -73,16 +53,16 @@ class AlarmPage : public ::testing::Test {
   }
   // Presses Read and runs until the answer has filled the boxes and the status line.
   void read() {
-    const std::size_t before = count(isReadResult);
+    const std::size_t before = run.countDispatched(isReadResult);
     run.alarmForm.tracedTexts.clear();
     run.click(AlarmId::Read);
     ASSERT_TRUE(run.advanceUntil(
-        [&] { return count(isReadResult) > before && run.alarmForm.shown("Read successful!"); }, 3000))
+        [&] { return run.countDispatched(isReadResult) > before && run.alarmForm.shown("Read successful!"); }, 3000))
         << "no Read result shown";
   }
   std::vector<std::string> receivedSets() const {
     std::vector<std::string> out;
-    for (const Bytes& block : run.written({0xAA, 0x55, 0x47})) out.push_back(compact(block));
+    for (const Bytes& block : run.written({0xAA, 0x55, 0x47})) out.push_back(compactHex(block));
     return out;
   }
 
@@ -126,16 +106,16 @@ TEST_F(AlarmPage, setChangesOnTheBoardExactlyTheEditedValue) {
     const auto value = static_cast<std::uint16_t>(std::stoi(e.text));
     data[e.offset - 7] = static_cast<std::uint8_t>(value & 0xFF);
     if (e.width == 16) data[e.offset - 6] = static_cast<std::uint8_t>(value >> 8);
-    expectedRequests.push_back(compact(setRequest(data)));
+    expectedRequests.push_back(compactHex(setRequestCarrying(data)));
     for (auto& [id, text] : expected)
       if (id == e.box) text = e.text;
     expectedRecord[e.record] = std::stoi(e.text);
 
     run.alarmForm.setText(e.box, e.text);
-    const std::size_t acknowledged = count(isAcknowledge);
+    const std::size_t acknowledged = run.countDispatched(isAcknowledge);
     run.alarmForm.tracedTexts.clear();
     run.click(AlarmId::Set);
-    ASSERT_TRUE(run.advanceUntil([&] { return count(isAcknowledge) > acknowledged; }, 3000))
+    ASSERT_TRUE(run.advanceUntil([&] { return run.countDispatched(isAcknowledge) > acknowledged; }, 3000))
         << "no Set acknowledge";
     EXPECT_TRUE(run.advanceUntil([&] { return run.alarmForm.shown("Set successful!"); }, 1000));
 
@@ -143,7 +123,7 @@ TEST_F(AlarmPage, setChangesOnTheBoardExactlyTheEditedValue) {
     read();
     EXPECT_EQ(boxes(), expected);
     const Bytes stored = lastRead();
-    EXPECT_EQ(compact(Bytes(stored.begin() + 7, stored.begin() + 78)), compact(data))
+    EXPECT_EQ(compactHex(Bytes(stored.begin() + 7, stored.begin() + 78)), compactHex(data))
         << "the board did not store what was sent";
   }
   EXPECT_EQ(receivedSets(), expectedRequests);

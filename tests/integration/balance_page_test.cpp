@@ -23,9 +23,6 @@ class BalancePage : public ::testing::Test {
     run.pressStartUp();
     ASSERT_TRUE(run.line.isOpen());
   }
-  std::size_t count(bool (*which)(const Bytes&)) const {
-    return static_cast<std::size_t>(std::count_if(run.dispatched.begin(), run.dispatched.end(), which));
-  }
   Bytes lastCondition() const {
     for (auto it = run.dispatched.rbegin(); it != run.dispatched.rend(); ++it)
       if (isCondition(*it)) return *it;
@@ -33,15 +30,15 @@ class BalancePage : public ::testing::Test {
   }
   // Presses Read and runs until the board's answer has reached the fields.
   void readCondition() {
-    const std::size_t before = count(isCondition);
+    const std::size_t before = run.countDispatched(isCondition);
     run.click(BalanceId::Read);
-    ASSERT_TRUE(run.advanceUntil([&] { return count(isCondition) > before; }, 3000))
+    ASSERT_TRUE(run.advanceUntil([&] { return run.countDispatched(isCondition) > before; }, 3000))
         << "no balance read result";
   }
   // Runs until n more live data frames have reached the tool.
   bool runForLiveFrames(std::size_t n, std::int64_t ms) {
-    const std::size_t target = count(isLiveData) + n;
-    return run.advanceUntil([&] { return count(isLiveData) >= target; }, ms);
+    const std::size_t target = run.countDispatched(isLiveData) + n;
+    return run.advanceUntil([&] { return run.countDispatched(isLiveData) >= target; }, ms);
   }
   std::string field(BalanceId id) const { return run.balanceForm.text(id); }
 

@@ -24,7 +24,7 @@ class CalibrationPage : public ::testing::Test {
     ASSERT_TRUE(run.advanceUntil([&] { return run.form.text(MainId::LinkText) == "Comm OK!"; }, 5000));
   }
   std::size_t results() const {
-    return static_cast<std::size_t>(std::count_if(run.dispatched.begin(), run.dispatched.end(), isResult));
+    return run.countDispatched(isResult);
   }
   bool runForResult(std::size_t before) {
     return run.advanceUntil([&] { return results() > before; }, 3000);

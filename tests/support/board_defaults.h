@@ -1,11 +1,17 @@
 #pragma once
 // The simulator's factory protection settings as the alarm page's boxes show them after a Read,
-// for the tests that read its board in-process and over a pseudo-terminal.
+// for the tests that read its board in-process and over a pseudo-terminal; a board's settings
+// as values; and the Set request a board should receive, built here from the bytes rather than
+// by the tool's encoder.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "link/serial_control.h"
+#include "pages/alarm_parameter_record.h"
+#include "sim/board_model.h"
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo::test {
@@ -38,5 +44,24 @@ inline const BoxTexts kBoardDefaults = {
     {AlarmId::SocWarning, "10"},       {AlarmId::MosfetOtValue, "75"},
     {AlarmId::MosfetOtDelay, "5"},     {AlarmId::MosfetOtRelease, "65"},
 };
+
+// The board's protection settings in record order (by default the simulator's factory ones).
+inline AlarmValues boardValues(const sim::BoardModel& board = sim::BoardModel()) {
+  AlarmValues values{};
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
+  return values;
+}
+
+// The Set request carrying `data` (frame bytes 7 to 77): header, data, checksum of bytes 4 to 77,
+// tail.
+inline Bytes setRequestCarrying(const Bytes& data) {
+  Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
+  for (std::uint8_t byte : data) frame.push_back(byte);  // (GCC 12 warns wrongly on insert here)
+  unsigned sum = 0;
+  for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
+  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF), static_cast<std::uint8_t>((sum >> 8) & 0xFF),
+                             0x55, 0xAA});
+  return frame;
+}
 
 }  // namespace orlo::test

@@ -17,6 +17,18 @@ inline Bytes hex(const std::string& text) {
   return out;
 }
 
+inline std::string toHex(const Bytes& bytes);
+
+// "AA5506...": the hex without spaces, as a line's record lists requests.
+inline std::string compactHex(const Bytes& bytes) {
+  std::string out = toHex(bytes);
+  std::string::size_type kept = 0;
+  for (char c : out)
+    if (c != ' ') out[kept++] = c;
+  out.resize(kept);
+  return out;
+}
+
 inline std::string toHex(const Bytes& bytes) {
   std::string out;
   char buf[4];

@@ -227,6 +227,9 @@ class SimRun : public ReceiveObserver {
   // byte; `command(c)` keeps those of one command.
   std::vector<Bytes> dispatched;
   std::vector<std::int64_t> dispatchedAtMs;  // when each was, same order
+  std::size_t countDispatched(bool (*which)(const Bytes&)) const {
+    return static_cast<std::size_t>(std::count_if(dispatched.begin(), dispatched.end(), which));
+  }
   std::vector<Bytes> command(std::uint8_t c) const {
     std::vector<Bytes> out;
     for (const Bytes& f : dispatched)
