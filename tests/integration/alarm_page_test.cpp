@@ -57,7 +57,8 @@ class AlarmPage : public ::testing::Test {
     run.alarmForm.tracedTexts.clear();
     run.click(AlarmId::Read);
     ASSERT_TRUE(run.advanceUntil(
-        [&] { return run.countDispatched(isReadResult) > before && run.alarmForm.shown("Read successful!"); }, 3000))
+        [&] { return run.countDispatched(isReadResult) > before && run.alarmForm.shown("Read successful!"); },
+        3000))
         << "no Read result shown";
   }
   std::vector<std::string> receivedSets() const {

@@ -23,9 +23,7 @@ class CalibrationPage : public ::testing::Test {
     ASSERT_TRUE(run.line.isOpen());
     ASSERT_TRUE(run.advanceUntil([&] { return run.form.text(MainId::LinkText) == "Comm OK!"; }, 5000));
   }
-  std::size_t results() const {
-    return run.countDispatched(isResult);
-  }
+  std::size_t results() const { return run.countDispatched(isResult); }
   bool runForResult(std::size_t before) {
     return run.advanceUntil([&] { return results() > before; }, 3000);
   }

@@ -48,7 +48,8 @@ inline const BoxTexts kBoardDefaults = {
 // The board's protection settings in record order (by default the simulator's factory ones).
 inline AlarmValues boardValues(const sim::BoardModel& board = sim::BoardModel()) {
   AlarmValues values{};
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i] = board.alarmRecord().value(static_cast<int>(i) + 1);
   return values;
 }
 
@@ -59,8 +60,8 @@ inline Bytes setRequestCarrying(const Bytes& data) {
   for (std::uint8_t byte : data) frame.push_back(byte);  // (GCC 12 warns wrongly on insert here)
   unsigned sum = 0;
   for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];
-  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF), static_cast<std::uint8_t>((sum >> 8) & 0xFF),
-                             0x55, 0xAA});
+  frame.insert(frame.end(), {static_cast<std::uint8_t>(sum & 0xFF),
+                             static_cast<std::uint8_t>((sum >> 8) & 0xFF), 0x55, 0xAA});
   return frame;
 }
 
