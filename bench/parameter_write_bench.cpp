@@ -19,8 +19,8 @@
 #include <optional>
 #include <string>
 
-#include "app/parameter_session.h"
-#include "app/snapshot_store.h"
+#include "core/parameter_session.h"
+#include "core/snapshot_store.h"
 #include "link/receiver.h"
 #include "sim/board_model.h"
 #include "support/session_frames.h"

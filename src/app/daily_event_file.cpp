@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 #include "util/file_system.h"
 
 namespace orlo {

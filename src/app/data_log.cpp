@@ -3,8 +3,8 @@
 #include <cctype>
 #include <utility>
 
-#include "app/log_file.h"
-#include "app/log_row.h"
+#include "core/log_file.h"
+#include "core/log_row.h"
 #include "util/file_system.h"
 #include "view/main_window_ids.h"
 

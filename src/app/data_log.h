@@ -6,7 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/log_file.h"
+#include "core/log_file.h"
+#include "core/log_values.h"
 #include "link/serial_control.h"
 #include "util/clock.h"
 #include "view/form.h"
@@ -14,24 +15,6 @@
 #include "view/main_window_ids.h"
 
 namespace orlo {
-
-// What one row is built from: the main window's kept values and the BMS page's stored values.
-struct LogValues {
-  std::uint8_t mosStatus = 0;
-  std::uint16_t cellVoltage[4] = {0, 0, 0, 0};
-  std::uint8_t socLowByte = 0;
-  std::uint16_t balanceFlags = 0;
-  float temperature1 = 0;
-  float temperature2 = 0;
-  float current = 0;  // A, as the header shows it
-  std::int32_t voltageDifference = 0;
-  std::uint16_t cycleCount = 0;
-  float dischargeCapacity = 0;
-  float chargeCapacity = 0;
-  float remainingCapacity = 0;
-  std::uint32_t alarmFlags = 0;
-  std::uint8_t systemMode = 0;
-};
 
 class DataLog {
  public:

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/write_record.h"
+#include "core/write_record.h"
 
 namespace orlo {
 

@@ -10,8 +10,8 @@
 
 #include "app/daily_event_file.h"
 #include "app/event_log.h"
-#include "app/pack_events.h"
-#include "app/write_record.h"
+#include "core/pack_events.h"
+#include "core/write_record.h"
 #include "util/clock.h"
 
 namespace orlo {

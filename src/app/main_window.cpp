@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "app/snapshot_store.h"
-#include "app/write_record.h"
+#include "core/snapshot_store.h"
+#include "core/write_record.h"
 #include "link/requests.h"
 #include "util/text_format.h"
 #include "view/main_window_ids.h"
@@ -110,16 +110,7 @@ DataLog& MainWindow::dataLog() {
 }
 
 LogValues MainWindow::logValues() const {
-  LogValues v = kept_;
-  const auto& page = bms_.stored();
-  v.voltageDifference = page.voltageDifference;
-  v.cycleCount = page.cycleCount;
-  v.dischargeCapacity = page.dischargeCapacity;
-  v.chargeCapacity = page.chargeCapacity;
-  v.remainingCapacity = page.remainingCapacity;
-  v.alarmFlags = page.alarmFlags;
-  v.systemMode = page.systemMode;
-  return v;
+  return kept_;
 }
 
 // ---- start-up ------------------------------------------------------------------------------
@@ -327,24 +318,17 @@ void MainWindow::onPortLost(const std::string& reason) {
 // ---- header readout ------------------------------------------------------------------------
 
 void MainWindow::headerFill(const LiveData& live) {
-  for (std::size_t i = 0; i < kCellCount; ++i) {
-    kept_.cellVoltage[i] = live.cellMv[i];
+  takeHeaderValues(live, &kept_);
+  for (std::size_t i = 0; i < kCellCount; ++i)
     form_.setText(MainId::CellV1 + static_cast<int>(i), std::to_string(kept_.cellVoltage[i]));
-  }
-  kept_.temperature1 = static_cast<float>(live.temperatureC[0]);
   form_.setText(MainId::TempC1, formatFixed(kept_.temperature1, 1));
-  kept_.temperature2 = static_cast<float>(live.temperatureC[1]);
   form_.setText(MainId::TempC2, formatFixed(kept_.temperature2, 1));
-  kept_.balanceFlags = live.balanceFlags;
   form_.setText(MainId::BalanVal, std::to_string(kept_.balanceFlags));
-  kept_.current = live.currentA();
   form_.setText(MainId::Current, formatFixed(kept_.current, 6));
   calibration_.setLiveCurrent(kept_.current);
   form_.setText(MainId::TotalVal, std::to_string(live.totalMv));
   form_.setText(MainId::BusVolt, std::to_string(live.busMv));
-  kept_.socLowByte = static_cast<std::uint8_t>(live.socPercent & 0xFF);
   form_.setText(MainId::Soc, std::to_string(live.socPercent));
-  kept_.mosStatus = live.mosStatus;
   setMosLamps(kept_.mosStatus);
 }
 
@@ -386,6 +370,7 @@ void MainWindow::clockTick() {
 // Every live data frame reaches the BMS page, then the balance lamps, then the header.
 void MainWindow::onLiveData(const LiveData& live) {
   bms_.updateLiveData(live);
+  takeStatusValues(live, &kept_);
   balance_.updateBalanceLamps(live.balanceFlags);
   headerFill(live);
   events_.onLiveData(live);

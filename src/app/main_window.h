@@ -12,10 +12,10 @@
 
 #include "app/data_log.h"
 #include "app/event_recorder.h"
-#include "app/parameter_session.h"
-#include "app/parameter_workflow.h"
 #include "app/reconnect.h"
-#include "app/write_record.h"
+#include "core/parameter_session.h"
+#include "core/parameter_workflow.h"
+#include "core/write_record.h"
 #include "link/frame_handlers.h"
 #include "link/receiver.h"
 #include "link/serial_control.h"

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/pack_events.h"
+#include "core/pack_events.h"
 #include "link/answers.h"
 
 namespace orlo::headless {

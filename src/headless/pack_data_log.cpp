@@ -2,28 +2,9 @@
 
 #include <cstdio>
 
-#include "app/log_row.h"
+#include "core/log_row.h"
 
 namespace orlo::headless {
-
-LogValues logValuesOf(const LiveData& d) {
-  LogValues v;
-  v.mosStatus = d.mosStatus;
-  for (std::size_t i = 0; i < kCellCount; ++i) v.cellVoltage[i] = d.cellMv[i];
-  v.socLowByte = static_cast<std::uint8_t>(d.socPercent & 0xFF);
-  v.balanceFlags = d.balanceFlags;
-  v.temperature1 = static_cast<float>(d.temperatureC[0]);
-  v.temperature2 = static_cast<float>(d.temperatureC[1]);
-  v.current = d.currentA();
-  v.voltageDifference = static_cast<std::int32_t>(d.maxCellMv) - static_cast<std::int32_t>(d.minCellMv);
-  v.cycleCount = d.cycleCount;
-  v.dischargeCapacity = static_cast<float>(d.dischargeMah) / 1000.0f;
-  v.chargeCapacity = static_cast<float>(d.chargeMah) / 1000.0f;
-  v.remainingCapacity = static_cast<float>(d.remainingCentiAh) / 100.0f;
-  v.alarmFlags = d.alarmFlags;
-  v.systemMode = d.systemMode;
-  return v;
-}
 
 PackDataLog::PackDataLog(const std::string& dir, const std::string& pack)
     : path_((dir.empty() || dir.back() == '/' ? dir : dir + "/") + pack + ".csv") {}

@@ -7,14 +7,11 @@
 #include <ctime>
 #include <string>
 
-#include "app/data_log.h"
-#include "app/log_file.h"
+#include "core/log_file.h"
+#include "core/log_values.h"
 #include "link/answers.h"
 
 namespace orlo::headless {
-
-// The log's values from one live data frame, as the window keeps them for its row.
-LogValues logValuesOf(const LiveData& live);
 
 class PackDataLog {
  public:

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/pack_events.h"
+#include "core/pack_events.h"
 #include "headless/live_data_tap.h"
 #include "headless/messages.h"
 #include "headless/monitor_settings.h"

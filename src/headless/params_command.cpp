@@ -7,15 +7,15 @@
 #include <functional>
 #include <optional>
 
-#include "app/parameter_file_check.h"
-#include "app/parameter_review.h"
-#include "app/parameter_session.h"
-#include "app/parameter_workflow.h"
-#include "app/snapshot_store.h"
-#include "app/write_record.h"
+#include "core/alarm_parameter_file.h"
+#include "core/parameter_file_check.h"
+#include "core/parameter_review.h"
+#include "core/parameter_session.h"
+#include "core/parameter_workflow.h"
+#include "core/snapshot_store.h"
+#include "core/write_record.h"
 #include "headless/device_serial_control.h"
 #include "link/receiver.h"
-#include "pages/alarm_parameter_file.h"
 #include "util/clock.h"
 
 namespace orlo::headless {

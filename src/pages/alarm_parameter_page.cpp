@@ -3,9 +3,9 @@
 #include <fstream>
 #include <utility>
 
+#include "core/alarm_parameter_file.h"
+#include "core/alarm_parameter_record.h"
 #include "link/requests.h"
-#include "pages/alarm_parameter_file.h"
-#include "pages/alarm_parameter_record.h"
 #include "util/file_system.h"
 #include "view/alarm_parameter_ids.h"
 
@@ -13,6 +13,20 @@ namespace orlo {
 namespace {
 
 using namespace alarm_ids;
+
+// The box of each record row, by row (row 1 first).
+constexpr AlarmId kBoxes[kAlarmParameterCount] = {
+    AlarmId::ChgOcValue,      AlarmId::ChgOcDelay,      AlarmId::ChgOcRelease,    AlarmId::DsgOcValue,
+    AlarmId::DsgOcDelay,      AlarmId::DsgOcRelease,    AlarmId::CellOvValue,     AlarmId::CellOvDelay,
+    AlarmId::CellOvRelease,   AlarmId::CellUvValue,     AlarmId::CellUvDelay,     AlarmId::CellUvRelease,
+    AlarmId::OvDifferValue,   AlarmId::OvDifferDelay,   AlarmId::OvDifferRelease, AlarmId::OtDifferValue,
+    AlarmId::OtDifferDelay,   AlarmId::OtDifferRelease, AlarmId::DsgOtValue,      AlarmId::DsgOtDelay,
+    AlarmId::DsgOtRelease,    AlarmId::DsgUtValue,      AlarmId::DsgUtDelay,      AlarmId::DsgUtRelease,
+    AlarmId::ChgOtValue,      AlarmId::ChgOtDelay,      AlarmId::ChgOtRelease,    AlarmId::ChgUtValue,
+    AlarmId::ChgUtDelay,      AlarmId::ChgUtRelease,    AlarmId::BusOvValue,      AlarmId::BusOvDelay,
+    AlarmId::BusOvRelease,    AlarmId::BusUvValue,      AlarmId::BusUvDelay,      AlarmId::BusUvRelease,
+    AlarmId::NominalCapacity, AlarmId::BoardId,         AlarmId::Cycles,          AlarmId::Soc,
+    AlarmId::SocWarning,      AlarmId::MosfetOtValue,   AlarmId::MosfetOtDelay,   AlarmId::MosfetOtRelease};
 
 constexpr const char* kPlaceholder = "--";
 constexpr const char* kReadSuccessful = "Read successful!";
@@ -55,6 +69,10 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
+AlarmId alarmBoxId(const AlarmParameterRow& row) {
+  return kBoxes[row.row - 1];
+}
+
 AlarmParameterPage::AlarmParameterPage(Form& form, SerialControl& serial)
     : form_(form), serial_(serial), loadedValues_(kAlarmParameterCount), savedValues_(kAlarmParameterCount) {}
 
@@ -67,7 +85,7 @@ void AlarmParameterPage::initPage(const std::string& workingFolder, const std::s
 }
 
 void AlarmParameterPage::onReadResult(const FrameView& frame) {
-  for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, decodeAlarmField(row, frame));
+  for (const auto& row : alarmParameterRecord()) form_.setText(alarmBoxId(row), decodeAlarmField(row, frame));
   showStatus(kReadSuccessful);
 }
 
@@ -81,18 +99,18 @@ void AlarmParameterPage::showStatus(const std::string& text) {
 }
 
 void AlarmParameterPage::showPlaceholders() {
-  for (const auto& row : alarmParameterRecord()) form_.setText(row.boxId, kPlaceholder);
+  for (const auto& row : alarmParameterRecord()) form_.setText(alarmBoxId(row), kPlaceholder);
 }
 
 void AlarmParameterPage::showValues(const std::vector<std::string>& values) {
   const auto& record = alarmParameterRecord();
   for (std::size_t i = 0; i < record.size() && i < values.size(); ++i)
-    form_.setText(record[i].boxId, values[i]);
+    form_.setText(alarmBoxId(record[i]), values[i]);
 }
 
 void AlarmParameterPage::collectValues(std::vector<std::string>* values) const {
   values->clear();
-  for (const auto& row : alarmParameterRecord()) values->push_back(form_.text(row.boxId));
+  for (const auto& row : alarmParameterRecord()) values->push_back(form_.text(alarmBoxId(row)));
 }
 
 void AlarmParameterPage::onClicked(AlarmId id) {

@@ -7,13 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "core/alarm_parameter_record.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
-#include "pages/alarm_parameter_record.h"
 #include "view/alarm_parameter_ids.h"
 #include "view/form_of.h"
 
 namespace orlo {
+
+// The page's box for a row of the alarm parameter record.
+AlarmId alarmBoxId(const AlarmParameterRow& row);
 
 class AlarmParameterPage : public FormEventsOf<AlarmId> {
  public:

@@ -33,17 +33,13 @@ void BmsParameterPage::updateLiveData(const LiveData& live) {
   const auto negated = static_cast<std::int32_t>(0u - live.currentRaw);
   form_.setText(BmsId::Current, formatFixed(static_cast<float>(negated) / 1000.0f, 6));
 
-  stored_.voltageDifference =
+  const std::int32_t difference =
       static_cast<std::int32_t>(live.maxCellMv) - static_cast<std::int32_t>(live.minCellMv);
-  form_.setText(BmsId::VoltageDiff, std::to_string(stored_.voltageDifference));
+  form_.setText(BmsId::VoltageDiff, std::to_string(difference));
 
-  stored_.dischargeCapacity = static_cast<float>(live.dischargeMah) / 1000.0f;
-  form_.setText(BmsId::DischargeCapacity, formatFixed(stored_.dischargeCapacity, 6));
-  stored_.chargeCapacity = static_cast<float>(live.chargeMah) / 1000.0f;
-  form_.setText(BmsId::ChargeCapacity, formatFixed(stored_.chargeCapacity, 6));
-
-  stored_.cycleCount = live.cycleCount;
-  form_.setText(BmsId::CycleIndex, std::to_string(stored_.cycleCount));
+  form_.setText(BmsId::DischargeCapacity, formatFixed(static_cast<float>(live.dischargeMah) / 1000.0f, 6));
+  form_.setText(BmsId::ChargeCapacity, formatFixed(static_cast<float>(live.chargeMah) / 1000.0f, 6));
+  form_.setText(BmsId::CycleIndex, std::to_string(live.cycleCount));
 
   const float t1 = static_cast<float>(live.temperatureC[0]);
   const float t2 = static_cast<float>(live.temperatureC[1]);
@@ -54,17 +50,14 @@ void BmsParameterPage::updateLiveData(const LiveData& live) {
   for (const auto& f : kCellStatistics) form_.setText(f.id, std::to_string(live.*f.value));
   form_.setText(BmsId::TotalVolt, std::to_string(live.totalMv));
 
-  stored_.remainingCapacity = static_cast<float>(live.remainingCentiAh) / 100.0f;
-  form_.setText(BmsId::RemainCapacity, formatFixed(stored_.remainingCapacity, 2));
+  form_.setText(BmsId::RemainCapacity, formatFixed(static_cast<float>(live.remainingCentiAh) / 100.0f, 2));
 
   form_.setText(BmsId::MaxCell, std::to_string(live.maxCellIndex + 1));
   form_.setText(BmsId::MinCell, std::to_string(live.minCellIndex + 1));
 
-  stored_.systemMode = live.systemMode;
   const std::string_view mode = systemModeText(live.systemMode);
   if (!mode.empty()) form_.setText(BmsId::SystemMode, std::string(mode));
 
-  stored_.alarmFlags = live.alarmFlags;
   for (unsigned n = 1; n <= kAlarmLamps.size(); ++n)
     setAlarmLamp(static_cast<std::uint8_t>(n), live.alarm(n) ? 1 : 0);
 }

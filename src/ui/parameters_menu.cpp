@@ -5,10 +5,10 @@
 #include <QTimer>
 #include <utility>
 
-#include "app/parameter_file_check.h"
-#include "app/parameter_review.h"
-#include "app/snapshot_store.h"
-#include "pages/alarm_parameter_file.h"
+#include "core/alarm_parameter_file.h"
+#include "core/parameter_file_check.h"
+#include "core/parameter_review.h"
+#include "core/snapshot_store.h"
 #include "ui/app_window.h"
 #include "ui/dialogs.h"
 #include "ui/review_dialog.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/parameter_session.h"
+#include "core/parameter_session.h"
 #include "ui/review_dialog.h"
 #include "ui/snapshots_dialog.h"
 

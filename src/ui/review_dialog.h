@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "app/parameter_review.h"
+#include "core/parameter_review.h"
 
 class QLabel;
 class QPushButton;

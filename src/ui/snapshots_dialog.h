@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 
 class QTableWidget;
 class QPushButton;

@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <iostream>
 
+#include "core/alarm_parameter_file.h"
 #include "orlo_version.h"
-#include "pages/alarm_parameter_file.h"
 
 namespace orlo::ui {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
 #include "support/fake_form.h"

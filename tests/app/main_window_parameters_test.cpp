@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/parameter_file_check.h"
-#include "app/snapshot_store.h"
+#include "core/parameter_file_check.h"
+#include "core/snapshot_store.h"
 #include "link/requests.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
@@ -72,9 +72,11 @@ class MainWindowParameters : public ::testing::Test, protected test::WindowForms
     for (int t = 0; t < ms; t += 100) step();
   }
   void clickOnPage(AlarmId id) { window->pageEvents(kAlarmTab).onClicked(idNumber(id)); }
-  std::string box(std::size_t index) const { return alarmForm.text(alarmParameterRecord()[index].boxId); }
+  std::string box(std::size_t index) const {
+    return alarmForm.text(alarmBoxId(alarmParameterRecord()[index]));
+  }
   void setBox(std::size_t index, const std::string& text) {
-    alarmForm.setText(alarmParameterRecord()[index].boxId, text);
+    alarmForm.setText(alarmBoxId(alarmParameterRecord()[index]), text);
   }
   std::size_t count(bool (*which)(const Bytes&)) const {
     std::size_t n = 0;

@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/parameter_file_check.h"
-#include "app/snapshot_store.h"
+#include "core/parameter_file_check.h"
+#include "core/snapshot_store.h"
 #include "e2e/e2e_fixture.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"

@@ -10,7 +10,7 @@
 #include <QAbstractButton>
 #include <cstdlib>
 
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 #include "e2e/e2e_fixture.h"
 #include "sim/board_model.h"
 #include "ui/events_window.h"

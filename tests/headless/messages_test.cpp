@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "app/pack_events.h"
+#include "core/pack_events.h"
 #include "headless/discovery.h"
 #include "headless/messages.h"
 #include "support/frame_image.h"

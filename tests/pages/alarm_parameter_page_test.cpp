@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/alarm_parameter_record.h"
+#include "core/alarm_parameter_record.h"
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
@@ -28,7 +28,7 @@ class AlarmPage : public ::testing::Test {
     for (const auto& row : alarmParameterRecord()) {
       const AcceptedRange r = acceptedRange(row);
       const std::int64_t value = r.min < 0 ? -(row.row * 7) : (row.row * 37) % (r.max + 1);
-      form.setText(row.boxId, std::to_string(value));
+      form.setText(alarmBoxId(row), std::to_string(value));
     }
     form.setText(AlarmId::BoardId, "not a number");
   }
@@ -46,7 +46,8 @@ class AlarmPage : public ::testing::Test {
 // ---- start-up ------------------------------------------------------------------------------
 
 TEST_F(AlarmPage, InitPageShowsPlaceholdersLocksThePathBoxAndStartsTheStatusTimer) {
-  for (const auto& row : alarmParameterRecord()) EXPECT_EQ(form.text(row.boxId), "--") << row.boxId;
+  for (const auto& row : alarmParameterRecord())
+    EXPECT_EQ(form.text(alarmBoxId(row)), "--") << alarmBoxId(row);
   EXPECT_TRUE(form.isReadOnly(AlarmId::Path));
   EXPECT_EQ(form.timerPeriod(kStatusClearTimer), 2000);
 }
@@ -129,7 +130,8 @@ TEST_F(AlarmPage, ValidBoxesRoundTripThroughTheSetFrameAndAReadResult) {
   other.onReadResult(FrameView(frame.data(), frame.size()));
   for (const auto& row : alarmParameterRecord()) {
     if (!row.sent) continue;
-    EXPECT_EQ(otherForm.text(row.boxId), sent[static_cast<std::size_t>(row.row - 1)]) << row.boxId;
+    EXPECT_EQ(otherForm.text(alarmBoxId(row)), sent[static_cast<std::size_t>(row.row - 1)])
+        << alarmBoxId(row);
   }
 }
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/alarm_parameter_record.h"
 #include "link/serial_control.h"
-#include "pages/alarm_parameter_record.h"
 #include "sim/board_model.h"
 #include "view/alarm_parameter_ids.h"
 

@@ -2,7 +2,7 @@
 // The owner's part of a parameter session: the board's alarm parameter answers and Set
 // acknowledges go to the session, every other frame is dropped.
 
-#include "app/parameter_session.h"
+#include "core/parameter_session.h"
 #include "support/ignore_frames.h"
 
 namespace orlo::test {

@@ -10,7 +10,7 @@
 #include <QLayout>
 #include <cstdlib>
 
-#include "pages/alarm_parameter_record.h"
+#include "core/alarm_parameter_record.h"
 #include "ui/qt_form.h"
 #include "ui/qt_test_app.h"
 
@@ -81,10 +81,10 @@ TEST(AlarmLayout, signedBoxesAreTheSignedFieldsOfTheRecord) {
   std::string error;
   ASSERT_TRUE(loadLayoutFile(std::string(dir) + "/layouts/alarm_parameter.layout", &table, &error)) << error;
   for (const auto& row : alarmParameterRecord()) {
-    const LayoutControl* box = table.control(row.boxId);
-    ASSERT_NE(box, nullptr) << row.boxId;
+    const LayoutControl* box = table.control(alarmBoxId(row));
+    ASSERT_NE(box, nullptr) << alarmBoxId(row);
     EXPECT_EQ(box->hasFlag("signed"), row.sign == FieldSign::Signed)
-        << "box " << row.boxId << " " << row.label;
+        << "box " << alarmBoxId(row) << " " << row.label;
   }
   for (const auto& c : table.controls)
     EXPECT_TRUE(!c.hasFlag("signed") || c.hasFlag("digits"))

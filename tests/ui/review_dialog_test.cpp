@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 #include "ui/qt_test_app.h"
 
 namespace orlo::ui {

@@ -1,6 +1,6 @@
 // The log line formats: header, the columns of a row, and the UTF-16LE bytes they are stored as.
 
-#include "app/log_row.h"
+#include "core/log_row.h"
 
 #include <gtest/gtest.h>
 

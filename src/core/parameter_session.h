@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/alarm_parameter_record.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
-#include "pages/alarm_parameter_record.h"
 
 namespace orlo {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/alarm_parameter_record.h"
+#include "core/alarm_parameter_record.h"
 
 namespace orlo {
 

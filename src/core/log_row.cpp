@@ -1,4 +1,4 @@
-#include "app/log_row.h"
+#include "core/log_row.h"
 
 #include <iterator>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/write_record.h"
+#include "core/write_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <utility>
 
-#include "app/parameter_session.h"
-#include "app/snapshot_store.h"
+#include "core/parameter_session.h"
+#include "core/snapshot_store.h"
 #include "util/file_system.h"
 
 namespace orlo {

@@ -1,4 +1,4 @@
-#include "app/snapshot_store.h"
+#include "core/snapshot_store.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <utility>
 
-#include "pages/alarm_parameter_file.h"
+#include "core/alarm_parameter_file.h"
 #include "util/file_system.h"
 
 namespace orlo {

@@ -1,6 +1,7 @@
 #pragma once
-// The 44 protection parameters in their one fixed order. This table alone decides where each
-// value sits on the page, in the Read result and Set request, and in the parameter file.
+// The 44 protection parameters in their one fixed order, keyed by row (1 ... 44). This table
+// alone decides where each value sits in the Read result and Set request and in the parameter
+// file; the alarm page keeps its own table of boxes by row.
 
 #include <array>
 #include <cstddef>
@@ -12,7 +13,6 @@
 #include "link/frame_view.h"
 #include "link/requests.h"
 #include "util/decimal_text.h"  // Set reads the texts with wholeNumberInRange
-#include "view/alarm_parameter_ids.h"
 
 namespace orlo {
 
@@ -29,9 +29,8 @@ struct AlarmParameterRow {
   const char* group;  // group box caption on the page
   const char* label;  // label beside the box
   const char* unit;   // unit beside the box ("" for none)
-  AlarmId boxId;
-  int offset;  // frame byte of the value (the low byte of a 16-bit value)
-  int width;   // 8 or 16 bits
+  int offset;         // frame byte of the value (the low byte of a 16-bit value)
+  int width;          // 8 or 16 bits
   FieldSign sign;
   bool sent;  // false for the BMS's ID: read back only, never written
   FieldLimit limit;

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/data_log.h"
+#include "core/log_values.h"
 
 namespace orlo {
 

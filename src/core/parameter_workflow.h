@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/parameter_session.h"
-#include "app/snapshot_store.h"
-#include "app/write_record.h"
+#include "core/parameter_session.h"
+#include "core/snapshot_store.h"
+#include "core/write_record.h"
 #include "util/clock.h"
 
 namespace orlo {

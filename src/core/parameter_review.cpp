@@ -1,4 +1,4 @@
-#include "app/parameter_review.h"
+#include "core/parameter_review.h"
 
 #include <cstdlib>
 #include <cstring>

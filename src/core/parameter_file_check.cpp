@@ -1,10 +1,10 @@
-#include "app/parameter_file_check.h"
+#include "core/parameter_file_check.h"
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 
-#include "pages/alarm_parameter_record.h"
+#include "core/alarm_parameter_record.h"
 #include "util/file_system.h"
 
 namespace orlo {

@@ -1,4 +1,4 @@
-#include "app/parameter_workflow.h"
+#include "core/parameter_workflow.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/alarm_parameter_file.h"
 #include "link/frame_bytes.h"
-#include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
 #include "support/fixed_clock.h"

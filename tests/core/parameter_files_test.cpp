@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/parameter_file_check.h"
-#include "app/parameter_review.h"
-#include "app/parameter_session.h"
-#include "app/snapshot_store.h"
-#include "app/write_record.h"
-#include "pages/alarm_parameter_file.h"
+#include "core/alarm_parameter_file.h"
+#include "core/parameter_file_check.h"
+#include "core/parameter_review.h"
+#include "core/parameter_session.h"
+#include "core/snapshot_store.h"
+#include "core/write_record.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
 #include "support/scratch_files.h"

@@ -1,4 +1,4 @@
-#include "app/pack_events.h"
+#include "core/pack_events.h"
 
 namespace orlo {
 

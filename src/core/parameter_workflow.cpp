@@ -1,4 +1,4 @@
-#include "app/parameter_workflow.h"
+#include "core/parameter_workflow.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "pages/alarm_parameter_file.h"
+#include "core/alarm_parameter_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pages/alarm_parameter_record.h"
+#include "core/alarm_parameter_record.h"
 #include "util/file_system.h"
 
 namespace orlo {

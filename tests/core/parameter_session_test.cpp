@@ -1,4 +1,4 @@
-#include "app/parameter_session.h"
+#include "core/parameter_session.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/snapshot_store.h"
+#include "core/alarm_parameter_file.h"
+#include "core/snapshot_store.h"
 #include "link/frame_bytes.h"
 #include "link/requests.h"
-#include "pages/alarm_parameter_file.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
 #include "support/scratch_files.h"

@@ -1,4 +1,4 @@
-#include "app/parameter_session.h"
+#include "core/parameter_session.h"
 
 #include <utility>
 
