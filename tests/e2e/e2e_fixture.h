@@ -26,10 +26,10 @@
 
 #include "link/receive_observer.h"
 #include "support/frame_fields.h"
-#include "ui/app_window.h"
-#include "ui/dialogs.h"
-#include "ui/form_style.h"
+#include "ui/form/dialogs.h"
+#include "ui/form/form_style.h"
 #include "ui/qt_test_app.h"
+#include "ui/shell/app_window.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::test {

@@ -20,7 +20,7 @@
 #include "support/board_defaults.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
-#include "ui/parameters_menu.h"
+#include "ui/parameters/parameters_menu.h"
 
 namespace orlo::test {
 namespace {

@@ -13,8 +13,8 @@
 #include "app/snapshot_store.h"
 #include "e2e/e2e_fixture.h"
 #include "sim/board_model.h"
-#include "ui/events_window.h"
-#include "ui/keep_watch.h"
+#include "ui/diagnostics/events_window.h"
+#include "ui/shell/keep_watch.h"
 
 namespace orlo::test {
 namespace {

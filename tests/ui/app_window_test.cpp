@@ -1,7 +1,7 @@
 // The application shell: caption, icon, the four tabs with their pages, the About box, and a
 // main window whose content fits its fixed size once the real pages are inside.
 
-#include "ui/app_window.h"
+#include "ui/shell/app_window.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/dialogs.h"
+#include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
 #include "view/main_window_ids.h"
 

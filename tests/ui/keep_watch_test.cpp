@@ -2,7 +2,7 @@
 // the title names the alarms that are set, and the next start puts the windows back where they
 // were while the main window's own controls start as they always do.
 
-#include "ui/keep_watch.h"
+#include "ui/shell/keep_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +16,14 @@
 
 #include "support/fixed_clock.h"
 #include "support/scratch_files.h"
-#include "ui/app_window.h"
-#include "ui/diagnostics.h"
-#include "ui/dialogs.h"
-#include "ui/events_window.h"
+#include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/events_window.h"
+#include "ui/diagnostics/traffic_window.h"
+#include "ui/diagnostics/trends_window.h"
+#include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
-#include "ui/traffic_window.h"
-#include "ui/trends_window.h"
-#include "ui/window_memory.h"
+#include "ui/shell/app_window.h"
+#include "ui/shell/window_memory.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::ui {

@@ -1,0 +1,161 @@
+#include "ui/shell/keep_watch.h"
+
+#include <QAction>
+#include <QChildEvent>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <iostream>
+
+#include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/events_window.h"
+#include "ui/diagnostics/traffic_window.h"
+#include "ui/diagnostics/trends_window.h"
+#include "ui/shell/app_window.h"
+#include "ui/shell/window_memory.h"
+
+namespace orlo::ui {
+namespace {
+
+const char* const kWindowKeys[] = {"trends", "traffic", "events"};
+constexpr int kWindowCount = 3;
+constexpr int kEvents = 2;
+
+}  // namespace
+
+KeepWatch::KeepWatch(AppWindow& app, const KeepWatchOptions& options)
+    : app_(app), caption_(app.window()->windowTitle()) {
+  if (!options.settingsFile.empty())
+    memory_ = std::make_unique<WindowMemory>(QString::fromStdString(options.settingsFile));
+  const bool reconnectOn = options.reconnect && (!memory_ || memory_->reconnect());
+  app_.dlg().setReconnect(reconnectOn);
+  buildMenus(reconnectOn);
+  app_.dlg().events().setListener(this);
+  // Trends and Traffic are made by the diagnostics on first use; each announces itself to its
+  // parent, the main window, when it is first shown.
+  app_.window()->installEventFilter(this);
+  if (memory_) memory_->restoreGeometry("main", *app_.window());
+}
+
+KeepWatch::~KeepWatch() {
+  app_.dlg().events().setListener(nullptr);
+  if (memory_) remember();
+  delete eventsWindow_.data();
+  delete tray_.data();
+}
+
+void KeepWatch::buildMenus(bool reconnectOn) {
+  app_.viewMenu()->addAction(QStringLiteral("&Events..."), this, [this] { showEvents(); });
+  QMenuBar* bar = app_.window()->menuBar();
+  auto* port = new QMenu(QStringLiteral("P&ort"), bar);
+  bar->insertMenu(bar->actions().value(0), port);
+  reconnect_ = port->addAction(QStringLiteral("Reconnect Automatically"));
+  reconnect_->setCheckable(true);
+  reconnect_->setChecked(reconnectOn);
+  // Only the user's own choice is remembered: --no-reconnect is for one run.
+  connect(reconnect_, &QAction::triggered, this, [this](bool on) {
+    app_.dlg().setReconnect(on);
+    if (memory_) memory_->setReconnect(on);
+  });
+}
+
+EventsWindow* KeepWatch::eventsWindow() const {
+  return eventsWindow_.data();
+}
+
+void KeepWatch::showEvents() {
+  if (!eventsWindow_) {
+    eventsWindow_ = new EventsWindow(app_.dlg().events(), app_.window());
+    eventsWindow_->installEventFilter(this);
+    windows_[kEvents] = eventsWindow_.data();
+    if (memory_) memory_->restoreGeometry(kWindowKeys[kEvents], *eventsWindow_);
+  }
+  eventsWindow_->show();
+  eventsWindow_->raise();
+  eventsWindow_->activateWindow();
+}
+
+void KeepWatch::restoreWindows() {
+  if (!memory_) return;
+  if (memory_->wasOpen("trends")) {
+    memory_->restoreGeometry("trends", *app_.diagnostics().trendsWindow());
+    app_.diagnostics().showTrends();
+  }
+  if (memory_->wasOpen("traffic")) {
+    memory_->restoreGeometry("traffic", *app_.diagnostics().trafficWindow());
+    app_.diagnostics().showTraffic();
+  }
+  if (memory_->wasOpen("events")) showEvents();
+  app_.window()->activateWindow();
+}
+
+int KeepWatch::indexOf(const QObject* window) const {
+  if (dynamic_cast<const TrendsWindow*>(window)) return 0;
+  if (dynamic_cast<const TrafficWindow*>(window)) return 1;
+  if (dynamic_cast<const EventsWindow*>(window)) return kEvents;
+  return -1;
+}
+
+bool KeepWatch::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == app_.window()) {
+    if (event->type() == QEvent::ChildPolished) {
+      QObject* child = static_cast<QChildEvent*>(event)->child();
+      const int index = indexOf(child);
+      if (index >= 0 && windows_[index] != child) {
+        windows_[index] = static_cast<QWidget*>(child);
+        child->installEventFilter(this);
+      }
+    }
+    return false;
+  }
+  const int index = indexOf(watched);
+  if (index < 0) return false;
+  if (event->type() == QEvent::Show) open_[index] = true;
+  // Closed by the user, unless the program is ending: closing every window at the end (a
+  // signal, --quit-after) closes the main window in the same pass, before the loop runs again.
+  if (event->type() == QEvent::Close)
+    QTimer::singleShot(0, this, [this, index] {
+      if (app_.window()->isVisible()) open_[index] = false;
+    });
+  return false;
+}
+
+void KeepWatch::remember() {
+  memory_->saveWindow("main", app_.window(), true);
+  for (int i = 0; i < kWindowCount; ++i) memory_->saveWindow(kWindowKeys[i], windows_[i].data(), open_[i]);
+  memory_->sync();
+}
+
+// ---- events --------------------------------------------------------------------------------
+
+void KeepWatch::onEvent(const LoggedEvent& event) {
+  if (!eventsWindow_) return;
+  eventsWindow_->append(event);
+  eventsWindow_->updateStatus();
+}
+
+void KeepWatch::onAlarmsChanged(const std::vector<std::string>& active, const std::string& raised) {
+  app_.window()->setWindowTitle(QString::fromStdString(alarmWindowTitle(caption_.toStdString(), active)));
+  if (!raised.empty()) notify(raised);
+}
+
+// Only where the desktop has a tray to show it; elsewhere the title has to do.
+void KeepWatch::notify(const std::string& alarm) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  if (!tray_) {
+    tray_ = new QSystemTrayIcon(app_.window()->windowIcon());
+    tray_->setToolTip(QStringLiteral("Orlo_PC"));
+    tray_->show();
+  }
+  tray_->showMessage(QStringLiteral("Orlo_PC"), QString::fromStdString("Alarm: " + alarm),
+                     QSystemTrayIcon::Warning);
+}
+
+void KeepWatch::onFileProblem(const std::string& problem) {
+  std::cerr << "Orlo_PC: events are not being saved: " << problem << "\n";
+  if (eventsWindow_) eventsWindow_->updateStatus();
+}
+
+}  // namespace orlo::ui
