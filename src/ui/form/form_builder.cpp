@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "ui/form/accessible_names.h"
 #include "ui/form/digits_validator.h"
 #include "ui/form/form_style.h"
 
@@ -137,26 +136,25 @@ const std::map<std::string, Factory>& factories() {
 
 }  // namespace
 
-void FormBuilder::build() {
-  QWidget* root = form_.root_;
-  const LayoutWindow& window = form_.table_.window;
+std::vector<BuiltControl> FormBuilder::build(QWidget* root) {
+  const LayoutWindow& window = table_.window;
   root->setWindowTitle(qs(window.caption));
   root->setAutoFillBackground(true);
   QPalette palette = root->palette();
-  palette.setColor(QPalette::Window, form_.colours_.background);
+  palette.setColor(QPalette::Window, colours_.background);
   palette.setColor(QPalette::WindowText, Qt::black);
-  palette.setColor(QPalette::Button, form_.colours_.background);
+  palette.setColor(QPalette::Button, colours_.background);
   root->setPalette(palette);
   if (window.width > 0 && window.height > 0) root->setFixedSize(window.width, window.height);
   containers_["-"] = {root, newGrid(root, false)};
   buildGroups();
-  const auto names = accessibleNames(form_.table_);
-  for (const auto& row : form_.table_.controls) buildControl(row, names);
-  form_.indexControls();
+  std::vector<BuiltControl> built;
+  for (const auto& row : table_.controls) buildControl(row, built);
+  return built;
 }
 
 void FormBuilder::buildGroups() {
-  for (const auto& g : form_.table_.groups) {
+  for (const auto& g : table_.groups) {
     Container& parent = containers_[g.parent];
     if (!parent.grid) continue;
     const bool plain = g.hasFlag("plain");
@@ -166,7 +164,7 @@ void FormBuilder::buildGroups() {
   }
 }
 
-void FormBuilder::buildControl(const LayoutControl& row, const std::map<int, std::string>& names) {
+void FormBuilder::buildControl(const LayoutControl& row, std::vector<BuiltControl>& built) {
   auto where = containers_.find(row.group);
   if (where == containers_.end() || !where->second.grid) return;
   Container& container = where->second;
@@ -175,35 +173,17 @@ void FormBuilder::buildControl(const LayoutControl& row, const std::map<int, std
   QWidget* widget = factory->second(row, container.widget);
   applyFlags(row, widget);
   place(row, widget, container);
-  if (row.id == -1) {
-    widget->setAccessibleName(qs(row.text));
-    return;
-  }
-  auto name = names.find(row.id);
-  QtForm::Control& control = form_.controls_[row.id];
-  control.row = &row;
-  control.widget = widget;
-  control.name = name == names.end() ? std::string() : name->second;
-  control.nameFromCaption = nameFollowsCaption(row);
-  widget->setAccessibleName(qs(control.name));
-  widget->setAccessibleDescription(QString::number(row.id));
-  connectSignals(row, widget);
-  if (row.kind == "edit" || row.kind == "readonly") {
-    form_.applyEditColours(widget, row.kind == "readonly");
-    auto* edit = static_cast<QLineEdit*>(widget);
-    control.edit = edit;
-    // Anything that changes the box other than setText itself makes its text unknown again.
-    QtForm::Control* known = &control;
-    const auto forget = [known] { known->editTextKnown = false; };
-    QObject::connect(edit, &QLineEdit::textChanged, form_.guard_.get(), forget);
-    QObject::connect(edit, &QLineEdit::cursorPositionChanged, form_.guard_.get(), forget);
-    QObject::connect(edit, &QLineEdit::selectionChanged, form_.guard_.get(), forget);
-  }
+  if (row.kind == "edit" || row.kind == "readonly")
+    applyEditColours(widget, colours_, row.kind == "readonly");
   if (row.kind == "radio") {
     if (row.hasFlag("group-first") || !radioGroups_.count(row.group))
       radioGroups_[row.group] = new QButtonGroup(container.widget);
     static_cast<QButtonGroup*>(radioGroups_[row.group])->addButton(static_cast<QRadioButton*>(widget));
   }
+  if (row.id == -1)
+    widget->setAccessibleName(qs(row.text));
+  else
+    built.push_back({&row, widget});
 }
 
 void FormBuilder::applyFlags(const LayoutControl& row, QWidget* widget) {
@@ -252,20 +232,6 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
   }
   if (!row.unit.empty())
     where.grid->addWidget(makeLabel(qs(row.unit), where.widget), row.row, base + widgetCells + 1);
-}
-
-void FormBuilder::connectSignals(const LayoutControl& row, QWidget* widget) {
-  QObject* guard = form_.guard_.get();
-  QtForm* form = &form_;
-  const int id = row.id;
-  if (auto* b = qobject_cast<QAbstractButton*>(widget)) {
-    // clicked comes after a check box or radio button has taken its new state.
-    QObject::connect(b, &QAbstractButton::clicked, guard, [form, id] { form->deliverClick(id); });
-  } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-    QObject::connect(combo, &QComboBox::activated, guard, [form, id] { form->deliverSelection(id); });
-  } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
-    QObject::connect(tabs, &QTabWidget::currentChanged, guard, [form, id] { form->deliverSelection(id); });
-  }
 }
 
 }  // namespace orlo::ui

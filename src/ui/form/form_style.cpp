@@ -31,6 +31,13 @@ static QIcon iconFromFiles(int number) {
   return cache->emplace(number, icon).first->second;
 }
 
+void applyEditColours(QWidget* edit, const FormColours& colours, bool readOnly) {
+  QPalette p = edit->palette();
+  p.setColor(QPalette::Text, readOnly ? QColor(Qt::black) : colours.editText);
+  p.setColor(QPalette::Base, readOnly ? colours.background : colours.editBase);
+  edit->setPalette(p);
+}
+
 QIcon lampIcon(Icon icon) {
   if (icon == Icon::None) return {};
   return iconFromFiles(static_cast<int>(icon));

@@ -6,6 +6,8 @@
 
 #include "view/form.h"
 
+class QWidget;
+
 namespace orlo::ui {
 
 // How a form paints itself: labels are always black on the form's background.
@@ -19,6 +21,9 @@ struct FormColours {
 FormColours pageColours();
 // The main window: its own lighter grey for every control.
 FormColours mainWindowColours();
+
+// A line edit's colours: black on the background when read-only, the editable colours else.
+void applyEditColours(QWidget* edit, const FormColours& colours, bool readOnly);
 
 // The icon for a lamp image (16 and 32 px); a null icon for Icon::None.
 QIcon lampIcon(Icon icon);

@@ -6,10 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -17,7 +15,6 @@
 
 #include "ui/form/accessible_names.h"
 #include "ui/form/dialogs.h"
-#include "ui/form/form_builder.h"
 
 namespace orlo::ui {
 namespace {
@@ -59,12 +56,48 @@ QtForm::QtForm(const LayoutTable& table, const FormColours& colours, QWidget* pa
     : table_(table), colours_(colours), guard_(std::make_unique<QObject>()) {
   root_ = new QWidget(parent);
   pendingFilter_ = std::make_unique<ShowFilter>([this](QObject* edit) { showPendingText(edit); });
-  FormBuilder(*this).build();
+  timers_ = std::make_unique<FormTimers>([this](int timerId) { deliverTimer(timerId); });
+  const auto names = accessibleNames(table_);
+  for (const BuiltControl& built : FormBuilder(table_, colours_).build(root_)) adopt(built, names);
+  indexControls();
+}
+
+void QtForm::adopt(const BuiltControl& built, const std::map<int, std::string>& names) {
+  const LayoutControl& row = *built.row;
+  auto name = names.find(row.id);
+  Control& control = controls_[row.id];
+  control.row = &row;
+  control.widget = built.widget;
+  control.name = name == names.end() ? std::string() : name->second;
+  control.nameFromCaption = nameFollowsCaption(row);
+  built.widget->setAccessibleName(qs(control.name));
+  built.widget->setAccessibleDescription(QString::number(row.id));
+  connectSignals(row.id, built.widget);
+  if (auto* edit = qobject_cast<QLineEdit*>(built.widget)) {
+    control.edit = edit;
+    // Anything that changes the box other than setText itself makes its text unknown again.
+    Control* known = &control;
+    const auto forget = [known] { known->editTextKnown = false; };
+    QObject::connect(edit, &QLineEdit::textChanged, guard_.get(), forget);
+    QObject::connect(edit, &QLineEdit::cursorPositionChanged, guard_.get(), forget);
+    QObject::connect(edit, &QLineEdit::selectionChanged, guard_.get(), forget);
+  }
+}
+
+void QtForm::connectSignals(int id, QWidget* widget) {
+  QObject* guard = guard_.get();
+  if (auto* b = qobject_cast<QAbstractButton*>(widget)) {
+    // clicked comes after a check box or radio button has taken its new state.
+    QObject::connect(b, &QAbstractButton::clicked, guard, [this, id] { deliverClick(id); });
+  } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    QObject::connect(combo, &QComboBox::activated, guard, [this, id] { deliverSelection(id); });
+  } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+    QObject::connect(tabs, &QTabWidget::currentChanged, guard, [this, id] { deliverSelection(id); });
+  }
 }
 
 QtForm::~QtForm() {
-  timers_.clear();
-  beat_.reset();
+  timers_.reset();
   pendingFilter_.reset();
   guard_.reset();
   if (root_ && !root_->parent()) delete root_.data();
@@ -228,15 +261,8 @@ void QtForm::setReadOnly(int id, bool readOnly) {
   if (auto* e = qobject_cast<QLineEdit*>(c->widget)) {
     if (c->editTextPending) showEditText(*c);
     e->setReadOnly(readOnly);
-    applyEditColours(e, readOnly);
+    applyEditColours(e, colours_, readOnly);
   }
-}
-
-void QtForm::applyEditColours(QWidget* edit, bool readOnly) const {
-  QPalette p = edit->palette();
-  p.setColor(QPalette::Text, readOnly ? QColor(Qt::black) : colours_.editText);
-  p.setColor(QPalette::Base, readOnly ? colours_.background : colours_.editBase);
-  edit->setPalette(p);
 }
 
 Icon QtForm::icon(int id) const {
@@ -318,119 +344,24 @@ std::optional<std::string> QtForm::askOpenFile(const FileDialogRequest& request)
   return askFile(root_ ? root_->window() : nullptr, false, request);
 }
 
-namespace {
-
-long long monotonicMs() {  // the clock Qt's timers run on
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 void QtForm::startTimer(int timerId, int periodMs) {
-  Timer& t = timers_[timerId];
-  if (!t.timer) {
-    t.timer = std::make_unique<QTimer>();
-    QObject::connect(t.timer.get(), &QTimer::timeout, guard_.get(), [this, timerId] {
-      // A resumed timer's first, shorter wait is over: back to the period, on the beat.
-      Timer& fired = timers_[timerId];
-      if (fired.timer->interval() != fired.periodMs) fired.timer->setInterval(fired.periodMs);
-      deliverTimer(timerId);
-    });
-  }
-  t.periodMs = periodMs > 0 ? periodMs : 1;
-  t.onBeat = false;
-  t.paused = false;
-  t.timer->start(t.periodMs);
-  armBeat();
+  timers_->start(timerId, periodMs);
 }
 
 void QtForm::startTimerOnBeat(int timerId, int periodMs, int offsetMs) {
-  Timer& t = timers_[timerId];
-  if (t.timer) t.timer->stop();
-  t.periodMs = periodMs > 0 ? periodMs : 1;
-  t.offsetMs = offsetMs;
-  t.onBeat = true;
-  t.paused = false;
-  t.dueMs = nextBeatMs(monotonicMs(), t.periodMs, offsetMs, false);
-  armBeat();
-}
-
-// Qt's own timers cannot share a beat: a coarse one drifts to the full second, precise ones
-// each wake the loop. One precise single shot wakes it at the earliest tick due instead, and
-// every timer due then fires in that one pass, so their windows repaint once.
-void QtForm::armBeat() {
-  long long earliest = -1;
-  for (const auto& [id, t] : timers_)
-    if (t.onBeat && !t.paused && (earliest < 0 || t.dueMs < earliest)) earliest = t.dueMs;
-  if (earliest < 0) {
-    if (beat_) beat_->stop();
-    return;
-  }
-  if (!beat_) {
-    beat_ = std::make_unique<QTimer>();
-    beat_->setSingleShot(true);
-    beat_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(beat_.get(), &QTimer::timeout, guard_.get(), [this] { onBeat(); });
-  }
-  beat_->start(static_cast<int>(std::max(0LL, earliest - monotonicMs())));
-}
-
-void QtForm::onBeat() {
-  const long long now = monotonicMs();
-  std::vector<std::pair<long long, int>> due;
-  for (auto& [id, t] : timers_) {
-    if (!t.onBeat || t.paused || t.dueMs > now) continue;
-    due.emplace_back(t.dueMs, id);
-    while (t.dueMs <= now) t.dueMs += t.periodMs;  // a late wake-up keeps the beat
-  }
-  std::sort(due.begin(), due.end());
-  for (const auto& [dueMs, id] : due) {
-    // An earlier handler of this pass may have stopped or paused it.
-    const Timer& t = timers_[id];
-    if (t.onBeat && !t.paused) deliverTimer(id);
-  }
-  armBeat();
-}
-
-void QtForm::stopTimer(int timerId) {
-  auto it = timers_.find(timerId);
-  if (it == timers_.end()) return;
-  if (it->second.timer) it->second.timer->stop();
-  it->second.onBeat = false;
-  it->second.paused = false;
-  armBeat();
+  timers_->startOnBeat(timerId, periodMs, offsetMs);
 }
 
 void QtForm::pauseTimer(int timerId) {
-  auto it = timers_.find(timerId);
-  if (it == timers_.end()) return;
-  Timer& t = it->second;
-  if (t.onBeat) {
-    t.paused = true;
-    armBeat();
-  } else if (t.timer && t.timer->isActive()) {
-    t.timer->stop();
-    t.paused = true;
-  }
+  timers_->pause(timerId);
 }
 
 void QtForm::resumeTimer(int timerId) {
-  auto it = timers_.find(timerId);
-  if (it == timers_.end() || !it->second.paused) return;
-  Timer& t = it->second;
-  t.paused = false;
-  // Where its ticks would have been, had it run on.
-  if (t.onBeat) {
-    t.dueMs = nextBeatMs(monotonicMs(), t.periodMs, t.offsetMs, true);
-    armBeat();
-    return;
-  }
-  // Qt lays the ticks of a running (coarse) timer of 100 ms or 1 s on the monotonic clock's
-  // multiples of its period; a resumed one fires at the next of them, as it would have.
-  const long long now = monotonicMs();
-  t.timer->start(static_cast<int>(nextBeatMs(now, t.periodMs, 0, true) - now));
+  timers_->resume(timerId);
+}
+
+void QtForm::stopTimer(int timerId) {
+  timers_->stop(timerId);
 }
 
 void QtForm::deliverClick(int id) {

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "ui/form/form_builder.h"
 #include "ui/form/form_style.h"
+#include "ui/form/form_timers.h"
 #include "view/control_ids.h"
 #include "view/form.h"
 #include "view/layout_table.h"
 
-class QTimer;
-class QTabWidget;
-
 class QLineEdit;
+class QTabWidget;
 
 namespace orlo::ui {
 
@@ -139,11 +139,10 @@ class QtForm : public Form {
     // laying out text nobody sees cost as much as the boxes in view.
     bool editTextPending = false;
   };
-  friend class FormBuilder;
-
   Control* find(int id);
   const Control* find(int id) const;
-  void applyEditColours(QWidget* edit, bool readOnly) const;
+  void adopt(const BuiltControl& built, const std::map<int, std::string>& names);
+  void connectSignals(int id, QWidget* widget);
   void showEditText(Control& control);
   void showPendingText(QObject* edit);
   void applyAccessibleName(Control& control);
@@ -164,20 +163,7 @@ class QtForm : public Form {
   void indexControls();
   // Captions set at run time, by id, for the controls whose accessible name is their caption.
   std::map<int, std::string> captions_;
-  struct Timer {
-    std::unique_ptr<QTimer> timer;  // of a timer started without a beat
-    int periodMs = 1;
-    bool paused = false;
-    // A timer on a beat (the monotonic clock's multiples of the period plus offsetMs) runs on
-    // beat_ and is due next at dueMs, on that clock.
-    bool onBeat = false;
-    int offsetMs = 0;
-    long long dueMs = 0;
-  };
-  void armBeat();
-  void onBeat();
-  std::map<int, Timer> timers_;
-  std::unique_ptr<QTimer> beat_;
+  std::unique_ptr<FormTimers> timers_;
   FormEvents* events_ = nullptr;
   // Windows only notifies a selection the user made; programmatic changes stay silent.
   bool settingProgrammatically_ = false;

@@ -139,7 +139,10 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
       ParametersMenuParts{*dlg_, dlg_->alarmPage(), FormOf<AlarmId>(*pages_[kAlarmTab]),
                           [this] { mainForm_->setCurrentIndex(MainId::Tabs, kAlarmTab); }, window_});
   window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
-  keepWatch_ = std::make_unique<KeepWatch>(*this, KeepWatchOptions{options.settingsFile, options.reconnect});
+  keepWatch_ =
+      std::make_unique<KeepWatch>(KeepWatchParts{window_, viewMenu(), dlg_->events(),
+                                                 [this](bool on) { dlg_->setReconnect(on); }, *diagnostics_},
+                                  KeepWatchOptions{options.settingsFile, options.reconnect});
   QTimer::singleShot(0, window_, [this] { keepWatch_->restoreWindows(); });
   window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
   QRect available = options.availableArea;

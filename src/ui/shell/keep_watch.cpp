@@ -8,12 +8,12 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <iostream>
+#include <utility>
 
 #include "ui/diagnostics/diagnostics.h"
 #include "ui/diagnostics/events_window.h"
 #include "ui/diagnostics/traffic_window.h"
 #include "ui/diagnostics/trends_window.h"
-#include "ui/shell/app_window.h"
 #include "ui/shell/window_memory.h"
 
 namespace orlo::ui {
@@ -25,30 +25,30 @@ constexpr int kEvents = 2;
 
 }  // namespace
 
-KeepWatch::KeepWatch(AppWindow& app, const KeepWatchOptions& options)
-    : app_(app), caption_(app.window()->windowTitle()) {
+KeepWatch::KeepWatch(KeepWatchParts parts, const KeepWatchOptions& options)
+    : parts_(std::move(parts)), caption_(parts_.window->windowTitle()) {
   if (!options.settingsFile.empty())
     memory_ = std::make_unique<WindowMemory>(QString::fromStdString(options.settingsFile));
   const bool reconnectOn = options.reconnect && (!memory_ || memory_->reconnect());
-  app_.dlg().setReconnect(reconnectOn);
+  parts_.setReconnect(reconnectOn);
   buildMenus(reconnectOn);
-  app_.dlg().events().setListener(this);
+  parts_.events.setListener(this);
   // Trends and Traffic are made by the diagnostics on first use; each announces itself to its
   // parent, the main window, when it is first shown.
-  app_.window()->installEventFilter(this);
-  if (memory_) memory_->restoreGeometry("main", *app_.window());
+  parts_.window->installEventFilter(this);
+  if (memory_) memory_->restoreGeometry("main", *parts_.window);
 }
 
 KeepWatch::~KeepWatch() {
-  app_.dlg().events().setListener(nullptr);
+  parts_.events.setListener(nullptr);
   if (memory_) remember();
   delete eventsWindow_.data();
   delete tray_.data();
 }
 
 void KeepWatch::buildMenus(bool reconnectOn) {
-  app_.viewMenu()->addAction(QStringLiteral("&Events..."), this, [this] { showEvents(); });
-  QMenuBar* bar = app_.window()->menuBar();
+  parts_.viewMenu->addAction(QStringLiteral("&Events..."), this, [this] { showEvents(); });
+  QMenuBar* bar = parts_.window->menuBar();
   auto* port = new QMenu(QStringLiteral("P&ort"), bar);
   bar->insertMenu(bar->actions().value(0), port);
   reconnect_ = port->addAction(QStringLiteral("Reconnect Automatically"));
@@ -56,7 +56,7 @@ void KeepWatch::buildMenus(bool reconnectOn) {
   reconnect_->setChecked(reconnectOn);
   // Only the user's own choice is remembered: --no-reconnect is for one run.
   connect(reconnect_, &QAction::triggered, this, [this](bool on) {
-    app_.dlg().setReconnect(on);
+    parts_.setReconnect(on);
     if (memory_) memory_->setReconnect(on);
   });
 }
@@ -67,7 +67,7 @@ EventsWindow* KeepWatch::eventsWindow() const {
 
 void KeepWatch::showEvents() {
   if (!eventsWindow_) {
-    eventsWindow_ = new EventsWindow(app_.dlg().events(), app_.window());
+    eventsWindow_ = new EventsWindow(parts_.events, parts_.window);
     eventsWindow_->installEventFilter(this);
     windows_[kEvents] = eventsWindow_.data();
     if (memory_) memory_->restoreGeometry(kWindowKeys[kEvents], *eventsWindow_);
@@ -80,15 +80,15 @@ void KeepWatch::showEvents() {
 void KeepWatch::restoreWindows() {
   if (!memory_) return;
   if (memory_->wasOpen("trends")) {
-    memory_->restoreGeometry("trends", *app_.diagnostics().trendsWindow());
-    app_.diagnostics().showTrends();
+    memory_->restoreGeometry("trends", *parts_.diagnostics.trendsWindow());
+    parts_.diagnostics.showTrends();
   }
   if (memory_->wasOpen("traffic")) {
-    memory_->restoreGeometry("traffic", *app_.diagnostics().trafficWindow());
-    app_.diagnostics().showTraffic();
+    memory_->restoreGeometry("traffic", *parts_.diagnostics.trafficWindow());
+    parts_.diagnostics.showTraffic();
   }
   if (memory_->wasOpen("events")) showEvents();
-  app_.window()->activateWindow();
+  parts_.window->activateWindow();
 }
 
 int KeepWatch::indexOf(const QObject* window) const {
@@ -99,7 +99,7 @@ int KeepWatch::indexOf(const QObject* window) const {
 }
 
 bool KeepWatch::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == app_.window()) {
+  if (watched == parts_.window) {
     if (event->type() == QEvent::ChildPolished) {
       QObject* child = static_cast<QChildEvent*>(event)->child();
       const int index = indexOf(child);
@@ -117,13 +117,13 @@ bool KeepWatch::eventFilter(QObject* watched, QEvent* event) {
   // signal, --quit-after) closes the main window in the same pass, before the loop runs again.
   if (event->type() == QEvent::Close)
     QTimer::singleShot(0, this, [this, index] {
-      if (app_.window()->isVisible()) open_[index] = false;
+      if (parts_.window->isVisible()) open_[index] = false;
     });
   return false;
 }
 
 void KeepWatch::remember() {
-  memory_->saveWindow("main", app_.window(), true);
+  memory_->saveWindow("main", parts_.window, true);
   for (int i = 0; i < kWindowCount; ++i) memory_->saveWindow(kWindowKeys[i], windows_[i].data(), open_[i]);
   memory_->sync();
 }
@@ -137,7 +137,7 @@ void KeepWatch::onEvent(const LoggedEvent& event) {
 }
 
 void KeepWatch::onAlarmsChanged(const std::vector<std::string>& active, const std::string& raised) {
-  app_.window()->setWindowTitle(QString::fromStdString(alarmWindowTitle(caption_.toStdString(), active)));
+  parts_.window->setWindowTitle(QString::fromStdString(alarmWindowTitle(caption_.toStdString(), active)));
   if (!raised.empty()) notify(raised);
 }
 
@@ -145,7 +145,7 @@ void KeepWatch::onAlarmsChanged(const std::vector<std::string>& active, const st
 void KeepWatch::notify(const std::string& alarm) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
   if (!tray_) {
-    tray_ = new QSystemTrayIcon(app_.window()->windowIcon());
+    tray_ = new QSystemTrayIcon(parts_.window->windowIcon());
     tray_->setToolTip(QStringLiteral("Orlo_PC"));
     tray_->show();
   }

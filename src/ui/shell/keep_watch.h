@@ -1,25 +1,37 @@
 #pragma once
 // What lets the window be left alone: the "Reconnect Automatically" choice, the Events window,
 // the alarm in the window title with a desktop notice as a flag rises, and the windows put
-// back where they were at the last start. Attached to an AppWindow once its behaviour exists.
+// back where they were at the last start.
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/event_recorder.h"
 
 class QAction;
+class QMainWindow;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace orlo::ui {
 
-class AppWindow;
+class Diagnostics;
 class EventsWindow;
 class WindowMemory;
+
+// What it watches over and puts back.
+struct KeepWatchParts {
+  QMainWindow* window;                     // the main window: its title, menu bar and place
+  QMenu* viewMenu;                         // takes "Events..."
+  EventRecorder& events;                   // what the Events window lists
+  std::function<void(bool)> setReconnect;  // "Reconnect Automatically" on or off
+  Diagnostics& diagnostics;                // the Trends and Traffic windows
+};
 
 struct KeepWatchOptions {
   std::string settingsFile;  // "" remembers nothing from one run to the next
@@ -28,7 +40,7 @@ struct KeepWatchOptions {
 
 class KeepWatch : public QObject, public EventListener {
  public:
-  KeepWatch(AppWindow& app, const KeepWatchOptions& options);
+  KeepWatch(KeepWatchParts parts, const KeepWatchOptions& options);
   // Keeps the windows' places and which were open.
   ~KeepWatch() override;
 
@@ -52,7 +64,7 @@ class KeepWatch : public QObject, public EventListener {
   // 0 Trends, 1 Traffic, 2 Events; -1 for any other object.
   int indexOf(const QObject* window) const;
 
-  AppWindow& app_;
+  KeepWatchParts parts_;
   std::unique_ptr<WindowMemory> memory_;
   QString caption_;
   QAction* reconnect_ = nullptr;
