@@ -135,8 +135,8 @@ class QtForm : public Form {
     QLineEdit* edit = nullptr;
     std::string editText;
     bool editTextKnown = false;
-    // A read-only box not on screen (a page behind another tab) gets editText when it is shown:
-    // laying out text nobody sees cost as much as the boxes in view.
+    // A read-only box not on screen (a page behind another tab) gets editText when it is shown,
+    // so that no time goes on laying out text nobody sees.
     bool editTextPending = false;
   };
   Control* find(int id);
@@ -165,7 +165,7 @@ class QtForm : public Form {
   std::map<int, std::string> captions_;
   std::unique_ptr<FormTimers> timers_;
   FormEvents* events_ = nullptr;
-  // Windows only notifies a selection the user made; programmatic changes stay silent.
+  // Only a selection the user makes is delivered; the program's own changes stay silent.
   bool settingProgrammatically_ = false;
 };
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "ui/form/form_style.h"
-#include "ui/shell/app_window.h"
 #include "ui/shell/command_line.h"
+#include "ui/shell/main_window_shell.h"
 #include "ui/shell/quit_on_signal.h"
 #include "ui/shell/window_memory.h"
 #include "view/main_window_ids.h"
@@ -117,19 +117,19 @@ int timerMilliseconds(double seconds) {
   return static_cast<int>(seconds * 1000);
 }
 
-void startSerial(AppWindow& app, const CommandLine& options) {
+void startSerial(MainWindowShell& app, const CommandLine& options) {
   if (options.openPort == 0) return;
-  app.dlg().selectPort(options.openPort);
-  app.dlg().pressStartUp();
+  app.behaviour().selectPort(options.openPort);
+  app.behaviour().pressStartUp();
   if (options.logPath.empty()) return;
   if (!app.serial().isOpen()) {
     std::cerr << "Orlo_PC: COM" << options.openPort << " did not open; no data log is written\n";
-  } else if (!app.dlg().dataLog().startUnattended(options.logPath, options.logInterval)) {
+  } else if (!app.behaviour().dataLog().startUnattended(options.logPath, options.logInterval)) {
     std::cerr << "Orlo_PC: cannot log to " << options.logPath << "\n";
   }
 }
 
-void scheduleTimedActions(AppWindow& app, const CommandLine& options) {
+void scheduleTimedActions(MainWindowShell& app, const CommandLine& options) {
   QMainWindow* window = app.window();
   if (!options.screenshot.empty()) {
     QTimer::singleShot(timerMilliseconds(options.screenshotDelay), window, [window, options] {
@@ -196,11 +196,11 @@ int runOrloPc(int argc, char** argv) {
   quitOnSignals();
 
   std::string error;
-  AppWindowOptions appOptions;
+  MainWindowShellOptions appOptions;
   appOptions.ports = options.ports;
   appOptions.settingsFile = WindowMemory::defaultFile().toStdString();
   appOptions.reconnect = options.reconnect;
-  auto app = AppWindow::create(appOptions, &error);
+  auto app = MainWindowShell::create(appOptions, &error);
   if (!app) {
     std::cerr << "Orlo_PC: " << error << "\n";
     return 1;
@@ -216,7 +216,7 @@ int runOrloPc(int argc, char** argv) {
   });
   scheduleTimedActions(*app, options);
   const int rc = QApplication::exec();
-  if (options.stats) std::cout << formatReceiveStats(app->dlg().receiver().stats()) << std::flush;
+  if (options.stats) std::cout << formatReceiveStats(app->behaviour().receiver().stats()) << std::flush;
   app.reset();
   const bool traced = closeTrace();
   return rc == 0 && !traced ? 1 : rc;

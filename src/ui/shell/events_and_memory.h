@@ -1,7 +1,7 @@
 #pragma once
-// What lets the window be left alone: the "Reconnect Automatically" choice, the Events window,
-// the alarm in the window title with a desktop notice as a flag rises, and the windows put
-// back where they were at the last start.
+// What lets the window be left alone. The events: the Events window, the alarm in the window
+// title and a desktop notice as a flag rises. The memory: the "Reconnect Automatically" choice
+// and the windows put back where they were, open or not, at the last start.
 
 #include <QObject>
 #include <QPointer>
@@ -24,8 +24,8 @@ class Diagnostics;
 class EventsWindow;
 class WindowMemory;
 
-// What it watches over and puts back.
-struct KeepWatchParts {
+// What it shows the events in and remembers.
+struct EventsAndMemoryParts {
   QMainWindow* window;                     // the main window: its title, menu bar and place
   QMenu* viewMenu;                         // takes "Events..."
   EventRecorder& events;                   // what the Events window lists
@@ -33,16 +33,16 @@ struct KeepWatchParts {
   Diagnostics& diagnostics;                // the Trends and Traffic windows
 };
 
-struct KeepWatchOptions {
+struct EventsAndMemoryOptions {
   std::string settingsFile;  // "" remembers nothing from one run to the next
   bool reconnect = true;     // false: off for this run whatever was remembered
 };
 
-class KeepWatch : public QObject, public EventListener {
+class EventsAndMemory : public QObject, public EventListener {
  public:
-  KeepWatch(KeepWatchParts parts, const KeepWatchOptions& options);
+  EventsAndMemory(EventsAndMemoryParts parts, const EventsAndMemoryOptions& options);
   // Keeps the windows' places and which were open.
-  ~KeepWatch() override;
+  ~EventsAndMemory() override;
 
   void showEvents();
   EventsWindow* eventsWindow() const;
@@ -64,7 +64,7 @@ class KeepWatch : public QObject, public EventListener {
   // 0 Trends, 1 Traffic, 2 Events; -1 for any other object.
   int indexOf(const QObject* window) const;
 
-  KeepWatchParts parts_;
+  EventsAndMemoryParts parts_;
   std::unique_ptr<WindowMemory> memory_;
   QString caption_;
   QAction* reconnect_ = nullptr;

@@ -2,7 +2,7 @@
 // the title names the alarms that are set, and the next start puts the windows back where they
 // were while the main window's own controls start as they always do.
 
-#include "ui/shell/keep_watch.h"
+#include "ui/shell/events_and_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@
 #include "ui/diagnostics/trends_window.h"
 #include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
-#include "ui/shell/app_window.h"
+#include "ui/shell/main_window_shell.h"
 #include "ui/shell/window_memory.h"
 #include "view/main_window_ids.h"
 
@@ -36,7 +36,7 @@ LiveData withAlarms(std::uint32_t flags) {
   return live;
 }
 
-class KeepWatchUiTest : public ::testing::Test {
+class EventsAndMemoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::qtApp();
@@ -48,34 +48,34 @@ class KeepWatchUiTest : public ::testing::Test {
   }
   void start(bool reconnect = true) {
     std::string error;
-    AppWindowOptions options;
+    MainWindowShellOptions options;
     options.ports[1] = "/nonexistent/orlo-test-port";
     options.dataFolder = dir.filePath("data").toStdString();
     options.settingsFile = settingsFile();
     options.reconnect = reconnect;
     options.availableArea = QRect(0, 0, 1920, 1080);
-    app = AppWindow::create(options, &error);
+    app = MainWindowShell::create(options, &error);
     ASSERT_TRUE(app) << error;
     app->window()->show();
     QTest::qWait(50);  // the windows of the last run come back once the loop runs
   }
   std::string settingsFile() const { return dir.filePath("config/Orlo_PC.conf").toStdString(); }
   QString title() const { return app->window()->windowTitle(); }
-  EventRecorder& events() { return app->dlg().events(); }
+  EventRecorder& events() { return app->behaviour().events(); }
 
   QTemporaryDir dir;
-  std::unique_ptr<AppWindow> app;
+  std::unique_ptr<MainWindowShell> app;
   std::vector<std::string> messages;
 };
 
-TEST_F(KeepWatchUiTest, TheEventsWindowListsFiltersAndExportsWhatHappenedAndTheTitleNamesTheSetAlarms) {
+TEST_F(EventsAndMemoryTest, TheEventsWindowListsFiltersAndExportsWhatHappenedAndTheTitleNamesTheSetAlarms) {
   start();
   const QString caption = title();
   events().onLiveData(withAlarms(0));
   events().onLiveData(withAlarms(0b1 | 0b100000000000));  // Cell OV, SOC Low
   EXPECT_EQ(title(), caption + " — alarm: Cell OV, SOC Low");
-  app->keepWatch().showEvents();
-  EventsWindow* window = app->keepWatch().eventsWindow();
+  app->eventsAndMemory().showEvents();
+  EventsWindow* window = app->eventsAndMemory().eventsWindow();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
   events().onLiveData(withAlarms(0b100000000000));
@@ -103,7 +103,7 @@ TEST_F(KeepWatchUiTest, TheEventsWindowListsFiltersAndExportsWhatHappenedAndTheT
   EXPECT_NE(window->statusText().indexOf("events-"), -1) << window->statusText().toStdString();
 }
 
-TEST_F(KeepWatchUiTest, TheRowsFollowABoundedLogThatLetsItsOldestGo) {
+TEST_F(EventsAndMemoryTest, TheRowsFollowABoundedLogThatLetsItsOldestGo) {
   test::FixedClock clock;
   EventRecorder recorder(clock, "", 4);
   EventsWindow window(recorder);
@@ -119,15 +119,15 @@ TEST_F(KeepWatchUiTest, TheRowsFollowABoundedLogThatLetsItsOldestGo) {
   EXPECT_EQ(window.shownText(3, 2), "COM7 opened");
 }
 
-TEST_F(KeepWatchUiTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheControlsAsSpecified) {
+TEST_F(EventsAndMemoryTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheControlsAsSpecified) {
   start();
-  QAction* reconnect = app->keepWatch().reconnectAction();
+  QAction* reconnect = app->eventsAndMemory().reconnectAction();
   ASSERT_NE(reconnect, nullptr);
   EXPECT_TRUE(reconnect->isChecked());
   EXPECT_EQ(reconnect->text(), "Reconnect Automatically");
   reconnect->trigger();  // the user's choice: off
-  EXPECT_FALSE(app->dlg().reconnect().enabled());
-  app->keepWatch().showEvents();
+  EXPECT_FALSE(app->behaviour().reconnect().enabled());
+  app->eventsAndMemory().showEvents();
   app->diagnostics().showTrends();
   app->diagnostics().showTraffic();
   app->window()->move(140, 90);
@@ -141,12 +141,12 @@ TEST_F(KeepWatchUiTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheCont
 
   start();
   EXPECT_EQ(app->window()->pos(), QPoint(140, 90));
-  ASSERT_NE(app->keepWatch().eventsWindow(), nullptr);
-  EXPECT_TRUE(app->keepWatch().eventsWindow()->isVisible());
+  ASSERT_NE(app->eventsAndMemory().eventsWindow(), nullptr);
+  EXPECT_TRUE(app->eventsAndMemory().eventsWindow()->isVisible());
   EXPECT_TRUE(app->diagnostics().trendsWindow()->isVisible());
   EXPECT_FALSE(app->diagnostics().trafficWindow()->isVisible());
-  EXPECT_FALSE(app->keepWatch().reconnectAction()->isChecked());
-  EXPECT_FALSE(app->dlg().reconnect().enabled());
+  EXPECT_FALSE(app->eventsAndMemory().reconnectAction()->isChecked());
+  EXPECT_FALSE(app->behaviour().reconnect().enabled());
   EXPECT_EQ(app->mainForm().currentIndex(idNumber(MainId::SerialPorts)), 0);
   EXPECT_EQ(app->mainForm().text(idNumber(MainId::LogPath)), "");
   app.reset();
@@ -154,7 +154,7 @@ TEST_F(KeepWatchUiTest, TheNextStartReopensTheWindowsThatWereOpenAndKeepsTheCont
   // --no-reconnect is for one run: it is not what the next run remembers.
   WindowMemory(QString::fromStdString(settingsFile())).setReconnect(true);
   start(false);
-  EXPECT_FALSE(app->dlg().reconnect().enabled());
+  EXPECT_FALSE(app->behaviour().reconnect().enabled());
   app.reset();
   EXPECT_TRUE(WindowMemory(QString::fromStdString(settingsFile())).reconnect());
 }

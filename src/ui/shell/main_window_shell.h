@@ -1,6 +1,7 @@
 #pragma once
-// The application shell: the main window with its four tab pages, the serial port, the menu
-// and the About box, wired to the window behaviour. main() and the end-to-end tests both use it.
+// The Qt window around the main window's behaviour (MainWindow, which knows no Qt): the widgets
+// of the window and its four tab pages, the serial port, the menus, the diagnostic windows and
+// the About box, each wired to the behaviour. main() and the end-to-end tests both use it.
 
 #include <QPointer>
 #include <QRect>
@@ -20,10 +21,10 @@ class QMenu;
 namespace orlo::ui {
 
 class Diagnostics;
-class KeepWatch;
+class EventsAndMemory;
 class ParametersMenu;
 
-struct AppWindowOptions {
+struct MainWindowShellOptions {
   std::map<int, std::string> ports;  // COMn -> device path, before the system's own ports
   std::string workingFolder;         // "" = the current directory
   std::string userFolder;            // "" = the desktop or home folder
@@ -37,17 +38,18 @@ struct AppWindowOptions {
   bool reconnect = true;  // false: no reconnecting in this run (--no-reconnect)
 };
 
-class AppWindow {
+class MainWindowShell {
  public:
   // Builds everything and runs the window's start-up sequence; nullptr with a reason when a
   // layout table is broken.
-  static std::unique_ptr<AppWindow> create(const AppWindowOptions& options, std::string* error);
-  ~AppWindow();
-  AppWindow(const AppWindow&) = delete;
-  AppWindow& operator=(const AppWindow&) = delete;
+  static std::unique_ptr<MainWindowShell> create(const MainWindowShellOptions& options, std::string* error);
+  ~MainWindowShell();
+  MainWindowShell(const MainWindowShell&) = delete;
+  MainWindowShell& operator=(const MainWindowShell&) = delete;
 
   QMainWindow* window() const { return window_; }
-  MainWindow& dlg() { return *dlg_; }
+  // The window's behaviour: what every click, tick and frame does.
+  MainWindow& behaviour() { return *behaviour_; }
   QtSerialControl& serial() { return serial_; }
   QtForm& mainForm() { return *mainForm_; }
   // 0 BMS parameter, 1 balance test, 2 alarm parameter, 3 current calibration.
@@ -60,12 +62,12 @@ class AppWindow {
   QMenu* viewMenu();
   ParametersMenu& parametersMenu() { return *parametersMenu_; }
   Diagnostics& diagnostics() { return *diagnostics_; }
-  KeepWatch& keepWatch() { return *keepWatch_; }
+  EventsAndMemory& eventsAndMemory() { return *eventsAndMemory_; }
   void showAbout();
 
  private:
-  AppWindow() = default;
-  bool build(const AppWindowOptions& options, std::string* error);
+  MainWindowShell() = default;
+  bool build(const MainWindowShellOptions& options, std::string* error);
   void buildMenu();
   void fitInto(const QRect& available);
 
@@ -75,11 +77,11 @@ class AppWindow {
   std::unique_ptr<QtForm> mainForm_;
   std::vector<std::unique_ptr<QtForm>> pages_;
   ReceiveFanOut fanOut_;
-  std::unique_ptr<MainWindow> dlg_;
+  std::unique_ptr<MainWindow> behaviour_;
   QPointer<QMainWindow> window_;
   QPointer<QMenu> viewMenu_;
   std::unique_ptr<ParametersMenu> parametersMenu_;
-  std::unique_ptr<KeepWatch> keepWatch_;
+  std::unique_ptr<EventsAndMemory> eventsAndMemory_;
 };
 
 // Reads resources/layouts/<name>.layout from the compiled-in resources.

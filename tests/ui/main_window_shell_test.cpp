@@ -1,7 +1,7 @@
 // The application shell: caption, icon, the four tabs with their pages, the About box, and a
 // main window whose content fits its fixed size once the real pages are inside.
 
-#include "ui/shell/app_window.h"
+#include "ui/shell/main_window_shell.h"
 
 #include <gtest/gtest.h>
 
@@ -28,33 +28,33 @@
 namespace orlo::ui {
 namespace {
 
-class AppWindowTest : public ::testing::Test {
+class MainWindowShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::qtApp();
     setDialogHook({[this](const std::string& text, const std::string&) { messages.push_back(text); }, {}});
     std::string error;
-    AppWindowOptions options;
+    MainWindowShellOptions options;
     options.ports[1] = "/nonexistent/orlo-test-port";
     options.ports[3] = "/nonexistent/orlo-typed-port";
     options.availableArea = availableArea();
-    app = AppWindow::create(options, &error);
+    app = MainWindowShell::create(options, &error);
     ASSERT_TRUE(app) << error;
   }
   void TearDown() override { setDialogHook({}); }
   // A screen roomy enough for the window's own size, unless a test says otherwise.
   virtual QRect availableArea() const { return QRect(0, 0, 1920, 1080); }
 
-  std::unique_ptr<AppWindow> app;
+  std::unique_ptr<MainWindowShell> app;
   std::vector<std::string> messages;
 };
 
-TEST_F(AppWindowTest, theWindowCarriesItsCaptionAndIcon) {
+TEST_F(MainWindowShellTest, theWindowCarriesItsCaptionAndIcon) {
   EXPECT_EQ(app->window()->windowTitle(), "Morv - Energy Battery Host Computer V2.0");
   EXPECT_FALSE(app->window()->windowIcon().isNull());
 }
 
-TEST_F(AppWindowTest, theFourPagesSitInTheTabControlInOrder) {
+TEST_F(MainWindowShellTest, theFourPagesSitInTheTabControlInOrder) {
   QTabWidget* tabs = app->mainForm().tabWidget(MainId::Tabs);
   ASSERT_NE(tabs, nullptr);
   const QStringList captions{"BMS Parameter", "Balance Test", "Alarm Parameter", "Current-Calibration"};
@@ -66,7 +66,7 @@ TEST_F(AppWindowTest, theFourPagesSitInTheTabControlInOrder) {
   EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
-TEST_F(AppWindowTest, theMainWindowKeepsItsFixedSizeWithThePagesInside) {
+TEST_F(MainWindowShellTest, theMainWindowKeepsItsFixedSizeWithThePagesInside) {
   app->window()->show();
   QWidget* central = app->mainForm().widget();
   const auto& w = app->mainForm().table().window;
@@ -77,16 +77,16 @@ TEST_F(AppWindowTest, theMainWindowKeepsItsFixedSizeWithThePagesInside) {
   EXPECT_EQ(app->window()->minimumSize(), app->window()->maximumSize());
 }
 
-TEST_F(AppWindowTest, aPortThatCannotOpenIsReportedAndStartUpStays) {
-  app->dlg().selectPort(1);
-  app->dlg().pressStartUp();
+TEST_F(MainWindowShellTest, aPortThatCannotOpenIsReportedAndStartUpStays) {
+  app->behaviour().selectPort(1);
+  app->behaviour().pressStartUp();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("/nonexistent/orlo-test-port"), std::string::npos) << messages[0];
   EXPECT_EQ(app->mainForm().text(MainId::StartUp), "Start Up");
   EXPECT_FALSE(app->serial().isOpen());
 }
 
-TEST_F(AppWindowTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
+TEST_F(MainWindowShellTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
   auto* ports = qobject_cast<QComboBox*>(app->mainForm().control(MainId::SerialPorts));
   ASSERT_NE(ports, nullptr);
   ports->setFocus();
@@ -94,14 +94,14 @@ TEST_F(AppWindowTest, aPortNameTypedIntoThePortBoxIsNotTheOneOpened) {
   QTest::keyClicks(ports, "COM3");
   QTest::keyClick(ports, Qt::Key_Return);
   EXPECT_EQ(ports->count(), 16);
-  app->dlg().pressStartUp();
+  app->behaviour().pressStartUp();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("/nonexistent/orlo-test-port"), std::string::npos)
       << "typed COM3, chose nothing: COM1 must be the port tried, not " << messages[0];
 }
 
 // What a screen reader announces for the main window's texts without a label of their own.
-TEST_F(AppWindowTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
+TEST_F(MainWindowShellTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
   struct Case {
     MainId id;
     const char* name;
@@ -118,7 +118,7 @@ TEST_F(AppWindowTest, unlabelledTextsOfTheMainWindowSayWhatTheyShow) {
 }
 
 // A stray Enter must not close the port and stop the log; Escape still closes the window.
-TEST_F(AppWindowTest, enterLeavesTheWindowOpenAndEscapeClosesIt) {
+TEST_F(MainWindowShellTest, enterLeavesTheWindowOpenAndEscapeClosesIt) {
   app->window()->show();
   QApplication::setActiveWindow(app->window());
   for (MainId id : {MainId::TimeInterval, MainId::SerialPorts, MainId::BaudRate}) {
@@ -132,7 +132,7 @@ TEST_F(AppWindowTest, enterLeavesTheWindowOpenAndEscapeClosesIt) {
   EXPECT_FALSE(app->window()->isVisible());
 }
 
-TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
+TEST_F(MainWindowShellTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   QAction* about = nullptr;
   for (QAction* menu : app->window()->menuBar()->actions()) {
     for (QAction* item : menu->menu()->actions())
@@ -161,7 +161,7 @@ TEST_F(AppWindowTest, theAboutBoxIsReachedFromTheMenuAndClosesOnOk) {
   EXPECT_TRUE(hasIcon) << "the About box shows no application icon";
 }
 
-TEST_F(AppWindowTest, theViewMenuOpensTheTrendsTrafficAndEventsWindows) {
+TEST_F(MainWindowShellTest, theViewMenuOpensTheTrendsTrafficAndEventsWindows) {
   QMenu* view = app->viewMenu();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(app->viewMenu(), view);
@@ -176,7 +176,7 @@ TEST_F(AppWindowTest, theViewMenuOpensTheTrendsTrafficAndEventsWindows) {
 // A laptop screen (1366 x 768) or a 1920 x 1080 one at 150 % (1280 x 720): the window opens
 // within it, the layout gives up its spare space and what is still too big scrolls, with every
 // control inside the scrolled content at no less than its minimum size.
-class SmallScreenTest : public AppWindowTest, public ::testing::WithParamInterface<QSize> {
+class SmallScreenTest : public MainWindowShellTest, public ::testing::WithParamInterface<QSize> {
  protected:
   QRect availableArea() const override { return QRect(QPoint(0, 0), GetParam()); }
 };

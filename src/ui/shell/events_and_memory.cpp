@@ -1,4 +1,4 @@
-#include "ui/shell/keep_watch.h"
+#include "ui/shell/events_and_memory.h"
 
 #include <QAction>
 #include <QChildEvent>
@@ -25,7 +25,7 @@ constexpr int kEvents = 2;
 
 }  // namespace
 
-KeepWatch::KeepWatch(KeepWatchParts parts, const KeepWatchOptions& options)
+EventsAndMemory::EventsAndMemory(EventsAndMemoryParts parts, const EventsAndMemoryOptions& options)
     : parts_(std::move(parts)), caption_(parts_.window->windowTitle()) {
   if (!options.settingsFile.empty())
     memory_ = std::make_unique<WindowMemory>(QString::fromStdString(options.settingsFile));
@@ -39,14 +39,14 @@ KeepWatch::KeepWatch(KeepWatchParts parts, const KeepWatchOptions& options)
   if (memory_) memory_->restoreGeometry("main", *parts_.window);
 }
 
-KeepWatch::~KeepWatch() {
+EventsAndMemory::~EventsAndMemory() {
   parts_.events.setListener(nullptr);
   if (memory_) remember();
   delete eventsWindow_.data();
   delete tray_.data();
 }
 
-void KeepWatch::buildMenus(bool reconnectOn) {
+void EventsAndMemory::buildMenus(bool reconnectOn) {
   parts_.viewMenu->addAction(QStringLiteral("&Events..."), this, [this] { showEvents(); });
   QMenuBar* bar = parts_.window->menuBar();
   auto* port = new QMenu(QStringLiteral("P&ort"), bar);
@@ -61,11 +61,11 @@ void KeepWatch::buildMenus(bool reconnectOn) {
   });
 }
 
-EventsWindow* KeepWatch::eventsWindow() const {
+EventsWindow* EventsAndMemory::eventsWindow() const {
   return eventsWindow_.data();
 }
 
-void KeepWatch::showEvents() {
+void EventsAndMemory::showEvents() {
   if (!eventsWindow_) {
     eventsWindow_ = new EventsWindow(parts_.events, parts_.window);
     eventsWindow_->installEventFilter(this);
@@ -77,7 +77,7 @@ void KeepWatch::showEvents() {
   eventsWindow_->activateWindow();
 }
 
-void KeepWatch::restoreWindows() {
+void EventsAndMemory::restoreWindows() {
   if (!memory_) return;
   if (memory_->wasOpen("trends")) {
     memory_->restoreGeometry("trends", *parts_.diagnostics.trendsWindow());
@@ -91,14 +91,14 @@ void KeepWatch::restoreWindows() {
   parts_.window->activateWindow();
 }
 
-int KeepWatch::indexOf(const QObject* window) const {
+int EventsAndMemory::indexOf(const QObject* window) const {
   if (dynamic_cast<const TrendsWindow*>(window)) return 0;
   if (dynamic_cast<const TrafficWindow*>(window)) return 1;
   if (dynamic_cast<const EventsWindow*>(window)) return kEvents;
   return -1;
 }
 
-bool KeepWatch::eventFilter(QObject* watched, QEvent* event) {
+bool EventsAndMemory::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parts_.window) {
     if (event->type() == QEvent::ChildPolished) {
       QObject* child = static_cast<QChildEvent*>(event)->child();
@@ -122,7 +122,7 @@ bool KeepWatch::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-void KeepWatch::remember() {
+void EventsAndMemory::remember() {
   memory_->saveWindow("main", parts_.window, true);
   for (int i = 0; i < kWindowCount; ++i) memory_->saveWindow(kWindowKeys[i], windows_[i].data(), open_[i]);
   memory_->sync();
@@ -130,19 +130,19 @@ void KeepWatch::remember() {
 
 // ---- events --------------------------------------------------------------------------------
 
-void KeepWatch::onEvent(const LoggedEvent& event) {
+void EventsAndMemory::onEvent(const LoggedEvent& event) {
   if (!eventsWindow_) return;
   eventsWindow_->append(event);
   eventsWindow_->updateStatus();
 }
 
-void KeepWatch::onAlarmsChanged(const std::vector<std::string>& active, const std::string& raised) {
+void EventsAndMemory::onAlarmsChanged(const std::vector<std::string>& active, const std::string& raised) {
   parts_.window->setWindowTitle(QString::fromStdString(alarmWindowTitle(caption_.toStdString(), active)));
   if (!raised.empty()) notify(raised);
 }
 
 // Only where the desktop has a tray to show it; elsewhere the title has to do.
-void KeepWatch::notify(const std::string& alarm) {
+void EventsAndMemory::notify(const std::string& alarm) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
   if (!tray_) {
     tray_ = new QSystemTrayIcon(parts_.window->windowIcon());
@@ -153,7 +153,7 @@ void KeepWatch::notify(const std::string& alarm) {
                      QSystemTrayIcon::Warning);
 }
 
-void KeepWatch::onFileProblem(const std::string& problem) {
+void EventsAndMemory::onFileProblem(const std::string& problem) {
   std::cerr << "Orlo_PC: events are not being saved: " << problem << "\n";
   if (eventsWindow_) eventsWindow_->updateStatus();
 }

@@ -1,4 +1,4 @@
-#include "ui/shell/app_window.h"
+#include "ui/shell/main_window_shell.h"
 
 #include <QDialog>
 #include <QDir>
@@ -16,7 +16,7 @@
 #include "ui/diagnostics/diagnostics.h"
 #include "ui/form/form_style.h"
 #include "ui/parameters/parameters_menu.h"
-#include "ui/shell/keep_watch.h"
+#include "ui/shell/events_and_memory.h"
 #include "ui/shell/template_folder.h"
 #include "util/user_folder.h"
 #include "view/main_window_ids.h"
@@ -67,26 +67,27 @@ bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* 
   return true;
 }
 
-std::unique_ptr<AppWindow> AppWindow::create(const AppWindowOptions& options, std::string* error) {
-  std::unique_ptr<AppWindow> app(new AppWindow);
+std::unique_ptr<MainWindowShell> MainWindowShell::create(const MainWindowShellOptions& options,
+                                                         std::string* error) {
+  std::unique_ptr<MainWindowShell> app(new MainWindowShell);
   if (!app->build(options, error)) return nullptr;
   return app;
 }
 
-AppWindow::~AppWindow() {
+MainWindowShell::~MainWindowShell() {
   // The window behaviour goes first (it lets go of the port itself): nothing may reach it
   // through a form after.
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
-  keepWatch_.reset();
-  dlg_.reset();
+  eventsAndMemory_.reset();
+  behaviour_.reset();
   diagnostics_.reset();
   pages_.clear();
   mainForm_.reset();
   delete window_.data();
 }
 
-bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
+bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* error) {
   LayoutTable mainTable;
   if (!loadLayoutResource("main", &mainTable, error)) return false;
   std::vector<LayoutTable> pageTables(std::size(kPages));
@@ -122,28 +123,28 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   viewMenu()->addAction(QStringLiteral("&Trends..."), [this] { diagnostics_->showTrends(); });
   viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
 
-  MainWindowOptions dlgOptions;
-  dlgOptions.workingFolder = options.workingFolder.empty()
-                                 ? alarmTemplateFolder(QDir::currentPath().toStdString())
-                                 : options.workingFolder;
-  dlgOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
-  dlgOptions.dataFolder = options.dataFolder;
-  dlg_ = std::make_unique<MainWindow>(*mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]},
-                                      line, clock_, dlgOptions);
-  mainForm_->setEvents(dlg_.get());
+  MainWindowOptions behaviourOptions;
+  behaviourOptions.workingFolder = options.workingFolder.empty()
+                                       ? alarmTemplateFolder(QDir::currentPath().toStdString())
+                                       : options.workingFolder;
+  behaviourOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
+  behaviourOptions.dataFolder = options.dataFolder;
+  behaviour_ = std::make_unique<MainWindow>(
+      *mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]}, line, clock_, behaviourOptions);
+  mainForm_->setEvents(behaviour_.get());
   for (std::size_t i = 0; i < pages_.size(); ++i)
-    pages_[i]->setEvents(&dlg_->pageEvents(static_cast<int>(i)));
-  dlg_->receiver().setObserver(&fanOut_);
-  dlg_->onInitDialog();
+    pages_[i]->setEvents(&behaviour_->pageEvents(static_cast<int>(i)));
+  behaviour_->receiver().setObserver(&fanOut_);
+  behaviour_->onInitDialog();
   parametersMenu_ = std::make_unique<ParametersMenu>(
-      ParametersMenuParts{*dlg_, dlg_->alarmPage(), FormOf<AlarmId>(*pages_[kAlarmTab]),
+      ParametersMenuParts{*behaviour_, behaviour_->alarmPage(), FormOf<AlarmId>(*pages_[kAlarmTab]),
                           [this] { mainForm_->setCurrentIndex(MainId::Tabs, kAlarmTab); }, window_});
   window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
-  keepWatch_ =
-      std::make_unique<KeepWatch>(KeepWatchParts{window_, viewMenu(), dlg_->events(),
-                                                 [this](bool on) { dlg_->setReconnect(on); }, *diagnostics_},
-                                  KeepWatchOptions{options.settingsFile, options.reconnect});
-  QTimer::singleShot(0, window_, [this] { keepWatch_->restoreWindows(); });
+  eventsAndMemory_ = std::make_unique<EventsAndMemory>(
+      EventsAndMemoryParts{window_, viewMenu(), behaviour_->events(),
+                           [this](bool on) { behaviour_->setReconnect(on); }, *diagnostics_},
+      EventsAndMemoryOptions{options.settingsFile, options.reconnect});
+  QTimer::singleShot(0, window_, [this] { eventsAndMemory_->restoreWindows(); });
   window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
   QRect available = options.availableArea;
   if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") &&
@@ -153,7 +154,7 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   return true;
 }
 
-void AppWindow::fitInto(const QRect& available) {
+void MainWindowShell::fitInto(const QRect& available) {
   const QSize room(available.width(), available.height() - kTitleBarAllowance);
   if (window_->width() <= room.width() && window_->height() <= room.height()) return;
   // The pages keep their table size where there is room for it; here they give up what their
@@ -170,15 +171,15 @@ void AppWindow::fitInto(const QRect& available) {
   window_->move(available.topLeft());
 }
 
-void AppWindow::buildMenu() {
+void MainWindowShell::buildMenu() {
   QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(QStringLiteral("&About Orlo_PC..."), [this] { showAbout(); });
-  // Escape closes the window, as it closes the dialog this tool grew from.
+  // Escape closes the window, as it closes a dialog.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
   QObject::connect(escape, &QShortcut::activated, window_, &QWidget::close);
 }
 
-QMenu* AppWindow::viewMenu() {
+QMenu* MainWindowShell::viewMenu() {
   if (!viewMenu_) {
     QMenuBar* bar = window_->menuBar();
     viewMenu_ = new QMenu(QStringLiteral("&View"), bar);
@@ -187,7 +188,7 @@ QMenu* AppWindow::viewMenu() {
   return viewMenu_;
 }
 
-void AppWindow::showAbout() {
+void MainWindowShell::showAbout() {
   LayoutTable table;
   std::string error;
   if (!loadLayoutResource("about", &table, &error)) {
