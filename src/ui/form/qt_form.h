@@ -14,6 +14,7 @@
 #include "ui/form/form_timers.h"
 #include "view/control_ids.h"
 #include "view/form.h"
+#include "view/form_of.h"
 #include "view/layout_table.h"
 
 class QLineEdit;
@@ -21,7 +22,7 @@ class QTabWidget;
 
 namespace orlo::ui {
 
-class QtForm : public Form {
+class QtForm : public Form, public TypedFormCalls<QtForm> {
  public:
   // Builds the widgets under a new widget (a top-level window when parent is null).
   QtForm(const LayoutTable& table, const FormColours& colours, QWidget* parent = nullptr);
@@ -63,6 +64,7 @@ class QtForm : public Form {
   void stopTimer(int timerId) override;
 
   // The same with a window's typed ids (view/control_ids.h).
+  ORLO_TYPED_FORM_CALLS(QtForm);
   template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
   QWidget* control(Id id) const {
     return control(idNumber(id));
@@ -75,46 +77,6 @@ class QtForm : public Form {
   void setTabPage(Id id, int index, QWidget* page, const std::string& caption) {
     setTabPage(idNumber(id), index, page, caption);
   }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  std::string text(Id id) const {
-    return text(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setText(Id id, const std::string& text) {
-    setText(idNumber(id), text);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isEnabled(Id id) const {
-    return isEnabled(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setEnabled(Id id, bool enabled) {
-    setEnabled(idNumber(id), enabled);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isReadOnly(Id id) const {
-    return isReadOnly(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  Icon icon(Id id) const {
-    return icon(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isChecked(Id id) const {
-    return isChecked(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setChecked(Id id, bool checked) {
-    setChecked(idNumber(id), checked);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  int currentIndex(Id id) const {
-    return currentIndex(idNumber(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setCurrentIndex(Id id, int index) {
-    setCurrentIndex(idNumber(id), index);
-  }
 
   // Diagnostics for latency measurements: every setText is also reported here (with the
   // control id and new text) when a sink is set. Process-wide; unset by default.
@@ -122,6 +84,15 @@ class QtForm : public Form {
   static void setTextTrace(TextTrace trace);
 
  private:
+  template <class Id>
+  static constexpr bool kTakes = kIsControlId<Id>;
+  template <class Id>
+  static int idOf(Id id) {
+    return idNumber(id);
+  }
+  const Form& typedTarget() const { return *this; }
+  Form& typedTarget() { return *this; }
+
   struct Control {
     const LayoutControl* row = nullptr;
     QPointer<QWidget> widget;
