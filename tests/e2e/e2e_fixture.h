@@ -1,6 +1,6 @@
 #pragma once
 // End-to-end fixture: orlo-bms-sim as a child process on a pseudo-terminal (reached through a
-// stable symlink in a temp dir) and the whole tool in-process (AppWindow), offscreen.
+// stable symlink in a temp dir) and the whole tool in-process (MainWindowShell), offscreen.
 // Message boxes are collected instead of shown. Each test file that includes this gets its own
 // copy of these inline helpers; only *_test.cpp files become programs.
 
@@ -26,10 +26,10 @@
 
 #include "link/receive_observer.h"
 #include "support/frame_fields.h"
-#include "ui/app_window.h"
-#include "ui/dialogs.h"
-#include "ui/form_style.h"
+#include "ui/form/dialogs.h"
+#include "ui/form/form_style.h"
 #include "ui/qt_test_app.h"
+#include "ui/shell/main_window_shell.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::test {
@@ -155,12 +155,12 @@ class EndToEnd : public ::testing::Test {
   void startBoth(const QStringList& simOptions = {}) {
     ASSERT_TRUE(sim.start(simOptions)) << "orlo-bms-sim did not start from " << binDir();
     std::string error;
-    ui::AppWindowOptions options;
+    ui::MainWindowShellOptions options;
     options.ports[1] = sim.link();
     options.workingFolder = workDir.path().toStdString();
     options.userFolder = workDir.path().toStdString();
     options.dataFolder = workDir.filePath("data").toStdString();  // snapshots, writes.csv
-    app = ui::AppWindow::create(options, &error);
+    app = ui::MainWindowShell::create(options, &error);
     ASSERT_TRUE(app) << error;
     app->addReceiveObserver(&lastFrame);
     app->window()->show();
@@ -168,8 +168,8 @@ class EndToEnd : public ::testing::Test {
 
   // True when the port is open afterwards; lastMessage() then says why not.
   bool openCom1() {
-    app->dlg().selectPort(1);
-    app->dlg().pressStartUp();
+    app->behaviour().selectPort(1);
+    app->behaviour().pressStartUp();
     return app->serial().isOpen();
   }
   std::string lastMessage() const { return messages.empty() ? "" : messages.back(); }
@@ -200,7 +200,7 @@ class EndToEnd : public ::testing::Test {
 
   SimProcess sim;
   QTemporaryDir workDir;
-  std::unique_ptr<ui::AppWindow> app;
+  std::unique_ptr<ui::MainWindowShell> app;
   LastFrame lastFrame;
   std::vector<std::string> messages;
 };

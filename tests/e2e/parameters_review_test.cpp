@@ -20,7 +20,7 @@
 #include "support/board_defaults.h"
 #include "support/hex.h"
 #include "support/scratch_files.h"
-#include "ui/parameters_menu.h"
+#include "ui/parameters/parameters_menu.h"
 
 namespace orlo::test {
 namespace {
@@ -56,7 +56,7 @@ TEST_F(ParametersEndToEnd, aReviewedWriteSendsOneSetKeepsTheOldValuesAndVerifies
   std::vector<std::string> texts = parameterTexts(factory);
   texts[kCellOv] = "3200";  // more than a tenth down: highlighted
   texts[kChgOcDelay] = "7";
-  app->dlg().alarmPage().showValues(texts);
+  app->behaviour().alarmPage().showValues(texts);
 
   auto& menu = app->parametersMenu();
   menu.writeBoxesWithReview();

@@ -13,8 +13,8 @@
 #include "core/snapshot_store.h"
 #include "e2e/e2e_fixture.h"
 #include "sim/board_model.h"
-#include "ui/events_window.h"
-#include "ui/keep_watch.h"
+#include "ui/diagnostics/events_window.h"
+#include "ui/shell/events_and_memory.h"
 
 namespace orlo::test {
 namespace {
@@ -42,13 +42,13 @@ class ReconnectEndToEnd : public EndToEnd {
     std::vector<std::string> texts = parameterTexts(values);
     if (!cellOv.empty()) texts[kCellOv] = cellOv;
     std::optional<ParameterResult> result;
-    if (!app->dlg().writeParameters(texts, [&](const ParameterResult& r) { result = r; })) return false;
+    if (!app->behaviour().writeParameters(texts, [&](const ParameterResult& r) { result = r; })) return false;
     return QTest::qWaitFor([&] { return result.has_value(); }, 10000) && result->verified();
   }
   QString title() const { return app->window()->windowTitle(); }
   std::vector<std::string> eventTexts(EventKind kind) {
     std::vector<std::string> out;
-    const EventLog& log = app->dlg().events().log();
+    const EventLog& log = app->behaviour().events().log();
     for (std::size_t i = 0; i < log.size(); ++i)
       if (log.at(i).kind == kind) out.push_back(log.at(i).text);
     return out;
@@ -62,7 +62,7 @@ TEST_F(ReconnectEndToEnd, aLostPortComesBackWithCommOkWithoutAClickAndTheUsersSt
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_TRUE(openCom1()) << lastMessage();
   ASSERT_TRUE(waitForCommOk());
-  app->keepWatch().showEvents();
+  app->eventsAndMemory().showEvents();
   const QString caption = title();
 
   // An alarm the board raises and clears while nobody watches the tab.
@@ -98,9 +98,9 @@ TEST_F(ReconnectEndToEnd, aLostPortComesBackWithCommOkWithoutAClickAndTheUsersSt
   ASSERT_GE(links.size(), 3u);
   EXPECT_EQ(links.front(), "Link up (Comm OK!)");
   EXPECT_EQ(links.back(), "Link restored (Comm OK!)");
-  ui::EventsWindow* events = app->keepWatch().eventsWindow();
+  ui::EventsWindow* events = app->eventsAndMemory().eventsWindow();
   ASSERT_NE(events, nullptr);
-  EXPECT_EQ(events->shownRows(), static_cast<int>(app->dlg().events().log().size()));
+  EXPECT_EQ(events->shownRows(), static_cast<int>(app->behaviour().events().log().size()));
   saveScreenshot(events, "events.png");
 
   // Stop: the port stays closed through several link checks.

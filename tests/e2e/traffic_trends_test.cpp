@@ -4,9 +4,9 @@
 
 #include "app/trend_buffer.h"
 #include "e2e/e2e_fixture.h"
-#include "ui/diagnostics.h"
-#include "ui/traffic_window.h"
-#include "ui/trends_window.h"
+#include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/traffic_window.h"
+#include "ui/diagnostics/trends_window.h"
 
 namespace orlo::test {
 namespace {

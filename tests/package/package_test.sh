@@ -4,10 +4,11 @@
 # of --help, every program answers --version and --help, and the window, started in an empty
 # folder against the simulator from the same root, talks to it and finds its parameter template
 # in the installed data folder.
-#   package_test.sh VERSION FOLDER   (FOLDER holds orlo-pc_VERSION_<arch>.deb from scripts/package)
+#   package_test.sh VERSION FOLDER...   (the newest orlo-pc_VERSION_<arch>.deb in the FOLDERs,
+#                                        from scripts/package)
 set -uo pipefail
 version=$1
-folder=$2
+shift
 
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; failed=1; }
@@ -16,9 +17,13 @@ failed=0
 for tool in dpkg-deb desktop-file-validate appstreamcli file; do
   command -v "$tool" >/dev/null || skip "$tool is missing; scripts/setup installs the package tools"
 done
-debs=("$folder"/orlo-pc_"$version"_*.deb)
-deb=${debs[0]}
-[ -f "$deb" ] || skip "no orlo-pc_${version}_*.deb in $folder: run scripts/package first (scripts/test does)"
+deb=
+for folder in "$@"; do
+  for candidate in "$folder"/orlo-pc_"$version"_*.deb; do
+    [ -f "$candidate" ] && { [ -z "$deb" ] || [ "$candidate" -nt "$deb" ]; } && deb=$candidate
+  done
+done
+[ -n "$deb" ] || skip "no orlo-pc_${version}_*.deb in $*: run scripts/package first (scripts/test does)"
 
 work=$(mktemp -d)
 sim_pid=

@@ -10,6 +10,7 @@
 
 #include "view/control_ids.h"
 #include "view/form.h"
+#include "view/form_of.h"
 #include "view/layout_table.h"
 
 namespace orlo::test {
@@ -19,7 +20,7 @@ struct MessageBoxCall {
   std::string caption;
 };
 
-class FakeForm : public Form {
+class FakeForm : public Form, public TypedFormCalls<FakeForm> {
  public:
   // Loads resources/layouts/<window>.layout (the folder is taken from ORLO_RESOURCE_DIR).
   explicit FakeForm(const std::string& window);
@@ -50,49 +51,10 @@ class FakeForm : public Form {
 
   // The same with a window's typed ids. An id of another window is a test failure even where
   // its number also exists here (21 numbers do on two windows).
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  std::string text(Id id) const {
-    return text(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setText(Id id, const std::string& text) {
-    setText(own(id), text);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isEnabled(Id id) const {
-    return isEnabled(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setEnabled(Id id, bool enabled) {
-    setEnabled(own(id), enabled);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isReadOnly(Id id) const {
-    return isReadOnly(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  Icon icon(Id id) const {
-    return icon(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  bool isChecked(Id id) const {
-    return isChecked(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setChecked(Id id, bool checked) {
-    setChecked(own(id), checked);
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  int currentIndex(Id id) const {
-    return currentIndex(own(id));
-  }
-  template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
-  void setCurrentIndex(Id id, int index) {
-    setCurrentIndex(own(id), index);
-  }
+  ORLO_TYPED_FORM_CALLS(FakeForm);
   template <class Id, class = std::enable_if_t<kIsControlId<Id>>>
   std::vector<std::string> items(Id id) const {
-    return items(own(id));
+    return items(idOf(id));
   }
 
   // --- for the test ---
@@ -118,10 +80,14 @@ class FakeForm : public Form {
     int index = -1;
   };
   template <class Id>
-  int own(Id id) const {
+  static constexpr bool kTakes = kIsControlId<Id>;
+  template <class Id>
+  int idOf(Id id) const {
     checkWindow(ControlIds<Id>::kLayout, idNumber(id));
     return idNumber(id);
   }
+  const Form& typedTarget() const { return *this; }
+  Form& typedTarget() { return *this; }
   void checkWindow(const char* layout, int id) const;
   State& state(int id);
   const State& state(int id) const;

@@ -1,6 +1,6 @@
 // Orlo_PC's command line: what it accepts and what it refuses with a message.
 
-#include "ui/command_line.h"
+#include "ui/shell/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/dialogs.h"
-#include "ui/qt_form.h"
+#include "ui/form/dialogs.h"
+#include "ui/form/qt_form.h"
 #include "ui/qt_test_app.h"
 
 namespace orlo::ui {

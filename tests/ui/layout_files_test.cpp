@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "core/alarm_parameter_record.h"
-#include "ui/qt_form.h"
+#include "ui/form/qt_form.h"
 #include "ui/qt_test_app.h"
 
 namespace orlo::ui {

@@ -1,6 +1,6 @@
 // QtForm on a small table of our own: widgets by kind, ids and accessible names, events.
 
-#include "ui/qt_form.h"
+#include "ui/form/qt_form.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

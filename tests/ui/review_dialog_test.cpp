@@ -2,7 +2,7 @@
 // and every refused one, large moves of the guarded limits are highlighted, and Confirm stays
 // disabled while anything is refused or nothing would change.
 
-#include "ui/review_dialog.h"
+#include "ui/parameters/review_dialog.h"
 
 #include <gtest/gtest.h>
 

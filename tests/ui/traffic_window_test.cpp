@@ -1,7 +1,7 @@
 // The Traffic window offscreen, and Diagnostics wired to a fake port and a real receiver:
 // rows, counters, filters, pause, eviction, saving.
 
-#include "ui/traffic_window.h"
+#include "ui/diagnostics/traffic_window.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +16,11 @@
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
 #include "support/ignore_frames.h"
-#include "ui/diagnostics.h"
-#include "ui/dialogs.h"
+#include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/traffic_model.h"
+#include "ui/diagnostics/trends_window.h"
+#include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
-#include "ui/traffic_model.h"
-#include "ui/trends_window.h"
 
 namespace orlo::ui {
 namespace {

@@ -1,7 +1,7 @@
 // The Trends window offscreen: it holds and draws the samples, breaks curves at gaps, follows
 // the chosen span, pauses, throttles its redraws and exports what it shows.
 
-#include "ui/trends_window.h"
+#include "ui/diagnostics/trends_window.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "ui/dialogs.h"
+#include "ui/diagnostics/trend_chart.h"
+#include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
-#include "ui/trend_chart.h"
 
 namespace orlo::ui {
 namespace {

@@ -1,0 +1,211 @@
+#include "ui/shell/main_window_shell.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "ui/diagnostics/diagnostics.h"
+#include "ui/form/form_style.h"
+#include "ui/parameters/parameters_menu.h"
+#include "ui/shell/events_and_memory.h"
+#include "ui/shell/template_folder.h"
+#include "util/user_folder.h"
+#include "view/main_window_ids.h"
+
+namespace orlo::ui {
+namespace {
+
+struct PageSpec {
+  const char* layout;
+  const char* caption;
+};
+constexpr PageSpec kPages[] = {{"bms_parameter", "BMS Parameter"},
+                               {"balance_test", "Balance Test"},
+                               {"alarm_parameter", "Alarm Parameter"},
+                               {"current_calibration", "Current-Calibration"}};
+
+constexpr int kAlarmTab = 2;
+constexpr int kAboutOk = 1;
+
+// Room kept for a window manager's title bar when the window has to shrink to fit a screen.
+constexpr int kTitleBarAllowance = 32;
+
+// The About box closes on its only button.
+class AboutEvents : public FormEvents {
+ public:
+  explicit AboutEvents(QDialog& dialog) : dialog_(dialog) {}
+  void onClicked(int id) override {
+    if (id == kAboutOk) dialog_.accept();
+  }
+
+ private:
+  QDialog& dialog_;
+};
+
+}  // namespace
+
+bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error) {
+  QFile file(QStringLiteral(":/layouts/%1.layout").arg(QString::fromStdString(name)));
+  if (!file.open(QIODevice::ReadOnly)) {
+    *error = "layout '" + name + "' is missing from the program's resources";
+    return false;
+  }
+  std::string why;
+  if (!parseLayout(file.readAll().toStdString(), out, &why)) {
+    *error = "layout '" + name + "': " + why;
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<MainWindowShell> MainWindowShell::create(const MainWindowShellOptions& options,
+                                                         std::string* error) {
+  std::unique_ptr<MainWindowShell> app(new MainWindowShell);
+  if (!app->build(options, error)) return nullptr;
+  return app;
+}
+
+MainWindowShell::~MainWindowShell() {
+  // The window behaviour goes first (it lets go of the port itself): nothing may reach it
+  // through a form after.
+  if (mainForm_) mainForm_->setEvents(nullptr);
+  for (auto& page : pages_) page->setEvents(nullptr);
+  eventsAndMemory_.reset();
+  behaviour_.reset();
+  diagnostics_.reset();
+  pages_.clear();
+  mainForm_.reset();
+  delete window_.data();
+}
+
+bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* error) {
+  LayoutTable mainTable;
+  if (!loadLayoutResource("main", &mainTable, error)) return false;
+  std::vector<LayoutTable> pageTables(std::size(kPages));
+  for (std::size_t i = 0; i < std::size(kPages); ++i) {
+    if (!loadLayoutResource(kPages[i].layout, &pageTables[i], error)) return false;
+  }
+  for (const auto& [port, path] : options.ports) serial_.addMapping(port, path);
+
+  window_ = new QMainWindow;
+  mainForm_ = std::make_unique<QtForm>(mainTable, mainWindowColours());
+  for (std::size_t i = 0; i < pageTables.size(); ++i) {
+    pages_.push_back(std::make_unique<QtForm>(pageTables[i], pageColours()));
+    mainForm_->setTabPage(MainId::Tabs, static_cast<int>(i), pages_.back()->widget(), kPages[i].caption);
+  }
+  // On a screen smaller than the window the layout gives up its spare space first and below its
+  // minimum the content scrolls; at its own size nothing of this shows.
+  QWidget* content = mainForm_->widget();
+  const QSize naturalSize = content->size();
+  auto* scroller = new QScrollArea;
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidgetResizable(true);
+  content->setMinimumSize(content->layout()->minimumSize().boundedTo(naturalSize));
+  content->setMaximumSize(naturalSize);
+  scroller->setWidget(content);
+  window_->setCentralWidget(scroller);
+  window_->setWindowTitle(QString::fromStdString(mainTable.window.caption));
+  window_->setWindowIcon(applicationIcon(138));
+  buildMenu();
+  // The diagnostics see every block written and every frame received, and change none.
+  diagnostics_ = std::make_unique<Diagnostics>(window_);
+  SerialControl& line = diagnostics_->wrap(serial_);
+  fanOut_.add(diagnostics_->observer());
+  viewMenu()->addAction(QStringLiteral("&Trends..."), [this] { diagnostics_->showTrends(); });
+  viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
+
+  MainWindowOptions behaviourOptions;
+  behaviourOptions.workingFolder = options.workingFolder.empty()
+                                       ? alarmTemplateFolder(QDir::currentPath().toStdString())
+                                       : options.workingFolder;
+  behaviourOptions.userFolder = options.userFolder.empty() ? defaultUserFolder() : options.userFolder;
+  behaviourOptions.dataFolder = options.dataFolder;
+  behaviour_ = std::make_unique<MainWindow>(
+      *mainForm_, PageForms{*pages_[0], *pages_[1], *pages_[2], *pages_[3]}, line, clock_, behaviourOptions);
+  mainForm_->setEvents(behaviour_.get());
+  for (std::size_t i = 0; i < pages_.size(); ++i)
+    pages_[i]->setEvents(&behaviour_->pageEvents(static_cast<int>(i)));
+  behaviour_->receiver().setObserver(&fanOut_);
+  behaviour_->onInitDialog();
+  parametersMenu_ = std::make_unique<ParametersMenu>(
+      ParametersMenuParts{*behaviour_, behaviour_->alarmPage(), FormOf<AlarmId>(*pages_[kAlarmTab]),
+                          [this] { mainForm_->setCurrentIndex(MainId::Tabs, kAlarmTab); }, window_});
+  window_->menuBar()->insertMenu(viewMenu()->menuAction(), parametersMenu_->menu());
+  eventsAndMemory_ = std::make_unique<EventsAndMemory>(
+      EventsAndMemoryParts{window_, viewMenu(), behaviour_->events(),
+                           [this](bool on) { behaviour_->setReconnect(on); }, *diagnostics_},
+      EventsAndMemoryOptions{options.settingsFile, options.reconnect});
+  QTimer::singleShot(0, window_, [this] { eventsAndMemory_->restoreWindows(); });
+  window_->setFixedSize(naturalSize.width(), naturalSize.height() + window_->menuBar()->sizeHint().height());
+  QRect available = options.availableArea;
+  if (available.isEmpty() && QGuiApplication::platformName() != QLatin1String("offscreen") &&
+      window_->screen())
+    available = window_->screen()->availableGeometry();
+  if (!available.isEmpty()) fitInto(available);
+  return true;
+}
+
+void MainWindowShell::fitInto(const QRect& available) {
+  const QSize room(available.width(), available.height() - kTitleBarAllowance);
+  if (window_->width() <= room.width() && window_->height() <= room.height()) return;
+  // The pages keep their table size where there is room for it; here they give up what their
+  // controls do not need, and only what still does not fit scrolls.
+  for (auto& page : pages_) {
+    QWidget* w = page->widget();
+    w->setMinimumSize(w->layout()->minimumSize().boundedTo(w->minimumSize()));
+  }
+  // Size hints are cached along the way up (a tab widget passes on no change of a hidden page).
+  QWidget* content = mainForm_->widget();
+  for (QWidget* w : content->findChildren<QWidget*>()) w->updateGeometry();
+  content->setMinimumSize(content->layout()->minimumSize().boundedTo(content->maximumSize()));
+  window_->setFixedSize(window_->size().boundedTo(room));
+  window_->move(available.topLeft());
+}
+
+void MainWindowShell::buildMenu() {
+  QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(QStringLiteral("&About Orlo_PC..."), [this] { showAbout(); });
+  // Escape closes the window, as it closes a dialog.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+  QObject::connect(escape, &QShortcut::activated, window_, &QWidget::close);
+}
+
+QMenu* MainWindowShell::viewMenu() {
+  if (!viewMenu_) {
+    QMenuBar* bar = window_->menuBar();
+    viewMenu_ = new QMenu(QStringLiteral("&View"), bar);
+    bar->insertMenu(bar->actions().value(0), viewMenu_);
+  }
+  return viewMenu_;
+}
+
+void MainWindowShell::showAbout() {
+  LayoutTable table;
+  std::string error;
+  if (!loadLayoutResource("about", &table, &error)) {
+    mainForm_->messageBox(error);
+    return;
+  }
+  QDialog dialog(window_);
+  dialog.setWindowTitle(QString::fromStdString(table.window.caption));
+  dialog.setWindowIcon(applicationIcon(128));
+  QtForm form(table, mainWindowColours(), &dialog);
+  AboutEvents events(dialog);
+  form.setEvents(&events);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(form.widget());
+  dialog.setFixedSize(dialog.sizeHint());
+  dialog.exec();
+}
+
+}  // namespace orlo::ui
