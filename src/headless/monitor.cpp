@@ -112,7 +112,10 @@ void finish(MqttLink* link, MqttOutput* output) {
     output->send();
     sent = link->settle(milliseconds(20)) && output->idle();
   }
-  if (!sent)
+  if (sent)
+    std::fprintf(stderr, "orlo-bms: every pack reported offline to the broker at %s\n",
+                 link->where().c_str());
+  else
     std::fprintf(stderr,
                  "orlo-bms: the broker at %s did not take the packs' offline messages within %lld s\n",
                  link->where().c_str(), static_cast<long long>(kShutdownGrace.count() / 1000));
