@@ -274,6 +274,16 @@ TEST_F(MonitorMqtt, wrongPasswordAndPlaintextToATlsListenerAreRefusedClearly) {
   orlo::test::writeFile(wrong, "bms:wrong\n");
   ::chmod(wrong.c_str(), 0600);
   const std::string host = "127.0.0.1:" + std::to_string(port);
+  // A plain listener that never answers: no TLS hint fits it.
+  const int silentPort = freePort();
+  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(silentPort));
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(silent, 4), 0);
+  const std::string quiet = "127.0.0.1:" + std::to_string(silentPort);
 
   struct Case {
     std::vector<std::string> args;
@@ -286,6 +296,8 @@ TEST_F(MonitorMqtt, wrongPasswordAndPlaintextToATlsListenerAreRefusedClearly) {
       {{"--mqtt", "mqtts://" + host, "--ca-file", cert, "--password-file", wrong},
        "the broker at mqtts://" + host + " refused the connection: Connection Refused: not authorised."},
       {{"--mqtt", "mqtts://" + host, "--password-file", wrong}, "cannot connect to mqtts://" + host},
+      {{"--mqtt", "mqtt://" + quiet, "--keepalive", "5"},
+       "the broker at mqtt://" + quiet + " did not answer"},
   };
   for (const Case& c : cases) {
     std::remove(dir.file("monitor.log").c_str());
@@ -293,11 +305,14 @@ TEST_F(MonitorMqtt, wrongPasswordAndPlaintextToATlsListenerAreRefusedClearly) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     auto program = monitor(args);
     std::string log;
-    for (int i = 0; i < 100 && log.find(c.message) == std::string::npos; ++i) {
+    for (int i = 0; i < 160 && log.find(c.message) == std::string::npos; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       log = readFile(dir.file("monitor.log"));
     }
     EXPECT_NE(log.find(c.message), std::string::npos) << c.message << "\n" << log;
+    if (c.message.find("TLS") == std::string::npos) {
+      EXPECT_EQ(log.find("(if it expects TLS"), std::string::npos) << log;
+    }
     EXPECT_EQ(log.find("wrong"), std::string::npos) << "no password in any message";
     program->signal(SIGTERM);
     EXPECT_EQ(program->wait(), 0);
@@ -319,6 +334,7 @@ TEST_F(MonitorMqtt, wrongPasswordAndPlaintextToATlsListenerAreRefusedClearly) {
   EXPECT_TRUE(std::regex_search(log, accepted)) << log << readFile(dir.file("monitor.log"));
   program->signal(SIGTERM);
   EXPECT_EQ(program->wait(), 0);
+  ::close(silent);
 }
 
 }  // namespace
