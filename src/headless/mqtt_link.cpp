@@ -41,12 +41,12 @@ void cork(int socket, int on) {
 
 Result<std::unique_ptr<MqttLink>> MqttLink::create(const MonitorSettings& settings,
                                                    const std::string& willTopic) {
-  std::unique_ptr<MqttLink> link(new MqttLink(settings, willTopic));
+  std::unique_ptr<MqttLink> link(new MqttLink(settings));
   if (Status set = link->setUp(settings, willTopic); !set) return fail(set.error());
   return link;
 }
 
-MqttLink::MqttLink(const MonitorSettings& settings, const std::string&)
+MqttLink::MqttLink(const MonitorSettings& settings)
     : host_(settings.broker->host),
       port_(settings.broker->port),
       tls_(settings.broker->tls),

@@ -66,7 +66,7 @@ class MqttLink {
   std::string where() const;
 
  private:
-  MqttLink(const MonitorSettings& settings, const std::string& willTopic);
+  explicit MqttLink(const MonitorSettings& settings);
   Status setUp(const MonitorSettings& settings, const std::string& willTopic);
   static void connectCallback(mosquitto*, void* self, int rc);
   static void disconnectCallback(mosquitto*, void* self, int rc);
