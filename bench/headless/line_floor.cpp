@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<orlo::headless::SerialPort>> ports;
   for (int i = 1; i < argc; ++i) {
     auto port = std::make_unique<orlo::headless::SerialPort>();
-    if (const std::string reason = port->open(argv[i]); !reason.empty()) {
-      std::fprintf(stderr, "line-floor: %s: %s\n", argv[i], reason.c_str());
+    if (const orlo::Status opened = port->open(argv[i]); !opened) {
+      std::fprintf(stderr, "line-floor: %s: %s\n", argv[i], opened.error().c_str());
       return 1;
     }
     epoll_event event{};

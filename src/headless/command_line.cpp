@@ -35,6 +35,11 @@ void addMonitor(CLI::App& app, MonitorOverrides& o) {
           "--interval", [&o](const int& v) { o.intervalSeconds = v; },
           "seconds between data log rows (default 1)")
       ->check(CLI::Range(1, 86400));
+  monitor
+      ->add_option_function<int>(
+          "--keepalive", [&o](const int& v) { o.keepAliveSeconds = v; },
+          "seconds of the MQTT keep-alive (default 30); a broker silent for 1.5 times it is reconnected")
+      ->check(CLI::Range(5, 3600));
   optionalOption(*monitor, "--config", o.configFile,
                  "TOML file with the same settings; options given here win");
   optionalOption(*monitor, "--ca-file", o.caFile,

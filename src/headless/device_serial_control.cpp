@@ -9,9 +9,10 @@ namespace orlo::headless {
 OpenResult DeviceSerialControl::open(int) {
   OpenResult result;
   result.devicePath = device_;
-  result.reason = port_.open(device_);
-  result.ok = result.reason.empty();
+  const Status opened = port_.open(device_);
+  result.ok = opened.ok();
   result.permissionDenied = !result.ok && errno == EACCES;
+  result.reason = opened.error();
   return result;
 }
 

@@ -1,6 +1,6 @@
 #include "headless/discovery.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "link/answers.h"
 
@@ -17,12 +17,12 @@ struct Sensor {
   const char* deviceClass;  // nullptr: none fits
 };
 
-// Topic prefixes may hold '/', ids may not.
-std::string idPart(const std::string& text) {
-  std::string out;
-  for (char c : text) out += (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-') ? c : '_';
-  return out;
+bool idCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
+
+constexpr char kAlarmKind[] = "/binary_sensor/";
+constexpr char kSensorKind[] = "/sensor/";
 
 std::vector<Sensor> sensors() {
   std::vector<Sensor> list;
@@ -46,8 +46,38 @@ std::vector<Sensor> sensors() {
 
 }  // namespace
 
+std::string discoveryNode(const std::string& topicPrefix, const std::string& pack) {
+  const bool plain = std::all_of(topicPrefix.begin(), topicPrefix.end(), idCharacter);
+  if (plain) return topicPrefix + "_" + pack;
+  // Ids may hold only letters, digits, '-' and '_': every other byte of the prefix becomes '_'
+  // and two hex digits, "__" ends the prefix, and the leading '_' sets these ids apart from the
+  // plain ones (whose prefix starts with a letter, a digit or '-'). Read back left to right,
+  // each id gives exactly one prefix and pack, so two of them never share a config topic.
+  static const char kHex[] = "0123456789abcdef";
+  std::string node = "_";
+  for (const char c : topicPrefix) {
+    if (idCharacter(c)) {
+      node += c;
+    } else {
+      const auto byte = static_cast<unsigned char>(c);
+      node += {'_', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return node + "__" + pack;
+}
+
+std::size_t longestDiscoveryTopic(const std::string& topicPrefix, const std::string& pack) {
+  // kDiscoveryPrefix KIND NODE "/" KEY "/config"
+  std::size_t kindAndKey =
+      std::string(kAlarmKind).size() + ("alarm" + std::to_string(kAlarmFlagCount)).size();
+  for (const Sensor& s : sensors())
+    kindAndKey = std::max(kindAndKey, std::string(kSensorKind).size() + s.key.size());
+  return std::string(kDiscoveryPrefix).size() + kindAndKey + discoveryNode(topicPrefix, pack).size() + 1 +
+         std::string("/config").size();
+}
+
 std::vector<DiscoveryMessage> discoveryMessages(const std::string& topicPrefix, const std::string& pack) {
-  const std::string node = idPart(topicPrefix) + "_" + pack;
+  const std::string node = discoveryNode(topicPrefix, pack);
   const std::string stateTopic = topicPrefix + "/" + pack + "/state";
   const nlohmann::json device = {
       {"identifiers", {node}},
@@ -77,7 +107,7 @@ std::vector<DiscoveryMessage> discoveryMessages(const std::string& topicPrefix, 
     config["unit_of_measurement"] = s.unit;
     config["state_class"] = "measurement";
     if (s.deviceClass) config["device_class"] = s.deviceClass;
-    messages.push_back({std::string(kDiscoveryPrefix) + "/sensor/" + node + "/" + s.key + "/config", config});
+    messages.push_back({kDiscoveryPrefix + (kSensorKind + node) + "/" + s.key + "/config", config});
   }
   for (std::size_t n = 1; n <= kAlarmFlagCount; ++n) {
     const std::string label(alarmName(n));
@@ -85,8 +115,7 @@ std::vector<DiscoveryMessage> discoveryMessages(const std::string& topicPrefix, 
     nlohmann::json config = base(key, label);
     config["value_template"] = "{{ 'ON' if '" + label + "' in value_json.alarms else 'OFF' }}";
     config["device_class"] = "problem";
-    messages.push_back(
-        {std::string(kDiscoveryPrefix) + "/binary_sensor/" + node + "/" + key + "/config", config});
+    messages.push_back({kDiscoveryPrefix + (kAlarmKind + node) + "/" + key + "/config", config});
   }
   return messages;
 }

@@ -14,6 +14,12 @@ struct DiscoveryMessage {
   nlohmann::json config;
 };
 
+// The node id of a pack's configs: `prefix_pack` for a prefix of letters, digits and '-', an
+// escaped form for any other; two (prefix, pack) pairs never get the same id.
+std::string discoveryNode(const std::string& topicPrefix, const std::string& pack);
+// The length of the longest config topic of the pack.
+std::size_t longestDiscoveryTopic(const std::string& topicPrefix, const std::string& pack);
+
 std::vector<DiscoveryMessage> discoveryMessages(const std::string& topicPrefix, const std::string& pack);
 
 }  // namespace orlo::headless

@@ -19,6 +19,7 @@
 #include "headless/outputs.h"
 #include "headless/pack_data_log.h"
 #include "headless/pack_monitor.h"
+#include "util/unique_fd.h"
 
 namespace orlo::headless {
 namespace {
@@ -28,17 +29,17 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kShutdownGrace{2000};
 
-// SIGTERM and SIGINT arrive as a readable descriptor, so the loop ends between two steps.
-int signalDescriptor() {
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT arrive as a readable descriptor, so the loop ends between
+// two steps and every pack is reported offline.
+UniqueFd signalDescriptor() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
+  for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&set, s);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   // A log file grown past the size limit must fail its write, not end the program.
   ::signal(SIGXFSZ, SIG_IGN);
   ::signal(SIGPIPE, SIG_IGN);
-  return ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+  return UniqueFd(::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
 }
 
 int timeoutUntil(Clock::time_point deadline, Clock::time_point now) {
@@ -75,7 +76,7 @@ void follow(int epoll, Watch& watch, int fd, unsigned generation, std::uint32_t 
   watch = {fd, generation, events};
 }
 
-enum Tag : std::uint64_t { kSignals, kConnected, kBroker, kFirstPack };
+enum Tag : std::uint64_t { kSignals, kBroker, kFirstPack };
 
 struct Logs {
   std::vector<std::unique_ptr<PackDataLog>> files;  // one per pack, same order
@@ -94,19 +95,37 @@ void writeLogRows(Logs& logs, const std::vector<std::unique_ptr<PackMonitor>>& p
       logs.files[i]->write(local, *packs[i]->lastLiveData());
 }
 
-// After SIGTERM: the offline messages reach the broker before the connection closes.
+// After a stop signal: the offline messages are tried until a short deadline (a stalled broker
+// may never take them), and the log says whether they went.
 void finish(MqttLink* link, MqttOutput* output) {
-  if (link == nullptr || !link->connected()) return;
+  if (link == nullptr) return;
+  if (!link->connected()) {
+    std::fprintf(stderr,
+                 "orlo-bms: not connected to the broker at %s: the packs' offline messages were not sent\n",
+                 link->where().c_str());
+    return link->stop();
+  }
   output->goOffline();
   const auto end = Clock::now() + kShutdownGrace;
-  link->flush(end);
+  bool sent = false;
+  while (!sent && link->connected() && Clock::now() < end) {
+    output->send();
+    sent = link->settle(milliseconds(20)) && output->idle();
+  }
+  if (sent)
+    std::fprintf(stderr, "orlo-bms: every pack reported offline to the broker at %s\n",
+                 link->where().c_str());
+  else
+    std::fprintf(stderr,
+                 "orlo-bms: the broker at %s did not take the packs' offline messages within %lld s\n",
+                 link->where().c_str(), static_cast<long long>(kShutdownGrace.count() / 1000));
   link->stop();
 }
 
 }  // namespace
 
 int runMonitor(const MonitorSettings& settings) {
-  const int signals = signalDescriptor();
+  const UniqueFd signals = signalDescriptor();
   std::vector<std::string> names;
   for (const PackEntry& p : settings.packs) names.push_back(p.name);
   std::unique_ptr<MqttLink> link;
@@ -114,11 +133,12 @@ int runMonitor(const MonitorSettings& settings) {
   JsonLinesOutput lines(stdout, names);
   PackOutput* output = &lines;
   if (settings.broker) {
-    link = std::make_unique<MqttLink>(settings, MqttOutput::programAvailabilityTopic(settings.topicPrefix));
-    if (!link->setupError().empty()) {
-      std::fprintf(stderr, "orlo-bms: %s\n", link->setupError().c_str());
+    auto made = MqttLink::create(settings, MqttOutput::programAvailabilityTopic(settings.topicPrefix));
+    if (!made) {
+      std::fprintf(stderr, "orlo-bms: %s\n", made.error().c_str());
       return 2;
     }
+    link = std::move(made.value());
     mqtt = std::make_unique<MqttOutput>(*link, settings.topicPrefix, names);
     output = mqtt.get();
     link->start();
@@ -139,15 +159,15 @@ int runMonitor(const MonitorSettings& settings) {
     output->availability(i, false);
   }
 
-  const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+  const UniqueFd epollFd(::epoll_create1(EPOLL_CLOEXEC));
+  const int epoll = epollFd.get();
   if (epoll < 0) {
     std::perror("orlo-bms: epoll");
     return 1;
   }
-  Watch signalWatch, connectedWatch, brokerWatch;
+  Watch signalWatch, brokerWatch;
   std::vector<Watch> packWatches(packs.size());
-  follow(epoll, signalWatch, signals, 0, EPOLLIN, kSignals);
-  if (link) follow(epoll, connectedWatch, link->notifyFd(), 0, EPOLLIN, kConnected);
+  follow(epoll, signalWatch, signals.get(), 0, EPOLLIN, kSignals);
   // A wake-up touches only the packs it is for: those with bytes waiting and those whose poll,
   // reopen or link check is due. Their descriptors and deadlines are taken afresh after each turn
   // (a reopened port has a new descriptor), the others' stay as they were.
@@ -174,22 +194,21 @@ int runMonitor(const MonitorSettings& settings) {
         ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
     now = Clock::now();
-    bool stop = false, brokerReady = false, connected = false;
+    bool stop = false, brokerReady = false, brokerReadable = false;
     for (int k = 0; k < count; ++k) {
       const std::uint64_t tag = ready[k].data.u64;
       if (tag == kSignals)
         stop = true;
-      else if (tag == kBroker)
+      else if (tag == kBroker) {
         brokerReady = true;
-      else if (tag == kConnected)
-        connected = true;
-      else if (tag - kFirstPack < packs.size())
+        brokerReadable = (ready[k].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0;
+      } else if (tag - kFirstPack < packs.size())
         readable.push_back(tag - kFirstPack);
     }
     if (stop) break;
-    if (link && brokerReady) link->onSocketEvent(now);
+    if (link && brokerReady) link->onSocketEvent(brokerReadable, now);
     if (link) link->onTimer(now);
-    if (link && connected && link->takeConnected()) mqtt->onConnected();
+    if (link && link->takeConnected()) mqtt->onConnected();
     for (const std::size_t i : readable) {
       packs[i]->onReadable(now);
       settle(i);
@@ -201,13 +220,14 @@ int runMonitor(const MonitorSettings& settings) {
         settle(i);
       }
     writeLogRows(logs, packs, now);
-    if (link) link->push();
+    if (link) {
+      mqtt->send();
+      link->push();
+    }
   }
-  ::close(epoll);
 
   for (const auto& pack : packs) pack->close();
   finish(link.get(), mqtt.get());
-  ::close(signals);
   return 0;
 }
 

@@ -4,10 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include <toml++/toml.h>
+
+#include "headless/settings_checks.h"
 
 namespace orlo::headless {
 namespace {
@@ -15,6 +15,10 @@ namespace {
 constexpr int kLongestInterval = 86400;
 constexpr int kMqttPort = 1883;
 constexpr int kMqttsPort = 8883;
+constexpr int kShortestKeepAlive = 5;  // the library's own floor
+constexpr int kLongestKeepAlive = 3600;
+constexpr std::size_t kLargestConfig = 1 << 20;
+constexpr std::size_t kLargestPasswordFile = 64 << 10;
 
 bool nameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
@@ -66,6 +70,23 @@ std::string applyInterval(const toml::node& node, const std::string& source, Mon
   return {};
 }
 
+std::string applyKeepAlive(const toml::node& node, const std::string& source, MonitorSettings& settings) {
+  const auto* value = node.as_integer();
+  if (value == nullptr || value->get() < kShortestKeepAlive || value->get() > kLongestKeepAlive)
+    return where(source, node.source()) + ": keepalive must be a whole number of seconds from 5 to 3600";
+  settings.keepAliveSeconds = static_cast<int>(value->get());
+  return {};
+}
+
+std::string applyTopicPrefix(const toml::node& node, const std::string& source, MonitorSettings& settings) {
+  const std::string place = where(source, node.source());
+  if (std::string error = stringValue(node, "topic_prefix", source, settings.topicPrefix); !error.empty())
+    return error;
+  if (Status ok = checkTopicPrefix(settings.topicPrefix); !ok) return place + ": topic_prefix: " + ok.error();
+  settings.topicPrefixSource = place + ": topic_prefix";
+  return {};
+}
+
 std::string applyKey(const std::string& key, const toml::node& node, const std::string& source,
                      MonitorSettings& settings) {
   struct StringKey {
@@ -73,15 +94,16 @@ std::string applyKey(const std::string& key, const toml::node& node, const std::
     std::string MonitorSettings::*field;
   };
   static const StringKey kStrings[] = {
-      {"topic_prefix", &MonitorSettings::topicPrefix}, {"log_dir", &MonitorSettings::logDir},
-      {"ca_file", &MonitorSettings::caFile},           {"cert_file", &MonitorSettings::certFile},
-      {"key_file", &MonitorSettings::keyFile},         {"username", &MonitorSettings::username},
-      {"password", &MonitorSettings::password},
+      {"log_dir", &MonitorSettings::logDir},     {"ca_file", &MonitorSettings::caFile},
+      {"cert_file", &MonitorSettings::certFile}, {"key_file", &MonitorSettings::keyFile},
+      {"username", &MonitorSettings::username},  {"password", &MonitorSettings::password},
   };
   for (const StringKey& k : kStrings)
     if (key == k.name) return stringValue(node, key, source, settings.*k.field);
   if (key == "packs") return applyPacks(node, source, settings);
   if (key == "interval") return applyInterval(node, source, settings);
+  if (key == "keepalive") return applyKeepAlive(node, source, settings);
+  if (key == "topic_prefix") return applyTopicPrefix(node, source, settings);
   std::string text;
   if (key == "mqtt" || key == "password_file") {
     if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
@@ -93,15 +115,6 @@ std::string applyKey(const std::string& key, const toml::node& node, const std::
     return {};
   }
   return where(source, node.source()) + ": unknown setting '" + key + "'";
-}
-
-std::string readWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read " + path + ": " + std::strerror(errno);
-  std::ostringstream text;
-  text << in.rdbuf();
-  out = text.str();
-  return {};
 }
 
 }  // namespace
@@ -155,13 +168,6 @@ std::string parseBrokerUrl(const std::string& text, BrokerUrl& out) {
   return {};
 }
 
-std::string checkTopicPrefix(const std::string& prefix) {
-  if (prefix.empty()) return "the topic prefix must not be empty";
-  if (prefix.find_first_of("+#") != std::string::npos || prefix.front() == '/' || prefix.back() == '/')
-    return "topic prefix '" + prefix + "' must not hold '+' or '#' nor start or end with '/'";
-  return {};
-}
-
 std::string checkPrivateFile(const std::string& path, const char* what) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0)
@@ -173,9 +179,9 @@ std::string checkPrivateFile(const std::string& path, const char* what) {
 
 std::string readPasswordFile(const std::string& path, MonitorSettings& settings) {
   if (std::string error = checkPrivateFile(path, "password file"); !error.empty()) return error;
-  std::string text;
-  if (std::string error = readWholeFile(path, text); !error.empty()) return error;
-  std::string line = text.substr(0, text.find('\n'));
+  const Result<std::string> text = readSmallFile(path, "password file", kLargestPasswordFile);
+  if (!text) return text.error();
+  std::string line = text->substr(0, text->find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   const std::size_t colon = line.find(':');
   if (colon == std::string::npos || colon == 0)
@@ -201,9 +207,9 @@ std::string applyConfigText(const std::string& text, const std::string& source, 
 std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) {
   if (o.configFile) {
     if (std::string error = checkPrivateFile(*o.configFile, "config file"); !error.empty()) return error;
-    std::string text;
-    if (std::string error = readWholeFile(*o.configFile, text); !error.empty()) return error;
-    if (std::string error = applyConfigText(text, *o.configFile, settings); !error.empty()) return error;
+    const Result<std::string> text = readSmallFile(*o.configFile, "config file", kLargestConfig);
+    if (!text) return text.error();
+    if (std::string error = applyConfigText(*text, *o.configFile, settings); !error.empty()) return error;
   }
   if (!o.packs.empty()) settings.packs.clear();
   for (const std::string& text : o.packs) {
@@ -216,9 +222,13 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
     if (std::string error = parseBrokerUrl(*o.mqtt, url); !error.empty()) return "--mqtt: " + error;
     settings.broker = url;
   }
-  if (o.topicPrefix) settings.topicPrefix = *o.topicPrefix;
+  if (o.topicPrefix) {
+    settings.topicPrefix = *o.topicPrefix;
+    settings.topicPrefixSource = "--topic-prefix";
+  }
   if (o.logDir) settings.logDir = *o.logDir;
   if (o.intervalSeconds) settings.intervalSeconds = *o.intervalSeconds;
+  if (o.keepAliveSeconds) settings.keepAliveSeconds = *o.keepAliveSeconds;
   if (o.caFile) settings.caFile = *o.caFile;
   if (o.certFile) settings.certFile = *o.certFile;
   if (o.keyFile) settings.keyFile = *o.keyFile;
@@ -230,7 +240,11 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
     for (std::size_t j = 0; j < i; ++j)
       if (settings.packs[i].name == settings.packs[j].name)
         return "pack " + settings.packs[i].name + " is given twice";
-  if (std::string error = checkTopicPrefix(settings.topicPrefix); !error.empty()) return error;
+  if (Status ok = checkTopicPrefix(settings.topicPrefix); !ok)
+    return settings.topicPrefixSource + ": " + ok.error();
+  if (Status ok = checkTopicLengths(settings.topicPrefix, settings.packs); !ok)
+    return settings.topicPrefixSource + ": " + ok.error();
+  if (Status ok = checkDistinctDevices(settings.packs); !ok) return ok.error();
   if (settings.intervalSeconds < 1 || settings.intervalSeconds > kLongestInterval)
     return "--interval must be a whole number of seconds from 1 to 86400";
   if (settings.certFile.empty() != settings.keyFile.empty())
@@ -240,6 +254,13 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
     return "TLS files, user name and password need --mqtt";
   if (!settings.certFile.empty() && settings.broker && !settings.broker->tls)
     return "a client certificate needs an mqtts:// broker";
+  if (settings.keepAliveSeconds < kShortestKeepAlive || settings.keepAliveSeconds > kLongestKeepAlive)
+    return "--keepalive must be a whole number of seconds from 5 to 3600";
+  // A file that is no certificate would only fail at each connection attempt, for ever.
+  if (!settings.caFile.empty())
+    if (Status ok = checkCertificateFile(settings.caFile, "CA file"); !ok) return ok.error();
+  if (!settings.certFile.empty())
+    if (Status ok = checkCertificateFile(settings.certFile, "certificate file"); !ok) return ok.error();
   return {};
 }
 

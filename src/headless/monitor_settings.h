@@ -23,8 +23,10 @@ struct MonitorSettings {
   std::vector<PackEntry> packs;
   std::optional<BrokerUrl> broker;  // nothing: JSON lines on standard output
   std::string topicPrefix = "orlo";
-  std::string logDir;  // empty: no data log
+  std::string topicPrefixSource = "topic prefix";  // where it was set, for messages
+  std::string logDir;                              // empty: no data log
   int intervalSeconds = 1;
+  int keepAliveSeconds = 30;  // the broker is declared lost after 1.5 times this in silence
   std::string caFile;
   std::string certFile;
   std::string keyFile;
@@ -39,6 +41,7 @@ struct MonitorOverrides {
   std::optional<std::string> topicPrefix;
   std::optional<std::string> logDir;
   std::optional<int> intervalSeconds;
+  std::optional<int> keepAliveSeconds;
   std::optional<std::string> caFile;
   std::optional<std::string> certFile;
   std::optional<std::string> keyFile;
@@ -49,12 +52,12 @@ struct MonitorOverrides {
 // Each returns an empty string when the text is accepted, else the message for the user.
 std::string parsePackOption(const std::string& text, PackEntry& out);
 std::string parseBrokerUrl(const std::string& text, BrokerUrl& out);
-std::string checkTopicPrefix(const std::string& prefix);
 
 // Refuses a file that users other than its owner and group may read, naming it.
 std::string checkPrivateFile(const std::string& path, const char* what);
 
-// Reads "USER:PASSWORD" from the first line of a password file (after checkPrivateFile).
+// Reads "USER:PASSWORD" from the first line of a password file (after checkPrivateFile); only
+// a small regular file is read.
 std::string readPasswordFile(const std::string& path, MonitorSettings& settings);
 
 // Applies a TOML config text; `source` names it in messages. Unknown keys are refused.

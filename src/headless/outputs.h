@@ -2,6 +2,7 @@
 // The two places a pack's messages go.
 
 #include <cstdio>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,38 +26,62 @@ class JsonLinesOutput : public PackOutput {
 };
 
 // Topics under the prefix P: P/availability (the program), P/NAME/state, P/NAME/event and
-// P/NAME/availability, and the discovery configs. While the broker is away, only each pack's
-// latest state and availability are kept; events of that time are dropped.
+// P/NAME/availability, and the discovery configs. Nothing waits inside the library: send() hands
+// it each pack's latest state only while the broker takes everything (the states of a stall
+// overwrite each other, one per pack), and the quality-1 messages (events, availability,
+// discovery) from a bounded queue while fewer than kWindow of them wait for their
+// acknowledgement. A full queue drops its oldest message; the count goes to the log.
 class MqttOutput : public PackOutput {
  public:
+  static constexpr std::size_t kWindow = 256;
+  // The queue holds this many messages beyond one discovery round of the packs.
+  static constexpr std::size_t kQueueSpare = 1024;
+
   MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs);
 
   void state(std::size_t pack, const std::string& text) override;
   void event(std::size_t pack, const nlohmann::json& object) override;
   void availability(std::size_t pack, bool online) override;
 
-  // After every (re)connection: the program online, discovery, each pack's availability and
-  // the state that waited.
+  // After every (re)connection: the program online, discovery, each pack's availability.
   void onConnected();
-  // Before a clean exit: every pack and the program offline.
+  // Hands the link what the broker can take now; once per wake-up, before the link's push().
+  void send();
+  // Before a clean exit: every pack and the program offline, ahead of anything still queued.
   void goOffline();
+  // Nothing waits here (the link may still hold messages).
+  bool idle() const;
+  std::size_t queued() const { return queue_.size(); }
 
   static std::string programAvailabilityTopic(const std::string& prefix) { return prefix + "/availability"; }
 
  private:
+  // Renewed: sent again after every reconnection anyway.
+  enum class Kind { Event, Availability, Renewed };
+  struct Queued {
+    std::string topic, payload;
+    bool retain = false;
+    Kind kind = Kind::Event;
+  };
   struct Kept {
     std::string name;
     std::string stateTopic;
     bool online = false;
-    std::string pendingState;  // empty: nothing waiting
+    bool stateWaiting = false;
+    std::string state;  // the latest, kept so its buffer is reused
   };
   std::string topic(const std::string& pack, const char* leaf) const {
     return prefix_ + "/" + pack + "/" + leaf;
   }
+  void enqueue(std::string topic, std::string payload, bool retain, Kind kind);
+  void dropKind(Kind kind);
 
   MqttLink& link_;
   std::string prefix_;
   std::vector<Kept> packs_;  // in the order of the packs given
+  std::size_t queueLimit_;
+  std::deque<Queued> queue_;
+  std::size_t dropped_ = 0;
 };
 
 }  // namespace orlo::headless

@@ -11,11 +11,14 @@ PackDataLog::PackDataLog(const std::string& dir, const std::string& pack)
 
 bool PackDataLog::ensureFile() {
   // Fails harmlessly when the file is there, the usual case: it is continued, header and all.
-  createLogFile(path_, toUtf16Le(logHeaderLine()));
+  const LogFileResult created = createLogFile(path_, toUtf16Le(logHeaderLine()));
   if (file_.holding()) return true;
   const LogFileResult held = file_.hold(path_);
   if (held.ok) return true;
-  fail(held.busy ? "another program is writing to it" : held.reason);
+  // Nothing there because it could not be made (a full disk, a folder not ours): that is why.
+  fail(held.busy                     ? "another program is writing to it"
+       : held.missing && !created.ok ? created.reason
+                                     : held.reason);
   return false;
 }
 

@@ -34,8 +34,8 @@ PackMonitor::PackMonitor(PackEntry pack, std::size_t index, PackOutput& output, 
 
 void PackMonitor::tryOpen(SteadyTime now) {
   nextOpen_ = now + kReopenPeriod;
-  const std::string reason = port_.open(pack_.device);
-  if (reason.empty()) {
+  const Status opened = port_.open(pack_.device);
+  if (opened) {
     receiver_.reset();
     if (lossReported_)
       std::fprintf(stderr, "orlo-bms: pack %s: %s is back\n", pack_.name.c_str(), pack_.device.c_str());
@@ -45,7 +45,7 @@ void PackMonitor::tryOpen(SteadyTime now) {
   }
   if (!lossReported_)
     std::fprintf(stderr, "orlo-bms: pack %s: cannot open %s: %s; trying again every 2 s\n",
-                 pack_.name.c_str(), pack_.device.c_str(), reason.c_str());
+                 pack_.name.c_str(), pack_.device.c_str(), opened.error().c_str());
   lossReported_ = true;
 }
 

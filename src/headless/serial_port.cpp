@@ -1,24 +1,37 @@
 #include "headless/serial_port.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-namespace orlo::headless {
+#include "util/unique_fd.h"
 
-std::string SerialPort::open(const std::string& path) {
+namespace orlo::headless {
+namespace {
+
+constexpr char kInUse[] = "in use by another program";
+
+}  // namespace
+
+Status SerialPort::open(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  // EBUSY: another program has the terminal in exclusive mode.
+  if (!fd) return fail(errno == EBUSY ? kInUse : std::strerror(errno));
   termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) {
-    const std::string reason = std::string("not a serial device (") + std::strerror(errno) + ")";
-    ::close(fd);
-    return reason;
-  }
+  if (::tcgetattr(fd.get(), &tio) != 0)
+    return fail(std::string("not a serial device (") + std::strerror(errno) + ")");
+  // The line is this program's alone, as terminal programs keep it: the lock they ask for, and
+  // the terminal's exclusive mode against those that do not ask. Two programs polling one line
+  // would take each other's answers.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+    return fail(errno == EWOULDBLOCK ? kInUse : std::string("cannot lock it (") + std::strerror(errno) + ")");
+  ::ioctl(fd.get(), TIOCEXCL);
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -27,19 +40,22 @@ std::string SerialPort::open(const std::string& path) {
   tio.c_cc[VTIME] = 0;
   ::cfsetispeed(&tio, B38400);
   ::cfsetospeed(&tio, B38400);
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+  if (::tcsetattr(fd.get(), TCSANOW, &tio) != 0) {
     const std::string reason = std::string("cannot set 38400 8N1 (") + std::strerror(errno) + ")";
-    ::close(fd);
-    return reason;
+    ::ioctl(fd.get(), TIOCNXCL);
+    return fail(reason);
   }
-  ::tcflush(fd, TCIOFLUSH);
-  fd_ = fd;
+  ::tcflush(fd.get(), TCIOFLUSH);
+  fd_ = fd.release();
   ++opens_;
   return {};
 }
 
 void SerialPort::close() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  // The exclusive mode would outlive this descriptor on a terminal that stays (a pseudo-terminal).
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
   fd_ = -1;
 }
 

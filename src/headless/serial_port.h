@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/result.h"
+
 namespace orlo::headless {
 
 class SerialPort {
@@ -15,8 +17,9 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Empty on success, else the system's reason.
-  std::string open(const std::string& path);
+  // Opens the device for this program alone (refused "in use by another program" while
+  // another holds it); else the system's reason.
+  Status open(const std::string& path);
   void close();
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }

@@ -221,17 +221,36 @@ TEST(Discovery, everyValueAndAlarmHasAUniqueRetainedConfigTiedToBothAvailabiliti
     EXPECT_EQ(m.config["state_topic"], "site/a/house-1/state");
     EXPECT_EQ(m.config["availability_mode"], "all");
     EXPECT_EQ(m.config["availability"][1]["topic"], "site/a/availability");
-    EXPECT_EQ(m.config["device"]["identifiers"][0], "site_a_house-1");
+    EXPECT_EQ(m.config["device"]["identifiers"][0], "_site_2fa__house-1");
   }
   const auto& cell3 = messages[2].config;
   EXPECT_EQ(cell3["value_template"], "{{ value_json.cell_mv[2] }}");
   EXPECT_EQ(cell3["unit_of_measurement"], "mV");
   EXPECT_EQ(cell3["device_class"], "voltage");
   const auto& lastAlarm = messages.back();
-  EXPECT_EQ(lastAlarm.topic, "homeassistant/binary_sensor/site_a_house-1/alarm18/config");
+  EXPECT_EQ(lastAlarm.topic, "homeassistant/binary_sensor/_site_2fa__house-1/alarm18/config");
+  EXPECT_EQ(longestDiscoveryTopic("site/a", "house-1"), lastAlarm.topic.size());
   EXPECT_EQ(lastAlarm.config["value_template"],
             "{{ 'ON' if 'afe R/W Error' in value_json.alarms else 'OFF' }}");
   EXPECT_EQ(lastAlarm.config["device_class"], "problem");
+}
+
+// Two programs with different prefixes must never overwrite each other's configs.
+TEST(Discovery, nodeIdsOfDifferentPrefixesOrPacksNeverMeet) {
+  const std::pair<const char*, const char*> pairs[] = {
+      {"a/b", "c"}, {"a_b", "c"},   {"a", "b_c"},   {"a", "2fb__c"}, {"_a", "b"}, {"a_2fb", "c"},
+      {"a.b", "c"}, {"a/b/c", "d"}, {"a/b", "c_d"}, {"a", "b__c"},   {"a/", "b"}, {"é", "x"},
+      {"a", "b"},   {"a-b", "c"},   {"a", "b-c"},   {"site", "A"},
+  };
+  std::set<std::string> nodes;
+  for (const auto& [prefix, pack] : pairs) {
+    const std::string node = discoveryNode(prefix, pack);
+    EXPECT_TRUE(nodes.insert(node).second) << prefix << " + " << pack << " gave " << node << " twice";
+    EXPECT_EQ(node.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-"),
+              std::string::npos)
+        << node;
+  }
+  EXPECT_EQ(discoveryNode("site", "A"), "site_A") << "plain prefixes keep the ids they had";
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-// The broker link's own packets against a real Mosquitto: a broker that stops reading fills the
-// socket, half a packet stays behind, and what follows (the library's messages too) must wait
-// for it, so that the stream the broker reads back is whole and in order.
+// The broker link and its output against a real Mosquitto that stops reading (SIGSTOP): memory
+// stays flat while states pile up, the silent broker is declared lost within one and a half
+// keep-alives, and once it reads again the packs' latest states and a quality-1 event of the
+// stall arrive, without the stale states of the stall.
 
 #include "headless/mqtt_link.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <fstream>
+
+#include "headless/outputs.h"
 #include "mqtt_harness.h"
 
 namespace orlo::headless {
@@ -15,20 +19,32 @@ namespace {
 using namespace test;
 using Clock = std::chrono::steady_clock;
 
-// One round of the monitor's loop for the link alone, waiting up to `ms` for its socket.
-void turn(MqttLink& link, int ms) {
+// One round of the monitor's loop for the link and the output alone.
+void turn(MqttLink& link, MqttOutput& out, int ms) {
   pollfd watch{link.socket(), static_cast<short>(POLLIN | (link.wantWrite() ? POLLOUT : 0)), 0};
-  if (watch.fd >= 0 && ::poll(&watch, 1, ms) > 0) link.onSocketEvent(Clock::now());
+  if (watch.fd >= 0 && ::poll(&watch, 1, ms) > 0)
+    link.onSocketEvent((watch.revents & POLLIN) != 0, Clock::now());
   if (watch.fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   link.onTimer(Clock::now());
+  if (link.takeConnected()) out.onConnected();
+  out.send();
   link.push();
 }
 
-std::string payload(int n) {
-  return std::to_string(n) + ":" + std::string(64 * 1024 + n % 300, static_cast<char>('a' + n % 26));
+long residentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long kb = 0;
+  while (status >> key)
+    if (key == "VmRSS:" && status >> kb) return kb;
+  return -1;
 }
 
-TEST(MqttLink, aFullSocketKeepsPacketsWholeAndInOrderAcrossBothPaths) {
+std::string payload(int n) {
+  return std::to_string(n) + ":" + std::string(64 * 1024, static_cast<char>('a' + n % 26));
+}
+
+TEST(MqttLink, aBrokerThatStopsReadingIsDroppedInTimeWithFlatMemoryAndGetsTheLatestAfter) {
   mosquitto_lib_init();
   orlo::test::ScratchDir dir{"orlo-mqtt-link"};
   const int port = freePort();
@@ -37,42 +53,46 @@ TEST(MqttLink, aFullSocketKeepsPacketsWholeAndInOrderAcrossBothPaths) {
   Subscriber sub(port);
   MonitorSettings settings;
   settings.broker = BrokerUrl{false, "127.0.0.1", port};
-  MqttLink link(settings, "t/availability");
+  settings.keepAliveSeconds = 5;
+  auto made = MqttLink::create(settings, "t/availability");
+  ASSERT_TRUE(made) << made.error();
+  MqttLink& link = **made;
+  MqttOutput out(link, "t", {"p0", "p1"});
   link.start();
-  for (int i = 0; i < 500 && !link.connected(); ++i) turn(link, 10);
-  ASSERT_TRUE(link.connected());
-  // The subscriber subscribes on its own thread: until it hears us, nothing counts.
-  for (int i = 0; i < 100 && !sub.waitFor("t/ready", "", 50); ++i) {
-    link.publish("t/ready", "?", 1, false);
-    turn(link, 10);
-  }
-  ASSERT_TRUE(link.publish("t/x", "first", 1, false));
+  // The subscriber subscribes on its own thread: until it has the retained configs, nothing counts.
+  for (int i = 0; i < 500 && !sub.waitFor("t/p1/availability", "", 1); ++i) turn(link, out, 10);
+  ASSERT_TRUE(sub.waitFor("t/p1/availability", "", 1000));
 
-  // The broker stops reading: quality-0 messages until one wake-up cannot leave whole.
   broker.signal(SIGSTOP);
-  std::vector<std::string> expected{"first"};
-  for (int n = 0; n < 4000 && !link.wantWrite(); ++n) {
-    expected.push_back(payload(n));
-    ASSERT_TRUE(link.publish("t/x", expected.back(), 0, false));
-    link.push();
+  const auto stalled = Clock::now();
+  const long before = residentKb();
+  long most = before;
+  int n = 0;
+  for (; link.connected() && Clock::now() - stalled < std::chrono::seconds(10); ++n) {
+    out.state(0, payload(n));
+    out.state(1, payload(n));
+    if (n == 10) out.event(0, {{"event", "alarm"}, {"on", true}});
+    turn(link, out, 20);
+    most = std::max(most, residentKb());
   }
-  ASSERT_TRUE(link.wantWrite()) << "the socket never filled";
-  // Behind the stranded half packet: the library's message, then ours again.
-  for (const auto& [text, qos] : {std::pair{"library", 1}, {"after", 0}}) {
-    expected.push_back(text);
-    ASSERT_TRUE(link.publish("t/x", text, qos, false));
-  }
-  link.push();
-  broker.signal(SIGCONT);
+  const double lostAfter = std::chrono::duration<double>(Clock::now() - stalled).count();
+  EXPECT_FALSE(link.connected());
+  EXPECT_LE(lostAfter, 7.5 + 0.3) << "one and a half keep-alives of 5 s";
+  ASSERT_GT(n, 150) << "the states offered would have filled " << n / 8 << " MiB";
+  EXPECT_LT(most - before, 8 * 1024) << "memory grew with the states of the stall";
+  const std::string last = payload(n - 1);
 
-  const auto end = Clock::now() + std::chrono::seconds(30);
-  while (sub.on("t/x").size() < expected.size() && Clock::now() < end) turn(link, 20);
-  std::vector<std::string> got;
-  for (const Message& m : sub.on("t/x")) got.push_back(m.payload);
-  ASSERT_EQ(got.size(), expected.size());
-  for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "message " << i;
-  EXPECT_TRUE(link.connected()) << "the broker dropped a corrupted stream";
-  EXPECT_FALSE(link.wantWrite());
+  const std::size_t beforeResume = sub.count();
+  broker.signal(SIGCONT);
+  const auto end = Clock::now() + std::chrono::seconds(20);
+  while (!(sub.waitFor("t/p1/state", last, 1, beforeResume) && sub.waitFor("t/p0/event", "", 1)) &&
+         Clock::now() < end)
+    turn(link, out, 20);
+  EXPECT_TRUE(sub.waitFor("t/p0/state", last, 1, beforeResume));
+  EXPECT_TRUE(sub.waitFor("t/p1/state", last, 1, beforeResume));
+  EXPECT_TRUE(sub.waitFor("t/p0/event", "{\"event\":\"alarm\",\"on\":true}", 1))
+      << "the quality-1 event was lost";
+  EXPECT_LE(sub.on("t/p0/state").size(), 12u) << "stale states of the stall were kept and sent";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // simulator per failure mode, all cases at once so the slow ones (three 2 s time-outs) overlap.
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -99,7 +100,7 @@ TEST_F(Params, readDiffAndEveryFailureModeOfAWriteEndWithTheirExitStatus) {
     std::vector<std::string> fail;  // the simulator's options
     const char* file;
     int exit;
-    const char* said;  // in the program's output
+    std::string said;  // in the program's output
     int sets;          // Set requests the simulator received
   };
   const Case cases[] = {
@@ -112,9 +113,18 @@ TEST_F(Params, readDiffAndEveryFailureModeOfAWriteEndWithTheirExitStatus) {
       {"short-answers", {"--fail", "short-alarm-answer"}, "lowered.csv", 4, "No answer from the board", 0},
       {"bad-file", {}, "out-of-range.csv", 2, "Line 7", 0},
       {"no-file", {}, "missing.csv", 2, "missing.csv", 0},
+      {"in-use",
+       {},
+       "lowered.csv",
+       4,
+       "cannot open " + dir.file("in-use") + ": in use by another program",
+       0},
   };
   std::vector<std::unique_ptr<Child>> sims, programs;
   for (const Case& c : cases) sims.push_back(simulator(c.name, c.fail));
+  // Another program holds that line, locked as terminal programs lock theirs.
+  const int held = ::open(dir.file("in-use").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   for (const Case& c : cases)
     programs.push_back(params(c.name, {"write", "--device", dir.file(c.name), dir.file(c.file)}));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -131,6 +141,8 @@ TEST_F(Params, readDiffAndEveryFailureModeOfAWriteEndWithTheirExitStatus) {
       EXPECT_EQ(counters["requests_total"], "0") << c.name << ": bad input reaches no board";
     }
   }
+
+  ::close(held);
 
   // The verified write kept what the board held and recorded itself.
   const std::string data = dir.file("verified.data/Orlo_PC");
