@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace orlo {
 namespace {
 
@@ -42,6 +46,41 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
   log.tornRow = reader->tornRow();
   log.problems = reader->problems();
   return log;
+}
+
+LogSummary summarizeRange(const LoadedLog& log, CivilSeconds from, CivilSeconds to) {
+  LogSummarizer summarizer;
+  const LogSeries& series = log.series;
+  for (std::size_t i = series.lowerBound(from - log.firstDay); i < series.size() && log.at(i) <= to; ++i) {
+    const LogRow row = series.row(i);
+    summarizer.add(LogRecord{row, 0, series.seconds(i), series.run(i)});
+  }
+  return summarizer.summary();
+}
+
+Status writeRangeCsv(const LoadedLog& log, CivilSeconds from, CivilSeconds to, const std::string& path) {
+  const std::string temporary = path + ".part";
+  std::FILE* out = std::fopen(temporary.c_str(), "wb");
+  if (!out) return fail("cannot write " + temporary + ": " + std::strerror(errno));
+  std::fputs(
+      "time (local ISO 8601),run,cell1 (mV),cell2 (mV),cell3 (mV),cell4 (mV),total (V),current (A),"
+      "soc (%),mos_temp (degC),pack_temp (degC),cycle,alarm_flags,mode,mos_status\n",
+      out);
+  const LogSeries& s = log.series;
+  for (std::size_t i = s.lowerBound(from - log.firstDay); i < s.size() && log.at(i) <= to; ++i) {
+    const LogRow r = s.row(i);
+    std::fprintf(out, "%s,%d,%d,%d,%d,%d,%.3f,%.6f,%d,%.1f,%.1f,%d,%u,%d,%d\n",
+                 formatCivil(log.at(i)).c_str(), s.run(i) + 1, r.cellMv[0], r.cellMv[1], r.cellMv[2],
+                 r.cellMv[3], r.totalMv / 1000.0, r.current, r.soc, r.mosTemp, r.packTemp, r.cycle,
+                 r.alarmFlags, r.mode, r.mosStatus);
+  }
+  const bool written = std::ferror(out) == 0;
+  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    std::remove(temporary.c_str());
+    return fail("cannot write " + path + ": " + why);
+  }
+  return {};
 }
 
 }  // namespace orlo

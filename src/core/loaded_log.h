@@ -32,4 +32,11 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
                           std::atomic<std::int64_t>* total = nullptr,
                           const std::atomic<bool>* cancel = nullptr);
 
+// The summary of the rows from `from` to `to` (local date-times, both included).
+LogSummary summarizeRange(const LoadedLog& log, CivilSeconds from, CivilSeconds to);
+
+// Those rows as CSV for other tools: UTF-8, LF, a header naming each value's unit, the time as
+// an ISO 8601 local date-time. Written to `path` through a temporary file beside it.
+Status writeRangeCsv(const LoadedLog& log, CivilSeconds from, CivilSeconds to, const std::string& path);
+
 }  // namespace orlo

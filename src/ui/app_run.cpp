@@ -18,6 +18,7 @@
 #include "ui/app_window.h"
 #include "ui/command_line.h"
 #include "ui/form_style.h"
+#include "ui/log_viewer_run.h"
 #include "ui/quit_on_signal.h"
 #include "ui/window_memory.h"
 #include "view/main_window_ids.h"
@@ -194,6 +195,7 @@ int runOrloPc(int argc, char** argv) {
   applyApplicationStyle();
   applyApplicationFont();
   quitOnSignals();
+  if (!options.openLogs.empty()) return runLogViewer(options);
 
   std::string error;
   AppWindowOptions appOptions;
