@@ -22,7 +22,7 @@ def rows(days, shift):
             number = 0
         phase = math.sin(2 * math.pi * (t + shift * 3600) / 21600)
         current = 10.0 * phase
-        base = 3300 + int(150 * phase) - 20 * shift
+        base = 3300 + int(150 * phase) - int(20 * shift)
         cells = [base + (t * 7 + k * 13) % 9 for k in range(4)]
         diff = max(cells) - min(cells)
         mode = 2 if current > 0 else 1

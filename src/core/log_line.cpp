@@ -1,6 +1,7 @@
 #include "core/log_line.h"
 
 #include <charconv>
+#include <cmath>
 #include <vector>
 
 #include "core/log_dates.h"
@@ -101,17 +102,35 @@ std::string fill(const std::array<std::string_view, kLogColumnCount>& t, LogRow*
   if (!time) return "TIME '" + std::string(t[0]) + "' is not HH:MM:SS";
   row->timeOfDay = *time;
   std::int32_t alarms = 0;
-  const bool ints = readInt(t[1], {0, INT32_MAX}, &row->number) && readInt(t[2], kU16, &row->cellMv[0]) &&
-                    readInt(t[3], kU16, &row->cellMv[1]) && readInt(t[4], kU16, &row->cellMv[2]) &&
-                    readInt(t[5], kU16, &row->cellMv[3]) && readInt(t[6], kInt32, &row->diffMv) &&
-                    readInt(t[7], {0, 4 * 65535}, &row->totalMv) && readInt(t[10], kU8, &row->soc) &&
-                    readInt(t[11], kU16, &row->cycle) && readInt(t[13], kU16, &row->balance) &&
-                    readInt(t[17], kInt32, &alarms) && readInt(t[18], kU8, &row->mosStatus) &&
-                    readInt(t[19], kU8, &row->mode);
-  const bool reals = readNumber(t[8], &row->mosTemp) && readNumber(t[9], &row->packTemp) &&
-                     readNumber(t[12], &row->current) && readNumber(t[14], &row->dischargeAh) &&
-                     readNumber(t[15], &row->chargeAh) && readNumber(t[16], &row->remainingAh);
-  if (!ints || !reals) return "a value is not a number of its column's kind or is out of range";
+  struct IntColumn {
+    std::size_t column;
+    Limits limits;
+    std::int32_t* out;
+  };
+  const IntColumn ints[] = {{1, {0, INT32_MAX}, &row->number},
+                            {2, kU16, &row->cellMv[0]},
+                            {3, kU16, &row->cellMv[1]},
+                            {4, kU16, &row->cellMv[2]},
+                            {5, kU16, &row->cellMv[3]},
+                            {6, kInt32, &row->diffMv},
+                            {7, {0, 4 * 65535}, &row->totalMv},
+                            {10, kU8, &row->soc},
+                            {11, kU16, &row->cycle},
+                            {13, kU16, &row->balance},
+                            {17, kInt32, &alarms},
+                            {18, kU8, &row->mosStatus},
+                            {19, kU8, &row->mode}};
+  const std::pair<std::size_t, double*> reals[] = {{8, &row->mosTemp},   {9, &row->packTemp},
+                                                   {12, &row->current},  {14, &row->dischargeAh},
+                                                   {15, &row->chargeAh}, {16, &row->remainingAh}};
+  const auto refuse = [&](std::size_t column) {
+    return std::string(kLogColumnNames[column]) + " '" + std::string(t[column]) +
+           "' is no number of that column";
+  };
+  for (const IntColumn& c : ints)
+    if (!readInt(t[c.column], c.limits, c.out)) return refuse(c.column);
+  for (const auto& [column, out] : reals)
+    if (!readNumber(t[column], out) || !std::isfinite(*out)) return refuse(column);
   row->alarmFlags = static_cast<std::uint32_t>(alarms);
   return {};
 }

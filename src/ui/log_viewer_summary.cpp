@@ -68,7 +68,10 @@ QString datesNote(const LoadedLog& log, const LoadedLog* second) {
                                : QStringLiteral("Dates: last row's day is the file's modification date");
   if (log.badRows > 0) note += QStringLiteral("; %1 bad rows skipped").arg(log.badRows);
   if (log.tornRow) note += QStringLiteral("; torn last row ignored");
-  if (second) note += QStringLiteral("; compared with %1").arg(QString::fromStdString(second->path));
+  if (second) {
+    note += QStringLiteral("; compared with %1").arg(QString::fromStdString(second->path));
+    if (second->badRows > 0) note += QStringLiteral(" (%1 bad rows skipped)").arg(second->badRows);
+  }
   return note;
 }
 

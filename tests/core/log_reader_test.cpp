@@ -86,7 +86,8 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
       {"a line of a megabyte", kHeader + oneMegabyte + "\n" + good, "", 2, 1, false, ":2: a line of 1048576"},
       {"not ASCII", kHeader + "14:05:0\xC3\xA9,0\n" + good, "", 2, 1, false, ":2: characters"},
       {"bad time", kHeader + row("25:00:00", 0) + good, "", 2, 1, false, ":2: TIME '25:00:00'"},
-      {"value out of range", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false, ":2: a value"},
+      {"a value that is no number", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false,
+       ":2: Current 'x'"},
       {"short row", kHeader + "14:05:08,0,3301\n" + good, "", 2, 1, false, ":2: 3 fields"},
   };
   for (const Hostile& c : cases) {
