@@ -12,7 +12,6 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -25,6 +24,7 @@
 #include "app/snapshot_store.h"
 #include "core/loaded_log.h"
 #include "core/log_event_marks.h"
+#include "ui/dialogs.h"
 #include "ui/log_viewer_plot.h"
 #include "ui/log_viewer_summary.h"
 
@@ -177,7 +177,7 @@ void LogViewerWindow::askFirstDate() {
   if (!ok) return;
   const std::optional<CivilSeconds> day = parseDate(text.trimmed().toStdString());
   if (!text.trimmed().isEmpty() && !day) {
-    QMessageBox::warning(this, windowTitle(), QStringLiteral("'%1' is no date YYYY-MM-DD.").arg(text));
+    showMessageBox(this, "'" + text.toStdString() + "' is no date YYYY-MM-DD.", windowTitle().toStdString());
     return;
   }
   firstDay_ = day;
@@ -235,7 +235,7 @@ void LogViewerWindow::finishJob() {
   if (!result) {
     queue_.clear();
     datesLabel_->setText(QString::fromStdString(result.error()));
-    QMessageBox::warning(this, windowTitle(), QString::fromStdString(result.error()));
+    showMessageBox(this, result.error(), windowTitle().toStdString());
     emit loadFinished(QString::fromStdString(result.error()));
     return;
   }
@@ -312,7 +312,7 @@ void LogViewerWindow::askExport(const QString& kind) {
                                    QStringLiteral("%1 (*.%2)").arg(kind.toUpper(), kind));
   if (path.isEmpty()) return;
   const QString error = kind == "png" ? exportPng(path) : kind == "svg" ? exportSvg(path) : exportCsv(path);
-  if (!error.isEmpty()) QMessageBox::warning(this, windowTitle(), error);
+  if (!error.isEmpty()) showMessageBox(this, error.toStdString(), windowTitle().toStdString());
 }
 
 void LogViewerWindow::dragEnterEvent(QDragEnterEvent* event) {
