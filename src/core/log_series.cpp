@@ -52,9 +52,11 @@ void LogSeries::add(const LogRecord& record) {
 }
 
 void LogSeries::addToBlocks(std::size_t i) {
+  const bool fresh = blockStart_.empty() || i - blockStart_.back() == kBlockRows || run_[i] != run_[i - 1];
+  if (fresh) blockStart_.push_back(static_cast<std::uint32_t>(i));
   for (std::size_t c = 0; c < kLogChannelCount; ++c) {
     auto& blocks = blocks_[c];
-    if (i % kBlockRows == 0) blocks.emplace_back();
+    if (fresh) blocks.emplace_back();
     const float v = value(static_cast<LogChannel>(c), i);
     if (!std::isnan(v)) widen(blocks.back(), v, run_[i]);
   }
@@ -129,14 +131,19 @@ void LogSeries::reduce(LogChannel channel, double from, double to, int columns,
   const auto& blocks = blocks_[static_cast<std::size_t>(channel)];
   std::size_t i = lowerBound(static_cast<CivilSeconds>(std::ceil(from)));
   const std::size_t end = lowerBound(static_cast<CivilSeconds>(std::ceil(to)));
-  // Blocks whole rows apart from the columns' edges: when a column spans many blocks, one
-  // block falling into the column of its first row moves a value by less than a column.
-  const bool byBlocks = (end - i) / static_cast<std::size_t>(columns) > 4 * kBlockRows;
+  // Blocks whole rows apart from the columns' edges: when a column spans two blocks or more, a
+  // block counted in the column of its first row moves a value by one column at most.
+  const bool byBlocks = (end - i) / static_cast<std::size_t>(columns) >= 2 * kBlockRows;
+  const std::size_t blockCount = blockStart_.size();
+  std::size_t b = static_cast<std::size_t>(std::lower_bound(blockStart_.begin(), blockStart_.end(), i) -
+                                           blockStart_.begin());
   while (i < end) {
-    if (byBlocks && i % kBlockRows == 0 && i + kBlockRows <= end) {
-      const ColumnRange& block = blocks[i / kBlockRows];
-      if (!block.empty()) merge((*out)[static_cast<std::size_t>(columnOf(i))], block);
-      i += kBlockRows;
+    while (b < blockCount && blockStart_[b] < i) ++b;
+    const std::size_t blockEnd = b + 1 < blockCount ? blockStart_[b + 1] : size();
+    if (byBlocks && b < blockCount && blockStart_[b] == i && blockEnd <= end) {
+      if (!blocks[b].empty()) merge((*out)[static_cast<std::size_t>(columnOf(i))], blocks[b]);
+      i = blockEnd;
+      ++b;
       continue;
     }
     const float v = value(channel, i);
