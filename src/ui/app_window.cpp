@@ -16,6 +16,7 @@
 #include "ui/diagnostics.h"
 #include "ui/form_style.h"
 #include "ui/keep_watch.h"
+#include "ui/log_viewer_run.h"
 #include "ui/parameters_menu.h"
 #include "ui/template_folder.h"
 #include "util/user_folder.h"
@@ -120,6 +121,7 @@ bool AppWindow::build(const AppWindowOptions& options, std::string* error) {
   fanOut_.add(diagnostics_->observer());
   viewMenu()->addAction(QStringLiteral("&Trends..."), [this] { diagnostics_->showTrends(); });
   viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
+  viewMenu()->addAction(QStringLiteral("Recorded &Log..."), [this] { showLogViewer(window_, {}); });
 
   MainWindowOptions dlgOptions;
   dlgOptions.workingFolder = options.workingFolder.empty()

@@ -27,4 +27,12 @@ int runLogViewer(const CommandLine& options) {
   return QApplication::exec();
 }
 
+void showLogViewer(QWidget* owner, const QStringList& paths) {
+  auto* window = new LogViewerWindow(owner);
+  window->setWindowFlag(Qt::Window);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  if (!paths.isEmpty()) window->openLogs(paths);
+}
+
 }  // namespace orlo::ui

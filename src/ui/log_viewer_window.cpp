@@ -6,7 +6,6 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -156,10 +155,10 @@ void LogViewerWindow::openLogs(const QStringList& paths) {
 
 void LogViewerWindow::askOpen(bool second) {
   if (second && !logs_[0]) return askOpen(false);
-  const QString path = QFileDialog::getOpenFileName(
-      this, second ? QStringLiteral("Compare With Log") : QStringLiteral("Open Log"), QString(),
-      QStringLiteral("Data logs (*.csv);;All files (*)"));
-  if (path.isEmpty()) return;
+  const std::optional<std::string> chosen =
+      askFile(this, false, {"Data logs (*.csv)|*.csv|All files (*)|*||", "", "", false});
+  if (!chosen) return;
+  const QString path = QString::fromStdString(*chosen);
   if (!second) return openLogs({path});
   cancelLoading();
   queue_ = {path};
@@ -307,22 +306,28 @@ QString LogViewerWindow::exportCsv(const QString& path) const {
 
 void LogViewerWindow::askExport(const QString& kind) {
   if (!logs_[0]) return;
-  const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Export %1").arg(kind.toUpper()), QString(),
-                                   QStringLiteral("%1 (*.%2)").arg(kind.toUpper(), kind));
-  if (path.isEmpty()) return;
+  const std::string upper = kind.toUpper().toStdString(), lower = kind.toStdString();
+  const std::optional<std::string> chosen =
+      askFile(this, true, {upper + " (*." + lower + ")|*." + lower + "||", "", "shown." + lower, true});
+  if (!chosen) return;
+  const QString path = QString::fromStdString(*chosen);
   const QString error = kind == "png" ? exportPng(path) : kind == "svg" ? exportSvg(path) : exportCsv(path);
   if (!error.isEmpty()) showMessageBox(this, error.toStdString(), windowTitle().toStdString());
 }
 
+QStringList LogViewerWindow::droppedFiles(const QMimeData* data) {
+  QStringList paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
 void LogViewerWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (!droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void LogViewerWindow::dropEvent(QDropEvent* event) {
-  QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
+  const QStringList paths = droppedFiles(event->mimeData());
   if (paths.isEmpty()) return;
   event->acceptProposedAction();
   // Ctrl adds the one file dropped as the log compared with the open one.

@@ -25,6 +25,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QActionGroup;
+class QMimeData;
 
 namespace orlo::ui {
 
@@ -39,6 +40,8 @@ class LogViewerWindow : public QMainWindow {
 
   // Reads the first path as the log and the second (if any) as the one compared with it.
   void openLogs(const QStringList& paths);
+  // Whether a drop carries local files, and the files it carries.
+  static QStringList droppedFiles(const QMimeData* data);
   bool loading() const { return job_ != nullptr; }
   void cancelLoading();
 
