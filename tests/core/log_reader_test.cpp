@@ -81,6 +81,13 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
            "0,10,50,11,25,45,60,0,3,1\n" +
            good,
        "", 2, 1, false, ":2: 26 fields"},
+      // 10,50,11,25 reads as 10.50 and 11, or as 10 and 50.11: refused, not guessed.
+      {"decimal comma with two readings",
+       kHeader +
+           "14:05:09,0,3301,3302,3303,3304,3,13210,25.000000,26.000000,80,12,"
+           "-1.500000,0,10,50,11,25,0,3,1\n" +
+           good,
+       "", 2, 1, false, ":2: 21 fields and no single decimal-comma reading"},
       {"NUL bytes", utf16(kHeader + row("14:05:08", 0)) + std::string(6, '\0') + utf16("\n" + good), "", 3, 1,
        false, ":3: NUL"},
       {"a line of a megabyte", kHeader + oneMegabyte + "\n" + good, "", 2, 1, false, ":2: a line of 1048576"},

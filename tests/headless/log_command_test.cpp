@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -180,6 +181,27 @@ TEST_F(LogCommandTest, BadInputPrintsNothingAndSaysWhy) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
   ::unlink(events.c_str());
+}
+
+// The program itself hands `log` to its own parser and returns its status.
+TEST_F(LogCommandTest, OrloBmsRunsTheLogCommand) {
+  const char* dir = std::getenv("ORLO_BIN_DIR");
+  const std::string program = std::string(dir ? dir : ".") + "/src/headless/orlo-bms";
+  const auto shell = [&](const std::string& args, std::string* out) {
+    std::FILE* pipe = ::popen((program + " " + args + " 2>/dev/null").c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out->append(buffer, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string out;
+  ASSERT_EQ(shell("log summary --json --date 2026-03-31 " + path_, &out), 0);
+  EXPECT_EQ(nlohmann::json::parse(out)["rows"], 6);
+  out.clear();
+  EXPECT_EQ(shell("log export /no/such/log.csv", &out), 3);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(shell("--help", &out), 0);
+  EXPECT_NE(out.find("  log  "), std::string::npos) << out;
 }
 
 }  // namespace
