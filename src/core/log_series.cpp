@@ -53,7 +53,11 @@ void LogSeries::add(const LogRecord& record) {
 
 void LogSeries::addToBlocks(std::size_t i) {
   const bool fresh = blockStart_.empty() || i - blockStart_.back() == kBlockRows || run_[i] != run_[i - 1];
-  if (fresh) blockStart_.push_back(static_cast<std::uint32_t>(i));
+  if (fresh) {
+    blockStart_.push_back(static_cast<std::uint32_t>(i));
+    blockAlarms_.push_back(0);
+  }
+  blockAlarms_.back() |= alarms_[i];
   for (std::size_t c = 0; c < kLogChannelCount; ++c) {
     auto& blocks = blocks_[c];
     if (fresh) blocks.emplace_back();
@@ -118,6 +122,25 @@ std::size_t LogSeries::nearest(CivilSeconds seconds) const {
   if (after == 0) return 0;
   if (after == size()) return size() - 1;
   return seconds - seconds_[after - 1] <= seconds_[after] - seconds ? after - 1 : after;
+}
+
+std::uint32_t LogSeries::alarmsBetween(double from, double to) const {
+  std::size_t i = lowerBound(static_cast<CivilSeconds>(std::ceil(from)));
+  const std::size_t end = lowerBound(static_cast<CivilSeconds>(std::ceil(to)));
+  std::size_t b = static_cast<std::size_t>(std::lower_bound(blockStart_.begin(), blockStart_.end(), i) -
+                                           blockStart_.begin());
+  std::uint32_t flags = 0;
+  while (i < end) {
+    const std::size_t blockEnd = b + 1 < blockStart_.size() ? blockStart_[b + 1] : size();
+    if (b < blockStart_.size() && blockStart_[b] == i && blockEnd <= end) {
+      flags |= blockAlarms_[b++];
+      i = blockEnd;
+    } else {
+      flags |= alarms_[i++];
+      if (b < blockStart_.size() && blockStart_[b] < i) ++b;
+    }
+  }
+  return flags;
 }
 
 void LogSeries::reduce(LogChannel channel, double from, double to, int columns,

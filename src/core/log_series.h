@@ -29,7 +29,8 @@ struct ColumnRange {
 class LogSeries {
  public:
   static constexpr std::size_t kBlockRows = 64;
-  static constexpr std::size_t kBytesPerRow = 4 + 2 + 8 + 4 + 1 + 8 + 2 + 4 + 1 + 1;
+  static constexpr std::size_t kBytesPerRow =
+      4 + 2 + 8 + 4 + 1 + 8 + 2 + 4 + 1 + 1;  // and 2.6 for the blocks
 
   void add(const LogRecord& record);
   void reserve(std::size_t rows);
@@ -51,6 +52,9 @@ class LogSeries {
   // The row nearest `seconds`; size() when empty.
   std::size_t nearest(CivilSeconds seconds) const;
 
+  // The alarm flags set in any row with seconds in [from, to): a one-row alarm shows at any zoom.
+  std::uint32_t alarmsBetween(double from, double to) const;
+
   // The channel's rows with seconds in [from, to), reduced to `columns` equal columns.
   void reduce(LogChannel channel, double from, double to, int columns, std::vector<ColumnRange>* out) const;
 
@@ -71,6 +75,7 @@ class LogSeries {
   // between two columns; blockStart_ holds each block's first row.
   std::vector<std::uint32_t> blockStart_;
   std::array<std::vector<ColumnRange>, kLogChannelCount> blocks_;
+  std::vector<std::uint32_t> blockAlarms_;  // the flags of each block's rows together
 };
 
 }  // namespace orlo

@@ -71,7 +71,7 @@ QColor bandColor(int band, const LoadedLog& log, std::size_t row) {
     const int mode = log.series.mode(row);
     return mode < 3 ? kModes[mode] : Qt::darkGray;
   }
-  return log.series.alarms(row) != 0 ? QColor(210, 40, 40) : QColor(235, 235, 235);
+  return Qt::lightGray;
 }
 
 }  // namespace
@@ -151,7 +151,11 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
         const double t = view.from + x * perColumn - origin;
         const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
         if (row >= log->series.size() || log->series.seconds(row) > t + perColumn) continue;
-        painter.fillRect(QRect(plot.left() + x, rowTop, 1, rowHeight), bandColor(band, *log, row));
+        // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
+        const QColor color = band != 2                                          ? bandColor(band, *log, row)
+                             : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
+                                                                                : QColor(235, 235, 235);
+        painter.fillRect(QRect(plot.left() + x, rowTop, 1, rowHeight), color);
       }
     }
   }

@@ -19,6 +19,7 @@ TEST(LogSeriesTest, ReductionEqualsTheMinAndMaxOfEveryColumnsRows) {
     LogRow row;
     row.cellMv = {3300 + static_cast<int>(random() % 50), 3300, 3300, 3300};
     if (i == 123457) row.cellMv[0] = 3900;         // one spike
+    if (i == 150001) row.alarmFlags = 1u << 13;    // one row with an alarm
     if (i % 1000 == 0) row.cellMv = {0, 0, 0, 0};  // link down: no cell value
     series.add(LogRecord{row, i + 2, i * 2, i < kRows / 2 ? 0 : 1});
   }
@@ -50,6 +51,10 @@ TEST(LogSeriesTest, ReductionEqualsTheMinAndMaxOfEveryColumnsRows) {
   series.reduce(LogChannel::Cell1, 0, 2.0 * kRows, 400, &reduced);
   EXPECT_EQ(reduced[123457 * 2 * 400 / (2 * kRows)].high, 3900);
   EXPECT_EQ(reduced[199].lastRun, 0);
+  EXPECT_EQ(series.alarmsBetween(0, 2.0 * kRows), 1u << 13);
+  EXPECT_EQ(series.alarmsBetween(300002, 300003), 1u << 13);
+  EXPECT_EQ(series.alarmsBetween(300003, 2.0 * kRows), 0u);
+  EXPECT_EQ(series.alarmsBetween(0, 300002), 0u);
   EXPECT_EQ(reduced[200].firstRun, 1);
 }
 
