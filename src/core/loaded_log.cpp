@@ -27,11 +27,11 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
   LoadedLog log;
   log.path = path;
   log.series.reserve(expectedRows(path, reader->encoding()));
-  LogSummarizer summarizer;
-  const Status read = reader->readAvailable(
+  log.reader = std::make_shared<LogReader>(std::move(reader).value());
+  const Status read = log.reader->readAvailable(
       [&](const LogRecord& record) {
         log.series.add(record);
-        summarizer.add(record);
+        log.summarizer.add(record);
       },
       [&](std::int64_t bytes, std::int64_t size) {
         if (done) done->store(bytes);
@@ -39,13 +39,27 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
         return !(cancel && cancel->load());
       });
   if (!read) return fail(read.error());
-  log.summary = summarizer.summary();
+  log.summary = log.summarizer.summary();
   log.dateGiven = firstDay.has_value();
-  log.firstDay = firstDay ? *firstDay : reader->firstDayFromModification();
-  log.badRows = reader->badRows();
-  log.tornRow = reader->tornRow();
-  log.problems = reader->problems();
+  log.firstDay = firstDay ? *firstDay : log.reader->firstDayFromModification();
+  log.badRows = log.reader->badRows();
+  log.tornRow = log.reader->tornRow();
+  log.problems = log.reader->problems();
   return log;
+}
+
+Result<std::size_t> followLog(LoadedLog& log) {
+  const std::size_t before = log.series.size();
+  const Status read = log.reader->readAvailable([&](const LogRecord& record) {
+    log.series.add(record);
+    log.summarizer.add(record);
+  });
+  if (!read) return fail(read.error());
+  if (log.series.size() != before) log.summary = log.summarizer.summary();
+  log.badRows = log.reader->badRows();
+  log.tornRow = log.reader->tornRow();
+  log.problems = log.reader->problems();
+  return log.series.size() - before;
 }
 
 LogSummary summarizeRange(const LoadedLog& log, CivilSeconds from, CivilSeconds to) {

@@ -3,6 +3,7 @@
 // day (given by the user, or worked out from the file's modification date).
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct LoadedLog {
   std::int64_t badRows = 0;
   bool tornRow = false;
   std::vector<std::string> problems;
+  // Kept open to follow the file as it grows.
+  std::shared_ptr<LogReader> reader;
+  LogSummarizer summarizer;
 
   CivilSeconds at(std::size_t row) const { return firstDay + series.seconds(row); }
 };
@@ -31,6 +35,10 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
                           std::atomic<std::int64_t>* done = nullptr,
                           std::atomic<std::int64_t>* total = nullptr,
                           const std::atomic<bool>* cancel = nullptr);
+
+// Reads the rows written since the last read into the log and its summary; the number of rows
+// added, or what went wrong (a file that shrank).
+Result<std::size_t> followLog(LoadedLog& log);
 
 // The summary of the rows from `from` to `to` (local date-times, both included).
 LogSummary summarizeRange(const LoadedLog& log, CivilSeconds from, CivilSeconds to);

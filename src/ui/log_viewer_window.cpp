@@ -79,6 +79,9 @@ LogViewerWindow::LogViewerWindow(QWidget* parent) : QMainWindow(parent) {
   summaryDelay_->setSingleShot(true);
   summaryDelay_->setInterval(200);
   connect(summaryDelay_, &QTimer::timeout, this, &LogViewerWindow::refreshSummary);
+  follow_ = new QTimer(this);
+  follow_->setInterval(1000);
+  connect(follow_, &QTimer::timeout, this, &LogViewerWindow::follow);
   connect(plot_, &LogViewerPlot::viewChanged, summaryDelay_, qOverload<>(&QTimer::start));
   connect(summaryScope_, qOverload<int>(&QComboBox::currentIndexChanged), this,
           &LogViewerWindow::refreshSummary);
@@ -128,6 +131,9 @@ void LogViewerWindow::buildMenus() {
   view->addAction(QStringLiteral("Zoom &Out"), QKeySequence::ZoomOut, this, [this] { plot_->zoom(1.25); });
   view->addAction(QStringLiteral("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0), this,
                   [this] { plot_->resetView(); });
+  QAction* following = view->addAction(QStringLiteral("&Follow the Log as It Grows"));
+  following->setCheckable(true);
+  connect(following, &QAction::toggled, this, &LogViewerWindow::setFollowing);
   view->addSeparator();
   auto* align = new QActionGroup(this);
   QAction* byClock = view->addAction(QStringLiteral("Align Second Log by &Clock Time"));
@@ -260,6 +266,32 @@ void LogViewerWindow::showLogs() {
     plot_->setEvents(readEventMarks(orloDataFolder(), from, to));
   }
   refreshSummary();
+}
+
+void LogViewerWindow::setFollowing(bool on) {
+  on ? follow_->start() : follow_->stop();
+}
+
+void LogViewerWindow::follow() {
+  LoadedLog* log = logs_[0].get();
+  if (!log || job_) return;
+  const double end = log->series.empty() ? 0 : static_cast<double>(log->at(log->series.size() - 1) + 1);
+  const bool atEnd = plot_->viewTo() >= end;
+  const Result<std::size_t> added = followLog(*log);
+  if (!added) {
+    follow_->stop();
+    datesLabel_->setText(QString::fromStdString(added.error()));
+    showMessageBox(this, added.error() + "\nFollowing stopped.", windowTitle().toStdString());
+    return;
+  }
+  if (*added == 0) return;
+  const double span = plot_->viewTo() - plot_->viewFrom();
+  const double last = static_cast<double>(log->at(log->series.size() - 1) + 1);
+  if (atEnd)
+    plot_->setView(last - span, last);
+  else
+    plot_->update();
+  datesLabel_->setText(datesNote(*log, logs_[1].get()));
 }
 
 void LogViewerWindow::refreshSummary() {

@@ -52,6 +52,9 @@ class LogViewerWindow : public QMainWindow {
   QString exportPng(const QString& path);
   QString exportSvg(const QString& path);
   QString exportCsv(const QString& path) const;
+  // Following the first log as it grows; one step of it (what the timer does each second).
+  void setFollowing(bool on);
+  void followNow() { follow(); }
 
  signals:
   void loadFinished(const QString& error);
@@ -73,6 +76,7 @@ class LogViewerWindow : public QMainWindow {
   void askOpen(bool second);
   void askExport(const QString& kind);
   void askFirstDate();
+  void follow();
 
   std::unique_ptr<LoadedLog> logs_[2];
   std::unique_ptr<Job> job_;
@@ -90,6 +94,7 @@ class LogViewerWindow : public QMainWindow {
   QPlainTextEdit* summary_ = nullptr;
   QTimer* poll_ = nullptr;
   QTimer* summaryDelay_ = nullptr;
+  QTimer* follow_ = nullptr;  // reads what was added to the log, once a second while on
 };
 
 }  // namespace orlo::ui

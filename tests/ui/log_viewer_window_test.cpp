@@ -79,6 +79,23 @@ TEST(LogViewerWindowTest, ReadsALogZoomsSumsUpAndExportsTheRangeShown) {
   EXPECT_TRUE(lines[0].startsWith("time (local ISO 8601),run,cell1 (mV)"));
   EXPECT_TRUE(lines[1].contains("T10:10:00,1,3010,3300,3300,3300,12.910,1.000000,50,"));
   EXPECT_EQ(window.exportCsv(dir.filePath("no-such-folder/x.csv")).contains("cannot write"), true);
+
+  // Followed: rows appended show up, the view at the end moves with them; a shrunk file stops it.
+  plot->resetView();
+  std::string more;
+  for (char c : std::string("12:00:00,7200,3120,3300,3300,3300,0,0,25.0,25.0,50,1,1.000000,0,0,0,0,0,3,2\n"))
+    more += std::string{c, '\0'};
+  std::ofstream(path, std::ios::binary | std::ios::app) << more;
+  window.followNow();
+  EXPECT_EQ(window.log(0)->series.size(), 7201u);
+  EXPECT_EQ(window.log(0)->summary.cells[0].maxMv, 3120);
+  EXPECT_DOUBLE_EQ(plot->viewTo(), firstAt + 7201);
+  std::string shown;
+  setDialogHook({[&](const std::string& text, const std::string&) { shown = text; }, {}});
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << more;
+  window.followNow();
+  EXPECT_NE(shown.find("shrank"), std::string::npos) << shown;
+  setDialogHook({});
 }
 
 TEST(LogViewerWindowTest, AFileThatIsNoLogIsRefusedWithItsNameAndAReadCanBeCancelled) {
