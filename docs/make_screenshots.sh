@@ -6,6 +6,8 @@
 #   parameters_review.png, parameters_result.png   Write with Review before and after Confirm
 #   balance_manual.png         Balance Test after a Read, cell 2 balanced by hand
 #   trends.png, traffic.png    the View windows after a minute of a noisy line
+#   log_day.png, log_compare.png   the recorded log window: a day's log with its summary and
+#                              events, and two runs compared (Orlo_PC --open-log, on Xvfb)
 # The last three need real clicks: they run on a virtual X server (Xvfb) driven by xdotool
 # and are captured with ImageMagick's import.
 # Usage: docs/make_screenshots.sh   (BENCH_BUILD_DIR picks the build directory)
@@ -44,6 +46,23 @@ take_review() {
   done
 }
 
+# A generated day's log (and a second one, 90 minutes later in its cycle), with a day's events.
+take_logs() {
+  local dir="$work/logs" day
+  mkdir -p "$dir/data/Orlo_PC"
+  /usr/bin/python3 "$bench_root/bench/log/make_log.py" "$dir/day.csv" 1
+  /usr/bin/python3 "$bench_root/bench/log/make_log.py" "$dir/second.csv" 1 1.5
+  touch -d "today 23:59:59" "$dir/day.csv" "$dir/second.csv"
+  day=$(date +%F)
+  printf 'time,kind,event\r\n%sT03:00:10+01:00,alarm,Cell OV on\r\n%sT09:30:00+01:00,mos,charge MOSFET off\r\n%sT12:00:00+01:00,mode,CHG_MODE\r\n' \
+    "$day" "$day" "$day" >"$dir/data/Orlo_PC/events-$day.csv"
+  env "$(orlo_settings "$dir")" XDG_DATA_HOME="$dir/data" "$orlo_pc" --open-log "$dir/day.csv" \
+    --screenshot "$out/log_day.png" --screenshot-delay 1 --quit-after 8
+  env "$(orlo_settings "$dir")" XDG_DATA_HOME="$dir/data" "$orlo_pc" --open-log "$dir/day.csv" "$dir/second.csv" \
+    --screenshot "$out/log_compare.png" --screenshot-delay 1 --quit-after 8
+  echo "wrote $out/log_day.png $out/log_compare.png"
+}
+
 take_tabs
 take_e2e alarm AlarmEndToEnd.readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick alarm_read.png
 take_e2e calibration CalibrationEndToEnd.aPointTakenDuringARunFinishesAndReadsBack calibration_point.png
@@ -51,3 +70,4 @@ take_review
 start_display
 take_balance
 take_diagnostics
+take_logs

@@ -104,9 +104,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   addMonitor(app, result.monitor);
   std::string paramsAction;
   addParams(app, result.params, paramsAction);
+  // Listed for --help only: main() hands `log` to its own parser (log_command.h).
+  app.add_subcommand("log", "export recorded data logs as CSV or JSON lines, or sum them up")->allow_extras();
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params)\n";
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, log)\n";
     result.exitCode = kBadInput;
     return result;
   }

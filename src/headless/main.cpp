@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "headless/command_line.h"
+#include "headless/log_command.h"
 #include "headless/monitor.h"
 #include "headless/params_command.h"
 
 int main(int argc, char** argv) {
   using namespace orlo::headless;
+  if (argc > 1 && std::string(argv[1]) == "log")
+    return logCommandMain(std::vector<std::string>(argv + 2, argv + argc));
   const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (line.exitCode >= 0) {
     std::fputs(line.output.c_str(), stdout);

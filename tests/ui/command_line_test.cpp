@@ -46,6 +46,14 @@ TEST(CommandLine, everyOptionWithAValueIsRead) {
   EXPECT_EQ(r.options.traceFile, "t.txt");
 }
 
+TEST(CommandLine, openLogTakesOneOrTwoFiles) {
+  EXPECT_EQ(parseCommandLine({"--open-log", "a.csv", "b.csv", "--quit-after", "1"}).options.openLogs,
+            (std::vector<std::string>{"a.csv", "b.csv"}));
+  EXPECT_EQ(parseCommandLine({"--open-log", "a.csv", "--tab", "2"}).options.openLogs,
+            std::vector<std::string>{"a.csv"});
+  EXPECT_FALSE(parseCommandLine({"--open-log"}).ok);
+}
+
 TEST(CommandLine, theLongestSpansTheTimersCanHoldAreAccepted) {
   const auto r = parseCommandLine({"--open", "COM1", "--log", "x.csv", "--interval", "86400", "--quit-after",
                                    "2147483", "--screenshot-delay", "2147483"});

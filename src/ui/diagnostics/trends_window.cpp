@@ -3,8 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -14,6 +17,7 @@
 #include <sstream>
 
 #include "app/trend_plot.h"
+#include "ui/diagnostics/log_viewer_window.h"
 #include "ui/diagnostics/trend_chart.h"
 #include "ui/form/dialogs.h"
 #include "ui/form/save_file.h"
@@ -70,6 +74,7 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, MillisClock wallNowMs, QWi
     : QWidget(parent), buffer_(buffer), clock_(std::move(wallNowMs)), spanMs_(kSpans[0].ms) {
   setWindowFlag(Qt::Window);
   setWindowTitle("Trends");
+  setAcceptDrops(true);  // a data log dropped here opens in the recorded log window
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(buildToolbar());
   layout->addWidget(buildSeriesToggles());
@@ -81,6 +86,15 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, MillisClock wallNowMs, QWi
   timer_ = new QTimer(this);
   timer_->setInterval(kRedrawIntervalMs);
   connect(timer_, &QTimer::timeout, this, &TrendsWindow::refresh);
+}
+
+void TrendsWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LogViewerWindow::droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TrendsWindow::dropEvent(QDropEvent* event) {
+  showLogViewer(this, LogViewerWindow::droppedFiles(event->mimeData()));
+  event->acceptProposedAction();
 }
 
 void TrendsWindow::showEvent(QShowEvent* event) {
@@ -110,6 +124,10 @@ QWidget* TrendsWindow::buildToolbar() {
   connect(pauseButton_, &QPushButton::toggled, this, &TrendsWindow::setPaused);
   row->addWidget(pauseButton_);
   row->addStretch(1);
+  auto* openLog = new QPushButton("Open Log...", bar);
+  openLog->setAccessibleName("Open a recorded data log");
+  connect(openLog, &QPushButton::clicked, this, [this] { showLogViewer(this, {}); });
+  row->addWidget(openLog);
   auto* png = new QPushButton("Export PNG...", bar);
   auto* csv = new QPushButton("Export CSV...", bar);
   connect(png, &QPushButton::clicked, this, [this] { askExport(true); });

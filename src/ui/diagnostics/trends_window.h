@@ -58,6 +58,8 @@ class TrendsWindow : public QWidget {
   // The redraw timer runs only while the window is on screen.
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QWidget* buildToolbar();

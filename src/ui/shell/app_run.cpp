@@ -20,6 +20,7 @@
 #include "ui/shell/main_window_shell.h"
 #include "ui/shell/quit_on_signal.h"
 #include "ui/shell/window_memory.h"
+#include "ui/shell/log_viewer_run.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::ui {
@@ -194,6 +195,7 @@ int runOrloPc(int argc, char** argv) {
   applyApplicationStyle();
   applyApplicationFont();
   quitOnSignals();
+  if (!options.openLogs.empty()) return runLogViewer(options);
 
   std::string error;
   MainWindowShellOptions appOptions;

@@ -42,6 +42,13 @@ class Parser {
         result_.options.stats = true;
         continue;
       }
+      if (arg == "--open-log") {
+        if (i + 1 >= args.size()) return fail("--open-log needs a FILE");
+        result_.options.openLogs.push_back(args[++i]);
+        if (i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0)
+          result_.options.openLogs.push_back(args[++i]);
+        continue;
+      }
       if (arg == "--no-reconnect") {
         result_.options.reconnect = false;
         continue;
@@ -154,6 +161,9 @@ std::string usageText() {
          "  --no-reconnect        leave a lost port closed in this run, whatever \"Reconnect\n"
          "                        Automatically\" says\n"
          "  --tab N               show tab N (1 ... 4) first\n"
+         "  --open-log FILE [FILE]\n"
+         "                        show the recorded data log FILE in the log window (and\n"
+         "                        compare it with the second FILE) instead of the main window\n"
          "  --screenshot FILE     save a PNG of the window after --screenshot-delay SECONDS\n"
          "                        (default 5)\n"
          "  --quit-after SECONDS  close the window after SECONDS (up to 2147483)\n"

@@ -19,8 +19,9 @@ struct CommandLine {
   double quitAfter = 0;              // seconds; 0 = run until closed
   std::string screenshot;            // PNG of the window, taken after screenshotDelay seconds
   double screenshotDelay = 5;
-  int tab = 0;            // tab to show first, 0 ... 3
-  std::string traceFile;  // timestamps of field updates, for latency measurements
+  int tab = 0;                        // tab to show first, 0 ... 3
+  std::string traceFile;              // timestamps of field updates, for latency measurements
+  std::vector<std::string> openLogs;  // --open-log FILE [FILE]: the recorded log window alone
 };
 
 struct CommandLineResult {

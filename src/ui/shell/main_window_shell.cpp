@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/log_viewer_window.h"
 #include "ui/form/form_style.h"
 #include "ui/parameters/parameters_menu.h"
 #include "ui/shell/events_and_memory.h"
@@ -122,6 +123,7 @@ bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* 
   fanOut_.add(diagnostics_->observer());
   viewMenu()->addAction(QStringLiteral("&Trends..."), [this] { diagnostics_->showTrends(); });
   viewMenu()->addAction(QStringLiteral("T&raffic..."), [this] { diagnostics_->showTraffic(); });
+  viewMenu()->addAction(QStringLiteral("Recorded &Log..."), [this] { showLogViewer(window_, {}); });
 
   MainWindowOptions behaviourOptions;
   behaviourOptions.workingFolder = options.workingFolder.empty()

@@ -1,0 +1,185 @@
+#include "core/log_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace orlo {
+namespace {
+
+const std::string kHeader = logHeaderText() + "\n";
+
+std::string row(const std::string& time, int number, const std::string& current = "-1.500000") {
+  return time + "," + std::to_string(number) + ",3301,3302,3303,3304,3,13210,25.000000,26.000000,80,12," +
+         current + ",0,10.50,11.25,45.60,0,3,1\n";
+}
+
+std::string utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+class LogReaderTest : public ::testing::Test {
+ protected:
+  std::string write(const std::string& bytes) {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+    return path_;
+  }
+  void append(const std::string& bytes) { std::ofstream(path_, std::ios::binary | std::ios::app) << bytes; }
+  void TearDown() override { ::unlink(path_.c_str()); }
+  std::string path_ = ::testing::TempDir() + "log_reader_test.csv";
+};
+
+struct Hostile {
+  const char* name;
+  std::string bytes;
+  const char* openError;  // part of the message when the file is refused, else ""
+  int rows;
+  int badRows;
+  bool torn;
+  const char* problem;  // part of the first problem ("" for none)
+};
+
+TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
+  const std::string good = row("14:05:09", 0) + row("14:05:10", 1);
+  const std::string decimalComma =
+      "14:05:11,2,3301,3302,3303,3304,3,13210,25,500000,26,000000,80,12,-1,500000,0,"
+      "10,50,11,25,45,60,0,3,1\n";
+  const std::string oneMegabyte(1 << 20, '7');
+  const std::vector<Hostile> cases = {
+      {"empty", "", "is empty", 0, 0, false, ""},
+      {"events file", crlf("time,kind,event\n2026-12-01T10:00:00+01:00,alarm,Cell OV on\n"),
+       ":1: this is an events file", 0, 0, false, ""},
+      {"alarm parameter file", crlf("Charge OC,50,mA\nCharge OC Delay,2,S\n"),
+       ":1: this looks like an alarm parameter", 0, 0, false, ""},
+      {"other text", "hello\n", ":1: not a data log", 0, 0, false, ""},
+      {"big-endian", "\xFE\xFF", "big-endian", 0, 0, false, ""},
+      {"header without its line end", utf16(logHeaderText()), "no line end", 0, 0, false, ""},
+      {"as written: UTF-16LE, LF", utf16(kHeader + good), "", 2, 0, false, ""},
+      {"UTF-16LE with a byte order mark", "\xFF\xFE" + utf16(kHeader + good), "", 2, 0, false, ""},
+      {"UTF-8 with BOM, CR LF", "\xEF\xBB\xBF" + crlf(kHeader + good), "", 2, 0, false, ""},
+      {"UTF-8, LF, a blank line", kHeader + "\n" + good, "", 2, 0, false, ""},
+      {"torn last row", utf16(kHeader + good + "14:05:1"), "", 2, 0, true, ""},
+      {"odd last byte", utf16(kHeader + good) + "1", "", 2, 0, true, ""},
+      {"decimal-comma row", kHeader + good + decimalComma, "", 3, 0, false, ""},
+      {"decimal comma that fits no column",
+       kHeader +
+           "14:05:09,0,3301,3302,3303,3304,3,13210,25,5,26,0,80,12,-1,5,"
+           "0,10,50,11,25,45,60,0,3,1\n" +
+           good,
+       "", 2, 1, false, ":2: 26 fields"},
+      // 10,50,11,25 reads as 10.50 and 11, or as 10 and 50.11: refused, not guessed.
+      {"decimal comma with two readings",
+       kHeader +
+           "14:05:09,0,3301,3302,3303,3304,3,13210,25.000000,26.000000,80,12,"
+           "-1.500000,0,10,50,11,25,0,3,1\n" +
+           good,
+       "", 2, 1, false, ":2: 21 fields and no single decimal-comma reading"},
+      {"NUL bytes", utf16(kHeader + row("14:05:08", 0)) + std::string(6, '\0') + utf16("\n" + good), "", 3, 1,
+       false, ":3: NUL"},
+      {"a line of a megabyte", kHeader + oneMegabyte + "\n" + good, "", 2, 1, false, ":2: a line of 1048576"},
+      {"not ASCII", kHeader + "14:05:0\xC3\xA9,0\n" + good, "", 2, 1, false, ":2: characters"},
+      {"bad time", kHeader + row("25:00:00", 0) + good, "", 2, 1, false, ":2: TIME '25:00:00'"},
+      {"a value that is no number", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false,
+       ":2: Current 'x'"},
+      {"short row", kHeader + "14:05:08,0,3301\n" + good, "", 2, 1, false, ":2: 3 fields"},
+  };
+  for (const Hostile& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool unreadable = true;
+    Result<LogReader> reader = LogReader::open(write(c.bytes), &unreadable);
+    if (*c.openError) {
+      ASSERT_FALSE(reader);
+      EXPECT_FALSE(unreadable);
+      EXPECT_NE(reader.error().find(path_), std::string::npos) << reader.error();
+      EXPECT_NE(reader.error().find(c.openError), std::string::npos) << reader.error();
+      continue;
+    }
+    ASSERT_TRUE(reader) << reader.error();
+    std::vector<std::string> currents;
+    ASSERT_TRUE(reader->readAvailable([&](const LogRecord& r) { currents.emplace_back(r.row.text[12]); }));
+    EXPECT_EQ(reader->rows(), c.rows);
+    EXPECT_EQ(reader->badRows(), c.badRows);
+    EXPECT_EQ(reader->tornRow(), c.torn);
+    if (*c.problem) {
+      ASSERT_FALSE(reader->problems().empty());
+      EXPECT_NE(reader->problems()[0].find(path_ + c.problem), std::string::npos) << reader->problems()[0];
+    }
+    for (const std::string& current : currents) EXPECT_EQ(current, "-1.500000");
+  }
+}
+
+TEST_F(LogReaderTest, DaysRollOverRunsRestartAndStepsBackAreNamed) {
+  // 23:59:59 -> 00:00:01 is the next day; NUMBER 0 starts run 1 (and its earlier time another
+  // day); 10:00:00 -> 09:00:00 within a run is taken as the next day but named.
+  const std::string rows = row("23:59:58", 7) + row("23:59:59", 8) + row("00:00:01", 9) + row("00:00:00", 0) +
+                           row("10:00:00", 1) + row("09:00:00", 2);
+  Result<LogReader> reader = LogReader::open(write(kHeader + rows));
+  ASSERT_TRUE(reader);
+  std::vector<CivilSeconds> seconds;
+  std::vector<int> runs;
+  ASSERT_TRUE(reader->readAvailable([&](const LogRecord& r) {
+    seconds.push_back(r.seconds);
+    runs.push_back(r.run);
+  }));
+  const CivilSeconds d = kSecondsPerDay;
+  EXPECT_EQ(seconds, (std::vector<CivilSeconds>{86398, 86399, d + 1, 2 * d, 2 * d + 36000, 3 * d + 32400}));
+  EXPECT_EQ(runs, (std::vector<int>{0, 0, 0, 1, 1, 1}));
+  EXPECT_EQ(reader->runs(), 2);
+  EXPECT_EQ(reader->backwardJumps(), 1);
+  EXPECT_EQ(reader->badRows(), 0);
+  ASSERT_EQ(reader->problems().size(), 1u);
+  EXPECT_NE(reader->problems()[0].find(":7: the time goes back from 10:00:00 to 09:00:00"),
+            std::string::npos);
+
+  // The last row's day is the modification day: three days before it is the first row's.
+  const std::time_t modified = reader->modificationTime();
+  EXPECT_EQ(reader->firstDayFromModification(), localDayOf(modified) - 3 * d);
+}
+
+TEST_F(LogReaderTest, AGrowingLogIsReadToItsLastWholeRowAndAShrinkingOneStops) {
+  Result<LogReader> reader = LogReader::open(write(utf16(kHeader + row("14:05:09", 0) + "14:05")));
+  ASSERT_TRUE(reader);
+  std::vector<std::int32_t> numbers;
+  const auto sink = [&](const LogRecord& r) { numbers.push_back(r.row.number); };
+  ASSERT_TRUE(reader->readAvailable(sink));
+  EXPECT_TRUE(reader->tornRow());
+  append(utf16(row(":10", 1)).substr(0, 5));  // an odd number of bytes: half a character
+  ASSERT_TRUE(reader->readAvailable(sink));
+  append(utf16(row(":10", 1)).substr(5));
+  ASSERT_TRUE(reader->readAvailable(sink));
+  EXPECT_EQ(numbers, (std::vector<std::int32_t>{0, 1}));
+  EXPECT_FALSE(reader->tornRow());
+  EXPECT_EQ(reader->badRows(), 0);
+
+  write(utf16(kHeader));
+  const Status shrunk = reader->readAvailable(sink);
+  ASSERT_FALSE(shrunk);
+  EXPECT_NE(shrunk.error().find(path_ + ": the file shrank"), std::string::npos) << shrunk.error();
+}
+
+TEST_F(LogReaderTest, AFolderOrAMissingFileIsUnreadable) {
+  for (const std::string& path : {::testing::TempDir(), ::testing::TempDir() + "no-such-log.csv"}) {
+    bool unreadable = false;
+    Result<LogReader> reader = LogReader::open(path, &unreadable);
+    EXPECT_FALSE(reader);
+    EXPECT_TRUE(unreadable) << path;
+    EXPECT_NE(reader.error().find(path), std::string::npos) << reader.error();
+  }
+}
+
+}  // namespace
+}  // namespace orlo
