@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ui/diagnostics/log_table.h"
+#include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
 #include "ui/form/save_file.h"
 
@@ -78,6 +79,10 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
   if (static_cast<std::uint64_t>(index.row()) < gone) return {};
   const LoggedEvent& event = eventAt(index.row());
   if (role == kKindRole) return static_cast<int>(event.kind);
+  // A listener hears the whole row on any of its cells: time, kind, event.
+  if (role == Qt::AccessibleTextRole)
+    return rowSentence({timeText(event.time), QString::fromLatin1(eventKindName(event.kind)),
+                        QString::fromStdString(event.text)});
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   switch (index.column()) {
     case 0:
@@ -123,7 +128,7 @@ EventsWindow::EventsWindow(const EventRecorder& recorder, QWidget* parent)
   filter_->setSourceModel(model_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(buildControls());
-  table_ = newLogTable(filter_, this);
+  table_ = newLogTable(filter_, QStringLiteral("Events"), this);
   table_->setColumnWidth(0, fontMetrics().horizontalAdvance("2026-12-07 14:15:03") + 16);
   table_->setColumnWidth(1, fontMetrics().horizontalAdvance("MOSFET") + 24);
   layout->addWidget(table_, 1);
@@ -132,6 +137,7 @@ EventsWindow::EventsWindow(const EventRecorder& recorder, QWidget* parent)
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(status_);
   resize(760, 420);
+  closeOnEscape(this);
   updateStatus();
   table_->scrollToBottom();
 }
@@ -141,7 +147,7 @@ QWidget* EventsWindow::buildControls() {
   auto* row = new QHBoxLayout(bar);
   row->setContentsMargins(0, 0, 0, 0);
   kind_ = new QComboBox(bar);
-  kind_->setAccessibleName("Kind");
+  nameComboBox(kind_, QStringLiteral("Show events of kind"));
   kind_->addItem("All kinds");
   for (EventKind kind : kEventKinds) kind_->addItem(QString::fromLatin1(eventKindName(kind)));
   connect(kind_, &QComboBox::currentIndexChanged, this, [this](int index) {

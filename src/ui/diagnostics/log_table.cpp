@@ -2,11 +2,16 @@
 
 #include <QHeaderView>
 
+#include "ui/form/accessibility.h"
+
 namespace orlo::ui {
 
-QTableView* newLogTable(QAbstractItemModel* model, QWidget* parent) {
+QTableView* newLogTable(QAbstractItemModel* model, const QString& name, QWidget* parent) {
   auto* table = new QTableView(parent);
   table->setModel(model);
+  table->setAccessibleName(name);
+  // A row is looked at, not opened: Enter does nothing, as a double click does nothing.
+  onRowChosen(table, {});
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setWordWrap(false);
   table->verticalHeader()->setVisible(false);

@@ -5,7 +5,8 @@
 
 namespace orlo::ui {
 
-// Whole rows selected, one line per row, no row numbers, the last column taking what is left.
-QTableView* newLogTable(QAbstractItemModel* model, QWidget* parent);
+// Whole rows selected, one line per row, no row numbers, the last column taking what is left;
+// `name` is what a screen reader calls the table.
+QTableView* newLogTable(QAbstractItemModel* model, const QString& name, QWidget* parent);
 
 }  // namespace orlo::ui

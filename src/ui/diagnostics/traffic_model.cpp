@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <algorithm>
 
+#include "ui/form/accessibility.h"
+
 namespace orlo::ui {
 
 namespace {
@@ -91,6 +93,12 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
   const TrafficRow* row = log_.rowBySeq(seqs_[static_cast<std::size_t>(index.row())]);
   if (!row) return {};
   if (role == Qt::DisplayRole) return cellText(*row, index.column());
+  // A listener hears the whole row on any of its cells, its bytes last.
+  if (role == Qt::AccessibleTextRole)
+    return rowSentence({QString::number(row->timeMs) + QStringLiteral(" ms"), directionName(row->direction),
+                        QString::fromStdString(row->command), verdictName(row->verdict),
+                        QString::number(row->length) + QStringLiteral(" bytes"),
+                        QString::fromStdString(rowHex(*row))});
   if (role == Qt::ForegroundRole && row->dropped()) return QBrush(QColor(200, 0, 0));
   if (role == Qt::ForegroundRole && row->direction == TrafficDirection::Sent)
     return QBrush(QColor(0, 0, 160));

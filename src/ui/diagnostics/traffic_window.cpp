@@ -14,6 +14,7 @@
 
 #include "ui/diagnostics/log_table.h"
 #include "ui/diagnostics/traffic_model.h"
+#include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
 #include "ui/form/save_file.h"
 
@@ -37,11 +38,12 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   counters_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(counters_);
   layout->addWidget(buildControls());
-  table_ = newLogTable(model_, this);
+  table_ = newLogTable(model_, QStringLiteral("Traffic frames"), this);
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
   layout->addWidget(table_, 1);
   resize(1240, 600);
+  closeOnEscape(this);
   timer_ = new QTimer(this);
   timer_->setInterval(kRefreshIntervalMs);
   connect(timer_, &QTimer::timeout, this, &TrafficWindow::refresh);
@@ -54,11 +56,14 @@ QWidget* TrafficWindow::buildControls() {
   row->setContentsMargins(0, 0, 0, 0);
   direction_ = new QComboBox(bar);
   direction_->addItems({"All directions", "Sent", "Received"});
+  nameComboBox(direction_, QStringLiteral("Show direction"));
   command_ = new QComboBox(bar);
   command_->addItem("All commands");
+  nameComboBox(command_, QStringLiteral("Show command"));
   for (const std::string& name : knownCommandNames()) command_->addItem(QString::fromStdString(name));
   verdict_ = new QComboBox(bar);
   for (const auto& choice : kVerdictChoices) verdict_->addItem(choice.first);
+  nameComboBox(verdict_, QStringLiteral("Show verdict"));
   for (QComboBox* box : {direction_, command_, verdict_}) {
     connect(box, &QComboBox::currentIndexChanged, this, &TrafficWindow::filtersChanged);
     row->addWidget(box);

@@ -19,6 +19,7 @@
 #include "app/trend_plot.h"
 #include "ui/diagnostics/log_viewer_window.h"
 #include "ui/diagnostics/trend_chart.h"
+#include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
 #include "ui/form/save_file.h"
 
@@ -83,6 +84,7 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, MillisClock wallNowMs, QWi
   hover_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(hover_);
   resize(960, 900);
+  closeOnEscape(this);
   timer_ = new QTimer(this);
   timer_->setInterval(kRedrawIntervalMs);
   connect(timer_, &QTimer::timeout, this, &TrendsWindow::refresh);
@@ -115,6 +117,7 @@ QWidget* TrendsWindow::buildToolbar() {
   row->setContentsMargins(0, 0, 0, 0);
   row->addWidget(new QLabel("Span:", bar));
   spanBox_ = new QComboBox(bar);
+  nameComboBox(spanBox_, QStringLiteral("Span"));
   for (const auto& s : kSpans) spanBox_->addItem(s.label, QVariant::fromValue<qint64>(s.ms));
   connect(spanBox_, &QComboBox::currentIndexChanged, this,
           [this](int i) { setSpanMs(spanBox_->itemData(i).toLongLong()); });
@@ -160,6 +163,7 @@ QWidget* TrendsWindow::buildCharts() {
   column->setSpacing(2);
   for (const auto& group : chartGroups()) {
     auto* chart = new TrendChart(QString::fromUtf8(group.title), group.series, chartArea_);
+    chart->setAccessibleName(QString::fromUtf8(group.title));
     connect(chart, &TrendChart::hovered, this, &TrendsWindow::showHover);
     column->addWidget(chart, static_cast<int>(group.series.size() > 1 ? 2 : 1));
     charts_.push_back(chart);

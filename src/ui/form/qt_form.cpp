@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/form/accessibility.h"
 #include "ui/form/accessible_names.h"
 #include "ui/form/dialogs.h"
 
@@ -70,8 +71,9 @@ void QtForm::adopt(const BuiltControl& built, const std::map<int, std::string>& 
   control.widget = built.widget;
   control.name = name == names.end() ? std::string() : name->second;
   control.nameFromCaption = nameFollowsCaption(row);
-  built.widget->setAccessibleName(qs(control.name));
-  built.widget->setAccessibleDescription(QString::number(row.id));
+  // The id is the control's object name, for tools and tests; a screen reader reads the name.
+  built.widget->setObjectName(QString::number(row.id));
+  applyAccessibleName(control);
   connectSignals(row.id, built.widget);
   if (auto* edit = qobject_cast<QLineEdit*>(built.widget)) {
     control.edit = edit;
@@ -235,7 +237,10 @@ void QtForm::followCaption(int id, const std::string& caption) {
 void QtForm::applyAccessibleName(Control& control) {
   if (!control.widget) return;
   const std::string name = control.iconShown ? lampAccessibleName(control.name, control.icon) : control.name;
-  control.widget->setAccessibleName(qs(name));
+  if (auto* combo = qobject_cast<QComboBox*>(control.widget.data()))
+    nameComboBox(combo, qs(name));
+  else
+    control.widget->setAccessibleName(qs(name));
 }
 
 bool QtForm::isEnabled(int id) const {

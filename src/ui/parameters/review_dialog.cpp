@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/form/accessibility.h"
+
 namespace orlo::ui {
 namespace {
 
@@ -27,14 +29,20 @@ QString number(std::int64_t value) {
   return QString::number(static_cast<qlonglong>(value));
 }
 
-void addRow(QTableWidget* table, const AlarmParameterRow& row, const QString& onBoard,
+void addRow(QTableWidget* table, const AlarmParameterRow& row, const QString& onBoard, const QString& newWord,
             const QString& proposed, const QString& note, const QColor* colour) {
   const int r = table->rowCount();
   table->insertRow(r);
   const QString cells[ReviewDialog::kColumnCount] = {text(row.group), text(row.label), onBoard,
                                                      proposed,        text(row.unit),  note};
+  // A listener hears the whole row on any of its cells.
+  const QString unit = row.unit[0] ? QStringLiteral(" ") + text(row.unit) : QString();
+  const QString sentence = rowSentence({text(row.group) + QStringLiteral(" ") + text(row.label),
+                                        QStringLiteral("on the board ") + onBoard + unit,
+                                        newWord + QStringLiteral(" ") + proposed + unit, note});
   for (int c = 0; c < ReviewDialog::kColumnCount; ++c) {
     auto* item = new QTableWidgetItem(cells[c]);
+    item->setData(Qt::AccessibleTextRole, sentence);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     if (c == ReviewDialog::kOnBoard || c == ReviewDialog::kNew) item->setTextAlignment(Qt::AlignCenter);
     if (colour) item->setBackground(QBrush(*colour));
@@ -81,7 +89,11 @@ ReviewDialog::ReviewDialog(const ParameterReview& review, const AlarmValues& boa
                                      QStringLiteral("On the board"),
                                      writing ? QStringLiteral("New") : QStringLiteral("Compared"),
                                      QStringLiteral("Unit"), QStringLiteral("Note")});
+  table_->setAccessibleName(writing ? QStringLiteral("Fields that would change")
+                                    : QStringLiteral("Fields that differ from the board"));
   table_->verticalHeader()->hide();
+  // Enter on a row does nothing, as a double click does nothing; it must not reach Confirm.
+  onRowChosen(table_, {});
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   fill(review, board, purpose);
   table_->resizeColumnsToContents();
@@ -115,14 +127,17 @@ ReviewDialog::ReviewDialog(const ParameterReview& review, const AlarmValues& boa
   close_ = buttons->addButton(writing ? QStringLiteral("Cancel") : QStringLiteral("Close"),
                               QDialogButtonBox::RejectRole);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+  // Enter writes only on Confirm itself; anywhere else in the dialog it presses Cancel.
+  close_->setDefault(true);
   layout->addWidget(buttons);
   resize(860, 380);
 }
 
 void ReviewDialog::fill(const ParameterReview& review, const AlarmValues& board, Purpose purpose) {
+  const QString newWord = purpose == Purpose::Write ? QStringLiteral("new") : QStringLiteral("compared");
   for (const auto& refusal : review.refused) {
     const auto& row = *refusal.row;
-    addRow(table_, row, number(board[static_cast<std::size_t>(row.row - 1)]),
+    addRow(table_, row, number(board[static_cast<std::size_t>(row.row - 1)]), newWord,
            QString::fromStdString(refusal.text),
            QStringLiteral("refused: a whole number from %1 to %2")
                .arg(static_cast<qlonglong>(refusal.range.min))
@@ -131,7 +146,7 @@ void ReviewDialog::fill(const ParameterReview& review, const AlarmValues& board,
   }
   for (const auto& change : review.changes) {
     const bool large = change.large && purpose == Purpose::Write;
-    addRow(table_, *change.row, number(change.onBoard), number(change.proposed),
+    addRow(table_, *change.row, number(change.onBoard), newWord, number(change.proposed),
            change.large ? QStringLiteral("moves more than 10 %") : QString(),
            large ? &kLargeColour : nullptr);
   }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
 
 namespace orlo::ui {
@@ -34,6 +35,7 @@ SnapshotsDialog::SnapshotsDialog(SnapshotStore store, QWidget* parent)
   table_ = new QTableWidget(0, 3, this);
   table_->setHorizontalHeaderLabels(
       {QStringLiteral("Time"), QStringLiteral("Board ID"), QStringLiteral("Port")});
+  table_->setAccessibleName(QStringLiteral("Kept snapshots"));
   table_->verticalHeader()->hide();
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -58,6 +60,11 @@ SnapshotsDialog::SnapshotsDialog(SnapshotStore store, QWidget* parent)
   connect(refreshButton, &QPushButton::clicked, this, &SnapshotsDialog::refresh);
   connect(close, &QPushButton::clicked, this, &QDialog::close);
   connect(table_, &QTableWidget::itemSelectionChanged, this, &SnapshotsDialog::updateButtons);
+  // A snapshot chosen with a double click or Enter is compared with the board: it only reads.
+  onRowChosen(table_, [this](int row) {
+    table_->selectRow(row);
+    if (!chosenPath().isEmpty()) emit compareRequested(chosenPath());
+  });
   refresh();
   resize(560, 360);
 }
@@ -71,9 +78,11 @@ void SnapshotsDialog::refresh() {
     table_->insertRow(r);
     const QString cells[] = {QString::fromStdString(it->time), QString::number(it->boardId),
                              QString::fromStdString(it->port)};
+    const QString sentence = rowSentence({cells[0], QStringLiteral("board ID ") + cells[1], cells[2]});
     for (int c = 0; c < 3; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       item->setData(kPathRole, QString::fromStdString(it->path));
+      item->setData(Qt::AccessibleTextRole, sentence);
       table_->setItem(r, c, item);
     }
   }

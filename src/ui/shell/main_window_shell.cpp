@@ -1,22 +1,24 @@
 #include "ui/shell/main_window_shell.h"
 
-#include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "ui/diagnostics/diagnostics.h"
 #include "ui/diagnostics/log_viewer_window.h"
 #include "ui/form/form_style.h"
+#include "ui/form/layout_resource.h"
 #include "ui/parameters/parameters_menu.h"
+#include "ui/shell/about_box.h"
 #include "ui/shell/events_and_memory.h"
 #include "ui/shell/template_folder.h"
 #include "util/user_folder.h"
@@ -35,38 +37,11 @@ constexpr PageSpec kPages[] = {{"bms_parameter", "BMS Parameter"},
                                {"current_calibration", "Current-Calibration"}};
 
 constexpr int kAlarmTab = 2;
-constexpr int kAboutOk = 1;
 
 // Room kept for a window manager's title bar when the window has to shrink to fit a screen.
 constexpr int kTitleBarAllowance = 32;
 
-// The About box closes on its only button.
-class AboutEvents : public FormEvents {
- public:
-  explicit AboutEvents(QDialog& dialog) : dialog_(dialog) {}
-  void onClicked(int id) override {
-    if (id == kAboutOk) dialog_.accept();
-  }
-
- private:
-  QDialog& dialog_;
-};
-
 }  // namespace
-
-bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error) {
-  QFile file(QStringLiteral(":/layouts/%1.layout").arg(QString::fromStdString(name)));
-  if (!file.open(QIODevice::ReadOnly)) {
-    *error = "layout '" + name + "' is missing from the program's resources";
-    return false;
-  }
-  std::string why;
-  if (!parseLayout(file.readAll().toStdString(), out, &why)) {
-    *error = "layout '" + name + "': " + why;
-    return false;
-  }
-  return true;
-}
 
 std::unique_ptr<MainWindowShell> MainWindowShell::create(const MainWindowShellOptions& options,
                                                          std::string* error) {
@@ -109,6 +84,8 @@ bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* 
   const QSize naturalSize = content->size();
   auto* scroller = new QScrollArea;
   scroller->setFrameShape(QFrame::NoFrame);
+  // Not a stop of its own for Tab: the controls inside are, and it scrolls to the one in focus.
+  scroller->setFocusPolicy(Qt::NoFocus);
   scroller->setWidgetResizable(true);
   content->setMinimumSize(content->layout()->minimumSize().boundedTo(naturalSize));
   content->setMaximumSize(naturalSize);
@@ -116,6 +93,9 @@ bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* 
   window_->setCentralWidget(scroller);
   window_->setWindowTitle(QString::fromStdString(mainTable.window.caption));
   window_->setWindowIcon(applicationIcon(138));
+  QTabWidget* tabs = mainForm_->tabWidget(MainId::Tabs);
+  tabs->setAccessibleName(QStringLiteral("Pages"));
+  tabs->tabBar()->setAccessibleName(QStringLiteral("Pages"));
   buildMenu();
   // The diagnostics see every block written and every frame received, and change none.
   diagnostics_ = std::make_unique<Diagnostics>(window_);
@@ -191,23 +171,11 @@ QMenu* MainWindowShell::viewMenu() {
 }
 
 void MainWindowShell::showAbout() {
-  LayoutTable table;
   std::string error;
-  if (!loadLayoutResource("about", &table, &error)) {
+  if (auto box = AboutBox::create(window_, &error))
+    box->exec();
+  else
     mainForm_->messageBox(error);
-    return;
-  }
-  QDialog dialog(window_);
-  dialog.setWindowTitle(QString::fromStdString(table.window.caption));
-  dialog.setWindowIcon(applicationIcon(128));
-  QtForm form(table, mainWindowColours(), &dialog);
-  AboutEvents events(dialog);
-  form.setEvents(&events);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(form.widget());
-  dialog.setFixedSize(dialog.sizeHint());
-  dialog.exec();
 }
 
 }  // namespace orlo::ui

@@ -84,7 +84,4 @@ class MainWindowShell {
   std::unique_ptr<EventsAndMemory> eventsAndMemory_;
 };
 
-// Reads resources/layouts/<name>.layout from the compiled-in resources.
-bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error);
-
 }  // namespace orlo::ui
