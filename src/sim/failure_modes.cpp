@@ -50,11 +50,11 @@ const FailureInfo kFailures[] = {
      "the balance read result has sub-command SUB (default 0x0F), not 0x0E"},
     {Failure::BalanceNever, "balance-never", ValueKind::Number, 0x18, FailureModes::kDefaultBalanceCell, 1, 4,
      "balance-never[=CELL]", "manual balance of cell CELL (1..4, default 2) lights no balance flag"},
-    {Failure::BalanceWrongCell, "balance-wrong-cell", ValueKind::Number, 0x18, FailureModes::kDefaultBalanceCell,
-     1, 4, "balance-wrong-cell[=CELL]",
+    {Failure::BalanceWrongCell, "balance-wrong-cell", ValueKind::Number, 0x18,
+     FailureModes::kDefaultBalanceCell, 1, 4, "balance-wrong-cell[=CELL]",
      "manual balance of cell CELL (1..4, default 2) lights the next cell's flag (4: cell 1's)"},
-    {Failure::CurrentOff, "current-off", ValueKind::Number, 0x06, FailureModes::kDefaultCurrentOffPercent, 1, 100,
-     "current-off[=PCT]", "the live data's current reads PCT per cent high (1..100, default 10)"},
+    {Failure::CurrentOff, "current-off", ValueKind::Number, 0x06, FailureModes::kDefaultCurrentOffPercent, 1,
+     100, "current-off[=PCT]", "the live data's current reads PCT per cent high (1..100, default 10)"},
 };
 
 const FailureInfo& infoOf(Failure failure) {
