@@ -175,7 +175,7 @@ void StationBoard::onLiveData(const LiveData& live) {
 void StationBoard::onFreshLive(const LiveData& live) {
   if (phase_ == Phase::Balance) return cellSeen(live);
   if (phase_ != Phase::Rest && phase_ != Phase::Final) return;
-  const std::string problems = checkAtRest(live, recipe_.rest, &current().values);
+  const std::string problems = checkAtRest(live, recipe_.rest, phase_ == Phase::Rest, &current().values);
   endStep(problems.empty() ? StepResult::Pass : StepResult::Fail, problems);
 }
 

@@ -11,8 +11,10 @@
 namespace orlo {
 
 // Checks one fresh live data frame against the limits; fills `values` with what was measured
-// and the limits, and returns the problems found ("" when none), for the operator.
-std::string checkAtRest(const LiveData& live, const RestLimits& limits, nlohmann::json* values);
+// and the limits, and returns the problems found ("" when none), for the operator. The final
+// check leaves the current out: a calibration may have left the pack carrying one.
+std::string checkAtRest(const LiveData& live, const RestLimits& limits, bool checkCurrent,
+                        nlohmann::json* values);
 
 // The cells (1 ... 15) whose balancing flag is set, as "2, 3", or "none".
 std::string balancingCells(std::uint16_t flags);
