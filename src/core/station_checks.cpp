@@ -47,9 +47,11 @@ std::string checkAtRest(const LiveData& live, const RestLimits& limits, bool che
                          std::to_string(limits.tempMaxC) + " °C");
   }
   const double amperes = std::fabs(static_cast<double>(live.currentMa())) / 1000.0;
-  if (amperes > limits.currentA)
-    problems.push_back("current " + std::to_string(amperes) + " A is above " +
-                       std::to_string(limits.currentA) + " A");
+  if (checkCurrent && amperes > limits.currentA) {
+    char text[96];
+    std::snprintf(text, sizeof text, "current %.3f A is above %.3f A", amperes, limits.currentA);
+    problems.emplace_back(text);
+  }
   const std::vector<std::string> alarms = setAlarms(live.alarmFlags & limits.alarmMask);
   if (!alarms.empty()) problems.push_back("alarm set: " + joined(alarms));
 
