@@ -65,6 +65,8 @@ const Option kOptions[] = {
      [](SimOptions& o, const std::string& v, std::string&) { return seconds(v, o.settings.reopenAfterS); }},
     {"--fail", "MODE", "fail on purpose in this MODE (see below); may be given more than once",
      [](SimOptions& o, const std::string& v, std::string& why) { return o.settings.failures.parse(v, why); }},
+    {"--pace", nullptr, "write to the pseudo-terminal at the rate of a 38400 baud line, as --device does",
+     [](SimOptions& o, const std::string&, std::string&) { return o.pace = true; }},
     {"--id", "N", "the board ID the board reports (0..255)",
      [](SimOptions& o, const std::string& v, std::string&) {
        double n = 0;
