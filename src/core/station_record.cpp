@@ -42,7 +42,7 @@ std::string StationRecord::writeJson(const BoardReport& report, const std::strin
   std::string path = folder_ + "/" + name + ".json";
   for (int n = 2; pathKind(path) != PathKind::Missing && n < 1000; ++n)
     path = folder_ + "/" + name + "~" + std::to_string(n) + ".json";
-  if (alarm_file::replaceFileContent(path, reportJson(report).dump(2) + "\n", error)) return path;
+  if (alarm_file::replaceFileContent(path, reportText(report), error)) return path;
   *error = "cannot write " + path + ": " + *error;
   return {};
 }
@@ -65,7 +65,7 @@ void StationRecord::save(BoardReport& report) const {
     report.error = report.error.empty() ? error : report.error + "; " + error;
     // The report said what the row could not: make it say ERROR too.
     if (!json.empty() && meant != BoardResult::Error)
-      alarm_file::replaceFileContent(json, reportJson(report).dump(2) + "\n", &error);
+      alarm_file::replaceFileContent(json, reportText(report), &error);
   }
 }
 

@@ -95,6 +95,10 @@ nlohmann::json reportJson(const BoardReport& r) {
   return out;
 }
 
+std::string reportText(const BoardReport& report) {
+  return reportJson(report).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 namespace {
 
 // The key figures of the steps, in the row's order after the fixed columns.
@@ -120,7 +124,7 @@ const Figure kFigures[] = {
 std::string figureText(const nlohmann::json& value) {
   if (value.is_null()) return "";
   if (value.is_string()) return value.get<std::string>();
-  return value.dump();
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace

@@ -51,6 +51,9 @@ struct BoardReport {
 
 // The JSON report: result, board_id, label, failed_step, steps (name, result, message, values).
 nlohmann::json reportJson(const BoardReport& report);
+// The report as the file holds it: indented, bytes that are not UTF-8 (a label typed or
+// scanned as anything) replaced by U+FFFD rather than refused.
+std::string reportText(const BoardReport& report);
 
 // station.csv: the header and one row (LF-terminated, UTF-8, CSV-quoted where needed).
 std::string stationCsvHeader();

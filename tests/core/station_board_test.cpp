@@ -122,5 +122,15 @@ TEST_F(StationBoardTest, aBoardThatPassedTodayIsFlaggedBeforeAnythingIsWritten) 
   EXPECT_EQ(tomorrow.find(StationStep::Identify)->values["passed_today"], "");
 }
 
+TEST_F(StationBoardTest, aScannedLabelThatIsNotUtf8IsRecordedReplacedNotRefused) {
+  BoardReport report;
+  report.label = "A\xff,1";
+  report.result = BoardResult::Pass;
+  record.save(report);
+  EXPECT_EQ(report.result, BoardResult::Pass) << report.error;
+  const std::string csv = test::readFile(record.csvPath());
+  EXPECT_NE(csv.find("\"A\xef\xbf\xbd,1\""), std::string::npos) << csv;
+}
+
 }  // namespace
 }  // namespace orlo
