@@ -77,7 +77,8 @@ void StationBoard::next(StationStep after) {
   for (std::size_t i = 0; i + 1 < kStationSteps.size(); ++i) {
     if (kStationSteps[i] != after) continue;
     const StationStep step = kStationSteps[i + 1];
-    const bool wanted = (step != StationStep::Calibration || recipe_.calibration) &&
+    const bool wanted = (step != StationStep::Balance || !recipe_.balance.cells.empty()) &&
+                        (step != StationStep::Calibration || recipe_.calibration) &&
                         (step != StationStep::Parameters || !recipe_.parametersPath.empty());
     if (wanted) return begin(step);
     step_ = step;

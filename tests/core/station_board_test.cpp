@@ -109,9 +109,10 @@ TEST_F(StationBoardTest, everyWayOutOfTheBalanceStepLeavesManualBalanceOffOrSays
 }
 
 TEST_F(StationBoardTest, aBoardThatPassedTodayIsFlaggedBeforeAnythingIsWritten) {
-  recipe.balance.cells = {1};
+  recipe.balance.cells = {};  // no cells: no balance step
   const BoardReport& first = run();
   ASSERT_EQ(first.result, BoardResult::Pass) << reportJson(first).dump(1);
+  EXPECT_EQ(first.find(StationStep::Balance)->result, StepResult::Skipped);
   EXPECT_EQ(first.find(StationStep::Identify)->values["passed_today"], "");
   const BoardReport& again = run();
   EXPECT_EQ(again.find(StationStep::Identify)->values["passed_today"], "board ID 7");
