@@ -4,6 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -172,6 +173,13 @@ int runStation(const StationOptions& o) {
   if (recipe.needsOperator() && o.devices.size() > 1) {
     std::fprintf(stderr, "orlo-bms: %s has calibration points, which need the operator: give one --device\n",
                  o.recipe.c_str());
+    return kStationBadInput;
+  }
+  for (std::size_t i = 0; i < o.devices.size(); ++i) {
+    if (std::find(o.devices.begin(), o.devices.begin() + static_cast<std::ptrdiff_t>(i), o.devices[i]) ==
+        o.devices.begin() + static_cast<std::ptrdiff_t>(i))
+      continue;
+    std::fprintf(stderr, "orlo-bms: %s is given twice: one board, one --device\n", o.devices[i].c_str());
     return kStationBadInput;
   }
   if (o.labels.size() > o.devices.size()) {
