@@ -103,7 +103,7 @@ void StationBoard::finishBoard() {
   liveWanted_ = false;
   report_.time = isoTimeText(clock_.localNow());
   report_.result = report_.failedStep() != nullptr ? BoardResult::Fail : BoardResult::Pass;
-  record_.save(report_);
+  record_.save(report_, setup_.extraReport, setup_.extraExtension);
 }
 
 void StationBoard::failNow(const std::string& message) {

@@ -39,8 +39,10 @@ struct StationSetup {
   std::string operatorName;
   std::string device;
   std::string label;
-  std::string snapshotFolder;   // where the parameter step keeps what the board held
-  std::string writeRecordPath;  // writes.csv of the parameter step
+  std::string snapshotFolder;              // where the parameter step keeps what the board held
+  std::string writeRecordPath;             // writes.csv of the parameter step
+  StationRecord::ExtraReport extraReport;  // a further report beside the JSON one (the PDF)
+  std::string extraExtension;              // its file name's ending (".pdf")
 };
 
 class StationBoard : public FrameHandlers {

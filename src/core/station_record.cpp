@@ -47,26 +47,56 @@ std::string StationRecord::writeJson(const BoardReport& report, const std::strin
   return {};
 }
 
-void StationRecord::save(BoardReport& report) const {
+void StationRecord::save(BoardReport& report, const ExtraReport& extra, const std::string& extension) const {
   std::string error;
   if (!makeFolders(folder_, &error)) {
     report.result = BoardResult::Error;
     report.error = error;
     return;
   }
-  const BoardResult meant = report.result;
+  const auto failWith = [&report](const std::string& why) {
+    report.result = BoardResult::Error;
+    report.error = report.error.empty() ? why : report.error + "; " + why;
+  };
   const std::string json = writeJson(report, reportName(report), &error);
-  if (json.empty()) {
-    report.result = BoardResult::Error;
-    report.error = error;
-  }
-  if (!appendLocked(csvPath(), stationCsvHeader(), stationCsvRow(report), &error)) {
-    report.result = BoardResult::Error;
-    report.error = report.error.empty() ? error : report.error + "; " + error;
-    // The report said what the row could not: make it say ERROR too.
-    if (!json.empty() && meant != BoardResult::Error)
+  if (json.empty()) failWith(error);
+  const std::string other = json.empty() ? std::string() : json.substr(0, json.size() - 5) + extension;
+  report.reportPath = json;
+  if (extra && !other.empty()) {
+    if (extra(report, other, &error)) {
+      report.reportPath = other;
+    } else {
+      failWith("cannot write " + other + ": " + error);
       alarm_file::replaceFileContent(json, reportText(report), &error);
+    }
   }
+  const BoardResult meant = report.result;
+  if (!appendLocked(csvPath(), stationCsvHeader(), stationCsvRow(report), &error)) {
+    failWith(error);
+    // The reports said what the row could not: make them say ERROR too.
+    if (!json.empty() && meant != BoardResult::Error) {
+      alarm_file::replaceFileContent(json, reportText(report), &error);
+      if (extra && !other.empty()) extra(report, other, &error);
+    }
+  }
+}
+
+StationRecord::Counts StationRecord::countsOf(const std::string& today) const {
+  Counts counts;
+  std::string content;
+  std::string error;
+  if (!readSmallFile(csvPath(), kRecordMaxBytes, &content, &error)) return counts;
+  std::istringstream lines(content);
+  for (std::string line; std::getline(lines, line);) {
+    const std::vector<std::string> f = splitCsvLine(line);
+    if (f.size() < 9 || f[0].compare(0, today.size(), today) != 0) continue;
+    ++counts.tested;
+    if (f[7] == "PASS")
+      ++counts.passed;
+    else
+      ++counts.failed;
+  }
+  return counts;
 }
 
 std::vector<std::string> splitCsvLine(const std::string& line) {

@@ -41,6 +41,7 @@ struct BoardReport {
   BoardResult result = BoardResult::Fail;
   std::string error;      // why the record could not be written (result Error)
   bool noAnswer = false;  // the board never answered the identify step
+  std::string reportPath;  // the report written last ("" when none could be)
   std::vector<StepReport> steps;
 
   // The first step that failed, or nullptr.

@@ -17,6 +17,7 @@
 #include "ui/form_style.h"
 #include "ui/keep_watch.h"
 #include "ui/parameters_menu.h"
+#include "ui/station/station_window.h"
 #include "ui/template_folder.h"
 #include "util/user_folder.h"
 #include "view/main_window_ids.h"
@@ -78,6 +79,7 @@ AppWindow::~AppWindow() {
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
   keepWatch_.reset();
+  delete station_.data();  // it stops a board's test on the window behaviour's port
   dlg_.reset();
   diagnostics_.reset();
   pages_.clear();
@@ -165,11 +167,21 @@ void AppWindow::fitInto(const QRect& available) {
 }
 
 void AppWindow::buildMenu() {
+  QMenu* production = window_->menuBar()->addMenu(QStringLiteral("P&roduction"));
+  production->addAction(QStringLiteral("&Station..."), [this] { showStation(); });
   QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(QStringLiteral("&About Orlo_PC..."), [this] { showAbout(); });
   // Escape closes the window, as it closes the dialog this tool grew from.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
   QObject::connect(escape, &QShortcut::activated, window_, &QWidget::close);
+}
+
+StationWindow* AppWindow::showStation() {
+  if (!station_) station_ = new StationWindow(*dlg_, window_);
+  station_->show();
+  station_->raise();
+  station_->activateWindow();
+  return station_;
 }
 
 QMenu* AppWindow::viewMenu() {

@@ -22,6 +22,7 @@ namespace orlo::ui {
 class Diagnostics;
 class KeepWatch;
 class ParametersMenu;
+class StationWindow;
 
 struct AppWindowOptions {
   std::map<int, std::string> ports;  // COMn -> device path, before the system's own ports
@@ -62,6 +63,8 @@ class AppWindow {
   Diagnostics& diagnostics() { return *diagnostics_; }
   KeepWatch& keepWatch() { return *keepWatch_; }
   void showAbout();
+  // Production > Station...: the station window on this window's port, made on first use.
+  StationWindow* showStation();
 
  private:
   AppWindow() = default;
@@ -80,6 +83,7 @@ class AppWindow {
   QPointer<QMenu> viewMenu_;
   std::unique_ptr<ParametersMenu> parametersMenu_;
   std::unique_ptr<KeepWatch> keepWatch_;
+  QPointer<StationWindow> station_;
 };
 
 // Reads resources/layouts/<name>.layout from the compiled-in resources.
