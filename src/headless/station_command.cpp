@@ -199,7 +199,9 @@ int runStation(const StationOptions& o) {
                        o.devices[i],
                        i < o.labels.size() ? o.labels[i] : std::string(),
                        SnapshotStore::defaultFolder(),
-                       WriteRecord::defaultPath()};
+                       WriteRecord::defaultPath(),
+                       {},
+                       {}};
     auto run = std::make_unique<BoardRun>(o.devices[i], recipe, std::move(setup), record, clock);
     if (run->open())
       runs.push_back(std::move(run));

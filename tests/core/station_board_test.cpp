@@ -51,8 +51,8 @@ class StationBoardTest : public ::testing::Test {
   const BoardReport& run(std::int64_t at = -1, const std::function<void(StationBoard&)>& then = {}) {
     boards.push_back(std::make_unique<StationBoard>(
         serial, recipe,
-        StationSetup{"s", "o", "/dev/sim1", "A-1", dir.file("snapshots"), dir.file("writes.csv")}, person,
-        record, clock));
+        StationSetup{"s", "o", "/dev/sim1", "A-1", dir.file("snapshots"), dir.file("writes.csv"), {}, {}},
+        person, record, clock));
     StationBoard& board = *boards.back();
     Listener listener(board);
     serial.setListener(&listener);
