@@ -1,7 +1,8 @@
 // Production > Station... in the real window against orlo-bms-sim over a pseudo-terminal,
 // offscreen and by keyboard alone: a label and Enter run the board, a meter reading typed at the
 // prompt takes the calibration point, and the PDF report (read back with pdftotext) says PASS
-// and the board ID.
+// and the board ID. With ORLO_SCREENSHOT_DIR set the finished window is kept as
+// station_window.png.
 
 #include <QAccessible>
 #include <QLabel>
@@ -61,6 +62,10 @@ TEST_F(EndToEnd, theStationWindowRunsABoardByKeyboardAndItsPdfSaysPass) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !station->running(); }, 20000));
   EXPECT_EQ(station->resultLabel()->text().toStdString(), "PASS");
   EXPECT_TRUE(station->labelEdit()->hasFocus()) << "the next board's label has the focus";
+  // docs/make_screenshots.sh keeps the finished board's window for the user guide.
+  if (const char* pictures = std::getenv("ORLO_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(station->grab().save(QString::fromLocal8Bit(pictures) + "/station_window.png", "PNG"));
+  }
 
   const QStringList pdfs = QDir(workDir.filePath("records")).entryList({"*.pdf"});
   ASSERT_EQ(pdfs.size(), 1);

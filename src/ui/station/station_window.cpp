@@ -94,7 +94,9 @@ void StationWindow::build() {
   recipeRow->addWidget(recipe_);
   recipeRow->addWidget(browse);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("&Recipe:"), recipeRow);
+  auto* recipeLabel = new QLabel(QStringLiteral("&Recipe:"));
+  recipeLabel->setBuddy(recipe_);
+  form->addRow(recipeLabel, recipeRow);
   form->addRow(QStringLiteral("&Operator:"), operator_);
   form->addRow(QStringLiteral("&Label:"), label_);
   form->addRow(QStringLiteral("Prompt:"), prompt_);
