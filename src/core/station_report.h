@@ -39,8 +39,8 @@ struct BoardReport {
   int boardId = -1;  // -1 while unknown
   std::string label;
   BoardResult result = BoardResult::Fail;
-  std::string error;      // why the record could not be written (result Error)
-  bool noAnswer = false;  // the board never answered the identify step
+  std::string error;       // why the record could not be written (result Error)
+  bool noAnswer = false;   // the board never answered the identify step
   std::string reportPath;  // the report written last ("" when none could be)
   std::vector<StepReport> steps;
 
