@@ -23,7 +23,7 @@ for tool in Xvfb xdotool xdpyinfo xwininfo import convert; do
 done
 bench_build_tools
 cmake --build "$bench_build" --target e2e_alarm_page_test e2e_calibration_page_test \
-  e2e_parameters_review_test >/dev/null
+  e2e_parameters_review_test e2e_station_window_test >/dev/null
 
 work="$(mktemp -d)"
 out="$bench_root/docs/screenshots"
@@ -63,10 +63,24 @@ take_logs() {
   echo "wrote $out/log_day.png $out/log_compare.png"
 }
 
+# The station window after a board passed, from its end-to-end run.
+take_station() {
+  local dir="$work/e2e-station"
+  mkdir -p "$dir"
+  QT_QPA_PLATFORM=offscreen ORLO_SCREENSHOT_DIR="$dir" ORLO_BIN_DIR="$bench_build" \
+    ORLO_RESOURCE_DIR="$bench_root/resources" "$bench_build/tests/e2e_station_window_test" >"$dir/test.log" 2>&1 || {
+    cat "$dir/test.log" >&2
+    return 1
+  }
+  cp "$dir/station_window.png" "$out/station_window.png"
+  echo "wrote $out/station_window.png"
+}
+
 take_tabs
 take_e2e alarm AlarmEndToEnd.readFillsEveryBoxWithTheBoardsValuesAndTheStatusClearsOnTheNextTick alarm_read.png
 take_e2e calibration CalibrationEndToEnd.aPointTakenDuringARunFinishesAndReadsBack calibration_point.png
 take_review
+take_station
 start_display
 take_balance
 take_diagnostics

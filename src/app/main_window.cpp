@@ -307,6 +307,7 @@ void MainWindow::onCommEvent() {
 void MainWindow::onPortLost(const std::string& reason) {
   boardValues_.reset();
   session_.onPortLost(reason);
+  if (tapPortLost_) tapPortLost_(reason);
   form_.setText(MainId::StartUp, "Start Up");
   form_.setEnabled(MainId::SerialPorts, true);
   showDevicePath("lost: " + reason);
@@ -374,6 +375,7 @@ void MainWindow::onLiveData(const LiveData& live) {
   balance_.updateBalanceLamps(live.balanceFlags);
   headerFill(live);
   events_.onLiveData(live);
+  if (tap_) tap_->onLiveData(live);
 }
 void MainWindow::onOtherFrame(const LiveData& asLiveData) {
   headerFill(asLiveData);
@@ -382,11 +384,13 @@ void MainWindow::onOtherFrame(const LiveData& asLiveData) {
 // the user typed, and the page does not claim a Set of the session's as its own.
 void MainWindow::onAlarmParameters(const FrameView& answer) {
   if (session_.busy()) return session_.onAlarmParameters(answer);
+  if (tap_) return tap_->onAlarmParameters(answer);
   if (answer.length() >= alarmReadResultLength()) boardValues_ = decodeAlarmValues(answer);
   alarm_.onReadResult(answer);
 }
 void MainWindow::onSetAcknowledge() {
   if (session_.busy()) return session_.onSetAcknowledge();
+  if (tap_) return tap_->onSetAcknowledge();
   alarm_.onSetAcknowledge();
 }
 void MainWindow::onBalanceCondition(const BalanceCondition& condition) {
@@ -394,6 +398,12 @@ void MainWindow::onBalanceCondition(const BalanceCondition& condition) {
 }
 void MainWindow::onCalibrationResult(const CalibrationResult& result) {
   calibration_.onCalibrationResult(result);
+  if (tap_) tap_->onCalibrationResult(result);
+}
+
+void MainWindow::setFrameTap(FrameHandlers* tap, std::function<void(const std::string&)> portLost) {
+  tap_ = tap;
+  tapPortLost_ = std::move(portLost);
 }
 
 // ---- protection parameters -----------------------------------------------------------------

@@ -5,6 +5,7 @@
 // careful protection parameter writes (session, snapshots, writes.csv) beside the alarm page.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,6 +99,12 @@ class MainWindow : public FormEventsOf<MainId>, public FrameHandlers, public Ser
   // The device of the port opened last ("" before any).
   const std::string& portDevice() const { return portDevice_; }
 
+  // Another user of this window's line for a while (the station window): it sees every frame
+  // after the pages, takes the board's parameter answers in the alarm page's stead while this
+  // window's own session is idle, and hears of a lost port. nullptr ends it.
+  void setFrameTap(FrameHandlers* tap, std::function<void(const std::string&)> portLost = {});
+  SerialControl& line() { return serial_; }
+
   // What happened while the window ran (the Events window, the daily files, the title).
   EventRecorder& events() { return events_; }
   // "Reconnect Automatically": a lost port is opened again by itself. Switching it off ends
@@ -126,6 +133,8 @@ class MainWindow : public FormEventsOf<MainId>, public FrameHandlers, public Ser
   std::optional<AlarmValues> boardValues_;
   std::string portDevice_;
   int openPort_ = 0;  // COMn opened last
+  FrameHandlers* tap_ = nullptr;
+  std::function<void(const std::string&)> tapPortLost_;
 
   // The header fill keeps the log's MOS status, cells, SOC, balance flags, temperatures and
   // current here; the rest of a row comes from the BMS page when the row is taken.

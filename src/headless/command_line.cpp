@@ -87,6 +87,30 @@ std::string checkParams(const std::string& action, ParamsOptions& o) {
   return {};
 }
 
+constexpr char kStationHelp[] = R"(
+Runs the recipe's steps that need no operator (identify, rest, balance, parameters, final) on
+every board at once, each on its own schedule; a recipe with calibration points asks for the
+meter's readings on the terminal and takes one device. Each board gets a row in station.csv
+and a JSON report in the recipe's record_dir.
+
+Exit status:
+  0  every board passed
+  1  a board failed or its record could not be written (each is named on standard error)
+  2  bad recipe or options: nothing was sent
+  4  a device could not be opened or its board did not answer
+)";
+
+void addStation(CLI::App& app, StationOptions& o) {
+  CLI::App* station = app.add_subcommand("station", "test and set up boards at the end of the line");
+  station->add_option("--recipe", o.recipe, "the station's recipe (TOML)")->required();
+  station->add_option("--device", o.devices, "a board's serial device; repeatable")->required()->take_all();
+  station->add_option("--label", o.labels, "the label of the board on the --device in the same place")
+      ->take_all();
+  station->add_option("--station", o.station, "the station's name in the record (default: the host name)");
+  station->add_option("--operator", o.operatorName, "the operator's name in the record (default: $USER)");
+  station->footer(kStationHelp);
+}
+
 bool knownCommand(const CLI::App& app, const std::string& name) {
   for (const CLI::App* sub : app.get_subcommands({}))
     if (sub->get_name() == name) return true;
@@ -104,11 +128,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   addMonitor(app, result.monitor);
   std::string paramsAction;
   addParams(app, result.params, paramsAction);
+  addStation(app, result.station);
+
   // Listed for --help only: main() hands `log` to its own parser (log_command.h).
   app.add_subcommand("log", "export recorded data logs as CSV or JSON lines, or sum them up")->allow_extras();
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, log)\n";
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, station, log)\n";
     result.exitCode = kBadInput;
     return result;
   }
@@ -137,6 +163,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     return result;
   }
   if (app.got_subcommand("monitor")) result.command = CommandLine::Command::Monitor;
+  if (app.got_subcommand("station")) result.command = CommandLine::Command::Station;
   if (app.got_subcommand("params")) {
     result.command = CommandLine::Command::Params;
     if (const std::string problem = checkParams(paramsAction, result.params); !problem.empty()) {

@@ -1,5 +1,5 @@
 #pragma once
-// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`), each with its
+// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`, `station`), each with its
 // own options. Parsing never touches a device, a file or the network.
 
 #include <string>
@@ -16,11 +16,20 @@ struct ParamsOptions {
   std::string file;  // read: "" for standard output; write and diff: the parameter file
 };
 
+struct StationOptions {
+  std::string recipe;
+  std::vector<std::string> devices;
+  std::vector<std::string> labels;  // one per device, in the devices' order
+  std::string station;              // "" for the host's name
+  std::string operatorName;         // "" for $USER
+};
+
 struct CommandLine {
-  enum class Command { None, Monitor, Params };
+  enum class Command { None, Monitor, Params, Station };
   Command command = Command::None;
   MonitorOverrides monitor;
   ParamsOptions params;
+  StationOptions station;
   int exitCode = -1;   // >= 0: nothing to run, exit with this (help, version, a bad option)
   std::string output;  // help or version text for standard output
   std::string error;   // the message for standard error

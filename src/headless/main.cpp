@@ -8,6 +8,7 @@
 #include "headless/log_command.h"
 #include "headless/monitor.h"
 #include "headless/params_command.h"
+#include "headless/station_command.h"
 
 int main(int argc, char** argv) {
   using namespace orlo::headless;
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     return line.exitCode;
   }
   if (line.command == CommandLine::Command::Params) return runParams(line.params);
+  if (line.command == CommandLine::Command::Station) return runStation(line.station);
   MonitorSettings settings;
   if (const std::string error = buildSettings(line.monitor, settings); !error.empty()) {
     std::fprintf(stderr, "orlo-bms: %s\n", error.c_str());

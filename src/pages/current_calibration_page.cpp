@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/requests.h"
+#include "core/calibration_check.h"
 #include "util/decimal_text.h"
 #include "util/text_format.h"
 #include "view/current_calibration_ids.h"
@@ -14,8 +15,6 @@ namespace orlo {
 namespace {
 
 using namespace calibration_ids;
-
-constexpr std::int64_t kToleranceMa = 500;
 
 const char* const kStart = "START";
 const char* const kStop = "STOP";
@@ -29,14 +28,6 @@ const char* const kCalibrationFinish = "Calibration finish!";
 
 std::string coefficientText(std::uint32_t raw) {
   return formatFixed(static_cast<float>(raw) / 1000.0f, 6);
-}
-
-// |amperes x 1000| in mA, product in single precision, truncated toward zero. A value beyond
-// the 32-bit range (or not a number) counts as the largest, so it can never pass the tolerance.
-std::int64_t measuredMilliamps(float amperes) {
-  const float product = std::fabs(amperes * 1000.0f);
-  if (!(product < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int64_t>(product);
 }
 
 }  // namespace
@@ -117,21 +108,17 @@ void CurrentCalibrationPage::onCalibrationResult(const CalibrationResult& result
     if (gate) form_.setText(CalibrationId::CurrentTest1 + point, std::to_string(reference));
     return showStatus(kReadSuccessful);
   }
-  // In 64 bits: a reference near the 32-bit limits must not wrap into the tolerance.
-  const std::int64_t deviation = std::llabs(reference - measuredMilliamps(liveCurrent_));
-  if (deviation > kToleranceMa) return;
+  const PointCheck check = checkCalibrationPoint(reference, liveCurrent_);
+  if (!check.withinTolerance) return;
   showStatus(kCalibrationFinish);
   // A point index the page does not have, or a zero reference (no divisor), leaves every
   // stored point error as it was.
-  if (point >= kPointCount || reference == 0) return;
-  const auto perMille = static_cast<std::uint32_t>(deviation * 1000) / static_cast<std::uint32_t>(reference);
-  pointErrors_[static_cast<std::size_t>(point)] = static_cast<float>(perMille);
+  if (point >= kPointCount || !check.errorPerMille) return;
+  pointErrors_[static_cast<std::size_t>(point)] = static_cast<float>(*check.errorPerMille);
 }
 
 void CurrentCalibrationPage::showErrorEvaluation() {
-  const float sum = pointErrors_[0] + pointErrors_[1] + pointErrors_[2] + pointErrors_[3];
-  const float fraction = sum * 0.25f / 1000.0f;
-  form_.setText(CalibrationId::ErrorEvaluation, formatFixed(fraction, 4));
+  form_.setText(CalibrationId::ErrorEvaluation, formatFixed(errorEvaluation(pointErrors_), 4));
 }
 
 void CurrentCalibrationPage::onClicked(CalibrationId id) {

@@ -72,8 +72,8 @@ PackControls BoardModel::controls() const {
   c.dischargeAllowed = protection_.dischargeAllowed();
   c.chargeAllowed = protection_.chargeAllowed();
   c.bleedMask = balanceFlags_;
-  c.forceCurrent = nowMs_ < followUntilMs_;
-  c.forcedMa = followMa_;
+  c.forceCurrent = nowMs_ < followUntilMs_ || atRest_;
+  c.forcedMa = nowMs_ < followUntilMs_ ? followMa_ : 0;
   return c;
 }
 
@@ -123,7 +123,9 @@ LiveData BoardModel::liveData() const {
   d.temperature1 = static_cast<std::int16_t>(pack_.temperature1());
   d.temperature2 = static_cast<std::int16_t>(pack_.temperature2());
   d.soc = pack_.soc(nominalAh());
-  d.currentMa = static_cast<std::int32_t>(std::lround(pack_.currentMa()));
+  const FailureMode* off = failures_.find(Failure::CurrentOff, 0x06);
+  const double gain = off != nullptr ? 1.0 + off->value / 100.0 : 1.0;
+  d.currentMa = static_cast<std::int32_t>(std::lround(pack_.currentMa() * gain));
   d.dischargeMah = pack_.dischargeMah();
   d.chargeMah = pack_.chargeMah();
   d.cycles = static_cast<std::uint16_t>(pack_.cycles());
@@ -216,9 +218,23 @@ std::vector<Bytes> BoardModel::onBalance(const Bytes& request) {
     default:  // 0x0D, manual balance: [7] = 1 on with the cell mask in [8], 0 off
       manualOn_ = readU8(request, 7) == 1;
       manualMask_ = manualOn_ ? static_cast<std::uint16_t>(readU8(request, 8) & 0x0F) : 0;
+      for (int cell = 1; cell <= kCells; ++cell) {
+        if (manualMask_ != (1u << (cell - 1))) continue;
+        manualMask_ = manualFlags(cell);
+        break;
+      }
       balanceFlags_ = manualMask_;
       return {};
   }
+}
+
+// The flags manual balance of one cell lights, as the failure modes have it.
+std::uint16_t BoardModel::manualFlags(int cell) const {
+  const FailureMode* never = failures_.find(Failure::BalanceNever, 0x18);
+  if (never != nullptr && never->value == cell) return 0;
+  const FailureMode* wrong = failures_.find(Failure::BalanceWrongCell, 0x18);
+  if (wrong != nullptr && wrong->value == cell) return static_cast<std::uint16_t>(1u << (cell % kCells));
+  return static_cast<std::uint16_t>(1u << (cell - 1));
 }
 
 std::vector<Bytes> BoardModel::onCalibration(const Bytes& request) {

@@ -50,6 +50,11 @@ class BoardModel {
   const CalibrationPoint& calibration(int direction, int point) const;
   std::int64_t nowMs() const { return nowMs_; }
 
+  // The ID the board reports (alarm parameter row 38), and whether its pack stays at rest
+  // (no current but a calibration's) instead of cycling through discharge and charge.
+  void setBoardId(int id) { record_.setValue(kBoardId, id & 0xFF); }
+  void setAtRest(bool atRest) { atRest_ = atRest; }
+
   // The failure modes the board shows; empty for a board that behaves.
   FailureModes& failures() { return failures_; }
   const FailureModes& failures() const { return failures_; }
@@ -66,6 +71,7 @@ class BoardModel {
   PackControls controls() const;
   Measurements measurements() const;
   std::uint16_t autoBalanceFlags(const std::array<int, kCells>& cells);
+  std::uint16_t manualFlags(int cell) const;
   Bytes calibrationResult(int direction, int point, bool isRead) const;
   int nominalAh() const { return record_.value(kNominalCapacity); }
 
@@ -77,6 +83,7 @@ class BoardModel {
   std::uint16_t balanceFlags_ = 0;
   std::uint16_t manualMask_ = 0;
   bool manualOn_ = false;
+  bool atRest_ = false;
   std::array<std::array<CalibrationPoint, 4>, 2> calibration_{};
   std::int64_t nowMs_ = 0;
   std::int64_t followUntilMs_ = -1;

@@ -48,6 +48,13 @@ const FailureInfo kFailures[] = {
     {Failure::BalanceOtherSub, "balance-other-sub", ValueKind::HexByte, 0x18,
      FailureModes::kDefaultOtherBalanceSub, 0, 255, "balance-other-sub[=SUB]",
      "the balance read result has sub-command SUB (default 0x0F), not 0x0E"},
+    {Failure::BalanceNever, "balance-never", ValueKind::Number, 0x18, FailureModes::kDefaultBalanceCell, 1, 4,
+     "balance-never[=CELL]", "manual balance of cell CELL (1..4, default 2) lights no balance flag"},
+    {Failure::BalanceWrongCell, "balance-wrong-cell", ValueKind::Number, 0x18,
+     FailureModes::kDefaultBalanceCell, 1, 4, "balance-wrong-cell[=CELL]",
+     "manual balance of cell CELL (1..4, default 2) lights the next cell's flag (4: cell 1's)"},
+    {Failure::CurrentOff, "current-off", ValueKind::Number, 0x06, FailureModes::kDefaultCurrentOffPercent, 1,
+     100, "current-off[=PCT]", "the live data's current reads PCT per cent high (1..100, default 10)"},
 };
 
 const FailureInfo& infoOf(Failure failure) {
@@ -123,6 +130,18 @@ FailureModes& FailureModes::calibrationPoint4() {
 
 FailureModes& FailureModes::balanceOtherSub(std::uint8_t sub) {
   return add({Failure::BalanceOtherSub, 0x18, sub});
+}
+
+FailureModes& FailureModes::balanceNever(int cell) {
+  return add({Failure::BalanceNever, 0x18, std::clamp(cell, 1, 4)});
+}
+
+FailureModes& FailureModes::balanceWrongCell(int cell) {
+  return add({Failure::BalanceWrongCell, 0x18, std::clamp(cell, 1, 4)});
+}
+
+FailureModes& FailureModes::currentOff(int percent) {
+  return add({Failure::CurrentOff, 0x06, std::clamp(percent, 1, 100)});
 }
 
 bool FailureModes::parse(const std::string& text, std::string& error) {

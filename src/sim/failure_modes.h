@@ -20,6 +20,9 @@ enum class Failure {
   SetOffByOne,        // an alarm parameter Set is stored with row `value` one higher
   CalibrationPoint4,  // calibration results carry point index 4
   BalanceOtherSub,    // the balance read result carries sub-command `value`, not 0x0E
+  BalanceNever,       // a manual balance request for cell `value` lights no flag
+  BalanceWrongCell,   // a manual balance request for cell `value` lights the next cell's flag
+  CurrentOff,         // the live data's current reads `value` per cent high
 };
 
 struct FailureMode {
@@ -33,6 +36,8 @@ class FailureModes {
   static constexpr int kDefaultShortAlarmLength = 50;
   static constexpr int kDefaultOffByOneRow = 7;  // Cell OV value
   static constexpr std::uint8_t kDefaultOtherBalanceSub = 0x0F;
+  static constexpr int kDefaultBalanceCell = 2;
+  static constexpr int kDefaultCurrentOffPercent = 10;
 
   // Each adds its mode, replacing one of the same failure and command.
   FailureModes& noAnswer(std::uint8_t command);
@@ -42,6 +47,9 @@ class FailureModes {
   FailureModes& setOffByOne(int row = kDefaultOffByOneRow);
   FailureModes& calibrationPoint4();
   FailureModes& balanceOtherSub(std::uint8_t sub = kDefaultOtherBalanceSub);
+  FailureModes& balanceNever(int cell = kDefaultBalanceCell);
+  FailureModes& balanceWrongCell(int cell = kDefaultBalanceCell);
+  FailureModes& currentOff(int percent = kDefaultCurrentOffPercent);
   FailureModes& add(const FailureMode& mode);
 
   // Adds the mode `text` names (the --fail syntax); false with `error` set for a bad text.

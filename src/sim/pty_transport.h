@@ -26,6 +26,9 @@ class PtyTransport : public Transport {
   int fd() const override { return master_; }
   std::string devicePath() const override { return device_; }
   const std::string& linkPath() const { return link_; }
+  // A pseudo-terminal has no rate; with this the board writes as a 38400 baud line carries.
+  void paceAs38400Baud() { bytesPerSecond_ = 3840; }
+  int lineBytesPerSecond() const override { return bytesPerSecond_; }
 
   // Whether a new simulator may make its link at `path`: false with `error` naming the path
   // when something is there that is not a symlink to nothing.
@@ -39,6 +42,7 @@ class PtyTransport : public Transport {
   std::string linked_;  // the device the link was last pointed at by us
   int master_ = -1;
   int slave_ = -1;
+  int bytesPerSecond_ = 0;
 };
 
 }  // namespace orlo::sim

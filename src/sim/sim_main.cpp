@@ -91,7 +91,9 @@ bool writeReport(std::FILE* file, const std::string& path, const orlo::sim::SimS
 
 std::unique_ptr<orlo::sim::Transport> makeTransport(const orlo::sim::SimOptions& options) {
   if (!options.devicePath.empty()) return std::make_unique<orlo::sim::DeviceTransport>(options.devicePath);
-  return std::make_unique<orlo::sim::PtyTransport>(options.linkPath);
+  auto pty = std::make_unique<orlo::sim::PtyTransport>(options.linkPath);
+  if (options.pace) pty->paceAs38400Baud();
+  return pty;
 }
 
 // A file of lines the run appends to (the request record, the live data stamps). It keeps whole

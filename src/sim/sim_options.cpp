@@ -65,6 +65,17 @@ const Option kOptions[] = {
      [](SimOptions& o, const std::string& v, std::string&) { return seconds(v, o.settings.reopenAfterS); }},
     {"--fail", "MODE", "fail on purpose in this MODE (see below); may be given more than once",
      [](SimOptions& o, const std::string& v, std::string& why) { return o.settings.failures.parse(v, why); }},
+    {"--pace", nullptr, "write to the pseudo-terminal at the rate of a 38400 baud line, as --device does",
+     [](SimOptions& o, const std::string&, std::string&) { return o.pace = true; }},
+    {"--id", "N", "the board ID the board reports (0..255)",
+     [](SimOptions& o, const std::string& v, std::string&) {
+       double n = 0;
+       if (!number(v, 0, 255, n) || n != std::floor(n)) return false;
+       o.settings.boardId = static_cast<int>(n);
+       return true;
+     }},
+    {"--rest", nullptr, "keep the pack at rest: no current but a calibration's",
+     [](SimOptions& o, const std::string&, std::string&) { return o.settings.atRest = true; }},
     {"--seed", "N", "seed of every random choice (default 1), for repeatable runs",
      [](SimOptions& o, const std::string& v, std::string&) {
        double n = 0;

@@ -15,6 +15,7 @@ struct SimOptions {
   std::string recordPath;  // one line per received request, appended
   std::string stampPath;   // one line per live data frame sent, appended
   std::string reportPath;  // counters written at exit
+  bool pace = false;       // a pseudo-terminal paced as a 38400 baud line
   bool verbose = false;
   bool help = false;
   bool version = false;

@@ -22,6 +22,8 @@ Simulator::Simulator(Transport& transport, const SimSettings& settings, const Si
       board_(settings.faults.seed),
       shaper_(settings.faults) {
   board_.failures() = settings.failures;
+  if (settings.boardId >= 0) board_.setBoardId(settings.boardId);
+  board_.setAtRest(settings.atRest);
 }
 
 bool Simulator::start(std::string& error) {

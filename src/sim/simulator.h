@@ -23,6 +23,8 @@ struct SimSettings {
   double unplugAfterS = -1;
   double reopenAfterS = -1;  // after an unplug; < 0: only on replug()
   bool flood = false;        // live data at line rate, without waiting for polls
+  int boardId = -1;          // the ID the board reports; < 0: the board's default
+  bool atRest = false;       // the pack carries no current but a calibration's
 };
 
 class Simulator {

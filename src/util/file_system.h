@@ -20,4 +20,13 @@ bool writeAll(int fd, const std::string& bytes);
 // writeAll at file offset `offset`, leaving the descriptor's own offset alone.
 bool writeAllAt(int fd, const std::string& bytes, off_t offset);
 
+// Appends `line` to the file at `path` under an exclusive lock (flock), so that writers in other
+// processes never interleave; `headerIfNew` goes first when the file is empty. The file is made
+// (mode 0644) when missing. False with *error ("cannot append to PATH: reason").
+bool appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line,
+                  std::string* error);
+
+// The whole file when it is at most `maxBytes` long; false with *error otherwise.
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string* content, std::string* error);
+
 }  // namespace orlo

@@ -201,6 +201,9 @@ TEST(FailureModes, textsParseToTheirModeAndBadOnesAreExplained) {
       {"calibration-point-4", "calibration-point-4"},
       {"balance-other-sub", "balance-other-sub=0x0F"},
       {"balance-other-sub=0d", "balance-other-sub=0x0D"},
+      {"balance-never", "balance-never=2"},
+      {"balance-wrong-cell=4", "balance-wrong-cell=4"},
+      {"current-off=25", "current-off=25"},
   };
   for (const auto& [text, canonical] : good) {
     FailureModes modes;
@@ -220,6 +223,8 @@ TEST(FailureModes, textsParseToTheirModeAndBadOnesAreExplained) {
       {"set-off-by-one=0", "expected set-off-by-one[=ROW]"},
       {"set-not-applied=1", "expected set-not-applied"},
       {"balance-other-sub=0x1FF", "expected balance-other-sub[=SUB]"},
+      {"balance-never=5", "expected balance-never[=CELL]"},
+      {"current-off=0", "expected current-off[=PCT]"},
       {"fast-answer", "unknown failure mode 'fast-answer'"},
   };
   for (const auto& [text, message] : bad) {

@@ -21,6 +21,7 @@
 #include "ui/shell/about_box.h"
 #include "ui/shell/events_and_memory.h"
 #include "ui/shell/template_folder.h"
+#include "ui/station/station_window.h"
 #include "util/user_folder.h"
 #include "view/main_window_ids.h"
 
@@ -56,6 +57,7 @@ MainWindowShell::~MainWindowShell() {
   if (mainForm_) mainForm_->setEvents(nullptr);
   for (auto& page : pages_) page->setEvents(nullptr);
   eventsAndMemory_.reset();
+  delete station_.data();  // it stops a board's test on the window behaviour's port
   behaviour_.reset();
   diagnostics_.reset();
   pages_.clear();
@@ -154,11 +156,21 @@ void MainWindowShell::fitInto(const QRect& available) {
 }
 
 void MainWindowShell::buildMenu() {
+  QMenu* production = window_->menuBar()->addMenu(QStringLiteral("P&roduction"));
+  production->addAction(QStringLiteral("&Station..."), [this] { showStation(); });
   QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(QStringLiteral("&About Orlo_PC..."), [this] { showAbout(); });
   // Escape closes the window, as it closes a dialog.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
   QObject::connect(escape, &QShortcut::activated, window_, &QWidget::close);
+}
+
+StationWindow* MainWindowShell::showStation() {
+  if (!station_) station_ = new StationWindow(*behaviour_, window_);
+  station_->show();
+  station_->raise();
+  station_->activateWindow();
+  return station_;
 }
 
 QMenu* MainWindowShell::viewMenu() {

@@ -23,6 +23,7 @@ namespace orlo::ui {
 class Diagnostics;
 class EventsAndMemory;
 class ParametersMenu;
+class StationWindow;
 
 struct MainWindowShellOptions {
   std::map<int, std::string> ports;  // COMn -> device path, before the system's own ports
@@ -64,6 +65,8 @@ class MainWindowShell {
   Diagnostics& diagnostics() { return *diagnostics_; }
   EventsAndMemory& eventsAndMemory() { return *eventsAndMemory_; }
   void showAbout();
+  // Production > Station...: the station window on this window's port, made on first use.
+  StationWindow* showStation();
 
  private:
   MainWindowShell() = default;
@@ -82,6 +85,7 @@ class MainWindowShell {
   QPointer<QMenu> viewMenu_;
   std::unique_ptr<ParametersMenu> parametersMenu_;
   std::unique_ptr<EventsAndMemory> eventsAndMemory_;
+  QPointer<StationWindow> station_;
 };
 
 }  // namespace orlo::ui
