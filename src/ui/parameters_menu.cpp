@@ -13,6 +13,7 @@
 #include "ui/dialogs.h"
 #include "ui/review_dialog.h"
 #include "ui/snapshots_dialog.h"
+#include "util/platform.h"
 #include "view/alarm_parameter_ids.h"
 #include "view/main_window_ids.h"
 
@@ -174,9 +175,9 @@ void ParametersMenu::saveBoardParameters() {
 void ParametersMenu::saveBoard(const AlarmValues& board) {
   const auto path = askFile(app_.window(), true, parameterFileDialog(app_.dlg().userFolder(), true));
   if (!path) return;
-  std::string error;
-  if (!alarm_file::replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)), &error)) {
-    message("Could not save the board's parameters to \"" + *path + "\" (" + error + ").");
+  const Status saved = replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)));
+  if (!saved) {
+    message("Could not save the board's parameters to \"" + *path + "\" (" + saved.error() + ").");
     return;
   }
   message("The board's 44 parameters were saved to \"" + *path + "\".");

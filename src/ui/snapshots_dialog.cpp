@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "ui/dialogs.h"
+#include "util/platform.h"
 
 namespace orlo::ui {
 namespace {
@@ -94,9 +95,9 @@ void SnapshotsDialog::updateButtons() {
 }
 
 void SnapshotsDialog::openFolder() {
-  std::string error;
-  if (!makeFolders(store_.folder(), &error)) {
-    showMessageBox(this, "Cannot make the snapshots folder " + store_.folder() + ": " + error, "");
+  const Status made = makeFolders(store_.folder());
+  if (!made) {
+    showMessageBox(this, "Cannot make the snapshots folder " + store_.folder() + ": " + made.error(), "");
     return;
   }
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(store_.folder()))))
