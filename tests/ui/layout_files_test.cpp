@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "core/alarm_parameter_record.h"
+#include "pages/alarm_parameter_page.h"
 #include "ui/qt_form.h"
 #include "ui/qt_test_app.h"
 
