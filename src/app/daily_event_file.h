@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/event_log.h"
+#include "util/result.h"
 
 namespace orlo {
 
@@ -24,7 +25,7 @@ class DailyEventFile {
   // Appends the event's line (after the header when the file is new); false with *error.
   // Opened and closed for each event: events are rare, and a file deleted or moved meanwhile
   // is simply started again.
-  bool append(const LoggedEvent& event, std::string* error) const;
+  Status append(const LoggedEvent& event) const;
 
  private:
   std::string folder_;

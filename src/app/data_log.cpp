@@ -5,7 +5,7 @@
 
 #include "core/log_file.h"
 #include "core/log_row.h"
-#include "util/file_system.h"
+#include "util/platform.h"
 #include "view/main_window_ids.h"
 
 namespace orlo {

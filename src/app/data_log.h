@@ -1,5 +1,6 @@
 #pragma once
-// The telemetry log: "Path", "Save  file", "Time Interval:" and timer 1 of the main window.
+// The telemetry log: the main window's "Path" button, "Save  file" check box, "Time Interval:"
+// box and the log timer.
 // Rows are UTF-16LE, LF-terminated, 20 columns.
 
 #include <cstdint>
@@ -22,9 +23,9 @@ class DataLog {
   DataLog(Form& form, SerialControl& serial, const Clock& clock, std::function<LogValues()> values,
           std::string defaultFolder);
 
-  void onPath();      // button 1024
-  void onSaveFile();  // check box 1057 (already toggled by the user's click)
-  void onTimer();     // timer 1
+  void onPath();      // "Path": choose the log file
+  void onSaveFile();  // "Save  file" (already toggled by the user's click)
+  void onTimer();     // the log timer: one row
 
   // Command line: choose the log path as "Path" would, set the interval and check "Save  file".
   bool startUnattended(const std::string& path, int intervalSeconds);

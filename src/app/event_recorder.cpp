@@ -89,11 +89,11 @@ void EventRecorder::noteAlarm(const std::string& name, bool on) {
 void EventRecorder::add(EventKind kind, std::string text) {
   LoggedEvent event{clock_.localNow(), kind, std::move(text)};
   if (!folder_.empty()) {
-    std::string why;
-    if (file_.append(event, &why)) {
+    const Status written = file_.append(event);
+    if (written) {
       fileProblem_.clear();
     } else if (fileProblem_.empty()) {
-      fileProblem_ = why.empty() ? "the events file could not be written" : why;
+      fileProblem_ = written.error().empty() ? "the events file could not be written" : written.error();
       if (listener_) listener_->onFileProblem(fileProblem_);
     }
   }

@@ -452,16 +452,15 @@ bool MainWindow::keepBeforePageSet(const AlarmValues& sent, std::string* note) {
   WriteEntry entry;
   entry.time = clock_.localNow();
   entry.port = portDevice_;
-  std::string why;
   if (!boardValues_) {
     *note = "No snapshot kept: press Read first";
-  } else if (!workflow_.snapshots().save(*boardValues_, portDevice_, entry.time, &why)) {
+  } else if (!workflow_.snapshots().save(*boardValues_, portDevice_, entry.time)) {
     *note = "No snapshot kept: it could not be written";
   }
   if (boardValues_) entry.boardId = boardIdOf(*boardValues_);
   entry.changes = changedFields(boardValues_, sent);
   entry.outcome = "Sent from the page; not read back";
-  if (!writeRecord_.append(entry, &why) && note->empty()) *note = "writes.csv could not be written";
+  if (!writeRecord_.append(entry) && note->empty()) *note = "writes.csv could not be written";
   events_.onParameterWrite(entry);
   boardValues_.reset();
   return true;

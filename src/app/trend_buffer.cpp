@@ -1,4 +1,5 @@
 #include "app/trend_buffer.h"
+#include "util/platform.h"
 
 #include <charconv>
 #include <cmath>
@@ -119,9 +120,7 @@ void TrendBuffer::writeCsv(std::ostream& out, const TrendRange& range) const {
 std::string isoLocalTime(std::int64_t timeMs) {
   std::int64_t secs = timeMs >= 0 ? timeMs / 1000 : (timeMs - 999) / 1000;
   int millis = static_cast<int>(timeMs - secs * 1000);
-  std::time_t t = static_cast<std::time_t>(secs);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const std::tm tm = localTime(static_cast<std::time_t>(secs));
   long off = tm.tm_gmtoff / 60;
   char sign = off < 0 ? '-' : '+';
   if (off < 0) off = -off;

@@ -1,4 +1,5 @@
 #include "app/trend_plot.h"
+#include "util/platform.h"
 
 #include <algorithm>
 #include <ctime>
@@ -66,9 +67,7 @@ PlotSeries plotSeries(const TrendBuffer& buffer, const TrendRange& range, TrendS
 }
 
 std::string trendHoverText(const TrendSample& sample) {
-  std::time_t t = static_cast<std::time_t>(sample.timeMs / 1000);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const std::tm tm = localTime(static_cast<std::time_t>(sample.timeMs / 1000));
   char clock[16];
   std::strftime(clock, sizeof clock, "%H:%M:%S", &tm);
   std::string text = clock;

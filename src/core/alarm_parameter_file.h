@@ -24,19 +24,4 @@ constexpr std::size_t kLongestAlarmFileLine = 63;
 // memory and time stay bounded whatever the file. `loaded` must hold 44 texts.
 void readAlarmParameterLines(std::istream& in, std::vector<std::string>* loaded);
 
-// File system steps of the save and load.
-namespace alarm_file {
-
-// True when a file at `path` may be replaced by this user (or there is none yet).
-bool mayReplace(const std::string& path);
-
-// Writes `content` to a new file beside `path` and renames it over `path`, so that `path` holds
-// either its old content or the whole new one. Where that cannot keep the file what it was
-// (other hard links, an owner or group this user cannot give, a folder that takes no new file)
-// the file is rewritten in place instead, and put back as it was if that fails. Owner, group and
-// mode of an existing target are kept either way. On failure says why in *error.
-bool replaceFileContent(const std::string& path, const std::string& content, std::string* error);
-
-}  // namespace alarm_file
-
 }  // namespace orlo

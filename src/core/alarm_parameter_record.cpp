@@ -84,6 +84,20 @@ const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord(
   return kRecord;
 }
 
+std::string pageFieldName(const AlarmParameterRow& row) {
+  return std::string("\"") + row.label + "\" in \"" + row.group + "\"";
+}
+
+std::string fileFieldName(const AlarmParameterRow& row) {
+  std::string name = row.fileLabel;
+  if (!name.empty() && name.back() == ',') name.pop_back();
+  return name;
+}
+
+std::string fullFieldName(const AlarmParameterRow& row) {
+  return fileFieldName(row) + " (" + pageFieldName(row) + ")";
+}
+
 std::int32_t decodeAlarmValue(const AlarmParameterRow& row, const FrameView& frame) {
   const auto at = static_cast<std::size_t>(row.offset);
   if (row.width == 8) return frame.u8(at);

@@ -42,6 +42,12 @@ constexpr std::size_t kAlarmParameterCount = 44;
 
 const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord();
 
+// How a person finds the row: as the page shows it ("Value" in "CHG OC Protect(Range)"), as
+// the parameter file names it (Charge OC), or both: Charge OC ("Value" in "CHG OC Protect(Range)").
+std::string pageFieldName(const AlarmParameterRow& row);
+std::string fileFieldName(const AlarmParameterRow& row);
+std::string fullFieldName(const AlarmParameterRow& row);
+
 // The number a Read result carries for the row, and as the box shows it ("%d").
 std::int32_t decodeAlarmValue(const AlarmParameterRow& row, const FrameView& frame);
 std::string decodeAlarmField(const AlarmParameterRow& row, const FrameView& frame);

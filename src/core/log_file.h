@@ -4,9 +4,10 @@
 // the file through a descriptor of its own; another copy of the tool that wants to log to the
 // same file is refused when it switches on, rather than interleaving its rows with ours.
 
-#include <sys/types.h>
-
 #include <string>
+
+#include "util/platform.h"
+#include "util/unique_fd.h"
 
 namespace orlo {
 
@@ -24,7 +25,6 @@ LogFileResult createLogFile(const std::string& path, const std::string& bytes);
 class LogFile {
  public:
   LogFile() = default;
-  ~LogFile() { release(); }
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
@@ -32,7 +32,7 @@ class LogFile {
   // until release(). Not ok when it cannot be opened, or busy when another holder has it.
   LogFileResult hold(const std::string& path);
   void release();
-  bool holding() const { return lockFd_ >= 0; }
+  bool holding() const { return lockFd_.valid(); }
 
   // Appends `bytes` to the existing regular file `path`: all of them or, after a failure part
   // way, none (the file is cut back to its old length). When `path` is no longer the file held
@@ -40,9 +40,8 @@ class LogFile {
   LogFileResult append(const std::string& path, const std::string& bytes);
 
  private:
-  int lockFd_ = -1;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  UniqueFd lockFd_;
+  FileIdentity identity_;
 };
 
 }  // namespace orlo

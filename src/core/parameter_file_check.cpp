@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "core/alarm_parameter_record.h"
-#include "util/file_system.h"
+#include "util/platform.h"
 
 namespace orlo {
 namespace {

@@ -7,11 +7,9 @@
 namespace orlo {
 namespace {
 
-std::string fieldName(const AlarmParameterRow& row) {
-  return std::string("\"") + row.label + "\" in \"" + row.group + "\"";
-}
+using NameOf = std::string (*)(const AlarmParameterRow&);
 
-std::string mismatchText(const ParameterResult& r) {
+std::string mismatchText(const ParameterResult& r, NameOf fieldName) {
   std::string text;
   for (const auto& m : r.mismatches) {
     text += "\n  " + fieldName(*m.row) + ": written " + std::to_string(m.written) + ", read back " +
@@ -20,7 +18,7 @@ std::string mismatchText(const ParameterResult& r) {
   return text;
 }
 
-std::string refusalText(const ParameterResult& r) {
+std::string refusalText(const ParameterResult& r, NameOf fieldName) {
   if (r.wrongCount) return "Refused: the parameters must be 44 values. Nothing was sent.";
   if (!r.refused) return "Refused. Nothing was sent.";
   const AcceptedRange range = acceptedRange(*r.refused);
@@ -32,14 +30,14 @@ std::string sentOrNot(const ParameterResult& r) {
   return r.wrote ? " The Set request had been sent." : " Nothing was written.";
 }
 
-std::string noAnswerText(const ParameterResult& r) {
+std::string noAnswerText(const ParameterResult& r, NameOf fieldName) {
   if (r.step != ParameterStep::SetAcknowledge)
     return std::string("No answer from the board while ") + stepName(r.step) + "." + sentOrNot(r);
   std::string text = "The board did not acknowledge the Set.";
   if (!r.haveReadBack) return text + " Reading back got no answer either.";
   if (r.mismatches.empty()) return text + " Reading back shows every value as written.";
   return text + " Reading back, " + std::to_string(r.mismatches.size()) +
-         " values differ from what was written:" + mismatchText(r);
+         " values differ from what was written:" + mismatchText(r, fieldName);
 }
 
 }  // namespace
@@ -58,7 +56,8 @@ const char* stepName(ParameterStep step) {
   return "";
 }
 
-std::string describe(const ParameterResult& r) {
+std::string describe(const ParameterResult& r, FieldNames names) {
+  const NameOf fieldName = names == FieldNames::Page ? pageFieldName : fullFieldName;
   switch (r.outcome) {
     case ParameterOutcome::Done:
       return "Read successful!";
@@ -68,11 +67,12 @@ std::string describe(const ParameterResult& r) {
       return "Verified: " + std::to_string(written) + " values written and read back";
     }
     case ParameterOutcome::Mismatch:
-      return std::to_string(r.mismatches.size()) + " values did not read back as written:" + mismatchText(r);
+      return std::to_string(r.mismatches.size()) +
+             " values did not read back as written:" + mismatchText(r, fieldName);
     case ParameterOutcome::NoAnswer:
-      return noAnswerText(r);
+      return noAnswerText(r, fieldName);
     case ParameterOutcome::Refused:
-      return refusalText(r);
+      return refusalText(r, fieldName);
     case ParameterOutcome::NotKept:
       return "The board's parameters could not be kept before writing (" + r.detail +
              "). Nothing was written.";

@@ -65,8 +65,12 @@ struct ParameterResult {
   bool verified() const { return outcome == ParameterOutcome::Verified; }
 };
 
+// How describe() names a field: as the page shows it, or by the parameter file's label first
+// (for the command line, whose user mends the file).
+enum class FieldNames { Page, FileAndPage };
+
 // One or two sentences for the user: what happened and where it stopped.
-std::string describe(const ParameterResult& result);
+std::string describe(const ParameterResult& result, FieldNames names = FieldNames::Page);
 const char* stepName(ParameterStep step);
 
 class ParameterSession {

@@ -14,17 +14,22 @@ bool ParameterWorkflow::write(const std::vector<std::string>& texts, const std::
   lastSnapshot_.clear();
   recordProblem_.clear();
   session_.setKeepBoard([this, portDevice](const AlarmValues& board, std::string* why) {
-    const auto path = snapshots_.save(board, portDevice, clock_.localNow(), why);
-    if (path) lastSnapshot_ = *path;
-    return path.has_value();
+    Result<std::string> path = snapshots_.save(board, portDevice, clock_.localNow());
+    if (!path) {
+      *why = path.error();
+      return false;
+    }
+    lastSnapshot_ = *path;
+    return true;
   });
   return session_.write(
       texts, nowMs, [this, portDevice, done = std::move(done)](const ParameterResult& result) {
         session_.setKeepBoard(nullptr);
-        if (result.outcome != ParameterOutcome::Refused &&
-            !record_.append(writeEntryFor(result, portDevice, clock_.localNow()), &recordProblem_) &&
-            recordProblem_.empty())
-          recordProblem_ = "writes.csv could not be written";
+        if (result.outcome != ParameterOutcome::Refused) {
+          const Status recorded = record_.append(writeEntryFor(result, portDevice, clock_.localNow()));
+          if (!recorded)
+            recordProblem_ = recorded.error().empty() ? "writes.csv could not be written" : recorded.error();
+        }
         if (done) done(result);
       });
 }

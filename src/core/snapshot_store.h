@@ -11,14 +11,12 @@
 #include <vector>
 
 #include "core/alarm_parameter_record.h"
+#include "util/result.h"
 
 namespace orlo {
 
 // $XDG_DATA_HOME/Orlo_PC, or ~/.local/share/Orlo_PC when that is unset or not absolute.
 std::string orloDataFolder();
-
-// Makes `path` and every missing folder above it (private to the user); false with *error.
-bool makeFolders(const std::string& path, std::string* error);
 
 // ISO 8601 without colons, so the text is a valid file name everywhere: 2026-12-07T141503+0100.
 std::string snapshotTimeText(const std::tm& localTime);
@@ -36,10 +34,10 @@ class SnapshotStore {
   explicit SnapshotStore(std::string folder);
   static std::string defaultFolder();  // orloDataFolder()/snapshots
 
-  // Writes `board` as a new snapshot file and returns its path; std::nullopt with *error when
-  // it could not be written whole (no partial file is left behind).
-  std::optional<std::string> save(const AlarmValues& board, const std::string& portDevice,
-                                  const std::tm& localTime, std::string* error) const;
+  // Writes `board` as a new snapshot file and returns its path, or why it could not be written
+  // whole (no partial file is left behind).
+  Result<std::string> save(const AlarmValues& board, const std::string& portDevice,
+                           const std::tm& localTime) const;
   // Every snapshot in the folder, oldest first; files not named like one are left out.
   std::vector<SnapshotInfo> list() const;
   const std::string& folder() const { return folder_; }

@@ -9,7 +9,7 @@
 
 #include "core/parameter_file_check.h"
 #include "core/snapshot_store.h"
-#include "util/file_system.h"
+#include "util/platform.h"
 
 namespace orlo {
 namespace {
@@ -249,9 +249,9 @@ std::string sha256Hex(const std::string& bytes) {
 }
 
 RecipeLoad loadRecipe(const std::string& path) {
-  std::string content;
-  std::string error;
-  if (!readSmallFile(path, kRecipeMaxBytes, &content, &error)) return {std::nullopt, error};
+  const Result<std::string> read = readSmallFile(path, kRecipeMaxBytes);
+  if (!read) return {std::nullopt, read.error()};
+  const std::string& content = *read;
   RecipeReader reader(path);
   Recipe recipe;
   recipe.path = path;

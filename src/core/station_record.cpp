@@ -2,9 +2,9 @@
 
 #include <sstream>
 
-#include "core/snapshot_store.h"
 #include "core/alarm_parameter_file.h"
-#include "util/file_system.h"
+#include "core/snapshot_store.h"
+#include "util/platform.h"
 
 namespace orlo {
 namespace {
@@ -42,16 +42,17 @@ std::string StationRecord::writeJson(const BoardReport& report, const std::strin
   std::string path = folder_ + "/" + name + ".json";
   for (int n = 2; pathKind(path) != PathKind::Missing && n < 1000; ++n)
     path = folder_ + "/" + name + "~" + std::to_string(n) + ".json";
-  if (alarm_file::replaceFileContent(path, reportText(report), error)) return path;
-  *error = "cannot write " + path + ": " + *error;
+  const Status written = replaceFileContent(path, reportText(report));
+  if (written) return path;
+  *error = "cannot write " + path + ": " + written.error();
   return {};
 }
 
 void StationRecord::save(BoardReport& report, const ExtraReport& extra, const std::string& extension) const {
   std::string error;
-  if (!makeFolders(folder_, &error)) {
+  if (const Status made = makeFolders(folder_); !made) {
     report.result = BoardResult::Error;
-    report.error = error;
+    report.error = made.error();
     return;
   }
   const auto failWith = [&report](const std::string& why) {
@@ -67,15 +68,15 @@ void StationRecord::save(BoardReport& report, const ExtraReport& extra, const st
       report.reportPath = other;
     } else {
       failWith("cannot write " + other + ": " + error);
-      alarm_file::replaceFileContent(json, reportText(report), &error);
+      (void)replaceFileContent(json, reportText(report));
     }
   }
   const BoardResult meant = report.result;
-  if (!appendLocked(csvPath(), stationCsvHeader(), stationCsvRow(report), &error)) {
-    failWith(error);
+  if (const Status appended = appendLocked(csvPath(), stationCsvHeader(), stationCsvRow(report)); !appended) {
+    failWith(appended.error());
     // The reports said what the row could not: make them say ERROR too.
     if (!json.empty() && meant != BoardResult::Error) {
-      alarm_file::replaceFileContent(json, reportText(report), &error);
+      (void)replaceFileContent(json, reportText(report));
       if (extra && !other.empty()) extra(report, other, &error);
     }
   }
@@ -83,10 +84,9 @@ void StationRecord::save(BoardReport& report, const ExtraReport& extra, const st
 
 StationRecord::Counts StationRecord::countsOf(const std::string& today) const {
   Counts counts;
-  std::string content;
-  std::string error;
-  if (!readSmallFile(csvPath(), kRecordMaxBytes, &content, &error)) return counts;
-  std::istringstream lines(content);
+  const Result<std::string> content = readSmallFile(csvPath(), kRecordMaxBytes);
+  if (!content) return counts;
+  std::istringstream lines(*content);
   for (std::string line; std::getline(lines, line);) {
     const std::vector<std::string> f = splitCsvLine(line);
     if (f.size() < 9 || f[0].compare(0, today.size(), today) != 0) continue;
@@ -120,10 +120,9 @@ std::vector<std::string> splitCsvLine(const std::string& line) {
 
 std::string StationRecord::passedToday(int boardId, const std::string& label,
                                        const std::string& today) const {
-  std::string content;
-  std::string error;
-  if (!readSmallFile(csvPath(), kRecordMaxBytes, &content, &error)) return {};
-  std::istringstream lines(content);
+  const Result<std::string> content = readSmallFile(csvPath(), kRecordMaxBytes);
+  if (!content) return {};
+  std::istringstream lines(*content);
   std::string found;
   for (std::string line; std::getline(lines, line);) {
     const std::vector<std::string> f = splitCsvLine(line);

@@ -1,16 +1,11 @@
 #include "core/write_record.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "core/parameter_session.h"
 #include "core/snapshot_store.h"
-#include "util/file_system.h"
+#include "util/platform.h"
 
 namespace orlo {
 namespace {
@@ -59,12 +54,6 @@ std::string isoTime(const std::tm& time) {
   return std::string(text, n);
 }
 
-std::string fieldName(const AlarmParameterRow& row) {
-  std::string name = row.fileLabel;
-  if (!name.empty() && name.back() == ',') name.pop_back();
-  return name;
-}
-
 const char* outcomeWord(const ParameterResult& result) {
   switch (result.outcome) {
     case ParameterOutcome::Verified:
@@ -93,7 +82,7 @@ std::string changesText(const std::vector<FieldChange>& changes) {
   std::string text;
   for (const auto& change : changes) {
     if (!text.empty()) text += "; ";
-    text += fieldName(*change.row) + " " + (change.before ? std::to_string(*change.before) : "?") + "→" +
+    text += fileFieldName(*change.row) + " " + (change.before ? std::to_string(*change.before) : "?") + "→" +
             std::to_string(change.after);
   }
   return text;
@@ -145,24 +134,13 @@ std::string WriteRecord::defaultPath() {
   return orloDataFolder() + "/writes.csv";
 }
 
-bool WriteRecord::append(const WriteEntry& entry, std::string* error) const {
+Status WriteRecord::append(const WriteEntry& entry) const {
   const auto slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !makeFolders(path_.substr(0, slash), error)) return false;
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    *error = "cannot open " + path_ + ": " + std::strerror(errno);
-    return false;
+  if (slash != std::string::npos && slash > 0) {
+    const Status made = makeFolders(path_.substr(0, slash));
+    if (!made) return made;
   }
-  struct stat st {};
-  const bool fresh = ::fstat(fd, &st) == 0 && st.st_size == 0;
-  // One write per line, so that two programs appending at once do not interleave within a line.
-  const bool ok = writeAll(fd, (fresh ? std::string(kHeader) : std::string()) + writeRecordLine(entry));
-  const int cause = errno;
-  if (::close(fd) != 0 || !ok) {
-    *error = "cannot write " + path_ + ": " + std::strerror(ok ? errno : cause);
-    return false;
-  }
-  return true;
+  return appendWithHeader(path_, kHeader, writeRecordLine(entry));
 }
 
 }  // namespace orlo

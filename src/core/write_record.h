@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/alarm_parameter_record.h"
+#include "util/result.h"
 
 namespace orlo {
 
@@ -50,7 +51,7 @@ class WriteRecord {
   static std::string defaultPath();  // orloDataFolder()/writes.csv
 
   // Appends the entry's line (after the header when the file is new); false with *error.
-  bool append(const WriteEntry& entry, std::string* error) const;
+  Status append(const WriteEntry& entry) const;
   const std::string& path() const { return path_; }
 
  private:

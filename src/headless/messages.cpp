@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string_view>
 
+#include "util/platform.h"
 #include "util/text_format.h"
 
 namespace orlo::headless {
@@ -60,8 +61,7 @@ void writeIsoTime(std::chrono::system_clock::time_point when, std::string& out) 
   auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
   if (millis < 0) millis += 1000;
   if (seconds != cached.seconds) {
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = localTime(seconds);
     // Digits by hand: strftime and printf are large for a few fixed fields, and this runs in
     // the first wake-up of every second.
     const long year = 1900L + local.tm_year;

@@ -17,6 +17,7 @@
 #include "headless/device_serial_control.h"
 #include "link/receiver.h"
 #include "util/clock.h"
+#include "util/platform.h"
 
 namespace orlo::headless {
 namespace {
@@ -132,13 +133,13 @@ std::optional<ParameterResult> readBoard(const std::string& device, int* status)
   ParameterResult r = runSession(serial, session,
                                  [&session](std::int64_t now, auto done) { return session.read(now, done); });
   if (r.outcome == ParameterOutcome::Done) return r;
-  say(stderr, "orlo-bms: " + describe(r));
+  say(stderr, "orlo-bms: " + describe(r, FieldNames::FileAndPage));
   *status = exitFor(r);
   return std::nullopt;
 }
 
 int readAction(const ParamsOptions& o) {
-  if (!o.file.empty() && !alarm_file::mayReplace(o.file)) {
+  if (!o.file.empty() && !mayReplace(o.file)) {
     std::fprintf(stderr, "orlo-bms: cannot write %s\n", o.file.c_str());
     return kParamsBadInput;
   }
@@ -150,9 +151,9 @@ int readAction(const ParamsOptions& o) {
     std::fwrite(content.data(), 1, content.size(), stdout);
     return std::fflush(stdout) == 0 ? kParamsDone : kParamsBadInput;
   }
-  std::string error;
-  if (alarm_file::replaceFileContent(o.file, content, &error)) return kParamsDone;
-  std::fprintf(stderr, "orlo-bms: cannot write %s: %s\n", o.file.c_str(), error.c_str());
+  const Status saved = replaceFileContent(o.file, content);
+  if (saved) return kParamsDone;
+  std::fprintf(stderr, "orlo-bms: cannot write %s: %s\n", o.file.c_str(), saved.error().c_str());
   return kParamsBadInput;
 }
 
@@ -172,11 +173,13 @@ int writeAction(const ParamsOptions& o) {
     say(stderr, "orlo-bms: the board's values before: " + workflow.lastSnapshot());
   if (!workflow.recordProblem().empty()) say(stderr, "orlo-bms: " + workflow.recordProblem());
   const int status = exitFor(r);
-  say(status == kParamsDone ? stdout : stderr, (status == kParamsDone ? "" : "orlo-bms: ") + describe(r));
+  say(status == kParamsDone ? stdout : stderr,
+      (status == kParamsDone ? "" : "orlo-bms: ") + describe(r, FieldNames::FileAndPage));
   return status;
 }
 
-// One line per differing field, as the file names it: "Cell OV: board 3650 mV, file 3600 mV".
+// One line per differing field, named as the file and the page name it:
+// Cell OV ("Value" in "Cell OV Protect(Range)"): board 3650 mV, file 3600 mV
 int diffAction(const ParamsOptions& o) {
   const auto file = checkedFile(o.file);
   if (!file) return kParamsBadInput;
@@ -185,7 +188,7 @@ int diffAction(const ParamsOptions& o) {
   if (!r) return status;
   const ParameterReview review = reviewParameters(r->board, file->values);
   for (const ReviewChange& c : review.changes) {
-    const std::string label(c.row->fileLabel, std::string(c.row->fileLabel).size() - 1);  // without ','
+    const std::string label = fullFieldName(*c.row);
     const std::string unit = *c.row->fileUnit ? std::string(" ") + c.row->fileUnit : std::string();
     std::printf("%s: board %lld%s, file %lld%s\n", label.c_str(), static_cast<long long>(c.onBoard),
                 unit.c_str(), static_cast<long long>(c.proposed), unit.c_str());

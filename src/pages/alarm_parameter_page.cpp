@@ -6,7 +6,7 @@
 #include "core/alarm_parameter_file.h"
 #include "core/alarm_parameter_record.h"
 #include "link/requests.h"
-#include "util/file_system.h"
+#include "util/platform.h"
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo {
@@ -45,19 +45,15 @@ std::string shortQuote(const std::string& text) {
   return "\"" + text.substr(0, cut) + "...\"";
 }
 
-std::string boxName(const AlarmParameterRow& row) {
-  return std::string("\"") + row.label + "\" in \"" + row.group + "\"";
-}
-
 std::string placeholderMessage(const AlarmParameterRow& row) {
-  return boxName(row) +
+  return pageFieldName(row) +
          " holds no value yet. Read the parameters from the BMS (\"Read\") or load a parameter file "
          "first. Nothing was sent.";
 }
 
 std::string rangeMessage(const AlarmParameterRow& row, const std::string& text) {
   const AcceptedRange range = acceptedRange(row);
-  return boxName(row) + " must be a whole number from " + std::to_string(range.min) + " to " +
+  return pageFieldName(row) + " must be a whole number from " + std::to_string(range.min) + " to " +
          std::to_string(range.max) + "; it holds " + shortQuote(text) + ". Nothing was sent.";
 }
 
@@ -194,14 +190,14 @@ bool AlarmParameterPage::saveParameterFile(const std::string& path) {
     form_.messageBox(kTemplateMissing, "");
     return false;
   }
-  if (!alarm_file::mayReplace(path)) {
+  if (!mayReplace(path)) {
     form_.messageBox(kSaveRefused, "");
     return false;
   }
   collectValues(&savedValues_);
-  std::string error;
-  if (!alarm_file::replaceFileContent(path, formatAlarmParameterFile(savedValues_), &error)) {
-    form_.messageBox("Could not save the parameter file \"" + path + "\" (" + error +
+  const Status saved = replaceFileContent(path, formatAlarmParameterFile(savedValues_));
+  if (!saved) {
+    form_.messageBox("Could not save the parameter file \"" + path + "\" (" + saved.error() +
                          "). Any earlier file there " + "was left as it was.",
                      "");
     return false;

@@ -16,7 +16,7 @@ class BalanceTestPage : public FormEventsOf<BalanceId> {
   BalanceTestPage(Form& form, SerialControl& serial);
 
   // The main window's start-up duties for this page: hand over the serial control, start
-  // timer 8 (2000 ms), manual mode off, "--" in the three condition fields.
+  // the balance read timer (2000 ms), manual mode off, "--" in the three condition fields.
   void startUp();
 
   void onBalanceRead();

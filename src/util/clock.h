@@ -3,6 +3,8 @@
 
 #include <ctime>
 
+#include "util/platform.h"
+
 namespace orlo {
 
 class Clock {
@@ -13,12 +15,7 @@ class Clock {
 
 class SystemClock : public Clock {
  public:
-  std::tm localNow() const override {
-    std::time_t now = std::time(nullptr);
-    std::tm out{};
-    localtime_r(&now, &out);
-    return out;
-  }
+  std::tm localNow() const override { return localTime(std::time(nullptr)); }
 };
 
 }  // namespace orlo

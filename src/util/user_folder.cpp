@@ -1,22 +1,20 @@
 #include "util/user_folder.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <fstream>
+
+#include "util/platform.h"
 
 namespace orlo {
 namespace {
 
 bool isFolder(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return pathKind(path) == PathKind::Folder;
 }
 
 // XDG_DESKTOP_DIR from ~/.config/user-dirs.dirs, with $HOME expanded; "" when not set there.
 std::string xdgDesktop(const std::string& home) {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::string dirs = (config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+  const std::string config = environmentValue("XDG_CONFIG_HOME");
+  const std::string dirs = (config.empty() ? home + "/.config" : config) + "/user-dirs.dirs";
   std::ifstream in(dirs);
   std::string line;
   const std::string key = "XDG_DESKTOP_DIR=";
@@ -34,8 +32,8 @@ std::string xdgDesktop(const std::string& home) {
 }  // namespace
 
 std::string defaultUserFolder() {
-  const char* homeEnv = std::getenv("HOME");
-  const std::string home = homeEnv && *homeEnv ? homeEnv : "/";
+  const std::string homeEnv = environmentValue("HOME");
+  const std::string home = homeEnv.empty() ? "/" : homeEnv;
   const std::string xdg = xdgDesktop(home);
   if (isFolder(xdg)) return xdg;
   if (isFolder(home + "/Desktop")) return home + "/Desktop";

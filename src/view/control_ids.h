@@ -59,11 +59,14 @@ std::basic_ostream<Char, Traits>& operator<<(std::basic_ostream<Char, Traits>& o
 #define ORLO_CONTROL_ID_ENUMERATOR(name, value) name = value,
 #define ORLO_CONTROL_ID_NAME(name, value) ::orlo::ControlIdName{#name, value},
 
-// ORLO_CONTROL_IDS(Type, "layout name", LIST) inside namespace orlo.
-#define ORLO_CONTROL_IDS(Type, layoutName, LIST)                            \
-  enum class Type : int { LIST(ORLO_CONTROL_ID_ENUMERATOR) };               \
-  template <>                                                               \
-  struct ControlIds<Type> {                                                 \
-    static constexpr const char* kLayout = layoutName;                      \
-    static constexpr ControlIdName kNames[] = {LIST(ORLO_CONTROL_ID_NAME)}; \
+// ORLO_CONTROL_IDS(Type, "layout name", LIST) inside namespace orlo. A control may be named
+// like a type of namespace orlo (Status); its enumerator lives in the enum's own scope.
+#define ORLO_CONTROL_IDS(Type, layoutName, LIST)                                                        \
+  _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wshadow\"") enum class Type : int { \
+    LIST(ORLO_CONTROL_ID_ENUMERATOR)                                                                    \
+  };                                                                                                    \
+  _Pragma("GCC diagnostic pop") template <>                                                             \
+  struct ControlIds<Type> {                                                                             \
+    static constexpr const char* kLayout = layoutName;                                                  \
+    static constexpr ControlIdName kNames[] = {LIST(ORLO_CONTROL_ID_NAME)};                             \
   };

@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "core/parameter_file_check.h"
 #include "core/snapshot_store.h"
+#include "link/frame_bytes.h"
 #include "link/requests.h"
 #include "sim/board_model.h"
 #include "support/board_defaults.h"
@@ -30,7 +31,8 @@ constexpr std::size_t kCellOv = 6;  // record index of the cell over-voltage lim
 constexpr int kAlarmTab = 2;
 
 bool isSet(const Bytes& block) {
-  return block.size() == alarmParameterSetRequest({}).size() && block[2] == 0x47;
+  return block.size() == alarmParameterSetRequest({}).size() &&
+         block[frame_bytes::kCommandAt] == frame_bytes::kAlarmSet;
 }
 bool isRead(const Bytes& block) {
   return block == alarmParameterReadRequest();

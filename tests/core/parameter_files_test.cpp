@@ -48,10 +48,9 @@ TEST(SnapshotStore, SnapshotsAreParameterFilesNamedByTimeBoardAndPortAndNeverRep
   const AlarmValues first = test::boardValues();
   AlarmValues second = first;
   second[6] = 3600;
-  std::string error;
-  const auto a = store.save(first, "/dev/serial/by-id/usb-FTDI_A5,0", decemberSeventh(), &error);
-  const auto b = store.save(second, "/dev/serial/by-id/usb-FTDI_A5,0", decemberSeventh(), &error);
-  ASSERT_TRUE(a && b) << error;
+  const auto a = store.save(first, "/dev/serial/by-id/usb-FTDI_A5,0", decemberSeventh());
+  const auto b = store.save(second, "/dev/serial/by-id/usb-FTDI_A5,0", decemberSeventh());
+  ASSERT_TRUE(a && b) << a.error() << b.error();
   EXPECT_EQ(*a, store.folder() + "/2026-12-07T141503+0100_ID1_serial-by-id-usb-FTDI-A5-0.csv");
   EXPECT_EQ(*b, store.folder() + "/2026-12-07T141503+0100_ID1_serial-by-id-usb-FTDI-A5-0~2.csv");
   EXPECT_EQ(test::readFile(*a), formatAlarmParameterFile(parameterTexts(first)));
@@ -75,9 +74,9 @@ TEST(SnapshotStore, AFolderThatCannotBeMadeIsReportedAndNothingIsWritten) {
   test::ScratchDir scratch("orlo-snap");
   test::writeFile(scratch.file("plain"), "a file, not a folder");
   const SnapshotStore store(scratch.file("plain/snapshots"));
-  std::string error;
-  EXPECT_FALSE(store.save(test::boardValues(), "/dev/ttyUSB0", decemberSeventh(), &error));
-  EXPECT_NE(error.find("plain"), std::string::npos) << error;
+  const auto saved = store.save(test::boardValues(), "/dev/ttyUSB0", decemberSeventh());
+  EXPECT_FALSE(saved);
+  EXPECT_NE(saved.error().find("plain"), std::string::npos) << saved.error();
   EXPECT_TRUE(store.list().empty());
 }
 
@@ -112,14 +111,13 @@ TEST(WriteRecord, EachWriteAppendsOneQuotedUtf8LineUnderOneHeader) {
   lost.step = ParameterStep::SetAcknowledge;
   lost.detail = "adapter \"pulled\"";
 
-  std::string error;
-  ASSERT_TRUE(record.append(writeEntryFor(verified, "/dev/ttyUSB0", decemberSeventh()), &error)) << error;
-  ASSERT_TRUE(record.append(writeEntryFor(lost,
-                                          "/dev/odd,\xff"
-                                          "name",
-                                          decemberSeventh()),
-                            &error))
-      << error;
+  const Status first = record.append(writeEntryFor(verified, "/dev/ttyUSB0", decemberSeventh()));
+  ASSERT_TRUE(first) << first.error();
+  const Status second = record.append(writeEntryFor(lost,
+                                                    "/dev/odd,\xff"
+                                                    "name",
+                                                    decemberSeventh()));
+  ASSERT_TRUE(second) << second.error();
   EXPECT_EQ(
       test::readFile(record.path()),
       "time,port,board_id,changes,outcome\r\n"

@@ -115,7 +115,9 @@ TEST_F(ParameterSessionTest, SnapshotOfTheBoardIsOnDiskBeforeTheFirstSetByteIsWr
   const SnapshotStore store(scratch.file("snapshots"));
   const AlarmValues before = boardValues();
   session.setKeepBoard([&](const AlarmValues& values, std::string* why) {
-    return store.save(values, "/dev/ttyUSB0", std::tm{}, why).has_value();
+    const Result<std::string> saved = store.save(values, "/dev/ttyUSB0", std::tm{});
+    if (!saved) *why = saved.error();
+    return saved.ok();
   });
   int setsSeen = 0;
   line.onWrite = [&](const Bytes& block) {

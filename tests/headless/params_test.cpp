@@ -93,7 +93,8 @@ TEST_F(Params, readDiffAndEveryFailureModeOfAWriteEndWithTheirExitStatus) {
   EXPECT_EQ(run("same", {"diff", "--device", dir.file("ref"), dir.file("board.csv")}), 0);
   EXPECT_EQ(readFile(dir.file("same.log")), "");
   EXPECT_EQ(run("diff", {"diff", "--device", dir.file("ref"), dir.file("lowered.csv")}), 1);
-  EXPECT_EQ(readFile(dir.file("diff.log")), "Cell OV: board 3650 mV, file 3600 mV\n");
+  EXPECT_EQ(readFile(dir.file("diff.log")),
+            "Cell OV (\"Value\" in \"Cell OV Protect(Range)\"): board 3650 mV, file 3600 mV\n");
 
   struct Case {
     const char* name;
@@ -106,7 +107,12 @@ TEST_F(Params, readDiffAndEveryFailureModeOfAWriteEndWithTheirExitStatus) {
   const Case cases[] = {
       {"verified", {}, "lowered.csv", 0, "Verified: 43 values written and read back", 1},
       {"late-answers", {"--fail", "delay=0x0C:1500"}, "lowered.csv", 0, "Verified", 1},
-      {"not-applied", {"--fail", "set-not-applied"}, "lowered.csv", 3, "written 3600, read back 3650", 1},
+      {"not-applied",
+       {"--fail", "set-not-applied"},
+       "lowered.csv",
+       3,
+       "Cell OV (\"Value\" in \"Cell OV Protect(Range)\"): written 3600, read back 3650",
+       1},
       {"off-by-one", {"--fail", "set-off-by-one=7"}, "lowered.csv", 3, "written 3600, read back 3601", 1},
       {"no-ack", {"--fail", "no-answer=0x47"}, "lowered.csv", 4, "did not acknowledge the Set", 1},
       {"no-read-answer", {"--fail", "no-answer=0x0C"}, "lowered.csv", 4, "No answer from the board", 0},

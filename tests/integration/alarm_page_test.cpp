@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <utility>
 
+#include "link/frame_bytes.h"
 #include "support/board_defaults.h"
 #include "support/hex.h"
 #include "support/sim_run.h"
 
 namespace orlo::test {
 namespace {
+
+using namespace frame_bytes;
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -22,10 +25,10 @@ using test::BoxTexts;
 using test::kBoardDefaults;
 
 bool isReadResult(const Bytes& f) {
-  return f.size() >= 82 && f[2] == 0x47;
+  return f.size() >= 82 && f[kCommandAt] == kAlarmSet;
 }
 bool isAcknowledge(const Bytes& f) {
-  return f.size() >= 3 && f[2] == 0x48;
+  return f.size() >= 3 && f[kCommandAt] == kSetAcknowledge;
 }
 
 class AlarmPage : public ::testing::Test {
@@ -63,7 +66,7 @@ class AlarmPage : public ::testing::Test {
   }
   std::vector<std::string> receivedSets() const {
     std::vector<std::string> out;
-    for (const Bytes& block : run.written({0xAA, 0x55, 0x47})) out.push_back(compactHex(block));
+    for (const Bytes& block : run.written({kHead0, kHead1, kAlarmSet})) out.push_back(compactHex(block));
     return out;
   }
 
@@ -143,7 +146,7 @@ TEST_F(AlarmPage, setRightAfterStartIsRefusedAndNothingReachesTheBoard) {
   EXPECT_EQ(run.alarmForm.text(AlarmId::CellOvValue), "--");
   read();
   EXPECT_FALSE(run.alarmForm.shown("Set successful!"));
-  EXPECT_EQ(run.written({0xAA, 0x55, 0x0C}).size(), 1u);
+  EXPECT_EQ(run.written({kHead0, kHead1, kAlarmRead}).size(), 1u);
   EXPECT_EQ(receivedSets(), std::vector<std::string>{});
 }
 

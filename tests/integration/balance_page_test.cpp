@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include "link/frame_bytes.h"
 #include "support/hex.h"
 #include "support/sim_run.h"
 
@@ -13,7 +14,7 @@ bool isCondition(const Bytes& f) {
   return f.size() >= 12 && f[2] == 0x18 && f[6] == 0x0E;
 }
 bool isLiveData(const Bytes& f) {
-  return f.size() >= 3 && f[2] == 0x4D;
+  return f.size() >= 3 && f[frame_bytes::kCommandAt] == frame_bytes::kLiveData;
 }
 
 class BalancePage : public ::testing::Test {

@@ -6,10 +6,13 @@
 
 #include <cstdio>
 
+#include "link/frame_bytes.h"
 #include "support/sim_run.h"
 
 namespace orlo::test {
 namespace {
+
+using namespace frame_bytes;
 
 bool isResult(const Bytes& f) {
   return f.size() >= 19 && f[2] == 0x15;
@@ -71,7 +74,7 @@ TEST_F(CalibrationPage, aPointTakenDuringARunFinishesAndReadsBack) {
   EXPECT_LE(evaluation, 0.025f);
   EXPECT_EQ(field(CalibrationId::ErrorEvaluation).size(), 6u)
       << "not four decimals: " << field(CalibrationId::ErrorEvaluation);
-  const std::vector<Bytes> taken = run.written({0xAA, 0x55, 0x07});
+  const std::vector<Bytes> taken = run.written({kHead0, kHead1, kCalibration});
   ASSERT_EQ(taken.size(), 1u);
   ASSERT_EQ(taken[0][6], 0) << "point 1";
   EXPECT_EQ(run.board.calibration(taken[0][7], 0).coefficientMilli, stored) << "the board's stored point";
@@ -95,7 +98,7 @@ TEST_F(CalibrationPage, readDuringARunIsRefusedAndNothingReachesTheBoard) {
   run.click(CalibrationId::Read1 + 1);
   EXPECT_THAT(run.messages(), ::testing::ElementsAre("Please Stop the Calibration!"));
   run.advance(300);
-  EXPECT_EQ(run.written({0xAA, 0x55, 0x07}).size(), 0u);
+  EXPECT_EQ(run.written({kHead0, kHead1, kCalibration}).size(), 0u);
 }
 
 }  // namespace

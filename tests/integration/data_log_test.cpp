@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "link/frame_bytes.h"
 #include "support/frame_fields.h"
 #include "support/sim_run.h"
 
@@ -74,7 +75,8 @@ TEST(DataLogRun, loggedRowsCarryTheValuesOfFramesTheBoardSent) {
   SimRun run;
   run.pressStartUp();
   ASSERT_TRUE(run.line.isOpen());
-  ASSERT_TRUE(run.advanceUntil([&] { return !run.command(0x4D).empty(); }, 5000)) << "no live data arrived";
+  ASSERT_TRUE(run.advanceUntil([&] { return !run.command(frame_bytes::kLiveData).empty(); }, 5000))
+      << "no live data arrived";
 
   const std::string path = run.files.file("log.csv");
   ASSERT_TRUE(run.window().dataLog().startUnattended(path, 1)) << ::testing::PrintToString(run.messages());
@@ -84,7 +86,7 @@ TEST(DataLogRun, loggedRowsCarryTheValuesOfFramesTheBoardSent) {
   run.advance(3000);  // logging has stopped: no row comes after this
 
   std::set<std::string> expected;
-  for (const Bytes& f : run.command(0x4D))
+  for (const Bytes& f : run.command(frame_bytes::kLiveData))
     if (f.size() >= 79) expected.insert(expectedColumns(f));
   const std::vector<std::string> lines = readLog(path);
   ASSERT_EQ(lines.size(), 4u);

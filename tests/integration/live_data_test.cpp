@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "link/frame_bytes.h"
 #include "sim/line_shaper.h"
 #include "support/frame_fields.h"
 #include "support/hex.h"
@@ -42,7 +43,7 @@ const Bytes kPoll = hex("AA 55 06 00 00 00 01 00 01 00 55 AA");
 
 class LiveDataRun : public ::testing::Test {
  protected:
-  std::vector<Bytes> liveFrames() const { return run.command(0x4D); }
+  std::vector<Bytes> liveFrames() const { return run.command(frame_bytes::kLiveData); }
 
   void expectFieldsMatchTheLastFrame() {
     const std::vector<Bytes> frames = liveFrames();
@@ -78,7 +79,7 @@ TEST_F(LiveDataRun, pollsGoOnceASecondAndTheLinkShowsCommOkAtEveryCheck) {
   for (std::size_t i = 1; i < polls.size(); ++i) EXPECT_EQ(polls[i] - polls[i - 1], 1000) << "gap " << i;
   EXPECT_EQ(run.line.written.size(), polls.size()) << "nothing but polls";
   // The frame tick wakes for a frame waiting, not ten times a second, and keeps its beat.
-  ASSERT_EQ(run.command(0x4D).size(), 6u);
+  ASSERT_EQ(run.command(frame_bytes::kLiveData).size(), 6u);
   for (std::int64_t at : run.dispatchedAtMs) EXPECT_EQ(at % 100, 0) << "a frame shown off the beat at " << at;
   EXPECT_LE(run.timers.firings(SimRun::kMainForm, main_ids::kFrameTimer), 7);
 }

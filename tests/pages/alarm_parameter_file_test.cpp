@@ -22,6 +22,7 @@
 #include "support/fake_form.h"
 #include "support/fake_serial_control.h"
 #include "support/scratch_files.h"
+#include "util/platform.h"
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo {
@@ -198,16 +199,16 @@ TEST_F(AlarmParameterFile, SaveReplacesAnOlderFileAndKeepsItsPermissions) {
 
 // What must survive any save: the file itself (other names of it see the new content) and who
 // may read and write it.
-struct FileIdentity {
+struct FileFacts {
   ino_t inode;
   uid_t owner;
   gid_t group;
   mode_t mode;
-  bool operator==(const FileIdentity& o) const {
+  bool operator==(const FileFacts& o) const {
     return inode == o.inode && owner == o.owner && group == o.group && mode == o.mode;
   }
 };
-FileIdentity identityOf(const std::string& path) {
+FileFacts identityOf(const std::string& path) {
   struct stat st {};
   stat(path.c_str(), &st);
   return {st.st_ino, st.st_uid, st.st_gid, st.st_mode};
@@ -228,14 +229,16 @@ bool saveAsOrdinaryUser(const std::function<bool()>& save) {
 
 TEST_F(AlarmParameterFile, ATargetThatARenameWouldNotKeepIsRewrittenWhereItIs) {
   const std::string content = formatAlarmParameterFile(std::vector<std::string>(kAlarmParameterCount, "1"));
-  std::string error;
   // Other hard links: all of them see the new content.
   const std::string linked = dir + "/user/linked.csv";
   test::writeFile(linked, std::string(5000, 'x'));
   ASSERT_EQ(chmod(linked.c_str(), 0604), 0);
   ASSERT_EQ(link(linked.c_str(), (dir + "/other-name.csv").c_str()), 0);
-  FileIdentity before = identityOf(linked);
-  ASSERT_TRUE(alarm_file::replaceFileContent(linked, content, &error)) << error;
+  FileFacts before = identityOf(linked);
+  {
+    const Status saved = replaceFileContent(linked, content);
+    ASSERT_TRUE(saved) << saved.error();
+  }
   EXPECT_EQ(test::readFile(dir + "/other-name.csv"), content);
   EXPECT_TRUE(identityOf(linked) == before);
 
@@ -251,7 +254,7 @@ TEST_F(AlarmParameterFile, ATargetThatARenameWouldNotKeepIsRewrittenWhereItIs) {
   }
   ASSERT_EQ(chmod(shared.c_str(), 0555), 0);
   before = identityOf(handed);
-  EXPECT_TRUE(saveAsOrdinaryUser([&] { return alarm_file::replaceFileContent(handed, content, &error); }));
+  EXPECT_TRUE(saveAsOrdinaryUser([&] { return replaceFileContent(handed, content).ok(); }));
   EXPECT_EQ(test::readFile(handed), content);
   EXPECT_TRUE(identityOf(handed) == before);
   EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 1) << "no temporary file left";
@@ -264,7 +267,8 @@ TEST_F(AlarmParameterFile, ATargetThatARenameWouldNotKeepIsRewrittenWhereItIs) {
     ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
     ASSERT_EQ(chmod(foreign.c_str(), 0640), 0);
     before = identityOf(foreign);
-    ASSERT_TRUE(alarm_file::replaceFileContent(foreign, content, &error)) << error;
+    const Status saved = replaceFileContent(foreign, content);
+    ASSERT_TRUE(saved) << saved.error();
     EXPECT_EQ(test::readFile(foreign), content);
     EXPECT_EQ(identityOf(foreign).owner, 65534u);
     EXPECT_EQ(identityOf(foreign).group, 65534u);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "link/frame_bytes.h"
 #include "support/fake_form.h"
 #include "support/frame_image.h"
 #include "view/bms_parameter_ids.h"
@@ -116,7 +117,8 @@ TEST_F(BmsPage, UnknownSystemModeKeepsTheLastText) {
 }
 
 TEST_F(BmsPage, AShortFrameReadsZeroBeyondItsEnd) {
-  std::array<std::uint8_t, 12> shortFrame = {0xAA, 0x55, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
+  std::array<std::uint8_t, 12> shortFrame = {
+      frame_bytes::kHead0, frame_bytes::kHead1, frame_bytes::kLiveData, 0, 0, 0, 0, 0, 0, 0, 0xE4, 0x0C};
   page.updateLiveData(decodeLiveData(FrameView(shortFrame.data(), shortFrame.size())));
   EXPECT_EQ(form.text(BmsId::CellV1), "3300");
   EXPECT_EQ(form.text(BmsId::CellV2), "0");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/alarm_parameter_record.h"
+#include "link/frame_bytes.h"
 #include "link/serial_control.h"
 #include "sim/board_model.h"
 #include "view/alarm_parameter_ids.h"
@@ -56,7 +57,7 @@ inline AlarmValues boardValues(const sim::BoardModel& board = sim::BoardModel())
 // The Set request carrying `data` (frame bytes 7 to 77): header, data, checksum of bytes 4 to 77,
 // tail.
 inline Bytes setRequestCarrying(const Bytes& data) {
-  Bytes frame = {0xAA, 0x55, 0x47, 0x00, 0x00, 0x00, 0xB1};
+  Bytes frame = {frame_bytes::kHead0, frame_bytes::kHead1, frame_bytes::kAlarmSet, 0x00, 0x00, 0x00, 0xB1};
   for (std::uint8_t byte : data) frame.push_back(byte);  // (GCC 12 warns wrongly on insert here)
   unsigned sum = 0;
   for (std::size_t i = 4; i < frame.size(); ++i) sum += frame[i];

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "link/frame_bytes.h"
 #include "link/receiver.h"
 #include "link/requests.h"
 #include "support/fake_serial_control.h"
@@ -166,7 +167,7 @@ TEST(Diagnostics, RecordsWhatTheTapWritesAndWhatTheReceiverJudges) {
   port.setOpen(true);
   EXPECT_TRUE(line.write(pollRequest()));
   EXPECT_EQ(port.written.size(), 1u);
-  Bytes live = buildFrame(0x4D, 0, 0, Bytes(72, 0));
+  Bytes live = buildFrame(frame_bytes::kLiveData, 0, 0, Bytes(72, 0));
   Bytes bad = kAck;
   bad[6] = 1;  // checksum no longer matches
   Bytes stream = live;

@@ -111,9 +111,8 @@ const WindowCase kWindows[] = {
        std::tm time{};
        time.tm_year = 126;
        time.tm_mday = 7;
-       std::string error;
-       EXPECT_TRUE(app.behaviour().parameterWorkflow().snapshots().save(board(), "ttyUSB0", time, &error))
-           << error;
+       const auto saved = app.behaviour().parameterWorkflow().snapshots().save(board(), "ttyUSB0", time);
+       EXPECT_TRUE(saved.ok()) << saved.error();
        app.parametersMenu().showSnapshots();
        return static_cast<QWidget*>(app.parametersMenu().snapshotsDialog());
      }},
@@ -230,9 +229,10 @@ TEST_F(WindowAccessibilityTest, enterOnARowDoesWhatADoubleClickDoesAndNeverConfi
   // A snapshot chosen with Enter is compared with the board, as a double click compares it.
   std::tm time{};
   time.tm_year = 126;
-  std::string error;
-  for (const char* port : {"ttyUSB0", "ttyUSB1"})
-    ASSERT_TRUE(app->behaviour().parameterWorkflow().snapshots().save(board(), port, time, &error)) << error;
+  for (const char* port : {"ttyUSB0", "ttyUSB1"}) {
+    const auto saved = app->behaviour().parameterWorkflow().snapshots().save(board(), port, time);
+    ASSERT_TRUE(saved.ok()) << saved.error();
+  }
   SnapshotsDialog snapshots(app->behaviour().parameterWorkflow().snapshots(), nullptr);
   QSignalSpy compare(&snapshots, &SnapshotsDialog::compareRequested);
   snapshots.show();

@@ -11,6 +11,7 @@
 #include "ui/form/dialogs.h"
 #include "ui/parameters/review_dialog.h"
 #include "ui/parameters/snapshots_dialog.h"
+#include "util/platform.h"
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo::ui {
@@ -169,9 +170,9 @@ void ParametersMenu::saveBoardParameters() {
 void ParametersMenu::saveBoard(const AlarmValues& board) {
   const auto path = askFile(parts_.window, true, parameterFileDialog(parts_.behaviour.userFolder(), true));
   if (!path) return;
-  std::string error;
-  if (!alarm_file::replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)), &error)) {
-    message("Could not save the board's parameters to \"" + *path + "\" (" + error + ").");
+  const Status saved = replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)));
+  if (!saved) {
+    message("Could not save the board's parameters to \"" + *path + "\" (" + saved.error() + ").");
     return;
   }
   message("The board's 44 parameters were saved to \"" + *path + "\".");

@@ -13,6 +13,7 @@
 
 #include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
+#include "util/platform.h"
 
 namespace orlo::ui {
 namespace {
@@ -103,9 +104,9 @@ void SnapshotsDialog::updateButtons() {
 }
 
 void SnapshotsDialog::openFolder() {
-  std::string error;
-  if (!makeFolders(store_.folder(), &error)) {
-    showMessageBox(this, "Cannot make the snapshots folder " + store_.folder() + ": " + error, "");
+  const Status made = makeFolders(store_.folder());
+  if (!made) {
+    showMessageBox(this, "Cannot make the snapshots folder " + store_.folder() + ": " + made.error(), "");
     return;
   }
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(store_.folder()))))
