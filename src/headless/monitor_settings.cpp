@@ -9,6 +9,8 @@
 
 #include <toml++/toml.h>
 
+#include "core/alert_config.h"
+
 namespace orlo::headless {
 namespace {
 
@@ -82,6 +84,8 @@ std::string applyKey(const std::string& key, const toml::node& node, const std::
     if (key == k.name) return stringValue(node, key, source, settings.*k.field);
   if (key == "packs") return applyPacks(node, source, settings);
   if (key == "interval") return applyInterval(node, source, settings);
+  if (key == "alert") return parseAlertRules(node, source, settings.alerts.rules);
+  if (key == "notify") return parseNotifyChannels(node, source, settings.alerts.channels);
   std::string text;
   if (key == "mqtt" || key == "password_file") {
     if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
@@ -231,6 +235,9 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
       if (settings.packs[i].name == settings.packs[j].name)
         return "pack " + settings.packs[i].name + " is given twice";
   if (std::string error = checkTopicPrefix(settings.topicPrefix); !error.empty()) return error;
+  std::vector<std::string> names;
+  for (const PackEntry& pack : settings.packs) names.push_back(pack.name);
+  if (std::string error = checkAlertPacks(settings.alerts.rules, names); !error.empty()) return error;
   if (settings.intervalSeconds < 1 || settings.intervalSeconds > kLongestInterval)
     return "--interval must be a whole number of seconds from 1 to 86400";
   if (settings.certFile.empty() != settings.keyFile.empty())

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/alert_rule.h"
+
 namespace orlo::headless {
 
 struct PackEntry {
@@ -30,6 +32,7 @@ struct MonitorSettings {
   std::string keyFile;
   std::string username;
   std::string password;  // never printed
+  AlertConfig alerts;    // [[alert]] and [[notify]]
 };
 
 // What the command line may set; unset fields leave the config file's value.
