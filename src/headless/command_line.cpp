@@ -82,6 +82,12 @@ std::string checkParams(const std::string& action, ParamsOptions& o) {
   return {};
 }
 
+void addAlert(CLI::App& app, std::string& config, std::string& action) {
+  CLI::App* alert = app.add_subcommand("alert", "send a test notice to every [[notify]] channel of a config");
+  alert->add_option("action", action, "test")->required()->check(CLI::IsMember({"test"}));
+  alert->add_option("--config", config, "the monitor's TOML config file")->required();
+}
+
 bool knownCommand(const CLI::App& app, const std::string& name) {
   for (const CLI::App* sub : app.get_subcommands({}))
     if (sub->get_name() == name) return true;
@@ -99,9 +105,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   addMonitor(app, result.monitor);
   std::string paramsAction;
   addParams(app, result.params, paramsAction);
+  std::string alertAction;
+  addAlert(app, result.alertConfig, alertAction);
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params)\n";
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, alert)\n";
     result.exitCode = kBadInput;
     return result;
   }
@@ -130,6 +138,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     return result;
   }
   if (app.got_subcommand("monitor")) result.command = CommandLine::Command::Monitor;
+  if (app.got_subcommand("alert")) result.command = CommandLine::Command::AlertTest;
   if (app.got_subcommand("params")) {
     result.command = CommandLine::Command::Params;
     if (const std::string problem = checkParams(paramsAction, result.params); !problem.empty()) {

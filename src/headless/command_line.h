@@ -1,5 +1,5 @@
 #pragma once
-// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`), each with its
+// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`, `alert`), each with its
 // own options. Parsing never touches a device, a file or the network.
 
 #include <string>
@@ -17,13 +17,14 @@ struct ParamsOptions {
 };
 
 struct CommandLine {
-  enum class Command { None, Monitor, Params };
+  enum class Command { None, Monitor, Params, AlertTest };
   Command command = Command::None;
   MonitorOverrides monitor;
   ParamsOptions params;
-  int exitCode = -1;   // >= 0: nothing to run, exit with this (help, version, a bad option)
-  std::string output;  // help or version text for standard output
-  std::string error;   // the message for standard error
+  std::string alertConfig;  // alert test: the config file
+  int exitCode = -1;        // >= 0: nothing to run, exit with this (help, version, a bad option)
+  std::string output;       // help or version text for standard output
+  std::string error;        // the message for standard error
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& args);

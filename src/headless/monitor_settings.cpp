@@ -189,6 +189,18 @@ std::string readPasswordFile(const std::string& path, MonitorSettings& settings)
   return {};
 }
 
+std::string readNotifySecrets(AlertConfig& alerts) {
+  for (NotifyChannel& channel : alerts.channels) {
+    if (channel.passwordFile.empty()) continue;
+    MonitorSettings login;
+    if (std::string error = readPasswordFile(channel.passwordFile, login); !error.empty())
+      return channel.where + ": " + error;
+    channel.username = login.username;
+    channel.password = login.password;
+  }
+  return {};
+}
+
 std::string applyConfigText(const std::string& text, const std::string& source, MonitorSettings& settings) {
   toml::table table;
   try {
@@ -229,6 +241,7 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
   if (o.passwordFile)
     if (std::string error = readPasswordFile(*o.passwordFile, settings); !error.empty()) return error;
 
+  if (std::string error = readNotifySecrets(settings.alerts); !error.empty()) return error;
   if (settings.packs.empty()) return "no pack given (--pack NAME=DEVICE or [packs] in the config file)";
   for (std::size_t i = 0; i < settings.packs.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)

@@ -60,6 +60,9 @@ std::string checkPrivateFile(const std::string& path, const char* what);
 // Reads "USER:PASSWORD" from the first line of a password file (after checkPrivateFile).
 std::string readPasswordFile(const std::string& path, MonitorSettings& settings);
 
+// Reads the login of every notify channel that names a password_file (after checkPrivateFile).
+std::string readNotifySecrets(AlertConfig& alerts);
+
 // Applies a TOML config text; `source` names it in messages. Unknown keys are refused.
 std::string applyConfigText(const std::string& text, const std::string& source, MonitorSettings& settings);
 
