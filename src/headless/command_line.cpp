@@ -42,6 +42,8 @@ void addMonitor(CLI::App& app, MonitorOverrides& o) {
   optionalOption(*monitor, "--cert-file", o.certFile, "client certificate for mqtts://");
   optionalOption(*monitor, "--key-file", o.keyFile, "key of the client certificate");
   optionalOption(*monitor, "--password-file", o.passwordFile, "file whose first line is USER:PASSWORD");
+  optionalOption(*monitor, "--metrics", o.metrics,
+                 "serve Prometheus /metrics on [ADDR:]PORT (numeric address; default 127.0.0.1)");
 }
 
 constexpr char kParamsHelp[] = R"(

@@ -87,6 +87,14 @@ std::string applyKey(const std::string& key, const toml::node& node, const std::
   if (key == "alert") return parseAlertRules(node, source, settings.alerts.rules);
   if (key == "notify") return parseNotifyChannels(node, source, settings.alerts.channels);
   std::string text;
+  if (key == "metrics") {
+    if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
+    MetricsAddress address;
+    if (std::string error = parseMetricsAddress(text, address); !error.empty())
+      return where(source, node.source()) + ": " + error;
+    settings.metrics = address;
+    return {};
+  }
   if (key == "mqtt" || key == "password_file") {
     if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
     if (key == "password_file") return readPasswordFile(text, settings);
@@ -231,6 +239,11 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
     BrokerUrl url;
     if (std::string error = parseBrokerUrl(*o.mqtt, url); !error.empty()) return "--mqtt: " + error;
     settings.broker = url;
+  }
+  if (o.metrics) {
+    MetricsAddress address;
+    if (std::string error = parseMetricsAddress(*o.metrics, address); !error.empty()) return error;
+    settings.metrics = address;
   }
   if (o.topicPrefix) settings.topicPrefix = *o.topicPrefix;
   if (o.logDir) settings.logDir = *o.logDir;

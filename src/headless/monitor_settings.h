@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/alert_rule.h"
+#include "headless/metrics_server.h"
 
 namespace orlo::headless {
 
@@ -31,8 +32,9 @@ struct MonitorSettings {
   std::string certFile;
   std::string keyFile;
   std::string username;
-  std::string password;  // never printed
-  AlertConfig alerts;    // [[alert]] and [[notify]]
+  std::string password;                   // never printed
+  AlertConfig alerts;                     // [[alert]] and [[notify]]
+  std::optional<MetricsAddress> metrics;  // nothing: no /metrics
 };
 
 // What the command line may set; unset fields leave the config file's value.
@@ -47,6 +49,7 @@ struct MonitorOverrides {
   std::optional<std::string> keyFile;
   std::optional<std::string> passwordFile;
   std::optional<std::string> configFile;
+  std::optional<std::string> metrics;
 };
 
 // Each returns an empty string when the text is accepted, else the message for the user.
