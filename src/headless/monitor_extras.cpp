@@ -72,6 +72,14 @@ void MonitorExtras::deliver(const AlertUpdate& update, Time now) {
   for (const AlertNotice& notice : update.notices) {
     const Notice n = noticeOf(notice, time);
     if (notifier_) notifier_->send(n, now);
+    output_.event(notice.pack, alertEvent(n));
+  }
+  for (const std::size_t pack : update.changedPacks) {
+    nlohmann::json firing = nlohmann::json::array();
+    for (const AlertEngine::Firing& f : engine_.firing(pack))
+      firing.push_back(
+          {{"rule", f.rule->name}, {"severity", severityName(f.rule->severity)}, {"message", f.message}});
+    output_.alerts(pack, firing.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   }
 }
 

@@ -65,6 +65,14 @@ std::string webhookBody(const Notice& n) {
   return body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+nlohmann::json alertEvent(const Notice& n) {
+  nlohmann::ordered_json fields = nlohmann::ordered_json::parse(webhookBody(n));
+  nlohmann::json event = {{"event", "alert"}};
+  for (const auto& [key, value] : fields.items())
+    if (key != "pack") event[key] = value;
+  return event;
+}
+
 std::vector<std::string> ntfyHeaders(const Notice& n) {
   int priority = 3;
   std::string tags = "information_source";

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "core/alert_engine.h"
 #include "core/alert_rule.h"
 
@@ -29,6 +31,10 @@ Notice testNotice(const std::string& host, const std::string& time);
 // {"pack":...,"rule":...,"state":...,"message":...,"value":...,"limit":...,"severity":...,"time":...}
 // in that order; whole values as integers (3712, not 3712.0).
 std::string webhookBody(const Notice& notice);
+
+// The alert's event on P/NAME/event and in the JSON lines: {"event":"alert", then the webhook's
+// fields but the pack}.
+nlohmann::json alertEvent(const Notice& notice);
 
 // HTTP header lines ("Name: value") for an ntfy topic: title, priority (3 for info and every
 // clearing, 4 for warning, 5 for critical) and tags.

@@ -28,9 +28,15 @@ void JsonLinesOutput::event(std::size_t pack, const nlohmann::json& object) {
   std::fflush(out_);
 }
 
+void JsonLinesOutput::alerts(std::size_t pack, const std::string& text) {
+  const std::string line = "{\"pack\":\"" + packs_[pack] + "\",\"alerts\":" + text + "}\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
 MqttOutput::MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs)
     : link_(link), prefix_(std::move(prefix)) {
-  for (const std::string& pack : packs) packs_.push_back({pack, topic(pack, "state"), false, {}});
+  for (const std::string& pack : packs) packs_.push_back({pack, topic(pack, "state"), false, {}, {}});
 }
 
 void MqttOutput::state(std::size_t pack, const std::string& text) {
@@ -52,12 +58,19 @@ void MqttOutput::availability(std::size_t pack, bool online) {
   link_.publish(topic(kept.name, "availability"), availabilityText(online), kQos, true);
 }
 
+void MqttOutput::alerts(std::size_t pack, const std::string& text) {
+  Kept& kept = packs_[pack];
+  kept.alerts = text;
+  link_.publish(topic(kept.name, "alerts"), text, kQos, true);
+}
+
 void MqttOutput::onConnected() {
   link_.publish(programAvailabilityTopic(prefix_), "online", kQos, true);
   for (Kept& kept : packs_) {
     for (const DiscoveryMessage& m : discoveryMessages(prefix_, kept.name))
       link_.publish(m.topic, m.config.dump(), kQos, true);
     link_.publish(topic(kept.name, "availability"), availabilityText(kept.online), kQos, true);
+    if (!kept.alerts.empty()) link_.publish(topic(kept.name, "alerts"), kept.alerts, kQos, true);
     if (!kept.pendingState.empty() && link_.publish(kept.stateTopic, kept.pendingState, kStateQos, false))
       kept.pendingState.clear();
   }

@@ -18,6 +18,7 @@ class JsonLinesOutput : public PackOutput {
   void state(std::size_t pack, const std::string& text) override;
   void event(std::size_t pack, const nlohmann::json& object) override;
   void availability(std::size_t, bool) override {}
+  void alerts(std::size_t pack, const std::string& text) override;
 
  private:
   std::FILE* out_;
@@ -34,6 +35,8 @@ class MqttOutput : public PackOutput {
   void state(std::size_t pack, const std::string& text) override;
   void event(std::size_t pack, const nlohmann::json& object) override;
   void availability(std::size_t pack, bool online) override;
+  // Retained on P/NAME/alerts, and again after each reconnection.
+  void alerts(std::size_t pack, const std::string& text) override;
 
   // After every (re)connection: the program online, discovery, each pack's availability and
   // the state that waited.
@@ -49,6 +52,7 @@ class MqttOutput : public PackOutput {
     std::string stateTopic;
     bool online = false;
     std::string pendingState;  // empty: nothing waiting
+    std::string alerts;        // empty: no rule has fired yet
   };
   std::string topic(const std::string& pack, const char* leaf) const {
     return prefix_ + "/" + pack + "/" + leaf;
