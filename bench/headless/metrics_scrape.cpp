@@ -27,7 +27,8 @@ namespace {
 
 LiveData packData(std::size_t i) {
   LiveData d;
-  for (std::size_t c = 0; c < kCellCount; ++c) d.cellMv[c] = static_cast<std::uint16_t>(3200 + (i * 7 + c * 13) % 300);
+  for (std::size_t c = 0; c < kCellCount; ++c)
+    d.cellMv[c] = static_cast<std::uint16_t>(3200 + (i * 7 + c * 13) % 300);
   d.temperatureC = {25, static_cast<std::int16_t>(20 + i % 10)};
   d.currentRaw = static_cast<std::uint32_t>(20009 - static_cast<int>(i) * 311);
   d.totalMv = 13100;
@@ -98,14 +99,17 @@ int main(int argc, char** argv) {
     const auto now = Clock::now();
     const auto wait = std::clamp(server.nextDeadline(now) - now, Clock::duration{},
                                  Clock::duration{std::chrono::milliseconds(20)});
-    ::epoll_wait(epoll, &ready, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+    ::epoll_wait(epoll, &ready, 1,
+                 static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
     server.run();
   }
   scraper.join();
   std::vector<double> sorted = millis;
   std::sort(sorted.begin(), sorted.end());
   std::sort(renders.begin(), renders.end());
-  std::printf("%zu packs, %zu bytes a scrape, %d scrapes: median %.3f ms, max %.3f ms (writing the text: median %.3f ms)\n",
-              packs, bytes, scrapes, sorted[sorted.size() / 2], sorted.back(), renders[renders.size() / 2]);
+  std::printf(
+      "%zu packs, %zu bytes a scrape, %d scrapes: median %.3f ms, max %.3f ms (writing the text: median %.3f "
+      "ms)\n",
+      packs, bytes, scrapes, sorted[sorted.size() / 2], sorted.back(), renders[renders.size() / 2]);
   return 0;
 }
