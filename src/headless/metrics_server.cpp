@@ -20,7 +20,18 @@ bool wholePort(const std::string& text, int& port) {
 }
 
 MHD_Result handle(void* self, MHD_Connection* connection, const char* url, const char* method, const char*,
-                  const char*, size_t*, void**) {
+                  const char*, size_t* uploadSize, void** request) {
+  // The first call only sees the header; answering there makes the library close the
+  // connection, which a scraper keeping it open would then have to make again each time.
+  static int seen = 0;
+  if (*request == nullptr) {
+    *request = &seen;
+    return MHD_YES;
+  }
+  if (*uploadSize != 0) {
+    *uploadSize = 0;  // a body nobody asked for is read and dropped
+    return MHD_YES;
+  }
   return static_cast<MHD_Result>(MetricsServer::answerRequest(self, connection, url, method));
 }
 
@@ -50,12 +61,15 @@ int MetricsServer::answerRequest(void* self, void* connection, const char* url, 
   auto& server = *static_cast<MetricsServer*>(self);
   auto* c = static_cast<MHD_Connection*>(connection);
   const bool found = std::strcmp(url, "/metrics") == 0;
-  if (found && std::strcmp(method, "GET") == 0 && server.render_) server.render_(server.page_);
-  const std::string& body = found ? server.page_ : std::string("not found\n");
+  const bool get = std::strcmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0;
+  unsigned status = !found ? MHD_HTTP_NOT_FOUND : !get ? MHD_HTTP_METHOD_NOT_ALLOWED : MHD_HTTP_OK;
+  if (status == MHD_HTTP_OK && server.render_) server.render_(server.page_);
+  const std::string& body =
+      status == MHD_HTTP_OK ? server.page_ : std::string(found ? "GET only\n" : "not found\n");
   MHD_Response* response =
       MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
   MHD_add_response_header(response, "Content-Type", "text/plain; version=0.0.4; charset=utf-8");
-  const MHD_Result result = MHD_queue_response(c, found ? MHD_HTTP_OK : MHD_HTTP_NOT_FOUND, response);
+  const MHD_Result result = MHD_queue_response(c, status, response);
   MHD_destroy_response(response);
   return result;
 }
