@@ -1,5 +1,6 @@
 # Install rules: the three programs, the parameter template, the desktop entry, icons, AppStream
-# metainfo, man pages made from each program's --help, the monitor's unit and example config.
+# metainfo, man pages made from each program's --help, the monitor's unit, example config and
+# Grafana dashboard.
 include(GNUInstallDirs)
 
 set(ORLO_PROJECT_URL "https://orlo-pc.example.org" CACHE STRING
@@ -35,6 +36,8 @@ endif()
 
 install(FILES ${ORLO_PACKAGING_DIR}/orlo-bms@.service DESTINATION ${ORLO_SYSTEMD_UNIT_DIR})
 install(FILES ${ORLO_PACKAGING_DIR}/orlo-bms/example.toml DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/orlo-bms)
+# The Grafana dashboard over the monitor's /metrics, to import into Grafana.
+install(FILES ${ORLO_PACKAGING_DIR}/grafana/orlo-bms-dashboard.json DESTINATION ${CMAKE_INSTALL_DATADIR}/${ORLO_DATA_SUBDIR})
 
 # Man pages from the programs' own --help and --version, so that they cannot drift apart
 # (not in the sanitizer and fuzz builds, whose programs nobody installs).

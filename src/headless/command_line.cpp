@@ -47,6 +47,8 @@ void addMonitor(CLI::App& app, MonitorOverrides& o) {
   optionalOption(*monitor, "--cert-file", o.certFile, "client certificate for mqtts://");
   optionalOption(*monitor, "--key-file", o.keyFile, "key of the client certificate");
   optionalOption(*monitor, "--password-file", o.passwordFile, "file whose first line is USER:PASSWORD");
+  optionalOption(*monitor, "--metrics", o.metrics,
+                 "serve Prometheus /metrics on [ADDR:]PORT (numeric address; default 127.0.0.1)");
 }
 
 constexpr char kParamsHelp[] = R"(
@@ -111,6 +113,12 @@ void addStation(CLI::App& app, StationOptions& o) {
   station->footer(kStationHelp);
 }
 
+void addAlert(CLI::App& app, std::string& config, std::string& action) {
+  CLI::App* alert = app.add_subcommand("alert", "send a test notice to every [[notify]] channel of a config");
+  alert->add_option("action", action, "test")->required()->check(CLI::IsMember({"test"}));
+  alert->add_option("--config", config, "the monitor's TOML config file")->required();
+}
+
 bool knownCommand(const CLI::App& app, const std::string& name) {
   for (const CLI::App* sub : app.get_subcommands({}))
     if (sub->get_name() == name) return true;
@@ -129,12 +137,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   std::string paramsAction;
   addParams(app, result.params, paramsAction);
   addStation(app, result.station);
+  std::string alertAction;
+  addAlert(app, result.alertConfig, alertAction);
 
   // Listed for --help only: main() hands `log` to its own parser (log_command.h).
   app.add_subcommand("log", "export recorded data logs as CSV or JSON lines, or sum them up")->allow_extras();
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, station, log)\n";
+    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, station, log, alert)\n";
     result.exitCode = kBadInput;
     return result;
   }
@@ -164,6 +174,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   if (app.got_subcommand("monitor")) result.command = CommandLine::Command::Monitor;
   if (app.got_subcommand("station")) result.command = CommandLine::Command::Station;
+  if (app.got_subcommand("alert")) result.command = CommandLine::Command::AlertTest;
   if (app.got_subcommand("params")) {
     result.command = CommandLine::Command::Params;
     if (const std::string problem = checkParams(paramsAction, result.params); !problem.empty()) {

@@ -1,5 +1,6 @@
 #pragma once
-// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`, `station`), each with its
+// The command line of `orlo-bms`: one subcommand per job (`monitor`, `params`, `station`,
+// `alert`; `log` has a parser of its own), each with its
 // own options. Parsing never touches a device, a file or the network.
 
 #include <string>
@@ -25,11 +26,12 @@ struct StationOptions {
 };
 
 struct CommandLine {
-  enum class Command { None, Monitor, Params, Station };
+  enum class Command { None, Monitor, Params, Station, AlertTest };
   Command command = Command::None;
   MonitorOverrides monitor;
   ParamsOptions params;
   StationOptions station;
+  std::string alertConfig;  // alert test: the config file
   int exitCode = -1;   // >= 0: nothing to run, exit with this (help, version, a bad option)
   std::string output;  // help or version text for standard output
   std::string error;   // the message for standard error

@@ -1,9 +1,11 @@
+#include <curl/curl.h>
 #include <mosquitto.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "headless/alert_command.h"
 #include "headless/command_line.h"
 #include "headless/log_command.h"
 #include "headless/monitor.h"
@@ -22,6 +24,8 @@ int main(int argc, char** argv) {
   }
   if (line.command == CommandLine::Command::Params) return runParams(line.params);
   if (line.command == CommandLine::Command::Station) return runStation(line.station);
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (line.command == CommandLine::Command::AlertTest) return runAlertTest(line.alertConfig);
   MonitorSettings settings;
   if (const std::string error = buildSettings(line.monitor, settings); !error.empty()) {
     std::fprintf(stderr, "orlo-bms: %s\n", error.c_str());

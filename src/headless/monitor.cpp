@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "headless/monitor_extras.h"
 #include "headless/outputs.h"
 #include "headless/pack_data_log.h"
 #include "headless/pack_monitor.h"
@@ -76,7 +77,7 @@ void follow(int epoll, Watch& watch, int fd, unsigned generation, std::uint32_t 
   watch = {fd, generation, events};
 }
 
-enum Tag : std::uint64_t { kSignals, kBroker, kFirstPack };
+enum Tag : std::uint64_t { kSignals, kBroker, kFirstPack, kFirstExtra = 1ull << 32 };
 
 struct Logs {
   std::vector<std::unique_ptr<PackDataLog>> files;  // one per pack, same order
@@ -159,6 +160,22 @@ int runMonitor(const MonitorSettings& settings) {
     output->availability(i, false);
   }
 
+  std::unique_ptr<MonitorExtras> extras;
+  if (MonitorExtras::wanted(settings)) {
+    extras = std::make_unique<MonitorExtras>(settings, *output, start);
+    if (!extras->setupError().empty()) {
+      std::fprintf(stderr, "orlo-bms: %s\n", extras->setupError().c_str());
+      return 2;
+    }
+    for (const auto& pack : packs) pack->setListener(extras.get());
+    extras->beforeScrape = [&packs](MetricsBook& book) {
+      for (std::size_t i = 0; i < packs.size(); ++i) {
+        const ReceiveStats& s = packs[i]->receiveStats();
+        book.setFrameCounts(i, s.framesAccepted, s.dropBadChecksum + s.dropNoTail + s.dropQueueFull);
+      }
+    };
+  }
+
   const UniqueFd epollFd(::epoll_create1(EPOLL_CLOEXEC));
   const int epoll = epollFd.get();
   if (epoll < 0) {
@@ -168,6 +185,9 @@ int runMonitor(const MonitorSettings& settings) {
   Watch signalWatch, brokerWatch;
   std::vector<Watch> packWatches(packs.size());
   follow(epoll, signalWatch, signals.get(), 0, EPOLLIN, kSignals);
+  std::vector<Watch> extraWatches(extras ? extras->fds().size() : 0);
+  for (std::size_t k = 0; k < extraWatches.size(); ++k)
+    follow(epoll, extraWatches[k], extras->fds()[k], 0, EPOLLIN, kFirstExtra + k);
   // A wake-up touches only the packs it is for: those with bytes waiting and those whose poll,
   // reopen or link check is due. Their descriptors and deadlines are taken afresh after each turn
   // (a reopened port has a new descriptor), the others' stay as they were.
@@ -190,6 +210,7 @@ int runMonitor(const MonitorSettings& settings) {
     for (const Clock::time_point t : due) deadline = std::min(deadline, t);
     if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
     if (link) deadline = std::min(deadline, link->nextDeadline());
+    if (extras) deadline = std::min(deadline, extras->nextDeadline(now));
     const int count =
         ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
@@ -202,13 +223,18 @@ int runMonitor(const MonitorSettings& settings) {
       else if (tag == kBroker) {
         brokerReady = true;
         brokerReadable = (ready[k].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0;
-      } else if (tag - kFirstPack < packs.size())
+      } else if (tag >= kFirstExtra)
+        extras->onReady(tag - kFirstExtra, now);
+      else if (tag - kFirstPack < packs.size())
         readable.push_back(tag - kFirstPack);
     }
     if (stop) break;
     if (link && brokerReady) link->onSocketEvent(brokerReadable, now);
     if (link) link->onTimer(now);
-    if (link && link->takeConnected()) mqtt->onConnected();
+    if (link && link->takeConnected()) {
+      mqtt->onConnected();
+      if (extras) extras->onBrokerConnected();
+    }
     for (const std::size_t i : readable) {
       packs[i]->onReadable(now);
       settle(i);
@@ -220,6 +246,7 @@ int runMonitor(const MonitorSettings& settings) {
         settle(i);
       }
     writeLogRows(logs, packs, now);
+    if (extras) extras->onTimer(Clock::now());
     if (link) {
       mqtt->send();
       link->push();

@@ -7,6 +7,7 @@
 
 #include <toml++/toml.h>
 
+#include "core/alert_config.h"
 #include "headless/settings_checks.h"
 
 namespace orlo::headless {
@@ -104,7 +105,17 @@ std::string applyKey(const std::string& key, const toml::node& node, const std::
   if (key == "interval") return applyInterval(node, source, settings);
   if (key == "keepalive") return applyKeepAlive(node, source, settings);
   if (key == "topic_prefix") return applyTopicPrefix(node, source, settings);
+  if (key == "alert") return parseAlertRules(node, source, settings.alerts.rules);
+  if (key == "notify") return parseNotifyChannels(node, source, settings.alerts.channels);
   std::string text;
+  if (key == "metrics") {
+    if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
+    MetricsAddress address;
+    if (std::string error = parseMetricsAddress(text, address); !error.empty())
+      return where(source, node.source()) + ": " + error;
+    settings.metrics = address;
+    return {};
+  }
   if (key == "mqtt" || key == "password_file") {
     if (std::string error = stringValue(node, key, source, text); !error.empty()) return error;
     if (key == "password_file") return readPasswordFile(text, settings);
@@ -191,6 +202,18 @@ std::string readPasswordFile(const std::string& path, MonitorSettings& settings)
   return {};
 }
 
+std::string readNotifySecrets(AlertConfig& alerts) {
+  for (NotifyChannel& channel : alerts.channels) {
+    if (channel.passwordFile.empty()) continue;
+    MonitorSettings login;
+    if (std::string error = readPasswordFile(channel.passwordFile, login); !error.empty())
+      return channel.where + ": " + error;
+    channel.username = login.username;
+    channel.password = login.password;
+  }
+  return {};
+}
+
 std::string applyConfigText(const std::string& text, const std::string& source, MonitorSettings& settings) {
   toml::table table;
   try {
@@ -222,6 +245,11 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
     if (std::string error = parseBrokerUrl(*o.mqtt, url); !error.empty()) return "--mqtt: " + error;
     settings.broker = url;
   }
+  if (o.metrics) {
+    MetricsAddress address;
+    if (std::string error = parseMetricsAddress(*o.metrics, address); !error.empty()) return error;
+    settings.metrics = address;
+  }
   if (o.topicPrefix) {
     settings.topicPrefix = *o.topicPrefix;
     settings.topicPrefixSource = "--topic-prefix";
@@ -235,6 +263,7 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
   if (o.passwordFile)
     if (std::string error = readPasswordFile(*o.passwordFile, settings); !error.empty()) return error;
 
+  if (std::string error = readNotifySecrets(settings.alerts); !error.empty()) return error;
   if (settings.packs.empty()) return "no pack given (--pack NAME=DEVICE or [packs] in the config file)";
   for (std::size_t i = 0; i < settings.packs.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)
@@ -245,6 +274,9 @@ std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) 
   if (Status ok = checkTopicLengths(settings.topicPrefix, settings.packs); !ok)
     return settings.topicPrefixSource + ": " + ok.error();
   if (Status ok = checkDistinctDevices(settings.packs); !ok) return ok.error();
+  std::vector<std::string> names;
+  for (const PackEntry& pack : settings.packs) names.push_back(pack.name);
+  if (std::string error = checkAlertPacks(settings.alerts.rules, names); !error.empty()) return error;
   if (settings.intervalSeconds < 1 || settings.intervalSeconds > kLongestInterval)
     return "--interval must be a whole number of seconds from 1 to 86400";
   if (settings.certFile.empty() != settings.keyFile.empty())

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/alert_rule.h"
+#include "headless/metrics_server.h"
+
 namespace orlo::headless {
 
 struct PackEntry {
@@ -31,7 +34,9 @@ struct MonitorSettings {
   std::string certFile;
   std::string keyFile;
   std::string username;
-  std::string password;  // never printed
+  std::string password;                   // never printed
+  AlertConfig alerts;                     // [[alert]] and [[notify]]
+  std::optional<MetricsAddress> metrics;  // nothing: no /metrics
 };
 
 // What the command line may set; unset fields leave the config file's value.
@@ -47,6 +52,7 @@ struct MonitorOverrides {
   std::optional<std::string> keyFile;
   std::optional<std::string> passwordFile;
   std::optional<std::string> configFile;
+  std::optional<std::string> metrics;
 };
 
 // Each returns an empty string when the text is accepted, else the message for the user.
@@ -59,6 +65,9 @@ std::string checkPrivateFile(const std::string& path, const char* what);
 // Reads "USER:PASSWORD" from the first line of a password file (after checkPrivateFile); only
 // a small regular file is read.
 std::string readPasswordFile(const std::string& path, MonitorSettings& settings);
+
+// Reads the login of every notify channel that names a password_file (after checkPrivateFile).
+std::string readNotifySecrets(AlertConfig& alerts);
 
 // Applies a TOML config text; `source` names it in messages. Unknown keys are refused.
 std::string applyConfigText(const std::string& text, const std::string& source, MonitorSettings& settings);

@@ -35,10 +35,19 @@ void JsonLinesOutput::event(std::size_t pack, const nlohmann::json& object) {
   std::fflush(out_);
 }
 
+void JsonLinesOutput::alerts(std::size_t pack, const std::string& text) {
+  nlohmann::json object;
+  object["pack"] = packs_[pack];
+  object["alerts"] = nlohmann::json::parse(text, nullptr, false);  // discarded (null) if not JSON
+  const std::string line = dumpText(object) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
 MqttOutput::MqttOutput(MqttLink& link, std::string prefix, const std::vector<std::string>& packs)
     : link_(link), prefix_(std::move(prefix)), queueLimit_(kQueueSpare) {
   for (const std::string& pack : packs) {
-    packs_.push_back({pack, topic(pack, "state"), false, false, {}});
+    packs_.push_back({pack, topic(pack, "state"), false, false, {}, {}});
     queueLimit_ += discoveryMessages(prefix_, pack).size() + 2;
   }
 }
@@ -73,6 +82,12 @@ void MqttOutput::dropKind(Kind kind) {
       queue_.end());
 }
 
+void MqttOutput::alerts(std::size_t pack, const std::string& text) {
+  Kept& kept = packs_[pack];
+  kept.alerts = text;
+  enqueue(topic(kept.name, "alerts"), text, true, Kind::Event);
+}
+
 void MqttOutput::onConnected() {
   // What a former connection did not get to send is sent afresh below.
   dropKind(Kind::Renewed);
@@ -81,6 +96,7 @@ void MqttOutput::onConnected() {
     for (const DiscoveryMessage& m : discoveryMessages(prefix_, kept.name))
       enqueue(m.topic, dumpText(m.config), true, Kind::Renewed);
     enqueue(topic(kept.name, "availability"), availabilityText(kept.online), true, Kind::Renewed);
+    if (!kept.alerts.empty()) enqueue(topic(kept.name, "alerts"), kept.alerts, true, Kind::Renewed);
   }
 }
 

@@ -19,6 +19,7 @@ class JsonLinesOutput : public PackOutput {
   void state(std::size_t pack, const std::string& text) override;
   void event(std::size_t pack, const nlohmann::json& object) override;
   void availability(std::size_t, bool) override {}
+  void alerts(std::size_t pack, const std::string& text) override;
 
  private:
   std::FILE* out_;
@@ -42,6 +43,8 @@ class MqttOutput : public PackOutput {
   void state(std::size_t pack, const std::string& text) override;
   void event(std::size_t pack, const nlohmann::json& object) override;
   void availability(std::size_t pack, bool online) override;
+  // Retained on P/NAME/alerts, and again after each reconnection.
+  void alerts(std::size_t pack, const std::string& text) override;
 
   // After every (re)connection: the program online, discovery, each pack's availability.
   void onConnected();
@@ -69,6 +72,7 @@ class MqttOutput : public PackOutput {
     bool online = false;
     bool stateWaiting = false;
     std::string state;  // the latest, kept so its buffer is reused
+    std::string alerts;  // empty: no rule has fired yet
   };
   std::string topic(const std::string& pack, const char* leaf) const {
     return prefix_ + "/" + pack + "/" + leaf;

@@ -83,6 +83,7 @@ void PackMonitor::onLive(const LiveData& live) {
   context_.mos = detector_.mos();
   writeStateText(live, context_, stateText_);
   output_.state(index_, stateText_);
+  if (listener_ != nullptr) listener_->onFrame(index_, live, readTime_);
   emit(events);
 }
 
@@ -91,6 +92,7 @@ void PackMonitor::setLink(bool up) {
   if (events.empty()) return;
   linkUp_ = up;
   output_.availability(index_, up);
+  if (listener_ != nullptr) listener_->onLink(index_, up, readTime_);
   emit(events);
 }
 

@@ -11,6 +11,7 @@
 #include "headless/live_data_tap.h"
 #include "headless/messages.h"
 #include "headless/monitor_settings.h"
+#include "headless/pack_listener.h"
 #include "headless/pack_output.h"
 #include "headless/serial_port.h"
 #include "link/receiver.h"
@@ -43,6 +44,10 @@ class PackMonitor {
 
   void close() { port_.close(); }
 
+  // Told of every live data frame and link change; nullptr: nobody.
+  void setListener(PackListener* listener) { listener_ = listener; }
+  const ReceiveStats& receiveStats() const { return receiver_.stats(); }
+
  private:
   void tryOpen(SteadyTime now);
   void lose(const std::string& reason, SteadyTime now);
@@ -70,6 +75,7 @@ class PackMonitor {
   // Kept so that their buffers are reused: a state costs no allocation.
   std::string stateText_;
   StateContext context_;
+  PackListener* listener_ = nullptr;
 };
 
 }  // namespace orlo::headless

@@ -16,6 +16,8 @@ class PackOutput {
   virtual void state(std::size_t pack, const std::string& text) = 0;
   virtual void event(std::size_t pack, const nlohmann::json& object) = 0;
   virtual void availability(std::size_t pack, bool online) = 0;
+  // The alert rules now firing for the pack, as a JSON array's text; kept by the receiver.
+  virtual void alerts(std::size_t /*pack*/, const std::string& /*text*/) {}
 };
 
 }  // namespace orlo::headless

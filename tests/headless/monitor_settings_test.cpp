@@ -49,6 +49,31 @@ TEST(MonitorSettings, brokerUrlsAsTable) {
   }
 }
 
+TEST(MonitorSettings, metricsAddressesAsTable) {
+  struct Case {
+    const char* text;
+    bool ok;
+    const char* host;
+    int port;
+    bool v6;
+  };
+  const Case cases[] = {
+      {"9464", true, "127.0.0.1", 9464, false}, {"0.0.0.0:9100", true, "0.0.0.0", 9100, false},
+      {"[::1]:9464", true, "::1", 9464, true},  {"localhost:9464", false, "", 0, false},
+      {"10.0.0.1:65536", false, "", 0, false},  {"10.0.0.1:", false, "", 0, false},
+      {"::1:9464", false, "", 0, false},        {"10.0.0.1:94x", false, "", 0, false},
+  };
+  for (const Case& c : cases) {
+    MetricsAddress address;
+    const std::string error = parseMetricsAddress(c.text, address);
+    EXPECT_EQ(error.empty(), c.ok) << c.text << ": " << error;
+    if (!c.ok || !error.empty()) continue;
+    EXPECT_EQ(address.host, c.host) << c.text;
+    EXPECT_EQ(address.port, c.port) << c.text;
+    EXPECT_EQ(address.v6, c.v6) << c.text;
+  }
+}
+
 TEST(MonitorSettings, packNamesAsTable) {
   const std::pair<const char*, bool> cases[] = {
       {"house-1=/dev/ttyUSB0", true}, {"A_b9=/dev/x", true}, {"=/dev/x", false},   {"a b=/dev/x", false},

@@ -39,7 +39,7 @@ share=$root/usr/share
 echo "unpacked $deb ($(du -k "$deb" | cut -f1) KiB)"
 
 # Files where a desktop, man and systemd look for them.
-for path in usr/share/orlo-pc/AlarmParameterExample.csv lib/systemd/system/orlo-bms@.service \
+for path in usr/share/orlo-pc/AlarmParameterExample.csv usr/share/orlo-pc/orlo-bms-dashboard.json lib/systemd/system/orlo-bms@.service \
   etc/orlo-bms/example.toml usr/share/doc/orlo-pc/copyright; do
   [ -f "$root/$path" ] || fail "$path is missing"
 done

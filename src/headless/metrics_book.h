@@ -1,0 +1,56 @@
+#pragma once
+// What /metrics shows: every pack's latest live data in Prometheus' base units (volts, degrees
+// Celsius, amperes, coulombs, ratios), its link and frame counts, and the program's counters,
+// written in the text exposition format. Values are written from the frame's integer fields
+// (20009 mA is -20.009 A), never through a float's text.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/answers.h"
+
+namespace orlo::headless {
+
+class MetricsBook {
+ public:
+  using Time = std::chrono::steady_clock::time_point;
+
+  struct Channel {
+    std::string name;  // "webhook-1": kind and place in the config
+    std::uint64_t sent = 0;
+    std::uint64_t failed = 0;
+  };
+
+  MetricsBook(std::vector<std::string> packs, Time start);
+
+  void onFrame(std::size_t pack, const LiveData& live, Time now);
+  void onLink(std::size_t pack, bool up);
+  // Counters the owners keep; read when a scrape comes.
+  void setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped);
+  void setBrokerReconnects(std::uint64_t count) { reconnects_ = count; }
+  void setChannels(std::vector<Channel> channels) { channels_ = std::move(channels); }
+
+  // The whole exposition into `out`, replacing what it held.
+  void write(std::string& out, Time now) const;
+
+ private:
+  struct Pack {
+    std::string name;
+    LiveData live;
+    bool seen = false;
+    bool up = false;
+    Time lastFrame;
+    std::uint64_t valid = 0;
+    std::uint64_t dropped = 0;
+  };
+  void writeLive(std::string& out) const;
+  void writeCounters(std::string& out, Time now) const;
+
+  std::vector<Pack> packs_;
+  std::uint64_t reconnects_ = 0;
+  std::vector<Channel> channels_;
+};
+
+}  // namespace orlo::headless

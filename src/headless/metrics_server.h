@@ -1,0 +1,49 @@
+#pragma once
+// Serves GET /metrics on one address from the monitor's own loop: libmicrohttpd in its epoll
+// mode without a thread of its own, its epoll descriptor watched by the loop and its connection
+// timeouts folded into nextDeadline(). Every other path is 404.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+struct MHD_Daemon;
+
+namespace orlo::headless {
+
+// "PORT" (loopback), "ADDR:PORT" or "[V6ADDR]:PORT", a numeric address only.
+struct MetricsAddress {
+  std::string host = "127.0.0.1";
+  int port = 0;
+  bool v6 = false;
+};
+std::string parseMetricsAddress(const std::string& text, MetricsAddress& out);
+
+class MetricsServer {
+ public:
+  using Time = std::chrono::steady_clock::time_point;
+  using Render = std::function<void(std::string& out)>;
+
+  MetricsServer(const MetricsAddress& address, Render render);
+  ~MetricsServer();
+  MetricsServer(const MetricsServer&) = delete;
+  MetricsServer& operator=(const MetricsServer&) = delete;
+
+  const std::string& setupError() const { return setupError_; }
+  int fd() const;
+  int port() const;  // the bound port (the one asked for, or the one the kernel chose for 0)
+  Time nextDeadline(Time now) const;
+  // The descriptor is readable, or nextDeadline passed.
+  void run();
+
+  // libmicrohttpd's request handler (public only for its callback).
+  static int answerRequest(void* self, void* connection, const char* url, const char* method);
+
+ private:
+  Render render_;
+  std::string page_;  // reused from scrape to scrape
+  std::string setupError_;
+  MHD_Daemon* daemon_ = nullptr;
+};
+
+}  // namespace orlo::headless

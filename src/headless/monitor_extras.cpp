@@ -1,0 +1,99 @@
+#include "headless/monitor_extras.h"
+
+#include "headless/messages.h"
+
+namespace orlo::headless {
+namespace {
+
+std::vector<std::string> packNames(const MonitorSettings& settings) {
+  std::vector<std::string> names;
+  for (const PackEntry& pack : settings.packs) names.push_back(pack.name);
+  return names;
+}
+
+const char* kindName(NotifyKind kind) {
+  return kind == NotifyKind::Ntfy ? "ntfy" : kind == NotifyKind::Webhook ? "webhook" : "email";
+}
+
+}  // namespace
+
+bool MonitorExtras::wanted(const MonitorSettings& settings) {
+  return !settings.alerts.rules.empty() || settings.metrics.has_value();
+}
+
+MonitorExtras::MonitorExtras(const MonitorSettings& settings, PackOutput& output, Time start)
+    : output_(output),
+      engine_(settings.alerts.rules, packNames(settings), start),
+      book_(packNames(settings), start) {
+  if (!settings.alerts.channels.empty()) {
+    notifier_ = std::make_unique<Notifier>(settings.alerts.channels);
+    setupError_ = notifier_->setupError();
+  }
+  if (settings.metrics && setupError_.empty()) {
+    server_ = std::make_unique<MetricsServer>(*settings.metrics, [this](std::string& out) { render(out); });
+    setupError_ = server_->setupError();
+  }
+}
+
+std::vector<int> MonitorExtras::fds() const {
+  return {notifier_ ? notifier_->fd() : -1, server_ ? server_->fd() : -1};
+}
+
+MonitorExtras::Time MonitorExtras::nextDeadline(Time now) const {
+  Time next = engine_.nextDeadline();
+  if (notifier_) next = std::min(next, notifier_->nextDeadline());
+  if (server_) next = std::min(next, server_->nextDeadline(now));
+  return next;
+}
+
+void MonitorExtras::onReady(std::size_t which, Time now) {
+  if (which == 0 && notifier_) notifier_->onReady(now);
+  if (which == 1 && server_) server_->run();
+}
+
+void MonitorExtras::onTimer(Time now) {
+  if (engine_.nextDeadline() <= now) deliver(engine_.onTimer(now), now);
+  if (notifier_ && notifier_->nextDeadline() <= now) notifier_->onTimer(now);
+  if (server_ && server_->nextDeadline(now) <= now) server_->run();
+}
+
+void MonitorExtras::onFrame(std::size_t pack, const LiveData& live, Time now) {
+  book_.onFrame(pack, live, now);
+  if (!engine_.rules().empty()) deliver(engine_.onFrame(pack, live, now), now);
+}
+
+void MonitorExtras::onLink(std::size_t pack, bool up, Time) {
+  book_.onLink(pack, up);
+}
+
+void MonitorExtras::deliver(const AlertUpdate& update, Time now) {
+  if (update.notices.empty() && update.changedPacks.empty()) return;
+  const std::string time = isoTime(std::chrono::system_clock::now());
+  for (const AlertNotice& notice : update.notices) {
+    const Notice n = noticeOf(notice, time);
+    if (notifier_) notifier_->send(n, now);
+    output_.event(notice.pack, alertEvent(n));
+  }
+  for (const std::size_t pack : update.changedPacks) {
+    nlohmann::json firing = nlohmann::json::array();
+    for (const AlertEngine::Firing& f : engine_.firing(pack))
+      firing.push_back(
+          {{"rule", f.rule->name}, {"severity", severityName(f.rule->severity)}, {"message", f.message}});
+    output_.alerts(pack, firing.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  }
+}
+
+void MonitorExtras::render(std::string& out) {
+  if (beforeScrape) beforeScrape(book_);
+  book_.setBrokerReconnects(connections_ > 0 ? connections_ - 1 : 0);
+  if (notifier_) {
+    std::vector<MetricsBook::Channel> channels;
+    for (std::size_t i = 0; i < notifier_->channels().size(); ++i)
+      channels.push_back({std::string(kindName(notifier_->channels()[i].kind)) + "-" + std::to_string(i + 1),
+                          notifier_->sent(i), notifier_->failed(i)});
+    book_.setChannels(std::move(channels));
+  }
+  book_.write(out, std::chrono::steady_clock::now());
+}
+
+}  // namespace orlo::headless
