@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "core/calibration_check.h"
 #include "core/station_checks.h"
 #include "link/requests.h"
-#include "core/calibration_check.h"
 #include "util/decimal_text.h"
 
 namespace orlo {

@@ -144,7 +144,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.add_subcommand("log", "export recorded data logs as CSV or JSON lines, or sum them up")->allow_extras();
 
   if (!args.empty() && args[0].rfind("-", 0) != 0 && !knownCommand(app, args[0])) {
-    result.error = "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, station, log, alert)\n";
+    result.error =
+        "orlo-bms: unknown command '" + args[0] + "' (known: monitor, params, station, log, alert)\n";
     result.exitCode = kBadInput;
     return result;
   }

@@ -32,9 +32,9 @@ struct CommandLine {
   ParamsOptions params;
   StationOptions station;
   std::string alertConfig;  // alert test: the config file
-  int exitCode = -1;   // >= 0: nothing to run, exit with this (help, version, a bad option)
-  std::string output;  // help or version text for standard output
-  std::string error;   // the message for standard error
+  int exitCode = -1;        // >= 0: nothing to run, exit with this (help, version, a bad option)
+  std::string output;       // help or version text for standard output
+  std::string error;        // the message for standard error
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& args);

@@ -71,7 +71,7 @@ class MqttOutput : public PackOutput {
     std::string stateTopic;
     bool online = false;
     bool stateWaiting = false;
-    std::string state;  // the latest, kept so its buffer is reused
+    std::string state;   // the latest, kept so its buffer is reused
     std::string alerts;  // empty: no rule has fired yet
   };
   std::string topic(const std::string& pack, const char* leaf) const {

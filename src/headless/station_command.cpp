@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "core/snapshot_store.h"
-#include "core/write_record.h"
 #include "core/station_board.h"
 #include "core/station_recipe.h"
 #include "core/station_record.h"
+#include "core/write_record.h"
 #include "headless/device_serial_control.h"
 #include "link/receiver.h"
 

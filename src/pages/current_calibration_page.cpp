@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "link/requests.h"
 #include "core/calibration_check.h"
+#include "link/requests.h"
 #include "util/decimal_text.h"
 #include "util/text_format.h"
 #include "view/current_calibration_ids.h"

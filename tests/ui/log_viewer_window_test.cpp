@@ -13,8 +13,8 @@
 #include <fstream>
 
 #include "core/loaded_log.h"
-#include "ui/form/dialogs.h"
 #include "ui/diagnostics/log_viewer_plot.h"
+#include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
 
 namespace orlo::ui {

@@ -173,7 +173,8 @@ TEST_F(MainWindowShellTest, theViewMenuOpensTheTrendsTrafficAndEventsWindows) {
   // Windows, not the menus or the popups of their combo boxes.
   const auto windows = [] {
     const auto all = QApplication::topLevelWidgets();
-    return std::count_if(all.begin(), all.end(), [](QWidget* w) { return w->windowType() != Qt::Popup && !qobject_cast<QMenu*>(w); });
+    return std::count_if(all.begin(), all.end(),
+                         [](QWidget* w) { return w->windowType() != Qt::Popup && !qobject_cast<QMenu*>(w); });
   };
   const auto before = windows();
   for (QAction* item : view->actions()) item->trigger();

@@ -20,12 +20,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "core/snapshot_store.h"
 #include "core/loaded_log.h"
 #include "core/log_event_marks.h"
-#include "ui/form/dialogs.h"
+#include "core/snapshot_store.h"
 #include "ui/diagnostics/log_viewer_plot.h"
 #include "ui/diagnostics/log_viewer_summary.h"
+#include "ui/form/dialogs.h"
 
 namespace orlo::ui {
 

@@ -17,10 +17,10 @@
 
 #include "ui/form/form_style.h"
 #include "ui/shell/command_line.h"
+#include "ui/shell/log_viewer_run.h"
 #include "ui/shell/main_window_shell.h"
 #include "ui/shell/quit_on_signal.h"
 #include "ui/shell/window_memory.h"
-#include "ui/shell/log_viewer_run.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::ui {

@@ -9,5 +9,4 @@ namespace orlo::ui {
 // read, after --screenshot-delay. Returns the exit status.
 int runLogViewer(const CommandLine& options);
 
-
 }  // namespace orlo::ui
