@@ -165,9 +165,12 @@ void ParameterSession::onBoardRead(const AlarmValues& values) {
   result_.board = values;
   result_.haveBoard = true;
   if (!writing_) return finish(ParameterOutcome::Done);
-  if (keepBoard_ && !keepBoard_(values, &result_.detail)) {
-    result_.step = ParameterStep::KeepBoard;
-    return finish(ParameterOutcome::NotKept);
+  if (keepBoard_) {
+    if (const Status kept = keepBoard_(values); !kept) {
+      result_.detail = kept.error();
+      result_.step = ParameterStep::KeepBoard;
+      return finish(ParameterOutcome::NotKept);
+    }
   }
   sendSet(lastNowMs_);
 }

@@ -15,6 +15,7 @@
 #include "core/alarm_parameter_record.h"
 #include "link/frame_view.h"
 #include "link/serial_control.h"
+#include "util/result.h"
 
 namespace orlo {
 
@@ -80,7 +81,7 @@ class ParameterSession {
 
   using Done = std::function<void(const ParameterResult&)>;
   // Keeps the board's values before a Set; false (with *why) stops the write before it is sent.
-  using KeepBoard = std::function<bool(const AlarmValues& board, std::string* why)>;
+  using KeepBoard = std::function<Status(const AlarmValues& board)>;
 
   explicit ParameterSession(SerialControl& serial);
 

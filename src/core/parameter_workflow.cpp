@@ -13,14 +13,11 @@ bool ParameterWorkflow::write(const std::vector<std::string>& texts, const std::
   if (session_.busy()) return false;
   lastSnapshot_.clear();
   recordProblem_.clear();
-  session_.setKeepBoard([this, portDevice](const AlarmValues& board, std::string* why) {
+  session_.setKeepBoard([this, portDevice](const AlarmValues& board) -> Status {
     Result<std::string> path = snapshots_.save(board, portDevice, clock_.localNow());
-    if (!path) {
-      *why = path.error();
-      return false;
-    }
+    if (!path) return fail(path.error());
     lastSnapshot_ = *path;
-    return true;
+    return {};
   });
   return session_.write(
       texts, nowMs, [this, portDevice, done = std::move(done)](const ParameterResult& result) {

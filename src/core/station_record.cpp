@@ -36,20 +36,17 @@ std::string reportName(const BoardReport& r) {
 
 StationRecord::StationRecord(std::string folder) : folder_(std::move(folder)) {}
 
-std::string StationRecord::writeJson(const BoardReport& report, const std::string& name,
-                                     std::string* error) const {
+Result<std::string> StationRecord::writeJson(const BoardReport& report, const std::string& name) const {
   // Two boards of the same ID and label in one second still get a report each.
   std::string path = folder_ + "/" + name + ".json";
   for (int n = 2; pathKind(path) != PathKind::Missing && n < 1000; ++n)
     path = folder_ + "/" + name + "~" + std::to_string(n) + ".json";
   const Status written = replaceFileContent(path, reportText(report));
   if (written) return path;
-  *error = "cannot write " + path + ": " + written.error();
-  return {};
+  return fail("cannot write " + path + ": " + written.error());
 }
 
 void StationRecord::save(BoardReport& report, const ExtraReport& extra, const std::string& extension) const {
-  std::string error;
   if (const Status made = makeFolders(folder_); !made) {
     report.result = BoardResult::Error;
     report.error = made.error();
@@ -59,15 +56,16 @@ void StationRecord::save(BoardReport& report, const ExtraReport& extra, const st
     report.result = BoardResult::Error;
     report.error = report.error.empty() ? why : report.error + "; " + why;
   };
-  const std::string json = writeJson(report, reportName(report), &error);
-  if (json.empty()) failWith(error);
+  const Result<std::string> written = writeJson(report, reportName(report));
+  if (!written) failWith(written.error());
+  const std::string json = written ? *written : std::string();
   const std::string other = json.empty() ? std::string() : json.substr(0, json.size() - 5) + extension;
   report.reportPath = json;
   if (extra && !other.empty()) {
-    if (extra(report, other, &error)) {
+    if (const Status extraWritten = extra(report, other); extraWritten) {
       report.reportPath = other;
     } else {
-      failWith("cannot write " + other + ": " + error);
+      failWith("cannot write " + other + ": " + extraWritten.error());
       (void)replaceFileContent(json, reportText(report));
     }
   }
@@ -77,7 +75,7 @@ void StationRecord::save(BoardReport& report, const ExtraReport& extra, const st
     // The reports said what the row could not: make them say ERROR too.
     if (!json.empty() && meant != BoardResult::Error) {
       (void)replaceFileContent(json, reportText(report));
-      if (extra && !other.empty()) extra(report, other, &error);
+      if (extra && !other.empty()) (void)extra(report, other);
     }
   }
 }

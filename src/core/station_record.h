@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/station_report.h"
+#include "util/result.h"
 
 namespace orlo {
 
@@ -15,9 +16,8 @@ class StationRecord {
  public:
   explicit StationRecord(std::string folder);
 
-  // A further report of the board (the window's PDF) written at `path`; false with *error.
-  using ExtraReport =
-      std::function<bool(const BoardReport& report, const std::string& path, std::string* error)>;
+  // A further report of the board (the window's PDF) written at `path`.
+  using ExtraReport = std::function<Status(const BoardReport& report, const std::string& path)>;
 
   // Writes the board's JSON report, the `extra` one beside it (same name, `extension`) and its
   // row. When one cannot be written the report's result becomes Error with the reason, and
@@ -41,7 +41,7 @@ class StationRecord {
 
  private:
   // The report's path, or "" with *error.
-  std::string writeJson(const BoardReport& report, const std::string& name, std::string* error) const;
+  Result<std::string> writeJson(const BoardReport& report, const std::string& name) const;
 
   std::string folder_;
 };

@@ -244,31 +244,28 @@ const LayoutGroup* LayoutTable::group(const std::string& key) const {
   return nullptr;
 }
 
-bool parseLayout(const std::string& text, LayoutTable* out, std::string* error) {
-  *out = LayoutTable{};
-  Parser parser(out, error);
+Result<LayoutTable> parseLayout(const std::string& text) {
+  LayoutTable table;
+  std::string error;
+  Parser parser(&table, &error);
   std::istringstream in(text);
   std::string raw;
   int number = 0;
   while (std::getline(in, raw)) {
-    if (!parser.line(raw, ++number)) return false;
+    if (!parser.line(raw, ++number)) return fail(error);
   }
-  return parser.finish();
+  if (!parser.finish()) return fail(error);
+  return table;
 }
 
-bool loadLayoutFile(const std::string& path, LayoutTable* out, std::string* error) {
+Result<LayoutTable> loadLayoutFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot open " + path;
-    return false;
-  }
+  if (!in) return fail("cannot open " + path);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!parseLayout(text.str(), out, error)) {
-    if (error) *error = path + ": " + *error;
-    return false;
-  }
-  return true;
+  Result<LayoutTable> table = parseLayout(text.str());
+  if (!table) return fail(path + ": " + table.error());
+  return table;
 }
 
 std::vector<std::string> splitItems(const std::string& text, char separator) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "util/result.h"
 #include "view/control_ids.h"
 
 namespace orlo {
@@ -59,9 +60,9 @@ struct LayoutTable {
 };
 
 // Parses a table. On a malformed table (unknown record, kind or flag, a row with too few or
-// too many columns, a bad or repeated id or name) returns false and says why, with the line.
-bool parseLayout(const std::string& text, LayoutTable* out, std::string* error);
-bool loadLayoutFile(const std::string& path, LayoutTable* out, std::string* error);
+// too many columns, a bad or repeated id or name) the error says why, with the line.
+Result<LayoutTable> parseLayout(const std::string& text);
+Result<LayoutTable> loadLayoutFile(const std::string& path);
 
 // Splits "a;b;c" into its parts (combo items, tab captions).
 std::vector<std::string> splitItems(const std::string& text, char separator = ';');

@@ -114,10 +114,10 @@ TEST_F(ParameterSessionTest, SnapshotOfTheBoardIsOnDiskBeforeTheFirstSetByteIsWr
   test::ScratchDir scratch("orlo-session");
   const SnapshotStore store(scratch.file("snapshots"));
   const AlarmValues before = boardValues();
-  session.setKeepBoard([&](const AlarmValues& values, std::string* why) {
+  session.setKeepBoard([&](const AlarmValues& values) -> Status {
     const Result<std::string> saved = store.save(values, "/dev/ttyUSB0", std::tm{});
-    if (!saved) *why = saved.error();
-    return saved.ok();
+    if (!saved) return fail(saved.error());
+    return {};
   });
   int setsSeen = 0;
   line.onWrite = [&](const Bytes& block) {
@@ -135,10 +135,7 @@ TEST_F(ParameterSessionTest, SnapshotOfTheBoardIsOnDiskBeforeTheFirstSetByteIsWr
 }
 
 TEST_F(ParameterSessionTest, ASnapshotThatCannotBeKeptStopsTheWriteBeforeTheSet) {
-  session.setKeepBoard([](const AlarmValues&, std::string* why) {
-    *why = "disk full";
-    return false;
-  });
+  session.setKeepBoard([](const AlarmValues&) -> Status { return fail("disk full"); });
   session.write(changedTexts(), loop.nowMs(), keep());
   const ParameterResult r = runToEnd();
   EXPECT_EQ(r.outcome, Outcome::NotKept);

@@ -154,14 +154,14 @@ class EndToEnd : public ::testing::Test {
   // Starts the simulator and the tool with COM1 mapped to the simulator's link.
   void startBoth(const QStringList& simOptions = {}) {
     ASSERT_TRUE(sim.start(simOptions)) << "orlo-bms-sim did not start from " << binDir();
-    std::string error;
     ui::MainWindowShellOptions options;
     options.ports[1] = sim.link();
     options.workingFolder = workDir.path().toStdString();
     options.userFolder = workDir.path().toStdString();
     options.dataFolder = workDir.filePath("data").toStdString();  // snapshots, writes.csv
-    app = ui::MainWindowShell::create(options, &error);
-    ASSERT_TRUE(app) << error;
+    auto created = ui::MainWindowShell::create(options);
+    ASSERT_TRUE(created.ok()) << created.error();
+    app = std::move(created).value();
     app->addReceiveObserver(&lastFrame);
     app->window()->show();
   }

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,5 +158,17 @@ class Subscriber {
   std::mutex mutex_;
   std::vector<Message> messages_;
 };
+
+// Waits until something exists at `path` (a device link a simulator makes, a file a program
+// writes); false after `timeoutMs`.
+inline bool waitForPath(const std::string& path, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  struct stat info {};
+  while (::stat(path.c_str(), &info) != 0) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 }  // namespace orlo::headless::test

@@ -19,16 +19,6 @@ using orlo::test::readFile;
 using orlo::test::ScratchDir;
 using orlo::test::writeFile;
 
-bool waitForPath(const std::string& path, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  struct stat info {};
-  while (::stat(path.c_str(), &info) != 0) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 // key=value lines of a simulator's --report.
 std::map<std::string, std::string> report(const std::string& path) {
   std::map<std::string, std::string> out;

@@ -22,16 +22,6 @@ using orlo::test::writeFile;
 
 constexpr char kOffRequest[] = "AA 55 18 00 00 00 0D 00 00 00 00 00 00 00 0D 00 55 AA";
 
-bool waitForPath(const std::string& path, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  struct stat info {};
-  while (::stat(path.c_str(), &info) != 0) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 // The last manual balance request (0x18, sub-command 0x0D) the simulator received, as hex.
 std::string lastManualBalance(const std::string& record) {
   std::istringstream in(record);

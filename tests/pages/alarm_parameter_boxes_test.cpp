@@ -15,8 +15,9 @@ namespace {
 
 TEST(AlarmParameterRecord, EveryRowHasItsBoxInTheLayoutWithTheRowsLabelUnitAndGroup) {
   LayoutTable layout;
-  std::string error;
-  ASSERT_TRUE(loadLayoutFile(test::layoutPath("alarm_parameter"), &layout, &error)) << error;
+  const Result<LayoutTable> loaded = loadLayoutFile(test::layoutPath("alarm_parameter"));
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  layout = *loaded;
   for (const auto& row : alarmParameterRecord()) {
     SCOPED_TRACE("row " + std::to_string(row.row));
     const LayoutControl* box = layout.control(alarmBoxId(row));
@@ -35,8 +36,9 @@ TEST(AlarmParameterRecord, EveryRowHasItsBoxInTheLayoutWithTheRowsLabelUnitAndGr
 
 TEST(AlarmParameterRecord, EveryEditBoxOfTheLayoutBelongsToExactlyOneRow) {
   LayoutTable layout;
-  std::string error;
-  ASSERT_TRUE(loadLayoutFile(test::layoutPath("alarm_parameter"), &layout, &error)) << error;
+  const Result<LayoutTable> loaded = loadLayoutFile(test::layoutPath("alarm_parameter"));
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  layout = *loaded;
   std::multiset<int> recordBoxes;
   for (const auto& row : alarmParameterRecord()) recordBoxes.insert(idNumber(alarmBoxId(row)));
   int edits = 0;

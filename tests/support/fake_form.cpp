@@ -12,10 +12,9 @@ std::string layoutPath(const std::string& window) {
 }
 
 FakeForm::FakeForm(const std::string& window) {
-  LayoutTable table;
-  std::string error;
-  if (!loadLayoutFile(layoutPath(window), &table, &error)) ADD_FAILURE() << error;
-  *this = FakeForm(table);
+  const Result<LayoutTable> table = loadLayoutFile(layoutPath(window));
+  if (!table) ADD_FAILURE() << table.error();
+  *this = FakeForm(table ? *table : LayoutTable{});
 }
 
 FakeForm::FakeForm(const LayoutTable& table) : table_(table) {

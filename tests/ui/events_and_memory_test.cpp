@@ -47,15 +47,15 @@ class EventsAndMemoryTest : public ::testing::Test {
     setDialogHook({});
   }
   void start(bool reconnect = true) {
-    std::string error;
     MainWindowShellOptions options;
     options.ports[1] = "/nonexistent/orlo-test-port";
     options.dataFolder = dir.filePath("data").toStdString();
     options.settingsFile = settingsFile();
     options.reconnect = reconnect;
     options.availableArea = QRect(0, 0, 1920, 1080);
-    app = MainWindowShell::create(options, &error);
-    ASSERT_TRUE(app) << error;
+    auto created = MainWindowShell::create(options);
+    ASSERT_TRUE(created.ok()) << created.error();
+    app = std::move(created).value();
     app->window()->show();
     QTest::qWait(50);  // the windows of the last run come back once the loop runs
   }

@@ -27,8 +27,9 @@ TEST(QtFileFilter, windowsFiltersBecomeQtFilters) {
 TEST(DialogHook, messageBoxesAndFileDialogsGoToTheHookWithTheDefaultCaption) {
   test::qtApp();
   LayoutTable table;
-  std::string error;
-  ASSERT_TRUE(parseLayout("window | w | 100 | 100 | W\n", &table, &error)) << error;
+  const Result<LayoutTable> loaded = parseLayout("window | w | 100 | 100 | W\n");
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  table = *loaded;
   QtForm form(table, pageColours());
   std::vector<std::string> seen;
   FileDialogRequest asked;

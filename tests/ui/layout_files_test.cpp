@@ -32,8 +32,9 @@ class LayoutFile : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     test::qtApp();
-    std::string error;
-    ASSERT_TRUE(loadLayoutFile(GetParam(), &table, &error)) << error;
+    const Result<LayoutTable> loaded = loadLayoutFile(GetParam());
+    ASSERT_TRUE(loaded.ok()) << loaded.error();
+    table = *loaded;
   }
   LayoutTable table;
 };
@@ -79,8 +80,9 @@ TEST(AlarmLayout, signedBoxesAreTheSignedFieldsOfTheRecord) {
   const char* dir = std::getenv("ORLO_RESOURCE_DIR");
   ASSERT_NE(dir, nullptr);
   LayoutTable table;
-  std::string error;
-  ASSERT_TRUE(loadLayoutFile(std::string(dir) + "/layouts/alarm_parameter.layout", &table, &error)) << error;
+  const Result<LayoutTable> loaded = loadLayoutFile(std::string(dir) + "/layouts/alarm_parameter.layout");
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  table = *loaded;
   for (const auto& row : alarmParameterRecord()) {
     const LayoutControl* box = table.control(alarmBoxId(row));
     ASSERT_NE(box, nullptr) << alarmBoxId(row);

@@ -35,13 +35,13 @@ class MainWindowShellTest : public ::testing::Test {
   void SetUp() override {
     test::qtApp();
     setDialogHook({[this](const std::string& text, const std::string&) { messages.push_back(text); }, {}});
-    std::string error;
     MainWindowShellOptions options;
     options.ports[1] = "/nonexistent/orlo-test-port";
     options.ports[3] = "/nonexistent/orlo-typed-port";
     options.availableArea = availableArea();
-    app = MainWindowShell::create(options, &error);
-    ASSERT_TRUE(app) << error;
+    auto created = MainWindowShell::create(options);
+    ASSERT_TRUE(created.ok()) << created.error();
+    app = std::move(created).value();
   }
   void TearDown() override { setDialogHook({}); }
   // A screen roomy enough for the window's own size, unless a test says otherwise.

@@ -54,8 +54,9 @@ ctrl | 26 | Id26 | readonly | b | 9 | 0 |  |  |  | name=Port status
 
 LayoutTable table() {
   LayoutTable t;
-  std::string error;
-  EXPECT_TRUE(parseLayout(kTable, &t, &error)) << error;
+  const Result<LayoutTable> loaded = parseLayout(kTable);
+  EXPECT_TRUE(loaded.ok()) << loaded.error();
+  if (loaded) t = *loaded;
   return t;
 }
 

@@ -56,9 +56,9 @@ class WindowAccessibilityTest : public ::testing::Test {
     options.ports[1] = "/nonexistent/orlo-test-port";
     options.dataFolder = dir.filePath("data").toStdString();
     options.availableArea = QRect(0, 0, 1920, 1080);
-    std::string error;
-    app = MainWindowShell::create(options, &error);
-    ASSERT_TRUE(app) << error;
+    auto created = MainWindowShell::create(options);
+    ASSERT_TRUE(created.ok()) << created.error();
+    app = std::move(created).value();
     app->window()->show();
   }
   void TearDown() override {
@@ -83,8 +83,9 @@ const WindowCase kWindows[] = {
     {"main window", [](auto&, MainWindowShell& app) { return app.window(); }},
     {"About",
      [](WindowAccessibilityTest& test, MainWindowShell& app) {
-       std::string error;
-       test.owned = AboutBox::create(app.window(), &error);
+       auto box = AboutBox::create(app.window());
+       EXPECT_TRUE(box.ok()) << box.error();
+       if (box) test.owned = std::move(box).value();
        return test.owned.get();
      }},
     {"Trends",

@@ -36,8 +36,9 @@ void expectIdsMatchLayout() {
   const std::string window = ControlIds<Id>::kLayout;
   SCOPED_TRACE(window);
   LayoutTable table;
-  std::string error;
-  ASSERT_TRUE(loadLayoutFile(test::layoutPath(window), &table, &error)) << error;
+  const Result<LayoutTable> loaded = loadLayoutFile(test::layoutPath(window));
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  table = *loaded;
   Pairs rows;
   for (const auto& c : table.controls)
     if (c.id != -1) rows.emplace(c.name, c.id);

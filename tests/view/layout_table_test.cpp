@@ -13,17 +13,15 @@ namespace {
 // ---- parsing -------------------------------------------------------------------------------
 
 TEST(LayoutTable, ParsesWindowGroupsAndControlsWithBlankFieldsAndFlags) {
-  LayoutTable t;
-  std::string error;
-  ASSERT_TRUE(
-      parseLayout("# comment\n"
-                  "window | main | 800 | 600 | Caption - with dash\n"
-                  "group | g1 | - | 0 | 1 | 2 | 3 | Serial Parameter |\n"
-                  "ctrl | 1002 | Id1002 | combo-edit | g1 | 0 | 0 | Serial Ports: | | | wide\n"
-                  "ctrl | 1054 | Id1054 | edit | g1 | 1 | 0 | Time Interval: | | S | digits, center\n"
-                  "ctrl | -1 | - | label | - | 2 | 0 | | Cell1 | |\n",
-                  &t, &error))
-      << error;
+  const Result<LayoutTable> parsed = parseLayout(
+      "# comment\n"
+      "window | main | 800 | 600 | Caption - with dash\n"
+      "group | g1 | - | 0 | 1 | 2 | 3 | Serial Parameter |\n"
+      "ctrl | 1002 | Id1002 | combo-edit | g1 | 0 | 0 | Serial Ports: | | | wide\n"
+      "ctrl | 1054 | Id1054 | edit | g1 | 1 | 0 | Time Interval: | | S | digits, center\n"
+      "ctrl | -1 | - | label | - | 2 | 0 | | Cell1 | |\n");
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  const LayoutTable& t = *parsed;
   EXPECT_EQ(t.window.caption, "Caption - with dash");
   EXPECT_EQ(t.window.width, 800);
   ASSERT_NE(t.group("g1"), nullptr);
@@ -50,14 +48,11 @@ TEST(LayoutTable, RejectsDuplicateIdsUnknownKindsAndUnknownGroupsWithTheLine) {
       {"group | g | missing | 0 | 0 | 1 | 1 | c |\n", "parent"},
   };
   for (const auto& c : cases) {
-    LayoutTable t;
-    std::string error;
-    EXPECT_FALSE(parseLayout(head + c.body, &t, &error)) << c.body;
-    EXPECT_NE(error.find(c.needle), std::string::npos) << error;
+    const Result<LayoutTable> t = parseLayout(head + c.body);
+    EXPECT_FALSE(t.ok()) << c.body;
+    EXPECT_NE(t.error().find(c.needle), std::string::npos) << t.error();
   }
-  LayoutTable t;
-  std::string error;
-  EXPECT_FALSE(parseLayout("ctrl | 5 | Id5 | edit | - | 0 | 0 | a | | |\n", &t, &error));
+  EXPECT_FALSE(parseLayout("ctrl | 5 | Id5 | edit | - | 0 | 0 | a | | |\n").ok());
 }
 
 // A table the loader does not understand is refused whole, naming the line and the fault,
@@ -88,24 +83,23 @@ TEST(LayoutTable, RefusesUnknownKindsFlagsNamesAndColumnCounts) {
        "line 4: control name 'Box' used twice"},
   };
   for (const auto& c : cases) {
-    LayoutTable t;
-    std::string error;
-    EXPECT_FALSE(parseLayout(head + c.row + "\n", &t, &error)) << c.row;
-    EXPECT_EQ(error.compare(0, std::strlen(c.message), c.message), 0) << c.row << "\n  said: " << error;
+    const Result<LayoutTable> t = parseLayout(head + c.row + "\n");
+    EXPECT_FALSE(t.ok()) << c.row;
+    EXPECT_EQ(t.error().compare(0, std::strlen(c.message), c.message), 0)
+        << c.row << "\n  said: " << t.error();
   }
 
   // Every flag the shipped tables use is known, and a file's refusal starts with its path.
-  LayoutTable t;
-  std::string error;
-  EXPECT_TRUE(
-      parseLayout(head + "ctrl | 5 | Box | edit | g | 0 | 0 | a | | | digits, signed, center, above, span=2, "
-                         "wide, disabled, checked, group-first, icon=128, name=Port status\n",
-                  &t, &error))
-      << error;
+  const Result<LayoutTable> flags =
+      parseLayout(head +
+                  "ctrl | 5 | Box | edit | g | 0 | 0 | a | | | digits, signed, center, above, span=2, "
+                  "wide, disabled, checked, group-first, icon=128, name=Port status\n");
+  EXPECT_TRUE(flags.ok()) << flags.error();
   const std::string path = ::testing::TempDir() + "/bad.layout";
   std::ofstream(path) << head << "ctrl | 5 | Box | dial | g | 0 | 0 | a | | |\n";
-  EXPECT_FALSE(loadLayoutFile(path, &t, &error));
-  EXPECT_EQ(error, path + ": line 3: unknown kind 'dial'");
+  const Result<LayoutTable> bad = loadLayoutFile(path);
+  EXPECT_FALSE(bad.ok());
+  EXPECT_EQ(bad.error(), path + ": line 3: unknown kind 'dial'");
 }
 
 TEST(LayoutTable, SplitItemsKeepsEmptyItems) {
@@ -119,10 +113,9 @@ TEST(LayoutTable, SplitItemsKeepsEmptyItems) {
 TEST(ShippedLayouts, EveryWindowHasATableThatParses) {
   for (const char* window :
        {"main", "bms_parameter", "balance_test", "alarm_parameter", "current_calibration", "about"}) {
-    LayoutTable t;
-    std::string error;
-    EXPECT_TRUE(loadLayoutFile(test::layoutPath(window), &t, &error)) << error;
-    EXPECT_EQ(t.window.name, window);
+    const Result<LayoutTable> t = loadLayoutFile(test::layoutPath(window));
+    ASSERT_TRUE(t.ok()) << t.error();
+    EXPECT_EQ(t->window.name, window);
   }
 }
 

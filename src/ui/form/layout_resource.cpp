@@ -5,18 +5,13 @@
 
 namespace orlo::ui {
 
-bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error) {
+Result<LayoutTable> loadLayoutResource(const std::string& name) {
   QFile file(QStringLiteral(":/layouts/%1.layout").arg(QString::fromStdString(name)));
-  if (!file.open(QIODevice::ReadOnly)) {
-    *error = "layout '" + name + "' is missing from the program's resources";
-    return false;
-  }
-  std::string why;
-  if (!parseLayout(file.readAll().toStdString(), out, &why)) {
-    *error = "layout '" + name + "': " + why;
-    return false;
-  }
-  return true;
+  if (!file.open(QIODevice::ReadOnly))
+    return fail("layout '" + name + "' is missing from the program's resources");
+  Result<LayoutTable> table = parseLayout(file.readAll().toStdString());
+  if (!table) return fail("layout '" + name + "': " + table.error());
+  return table;
 }
 
 }  // namespace orlo::ui

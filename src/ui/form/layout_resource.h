@@ -8,6 +8,6 @@
 namespace orlo::ui {
 
 // Reads resources/layouts/<name>.layout from the compiled-in resources; false with a reason.
-bool loadLayoutResource(const std::string& name, LayoutTable* out, std::string* error);
+Result<LayoutTable> loadLayoutResource(const std::string& name);
 
 }  // namespace orlo::ui

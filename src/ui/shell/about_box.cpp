@@ -22,9 +22,10 @@ class AboutBox::Events : public FormEvents {
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {}
 
-std::unique_ptr<AboutBox> AboutBox::create(QWidget* parent, std::string* error) {
-  LayoutTable table;
-  if (!loadLayoutResource("about", &table, error)) return nullptr;
+Result<std::unique_ptr<AboutBox>> AboutBox::create(QWidget* parent) {
+  const Result<LayoutTable> loaded = loadLayoutResource("about");
+  if (!loaded) return fail(loaded.error());
+  const LayoutTable& table = *loaded;
   std::unique_ptr<AboutBox> box(new AboutBox(parent));
   box->setWindowTitle(QString::fromStdString(table.window.caption));
   box->setWindowIcon(applicationIcon(128));

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "ui/form/qt_form.h"
+#include "util/result.h"
 
 namespace orlo::ui {
 
 class AboutBox : public QDialog {
  public:
   // nullptr with a reason when its layout table is broken.
-  static std::unique_ptr<AboutBox> create(QWidget* parent, std::string* error);
+  static Result<std::unique_ptr<AboutBox>> create(QWidget* parent);
   ~AboutBox() override;
 
  private:

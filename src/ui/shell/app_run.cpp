@@ -197,16 +197,16 @@ int runOrloPc(int argc, char** argv) {
   quitOnSignals();
   if (!options.openLogs.empty()) return runLogViewer(options);
 
-  std::string error;
   MainWindowShellOptions appOptions;
   appOptions.ports = options.ports;
   appOptions.settingsFile = WindowMemory::defaultFile().toStdString();
   appOptions.reconnect = options.reconnect;
-  auto app = MainWindowShell::create(appOptions, &error);
-  if (!app) {
-    std::cerr << "Orlo_PC: " << error << "\n";
+  Result<std::unique_ptr<MainWindowShell>> created = MainWindowShell::create(appOptions);
+  if (!created) {
+    std::cerr << "Orlo_PC: " << created.error() << "\n";
     return 1;
   }
+  std::unique_ptr<MainWindowShell> app = std::move(created).value();
   TraceObserver traceObserver;
   if (g_trace) app->addReceiveObserver(&traceObserver);
   if (options.tab != 0) app->mainForm().setCurrentIndex(MainId::Tabs, options.tab);

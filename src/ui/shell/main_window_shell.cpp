@@ -44,10 +44,9 @@ constexpr int kTitleBarAllowance = 32;
 
 }  // namespace
 
-std::unique_ptr<MainWindowShell> MainWindowShell::create(const MainWindowShellOptions& options,
-                                                         std::string* error) {
+Result<std::unique_ptr<MainWindowShell>> MainWindowShell::create(const MainWindowShellOptions& options) {
   std::unique_ptr<MainWindowShell> app(new MainWindowShell);
-  if (!app->build(options, error)) return nullptr;
+  if (const Status built = app->build(options); !built) return fail(built.error());
   return app;
 }
 
@@ -65,12 +64,15 @@ MainWindowShell::~MainWindowShell() {
   delete window_.data();
 }
 
-bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* error) {
-  LayoutTable mainTable;
-  if (!loadLayoutResource("main", &mainTable, error)) return false;
-  std::vector<LayoutTable> pageTables(std::size(kPages));
-  for (std::size_t i = 0; i < std::size(kPages); ++i) {
-    if (!loadLayoutResource(kPages[i].layout, &pageTables[i], error)) return false;
+Status MainWindowShell::build(const MainWindowShellOptions& options) {
+  Result<LayoutTable> main = loadLayoutResource("main");
+  if (!main) return fail(main.error());
+  const LayoutTable& mainTable = *main;
+  std::vector<LayoutTable> pageTables;
+  for (const auto& page : kPages) {
+    Result<LayoutTable> table = loadLayoutResource(page.layout);
+    if (!table) return fail(table.error());
+    pageTables.push_back(std::move(table).value());
   }
   for (const auto& [port, path] : options.ports) serial_.addMapping(port, path);
 
@@ -135,7 +137,7 @@ bool MainWindowShell::build(const MainWindowShellOptions& options, std::string* 
       window_->screen())
     available = window_->screen()->availableGeometry();
   if (!available.isEmpty()) fitInto(available);
-  return true;
+  return {};
 }
 
 void MainWindowShell::fitInto(const QRect& available) {
@@ -183,11 +185,10 @@ QMenu* MainWindowShell::viewMenu() {
 }
 
 void MainWindowShell::showAbout() {
-  std::string error;
-  if (auto box = AboutBox::create(window_, &error))
-    box->exec();
+  if (Result<std::unique_ptr<AboutBox>> box = AboutBox::create(window_))
+    (*box)->exec();
   else
-    mainForm_->messageBox(error);
+    mainForm_->messageBox(box.error());
 }
 
 }  // namespace orlo::ui

@@ -14,6 +14,7 @@
 #include "io/qt_serial_control.h"
 #include "ui/form/qt_form.h"
 #include "util/clock.h"
+#include "util/result.h"
 
 class QMainWindow;
 class QMenu;
@@ -43,7 +44,7 @@ class MainWindowShell {
  public:
   // Builds everything and runs the window's start-up sequence; nullptr with a reason when a
   // layout table is broken.
-  static std::unique_ptr<MainWindowShell> create(const MainWindowShellOptions& options, std::string* error);
+  static Result<std::unique_ptr<MainWindowShell>> create(const MainWindowShellOptions& options);
   ~MainWindowShell();
   MainWindowShell(const MainWindowShell&) = delete;
   MainWindowShell& operator=(const MainWindowShell&) = delete;
@@ -70,7 +71,7 @@ class MainWindowShell {
 
  private:
   MainWindowShell() = default;
-  bool build(const MainWindowShellOptions& options, std::string* error);
+  Status build(const MainWindowShellOptions& options);
   void buildMenu();
   void fitInto(const QRect& available);
 

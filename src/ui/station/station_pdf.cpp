@@ -46,7 +46,7 @@ QString reportHtml(const BoardReport& r) {
 
 }  // namespace
 
-bool writeStationPdf(const BoardReport& report, const std::string& path, std::string* error) {
+Status writeStationPdf(const BoardReport& report, const std::string& path) {
   const QString file = QString::fromStdString(path);
   {
     QPdfWriter writer(file);
@@ -58,9 +58,8 @@ bool writeStationPdf(const BoardReport& report, const std::string& path, std::st
     document.print(&writer);
   }
   // The writer says nothing of a file it could not make; its size does.
-  if (QFileInfo(file).size() > 0) return true;
-  *error = "the PDF writer made no file";
-  return false;
+  if (QFileInfo(file).size() > 0) return {};
+  return fail("the PDF writer made no file");
 }
 
 }  // namespace orlo::ui

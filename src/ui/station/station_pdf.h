@@ -5,10 +5,11 @@
 #include <string>
 
 #include "core/station_report.h"
+#include "util/result.h"
 
 namespace orlo::ui {
 
 // False with *error when the file could not be written whole.
-bool writeStationPdf(const BoardReport& report, const std::string& path, std::string* error);
+Status writeStationPdf(const BoardReport& report, const std::string& path);
 
 }  // namespace orlo::ui
