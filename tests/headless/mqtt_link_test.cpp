@@ -79,7 +79,13 @@ TEST(MqttLink, aBrokerThatStopsReadingIsDroppedInTimeWithFlatMemoryAndGetsTheLat
   EXPECT_FALSE(link.connected());
   EXPECT_LE(lostAfter, 7.5 + 0.3) << "one and a half keep-alives of 5 s";
   ASSERT_GT(n, 150) << "the states offered would have filled " << n / 8 << " MiB";
+#if defined(__SANITIZE_ADDRESS__)
+  // The address sanitizer keeps freed blocks in quarantine, so resident memory grows with every
+  // state built and dropped: the bound holds for the plain build only.
+  (void)most;
+#else
   EXPECT_LT(most - before, 8 * 1024) << "memory grew with the states of the stall";
+#endif
   const std::string last = payload(n - 1);
 
   const std::size_t beforeResume = sub.count();
