@@ -76,8 +76,8 @@ QColor bandColor(int band, const LoadedLog& log, std::size_t row) {
 
 }  // namespace
 
-const std::vector<ChartSpec>& logCharts() {
-  static const std::vector<ChartSpec> kCharts = {
+const std::vector<ChartKind>& logCharts() {
+  static const std::vector<ChartKind> kCharts = {
       {"Cells",
        "mV",
        {{LogChannel::Cell1, QColor(31, 119, 180), "Cell 1"},
@@ -96,36 +96,36 @@ const std::vector<ChartSpec>& logCharts() {
   return kCharts;
 }
 
-void drawChart(QPainter& painter, const QRect& area, const ChartSpec& spec, const ChartView& view) {
+void drawChart(QPainter& painter, const QRect& area, const ChartKind& chart, const ChartView& view) {
   const QRect plot = area.adjusted(kLabelWidth, 2, 0, -2);
   painter.fillRect(plot, Qt::white);
   painter.setPen(QColor(200, 200, 200));
   painter.drawRect(plot.adjusted(0, 0, -1, -1));
-  std::vector<std::vector<ColumnRange>> firsts(spec.lines.size()), seconds(spec.lines.size());
+  std::vector<std::vector<ColumnRange>> firsts(chart.lines.size()), seconds(chart.lines.size());
   float low = std::numeric_limits<float>::infinity(), high = -low;
-  for (std::size_t i = 0; i < spec.lines.size(); ++i) {
-    reduceBoth(view, spec.lines[i].channel, plot.width(), &firsts[i], &seconds[i]);
+  for (std::size_t i = 0; i < chart.lines.size(); ++i) {
+    reduceBoth(view, chart.lines[i].channel, plot.width(), &firsts[i], &seconds[i]);
     widenRange(firsts[i], &low, &high);
     widenRange(seconds[i], &low, &high);
   }
   painter.setPen(Qt::black);
   painter.drawText(QRect(area.left(), area.top(), kLabelWidth - 4, 16), Qt::AlignRight,
-                   QString::fromUtf8(spec.title));
+                   QString::fromUtf8(chart.title));
   if (!(low <= high)) return;
   const float pad = std::max((high - low) * 0.05f, 0.5f);
   low -= pad;
   high += pad;
   painter.drawText(QRect(area.left(), plot.top() + 14, kLabelWidth - 4, 16), Qt::AlignRight,
-                   QString::number(high, 'f', high - low < 10 ? 2 : 0) + " " + QString::fromUtf8(spec.unit));
+                   QString::number(high, 'f', high - low < 10 ? 2 : 0) + " " + QString::fromUtf8(chart.unit));
   painter.drawText(QRect(area.left(), plot.bottom() - 16, kLabelWidth - 4, 16), Qt::AlignRight,
                    QString::number(low, 'f', high - low < 10 ? 2 : 0));
   painter.save();
   painter.setClipRect(plot);
-  for (std::size_t i = 0; i < spec.lines.size(); ++i) {
-    QColor light = spec.lines[i].color;
+  for (std::size_t i = 0; i < chart.lines.size(); ++i) {
+    QColor light = chart.lines[i].color;
     light.setAlpha(90);
     drawColumns(painter, plot, seconds[i], low, high, light);
-    drawColumns(painter, plot, firsts[i], low, high, spec.lines[i].color);
+    drawColumns(painter, plot, firsts[i], low, high, chart.lines[i].color);
   }
   painter.restore();
 }
@@ -184,13 +184,13 @@ void drawTimeAxis(QPainter& painter, const QRect& area, double from, double to) 
   }
 }
 
-QString valueText(const ChartLine& line, const ChartSpec& spec, float value) {
+QString valueText(const ChartLine& line, const ChartKind& chart, float value) {
   if (std::isnan(value)) return QString::fromUtf8(line.name) + " —";
   const int decimals = line.channel == LogChannel::Current || line.channel == LogChannel::Total      ? 3
                        : line.channel == LogChannel::MosTemp || line.channel == LogChannel::PackTemp ? 1
                                                                                                      : 0;
   return QString::fromUtf8(line.name) + " " + QString::number(value, 'f', decimals) + " " +
-         QString::fromUtf8(spec.unit);
+         QString::fromUtf8(chart.unit);
 }
 
 }  // namespace orlo::ui

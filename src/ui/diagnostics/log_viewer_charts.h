@@ -18,14 +18,14 @@ struct ChartLine {
   const char* name;
 };
 
-struct ChartSpec {
+struct ChartKind {
   const char* title;
   const char* unit;
   std::vector<ChartLine> lines;
 };
 
 // The charts from top to bottom.
-const std::vector<ChartSpec>& logCharts();
+const std::vector<ChartKind>& logCharts();
 
 // The span drawn and the logs drawn over it.
 struct ChartView {
@@ -36,7 +36,7 @@ struct ChartView {
   CivilSeconds secondShift;
 };
 
-void drawChart(QPainter& painter, const QRect& area, const ChartSpec& spec, const ChartView& view);
+void drawChart(QPainter& painter, const QRect& area, const ChartKind& chart, const ChartView& view);
 
 // Three bands: MOS state, mode, alarms; `area` is their whole height.
 void drawBands(QPainter& painter, const QRect& area, const ChartView& view);
@@ -46,6 +46,6 @@ constexpr int kBandCount = 3;
 void drawTimeAxis(QPainter& painter, const QRect& area, double from, double to);
 
 // A value for the cursor text: "3301 mV", "-1.500 A".
-QString valueText(const ChartLine& line, const ChartSpec& spec, float value);
+QString valueText(const ChartLine& line, const ChartKind& chart, float value);
 
 }  // namespace orlo::ui

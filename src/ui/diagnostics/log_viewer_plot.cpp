@@ -103,9 +103,9 @@ QString LogViewerPlot::cursorText() const {
     const std::size_t row = log->series.nearest(static_cast<CivilSeconds>(cursor_) - log->firstDay - shift);
     text += "\n" + name + " " + QString::fromStdString(formatCivil(log->at(row))) + " run " +
             QString::number(log->series.run(row) + 1) + ":";
-    for (const ChartSpec& spec : logCharts())
-      for (const ChartLine& line : spec.lines)
-        text += "  " + valueText(line, spec, log->series.value(line.channel, row));
+    for (const ChartKind& chart : logCharts())
+      for (const ChartLine& line : chart.lines)
+        text += "  " + valueText(line, chart, log->series.value(line.channel, row));
     text += QStringLiteral("  mode %1  MOS %2  alarms 0x%3")
                 .arg(log->series.mode(row))
                 .arg(log->series.mosStatus(row))
