@@ -83,4 +83,10 @@ class LogSummarizer {
   Previous previous_;
 };
 
+// The figures as lines of text, as the window's summary panel and `orlo-bms log summary` show
+// them: span and duration, runs (the first `maxRuns`), each cell's minimum/maximum/mean, the
+// largest spread and when, Ah and Wh each way, time in each mode, each alarm flag, the change of
+// the cycle count. `firstDay` dates the figures' seconds.
+std::string describeSummary(const LogSummary& s, CivilSeconds firstDay, std::size_t maxRuns);
+
 }  // namespace orlo

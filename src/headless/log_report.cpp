@@ -15,12 +15,6 @@ std::string modeName(std::size_t mode) {
   return text.empty() ? "mode " + std::to_string(mode) : std::string(text);
 }
 
-std::string fixed(double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
-}
-
 // Ah and Wh to the milli-unit, as JSON numbers.
 double rounded(double value) {
   return std::round(value * 1000.0) / 1000.0;
@@ -69,29 +63,10 @@ std::string summaryJson(const LogReader& reader, const LogSummary& s, CivilSecon
 }
 
 std::string summaryText(const LogReader& reader, const LogSummary& s, CivilSeconds firstDay, bool dateGiven) {
-  const auto at = [&](CivilSeconds seconds) { return formatCivil(firstDay + seconds); };
   std::string t = reader.path() + "\n";
-  t += "  rows " + std::to_string(s.rows) + ", bad " + std::to_string(reader.badRows()) +
-       (reader.tornRow() ? ", torn last row ignored" : "") + "\n";
-  if (s.rows == 0) return t;
-  t += "  " + at(s.first) + " to " + at(s.last) + " (" + std::to_string(s.last - s.first) +
-       " s; dates from " + (dateGiven ? "--date" : "the file's modification time") + ")\n";
-  t += "  runs " + std::to_string(s.runs.size()) + "\n";
-  for (const RunFigures& run : s.runs)
-    t += "    " + at(run.first) + " to " + at(run.last) + ", " + std::to_string(run.rows) + " rows\n";
-  for (std::size_t i = 0; i < s.cells.size(); ++i)
-    t += "  cell " + std::to_string(i + 1) + "  min " + std::to_string(s.cells[i].minMv) + " mV  max " +
-         std::to_string(s.cells[i].maxMv) + " mV  mean " + fixed(s.cells[i].meanMv, 1) + " mV\n";
-  t += "  largest spread " + std::to_string(s.maxSpreadMv) + " mV at " + at(s.maxSpreadAt) + "\n";
-  t += "  charge " + fixed(s.chargeAh, 3) + " Ah, " + fixed(s.chargeWh, 3) + " Wh; discharge " +
-       fixed(s.dischargeAh, 3) + " Ah, " + fixed(s.dischargeWh, 3) + " Wh\n";
-  for (std::size_t m = 0; m < s.modeSeconds.size(); ++m)
-    if (s.modeSeconds[m] > 0) t += "  " + modeName(m) + " " + std::to_string(s.modeSeconds[m]) + " s\n";
-  for (const AlarmFigures& a : s.alarms)
-    t += "  alarm " + a.label + ": on " + std::to_string(a.count) + " times, " + at(a.first) + " to " +
-         at(a.last) + "\n";
-  t += "  cycle count " + std::to_string(s.firstCycle) + " to " + std::to_string(s.lastCycle) + "\n";
-  return t;
+  t += "bad rows " + std::to_string(reader.badRows()) + (reader.tornRow() ? ", torn last row ignored" : "") +
+       "; dates from " + (dateGiven ? "--date" : "the file's modification time") + "\n";
+  return t + describeSummary(s, firstDay, s.runs.size());
 }
 
 int reportSummaries(std::vector<LogReader>& readers, const LogOptions& options, std::FILE* out,
