@@ -165,12 +165,18 @@ void ParameterSession::onBoardRead(const AlarmValues& values) {
   result_.board = values;
   result_.haveBoard = true;
   if (!writing_) return finish(ParameterOutcome::Done);
-  if (keepBoard_) {
-    if (const Status kept = keepBoard_(values); !kept) {
-      result_.detail = kept.error();
-      result_.step = ParameterStep::KeepBoard;
-      return finish(ParameterOutcome::NotKept);
-    }
+  if (!keepBoard_) return sendSet(lastNowMs_);
+  phase_ = Phase::Keeping;
+  const std::uint64_t run = run_;
+  keepBoard_(values, [this, run](const Status& kept) { onKept(run, kept); });
+}
+
+void ParameterSession::onKept(std::uint64_t run, const Status& kept) {
+  if (run != run_ || phase_ != Phase::Keeping) return;  // the write ended meanwhile
+  if (!kept) {
+    result_.detail = kept.error();
+    result_.step = ParameterStep::KeepBoard;
+    return finish(ParameterOutcome::NotKept);
   }
   sendSet(lastNowMs_);
 }
@@ -221,7 +227,7 @@ void ParameterSession::tick(std::int64_t nowMs) {
     result_.detail = "the port was closed";
     return finish(ParameterOutcome::PortLost);
   }
-  if (nowMs - sentAtMs_ >= kAnswerTimeoutMs) timedOut(nowMs);
+  if (phase_ != Phase::Keeping && nowMs - sentAtMs_ >= kAnswerTimeoutMs) timedOut(nowMs);
 }
 
 void ParameterSession::timedOut(std::int64_t nowMs) {
@@ -242,6 +248,8 @@ void ParameterSession::timedOut(std::int64_t nowMs) {
 
 ParameterStep ParameterSession::currentStep() const {
   switch (phase_) {
+    case Phase::Keeping:
+      return ParameterStep::KeepBoard;
     case Phase::AwaitAck:
       return ParameterStep::SetAcknowledge;
     case Phase::ReadingBack:

@@ -80,8 +80,11 @@ class ParameterSession {
   static constexpr int kReadRetries = 2;
 
   using Done = std::function<void(const ParameterResult&)>;
-  // Keeps the board's values before a Set; false (with *why) stops the write before it is sent.
-  using KeepBoard = std::function<Status(const AlarmValues& board)>;
+  // Keeps the board's values before a Set, now or later: the Set goes only once `kept` is
+  // called with success; a failure stops the write before it is sent. While the keeping takes,
+  // no timer runs out; a lost port ends the write and a late `kept` does nothing.
+  using Kept = std::function<void(const Status& kept)>;
+  using KeepBoard = std::function<void(const AlarmValues& board, Kept kept)>;
 
   explicit ParameterSession(SerialControl& serial);
 
@@ -107,11 +110,12 @@ class ParameterSession {
   const ParameterResult& lastResult() const { return result_; }
 
  private:
-  enum class Phase { Idle, Reading, AwaitAck, ReadingBack };
+  enum class Phase { Idle, Reading, Keeping, AwaitAck, ReadingBack };
 
   bool start(Phase phase, std::int64_t nowMs, Done done);
   bool sendRead(std::int64_t nowMs);
   void onBoardRead(const AlarmValues& values);
+  void onKept(std::uint64_t run, const Status& kept);
   void sendSet(std::int64_t nowMs);
   void compareReadBack();
   void timedOut(std::int64_t nowMs);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_work.h"
 #include "core/parameter_session.h"
 #include "core/snapshot_store.h"
 #include "core/write_record.h"
@@ -16,8 +17,9 @@ namespace orlo {
 
 class ParameterWorkflow {
  public:
+  // The snapshot and the writes.csv line are written through `files` (at once when none).
   ParameterWorkflow(ParameterSession& session, SnapshotStore snapshots, WriteRecord record,
-                    const Clock& clock);
+                    const Clock& clock, FileWork* files = nullptr);
 
   // `portDevice` names the port in the snapshot and the record. False while the session is busy.
   bool write(const std::vector<std::string>& texts, const std::string& portDevice, std::int64_t nowMs,
@@ -33,7 +35,13 @@ class ParameterWorkflow {
   ParameterSession& session_;
   SnapshotStore snapshots_;
   WriteRecord record_;
+  void keep(const AlarmValues& board, const std::string& portDevice, ParameterSession::Kept kept);
+  void record(const ParameterResult& result, const std::string& portDevice,
+              const ParameterSession::Done& done);
+
   const Clock& clock_;
+  FileWork atOnce_;
+  FileWork& files_;
   std::string lastSnapshot_;
   std::string recordProblem_;
 };

@@ -1,6 +1,7 @@
 #include "core/station_board.h"
 
 #include <cmath>
+#include <memory>
 
 #include "core/calibration_check.h"
 #include "core/station_checks.h"
@@ -26,9 +27,10 @@ StationBoard::StationBoard(SerialControl& serial, const Recipe& recipe, StationS
       person_(person),
       record_(record),
       clock_(clock),
+      files_(setup_.files != nullptr ? *setup_.files : atOnce_),
       session_(serial) {
   workflow_ = std::make_unique<ParameterWorkflow>(session_, SnapshotStore(setup_.snapshotFolder),
-                                                  WriteRecord(setup_.writeRecordPath), clock_);
+                                                  WriteRecord(setup_.writeRecordPath), clock_, &files_);
   report_.station = setup_.station;
   report_.operatorName = setup_.operatorName;
   report_.recipe = recipe_.name;
@@ -98,19 +100,26 @@ void StationBoard::endStep(StepResult result, const std::string& message) {
   next(step_);
 }
 
+// The record is written from a copy, which comes back as the board's report once written.
 void StationBoard::finishBoard() {
-  phase_ = Phase::Done;
+  phase_ = Phase::Saving;
   liveWanted_ = false;
   report_.time = isoTimeText(clock_.localNow());
   report_.result = report_.failedStep() != nullptr ? BoardResult::Fail : BoardResult::Pass;
-  record_.save(report_, setup_.extraReport, setup_.extraExtension);
+  auto saved = std::make_shared<BoardReport>(report_);
+  files_.run([saved, &record = record_, extra = setup_.extraReport,
+              extension = setup_.extraExtension] { record.save(*saved, extra, extension); },
+             [this, saved] {
+               report_ = std::move(*saved);
+               phase_ = Phase::Done;
+             });
 }
 
 void StationBoard::failNow(const std::string& message) {
-  if (phase_ == Phase::Done) return;
+  if (phase_ == Phase::Done || phase_ == Phase::Saving) return;
   if (manualOn_) leaveBalance(message);
   liveWanted_ = false;
-  phase_ = Phase::Done;  // no step after this one runs
+  phase_ = Phase::Saving;  // no step after this one runs
   StepReport& s = current();
   s.result = StepResult::Fail;
   s.message = s.message.empty() ? message : s.message + "; " + message;
@@ -129,8 +138,8 @@ bool StationBoard::poll() {
 void StationBoard::tick(std::int64_t nowMs) {
   nowMs_ = nowMs;
   session_.tick(nowMs);
-  if (phase_ == Phase::Done || phase_ == Phase::Identify || phase_ == Phase::Parameters ||
-      phase_ == Phase::CalibrationAsk)
+  if (phase_ == Phase::Done || phase_ == Phase::Saving || phase_ == Phase::Identify ||
+      phase_ == Phase::Parameters || phase_ == Phase::CalibrationAsk)
     return;
   if (nowMs >= deadlineMs_) {
     if (phase_ == Phase::Balance)
@@ -236,7 +245,7 @@ void StationBoard::cellEnded(bool passed, const std::string& problem) {
   current().values["cells_passed"] =
       std::to_string(passedCount) + "/" + std::to_string(recipe_.balance.cells.size());
   leaveBalance({});
-  if (phase_ == Phase::Done) return;
+  if (phase_ == Phase::Saving || phase_ == Phase::Done) return;
   endStep(balanceFailed_ ? StepResult::Fail : StepResult::Pass, current().message);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_work.h"
 #include "core/parameter_session.h"
 #include "core/parameter_workflow.h"
 #include "core/station_recipe.h"
@@ -43,6 +44,9 @@ struct StationSetup {
   std::string writeRecordPath;             // writes.csv of the parameter step
   StationRecord::ExtraReport extraReport;  // a further report beside the JSON one (the PDF)
   std::string extraExtension;              // its file name's ending (".pdf")
+  // Where the snapshot, writes.csv line, reports and station.csv row are written (at once when
+  // none); the owner keeps this board alive until the work it was given is done.
+  FileWork* files = nullptr;
 };
 
 class StationBoard : public FrameHandlers {
@@ -63,6 +67,7 @@ class StationBoard : public FrameHandlers {
   // Stop pressed or the window closing: the current step fails with `reason`.
   void stop(const std::string& reason);
 
+  // The board's run is over and its report and row are written (or failed to be).
   bool finished() const { return phase_ == Phase::Done; }
   const BoardReport& report() const { return report_; }
 
@@ -83,6 +88,7 @@ class StationBoard : public FrameHandlers {
     CalibrationWait,
     Parameters,
     Final,
+    Saving,  // the report and row are being written
     Done
   };
   struct CalPoint {
@@ -116,6 +122,8 @@ class StationBoard : public FrameHandlers {
   StationOperator& person_;
   const StationRecord& record_;
   const Clock& clock_;
+  FileWork atOnce_;
+  FileWork& files_;
   ParameterSession session_;
   std::unique_ptr<ParameterWorkflow> workflow_;
   BoardReport report_;

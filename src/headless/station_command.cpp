@@ -16,12 +16,14 @@
 #include "core/station_record.h"
 #include "core/write_record.h"
 #include "headless/device_serial_control.h"
+#include "headless/file_workers.h"
 #include "link/receiver.h"
 
 namespace orlo::headless {
 namespace {
 
 constexpr int kTickMs = 20;
+constexpr std::size_t kMaxFileThreads = 8;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
@@ -111,20 +113,23 @@ std::string readLine(bool* ended) {
   return line;
 }
 
-void runAll(std::vector<std::unique_ptr<BoardRun>>& runs) {
+// Ends once every board is finished and no file work it gave is still out.
+void runAll(std::vector<std::unique_ptr<BoardRun>>& runs, FileWorkers& files) {
   const std::int64_t start = monotonicMs();
   for (auto& run : runs) run->board().start(start);
   for (;;) {
     std::vector<pollfd> fds;
-    bool pending = false;
+    bool pending = files.pending() > 0;
     for (auto& run : runs) {
       pending = pending || !run->board().finished();
       fds.push_back({run->serial().fd(), POLLIN, 0});
     }
     if (!pending) return;
+    fds.push_back({files.wakeFd(), POLLIN, 0});
     const bool asking = runs.size() == 1 && runs[0]->person().waiting();
     if (asking) fds.push_back({STDIN_FILENO, POLLIN, 0});
     ::poll(fds.data(), fds.size(), kTickMs);
+    if (fds[runs.size()].revents & POLLIN) files.takeDone();
     const std::int64_t now = monotonicMs();
     for (std::size_t i = 0; i < runs.size(); ++i) {
       if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) runs[i]->serial().onReadable();
@@ -189,6 +194,7 @@ int runStation(const StationOptions& o) {
   const char* user = std::getenv("USER");
   const StationRecord record(recipe.recordDir);
   const SystemClock clock;
+  FileWorkers files(std::min<std::size_t>(o.devices.size(), kMaxFileThreads));
   std::vector<std::unique_ptr<BoardRun>> runs;
   bool deviceMissing = false;
   for (std::size_t i = 0; i < o.devices.size(); ++i) {
@@ -201,7 +207,8 @@ int runStation(const StationOptions& o) {
                        SnapshotStore::defaultFolder(),
                        WriteRecord::defaultPath(),
                        {},
-                       {}};
+                       {},
+                       &files};
     auto run = std::make_unique<BoardRun>(o.devices[i], recipe, std::move(setup), record, clock);
     if (run->open())
       runs.push_back(std::move(run));
@@ -210,7 +217,7 @@ int runStation(const StationOptions& o) {
   }
   std::signal(SIGINT, onStopSignal);
   std::signal(SIGTERM, onStopSignal);
-  runAll(runs);
+  runAll(runs, files);
   return summary(runs, deviceMissing);
 }
 

@@ -114,10 +114,9 @@ TEST_F(ParameterSessionTest, SnapshotOfTheBoardIsOnDiskBeforeTheFirstSetByteIsWr
   test::ScratchDir scratch("orlo-session");
   const SnapshotStore store(scratch.file("snapshots"));
   const AlarmValues before = boardValues();
-  session.setKeepBoard([&](const AlarmValues& values) -> Status {
+  session.setKeepBoard([&](const AlarmValues& values, const ParameterSession::Kept& kept) {
     const Result<std::string> saved = store.save(values, "/dev/ttyUSB0", std::tm{});
-    if (!saved) return fail(saved.error());
-    return {};
+    kept(saved ? Status{} : fail(saved.error()));
   });
   int setsSeen = 0;
   line.onWrite = [&](const Bytes& block) {
@@ -135,7 +134,8 @@ TEST_F(ParameterSessionTest, SnapshotOfTheBoardIsOnDiskBeforeTheFirstSetByteIsWr
 }
 
 TEST_F(ParameterSessionTest, ASnapshotThatCannotBeKeptStopsTheWriteBeforeTheSet) {
-  session.setKeepBoard([](const AlarmValues&) -> Status { return fail("disk full"); });
+  session.setKeepBoard(
+      [](const AlarmValues&, const ParameterSession::Kept& kept) { kept(fail("disk full")); });
   session.write(changedTexts(), loop.nowMs(), keep());
   const ParameterResult r = runToEnd();
   EXPECT_EQ(r.outcome, Outcome::NotKept);
@@ -144,6 +144,34 @@ TEST_F(ParameterSessionTest, ASnapshotThatCannotBeKeptStopsTheWriteBeforeTheSet)
   EXPECT_EQ(writesOf(frame_bytes::kAlarmSet), 0);
   EXPECT_NE(describe(r).find("disk full"), std::string::npos);
   EXPECT_EQ(board.alarmRecord().value(7), boardValues()[kCellOv]);
+}
+
+// The command line's station keeps the snapshot on a worker: the board waits for it however
+// long the disk takes, and a port lost meanwhile ends the write with nothing more sent.
+TEST_F(ParameterSessionTest,
+       AKeepThatEndsLaterHoldsTheSetBackWithoutTimingOutAndALateOneAfterALostPortSendsNothing) {
+  ParameterSession::Kept later;
+  session.setKeepBoard([&](const AlarmValues&, ParameterSession::Kept kept) { later = std::move(kept); });
+  session.write(changedTexts(), loop.nowMs(), keep());
+  ASSERT_TRUE(loop.runUntil([&] { return later != nullptr; }, 10000));
+  loop.runFor(3 * ParameterSession::kAnswerTimeoutMs);
+  EXPECT_FALSE(result.has_value());
+  EXPECT_EQ(writesOf(frame_bytes::kAlarmSet), 0);
+  EXPECT_EQ(writesOf(frame_bytes::kAlarmRead), 1) << "no read is sent again while the snapshot is kept";
+  later({});
+  EXPECT_EQ(runToEnd().outcome, Outcome::Verified);
+
+  result.reset();
+  later = nullptr;
+  session.write(changedTexts(), loop.nowMs(), keep());
+  ASSERT_TRUE(loop.runUntil([&] { return later != nullptr; }, 10000));
+  session.onPortLost("unplugged");
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(result->outcome, Outcome::PortLost);
+  EXPECT_EQ(result->step, Step::KeepBoard);
+  EXPECT_FALSE(result->wrote);
+  later({});
+  EXPECT_EQ(writesOf(frame_bytes::kAlarmSet), 1);
 }
 
 // ---- refused before sending ----

@@ -243,13 +243,27 @@ TEST_F(Station, eightBoardsAtOnceEachGetTheirOwnReportAndRow) {
     devices.push_back("board" + std::to_string(i));
     sims.push_back(simulator(devices.back(), {"--id", std::to_string(30 + i)}));
   }
-  auto run = station("eight", recipe("eight", ""), devices);
+  // Each board's snapshot and writes.csv line are written beside the poll loop: each must come
+  // back to its own board, with the snapshot taken from that board.
+  ASSERT_EQ(Child({binary("src/headless/orlo-bms"), "params", "read", "--device", dir.file("board0"),
+                   dir.file("params.csv")},
+                  dir.file("read.log"))
+                .wait(10000),
+            0);
+  std::string params = readFile(dir.file("params.csv"));
+  params.replace(params.find("Cell OV,3650"), 12, "Cell OV,3600");
+  writeFile(dir.file("params.csv"), params);
+  auto run = station("eight", recipe("eight", "parameters = \"params.csv\"\n"), devices);
   ASSERT_EQ(run->wait(20000), 0) << readFile(dir.file("eight.log"));
   const auto found = reports(dir.file("eight.records"));
   ASSERT_EQ(found.size(), 8u);
   std::set<int> ids;
   for (const auto& r : found) {
     EXPECT_EQ(r["result"], "PASS");
+    const std::string snapshot = stepOf(r, "parameters")["values"]["snapshot"];
+    EXPECT_NE(snapshot.find("_ID" + std::to_string(r["board_id"].get<int>()) + "_"), std::string::npos)
+        << snapshot;
+    EXPECT_NE(readFile(snapshot).find("Cell OV,3650"), std::string::npos) << "kept before the write";
     ids.insert(r["board_id"].get<int>());
     EXPECT_EQ("L" + std::to_string(r["board_id"].get<int>() - 29), r["label"])
         << "each board keeps its own label";
@@ -257,6 +271,8 @@ TEST_F(Station, eightBoardsAtOnceEachGetTheirOwnReportAndRow) {
   EXPECT_EQ(ids.size(), 8u);
   const std::string csv = readFile(dir.file("eight.records/station.csv"));
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 9) << csv;
+  const std::string writes = readFile(dir.file("eight.data/Orlo_PC/writes.csv"));
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), '\n'), 9) << writes;
 }
 
 TEST_F(Station, aBadRecipeSendsNothingAndAnUnwritableRecordGivesNoPass) {
