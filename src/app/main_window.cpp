@@ -237,6 +237,7 @@ void MainWindow::retryLostPort() {
   if (const auto result = reconnect_.tryOpen(serial_)) {
     portOpened(*result, portNumber, true);
     showDevicePath();
+    if (portBack_) portBack_();
   }
 }
 

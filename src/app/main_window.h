@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/data_log.h"
@@ -111,6 +112,9 @@ class MainWindow : public FormEventsOf<MainId>, public FrameHandlers, public Ser
   // a wait.
   void setReconnect(bool on);
   const Reconnect& reconnect() const { return reconnect_; }
+  // Told each time a lost port has been opened again by itself (the station window starts the
+  // next board then); nullptr ends it.
+  void setPortBack(std::function<void()> back) { portBack_ = std::move(back); }
 
  private:
   // (members are the main window developer's to arrange)
@@ -142,6 +146,7 @@ class MainWindow : public FormEventsOf<MainId>, public FrameHandlers, public Ser
   std::string clockText_;
   EventRecorder events_;
   Reconnect reconnect_;
+  std::function<void()> portBack_;
 
   LogValues logValues() const;
   void serialStartUp();

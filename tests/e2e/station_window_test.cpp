@@ -83,5 +83,47 @@ TEST_F(EndToEnd, theStationWindowRunsABoardByKeyboardAndItsPdfSaysPass) {
   EXPECT_EQ(manual.back(), "AA55180000000D000000000000000D0055AA");
 }
 
+// The board unplugged and the next one plugged in on the same port: the main window opens it
+// again by itself and, once the board answers, the label scanned meanwhile starts it without
+// Enter. Plugged in again with no new label, the window asks for one instead.
+TEST_F(EndToEnd, theNextBoardStartsByItselfWhenItsPortComesBack) {
+  startBoth({"--rest", "--id", "42"});
+  ASSERT_TRUE(openCom1()) << lastMessage();
+  ASSERT_TRUE(waitForCommOk());
+  QFile recipe(workDir.filePath("recipe.toml"));
+  ASSERT_TRUE(recipe.open(QIODevice::WriteOnly));
+  recipe.write("name = \"replug\"\nrecord_dir = \"records\"\n[rest]\ncell_mv = [3000, 3600]\n");
+  recipe.close();
+  ui::StationWindow station(app->behaviour(), app->window());
+  station.show();
+  station.recipeEdit()->setText(recipe.fileName());
+  QTest::keyClicks(station.labelEdit(), "R-1");
+  QTest::keyClick(station.labelEdit(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !station.running(); }, 20000));
+  ASSERT_EQ(station.resultLabel()->text().toStdString(), "PASS");
+
+  QTest::keyClicks(station.labelEdit(), "R-2");  // replaces the selected R-1
+  const auto replug = [&](const QStringList& options) {
+    sim.stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->serial().isOpen(); }, 5000));
+    ASSERT_TRUE(sim.start(options));
+  };
+  replug({"--rest", "--id", "43"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return station.running(); }, 15000)) << "the next board did not start";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !station.running(); }, 20000));
+  EXPECT_EQ(station.resultLabel()->text().toStdString(), "PASS");
+  QFile rows(workDir.filePath("records/station.csv"));
+  ASSERT_TRUE(rows.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = rows.readAll().trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 3) << reportsIn(workDir.filePath("records"));
+  EXPECT_TRUE(lines[1].contains(",42,R-1,PASS")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].contains(",43,R-2,PASS")) << lines[2].toStdString();
+
+  replug({"--rest", "--id", "44"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return station.resultLabel()->text() == "Label?"; }, 15000));
+  EXPECT_FALSE(station.running());
+  EXPECT_TRUE(station.labelEdit()->hasFocus());
+}
+
 }  // namespace
 }  // namespace orlo::test

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/main_window.h"
+#include "core/station_values_text.h"
 #include "ui/station/station_pdf.h"
 
 namespace orlo::ui {
@@ -41,6 +42,21 @@ W* named(W* widget, const char* name) {
   return widget;
 }
 
+// The first live frame after the port came back: the board is there.
+class AnswerWatch : public FrameHandlers {
+ public:
+  explicit AnswerWatch(std::function<void()> answered) : answered_(std::move(answered)) {}
+  void onLiveData(const LiveData&) override { answered_(); }
+  void onAlarmParameters(const FrameView&) override {}
+  void onSetAcknowledge() override {}
+  void onBalanceCondition(const BalanceCondition&) override {}
+  void onCalibrationResult(const CalibrationResult&) override {}
+  void onOtherFrame(const LiveData&) override {}
+
+ private:
+  std::function<void()> answered_;
+};
+
 }  // namespace
 
 StationWindow::StationWindow(MainWindow& main, QWidget* parent) : QDialog(parent), main_(main) {
@@ -48,11 +64,15 @@ StationWindow::StationWindow(MainWindow& main, QWidget* parent) : QDialog(parent
   build();
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { tick(); });
+  answerWatch_ = std::make_unique<AnswerWatch>([this] { boardAnswered(); });
+  main_.setPortBack([this] { portCameBack(); });
   showCounts();
 }
 
 StationWindow::~StationWindow() {
+  main_.setPortBack(nullptr);
   stopBoard("the station window was closed");
+  main_.setFrameTap(nullptr);
 }
 
 void StationWindow::build() {
@@ -69,6 +89,11 @@ void StationWindow::build() {
   steps_->setHorizontalHeaderLabels(
       {QStringLiteral("Step"), QStringLiteral("Result"), QStringLiteral("Values")});
   steps_->horizontalHeader()->setStretchLastSection(true);
+  steps_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  steps_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  steps_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  steps_->verticalHeader()->hide();
+  steps_->setWordWrap(true);
   steps_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   prompt_ = named(new QLabel, "Operator prompt");
   prompt_->setWordWrap(true);
@@ -131,6 +156,7 @@ void StationWindow::startBoard() {
   const RecipeLoad loaded = loadRecipe(recipe_->text().toStdString());
   if (!loaded.recipe) return showResult(text(loaded.error), QStringLiteral("darkred"));
   if (!main_.portOpen()) return showResult(QStringLiteral("Open the port first"), QStringLiteral("darkred"));
+  lastLabel_ = label_->text().toStdString();
   recipeLoaded_ = std::make_unique<Recipe>(*loaded.recipe);
   record_ = std::make_unique<StationRecord>(recipeLoaded_->recordDir);
   StationSetup setup{QSysInfo::machineHostName().toStdString(),
@@ -147,6 +173,7 @@ void StationWindow::startBoard() {
     if (board_) board_->onPortLost(reason);
   });
   showResult(QStringLiteral("Testing..."), QStringLiteral("black"));
+  prompt_->clear();
   for (int row = 0; row < steps_->rowCount(); ++row) {
     steps_->setItem(row, 1, new QTableWidgetItem);
     steps_->setItem(row, 2, new QTableWidgetItem);
@@ -156,6 +183,28 @@ void StationWindow::startBoard() {
   board_->start(monotonicMs());
   timer_->start(kTickMs);
   if (board_ && board_->finished()) finishBoard();
+}
+
+// The main window opened the lost port again; the next board starts once it answers.
+void StationWindow::portCameBack() {
+  if (board_ || recipe_->text().isEmpty()) return;
+  main_.setFrameTap(answerWatch_.get(), [this](const std::string&) { main_.setFrameTap(nullptr); });
+}
+
+void StationWindow::boardAnswered() {
+  main_.setFrameTap(nullptr);
+  // Out of the frame's dispatch: starting the board puts its own tap on the line.
+  QTimer::singleShot(0, this, [this] {
+    if (board_) return;
+    const std::string typed = label_->text().toStdString();
+    const bool newLabel = lastLabel_ ? typed != *lastLabel_ : !typed.empty();
+    const bool noLabels = lastLabel_ && lastLabel_->empty() && typed.empty();
+    if (newLabel || noLabels) return startBoard();
+    showResult(QStringLiteral("Label?"), QStringLiteral("black"));
+    prompt_->setText(QStringLiteral("A board is connected: scan or type its label, then press Enter"));
+    label_->selectAll();
+    label_->setFocus();
+  });
 }
 
 void StationWindow::tick() {
@@ -182,8 +231,8 @@ void StationWindow::showSteps() {
     if (s == nullptr) continue;
     const int row = static_cast<int>(i);
     steps_->item(row, 1)->setText(s->result == StepResult::NotRun ? QString() : resultName(s->result));
-    const std::string values = s->values.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    steps_->item(row, 2)->setText(text(s->message.empty() ? values : s->message + "  " + values));
+    const std::string values = stepValuesText(*s);
+    steps_->item(row, 2)->setText(text(s->message.empty() ? values : s->message + "\n" + values));
   }
 }
 

@@ -4,9 +4,17 @@
 // state and values shown, a prompt asks for each meter reading, a large PASS/FAIL ends the
 // board, and the label field takes the focus for the next one. Keyboard alone is enough and
 // every control has an accessible name.
+//
+// Unplugging the board and plugging in the next one is enough too: once the main window has
+// opened the lost port again and the board answers its poll, the next board starts by itself
+// with the label typed or scanned meanwhile. Where none was (the field still shows the last
+// board's label) the window asks for it rather than file a second board under that label; a
+// station that tests without labels goes on without one.
 
 #include <QDialog>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/station_board.h"
 #include "core/station_recipe.h"
@@ -51,6 +59,8 @@ class StationWindow : public QDialog, public StationOperator {
   void build();
   void chooseRecipe();
   void startBoard();
+  void portCameBack();
+  void boardAnswered();
   void tick();
   void finishBoard();
   void stopBoard(const std::string& why);
@@ -75,6 +85,8 @@ class StationWindow : public QDialog, public StationOperator {
   std::unique_ptr<Recipe> recipeLoaded_;
   std::unique_ptr<StationRecord> record_;
   std::unique_ptr<StationBoard> board_;
+  std::unique_ptr<FrameHandlers> answerWatch_;  // on the line from the port's return to an answer
+  std::optional<std::string> lastLabel_;        // the label the last board started with
 };
 
 }  // namespace orlo::ui
