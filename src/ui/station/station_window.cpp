@@ -185,9 +185,10 @@ void StationWindow::startBoard() {
   if (board_ && board_->finished()) finishBoard();
 }
 
-// The main window opened the lost port again; the next board starts once it answers.
+// The main window opened the lost port again; the next board starts once it answers. A closed
+// station window (kept hidden for the next time) starts nothing.
 void StationWindow::portCameBack() {
-  if (board_ || recipe_->text().isEmpty()) return;
+  if (board_ || !isVisible() || recipe_->text().isEmpty()) return;
   main_.setFrameTap(answerWatch_.get(), [this](const std::string&) { main_.setFrameTap(nullptr); });
 }
 
