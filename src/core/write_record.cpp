@@ -140,7 +140,8 @@ Status WriteRecord::append(const WriteEntry& entry) const {
     const Status made = makeFolders(path_.substr(0, slash));
     if (!made) return made;
   }
-  return appendWithHeader(path_, kHeader, writeRecordLine(entry));
+  // Locked and synced like the station's rows: a write the board took is on record for good.
+  return appendLocked(path_, kHeader, writeRecordLine(entry), 0600);
 }
 
 }  // namespace orlo

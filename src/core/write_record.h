@@ -50,7 +50,7 @@ class WriteRecord {
   explicit WriteRecord(std::string path);
   static std::string defaultPath();  // orloDataFolder()/writes.csv
 
-  // Appends the entry's line (after the header when the file is new); false with *error.
+  // Appends the entry's line (after the header when the file is new) under a lock, synced.
   Status append(const WriteEntry& entry) const;
   const std::string& path() const { return path_; }
 

@@ -344,8 +344,9 @@ Error failedOn(const std::string& what, const std::string& path) {
 
 }  // namespace
 
-Status appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line) {
-  const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+Status appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line,
+                    unsigned mode) {
+  const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, mode));
   if (!fd) return failedOn("cannot open", path);
   int locked = -1;
   while ((locked = ::flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {

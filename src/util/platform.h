@@ -97,9 +97,10 @@ std::string homeFolder();
 std::tm localTime(std::time_t time);
 
 // Appends `line` to the file at `path` under an exclusive lock (flock), so that writers in other
-// processes never interleave; `headerIfNew` goes first when the file is empty. The file is made
-// (mode 0644) when missing.
-Status appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line);
+// processes never interleave; `headerIfNew` goes first when the file is empty. The line is on
+// disk (synced) when this returns. The file is made (with `mode`) when missing.
+Status appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line,
+                    unsigned mode = 0644);
 
 // The whole file when it is at most `maxBytes` long.
 Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes);
