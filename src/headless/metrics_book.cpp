@@ -6,11 +6,18 @@
 namespace orlo::headless {
 namespace {
 
+// Numbers go straight into the page, with no string made for each.
+void appendWhole(std::string& out, unsigned long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
 // `value` thousandths as a decimal: 3712 -> "3.712", -20009 -> "-20.009", 3700 -> "3.7".
 void appendMilli(std::string& out, long long value) {
   if (value < 0) out += '-';
   const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
-  out += std::to_string(magnitude / 1000);
+  appendWhole(out, magnitude / 1000);
   unsigned fraction = static_cast<unsigned>(magnitude % 1000);
   if (fraction == 0) return;
   char digits[4] = {static_cast<char>('0' + fraction / 100), static_cast<char>('0' + fraction / 10 % 10),
@@ -59,8 +66,13 @@ struct Sample {
   }
   void whole(unsigned long long value) {
     out += "} ";
-    out += std::to_string(value);
+    appendWhole(out, value);
     out += '\n';
+  }
+  void index(const char* label, std::size_t n) {
+    out += label;
+    appendWhole(out, n);
+    out += '"';
   }
 };
 
@@ -119,14 +131,14 @@ void MetricsBook::writeLive(std::string& out) const {
   for (const Pack& p : packs_)
     for (std::size_t c = 0; p.seen && p.up && c < kCellCount; ++c) {
       s.begin("orlo_cell_voltage_volts", p.name);
-      out += ",cell=\"" + std::to_string(c + 1) + '"';
+      s.index(",cell=\"", c + 1);
       s.milli(p.live.cellMv[c]);
     }
   family(out, "orlo_temperature_celsius", "gauge", "Temperature sensor.");
   for (const Pack& p : packs_)
     for (std::size_t t = 0; p.seen && p.up && t < kTemperatureCount; ++t) {
       s.begin("orlo_temperature_celsius", p.name);
-      out += ",sensor=\"" + std::to_string(t + 1) + '"';
+      s.index(",sensor=\"", t + 1);
       s.milli(p.live.temperatureC[t] * 1000LL);
     }
   for (const Scalar& scalar : kScalars) {
@@ -149,7 +161,7 @@ void MetricsBook::writeLive(std::string& out) const {
   for (const Pack& p : packs_)
     for (std::size_t c = 1; p.seen && p.up && c <= kCellCount; ++c) {
       s.begin("orlo_balancing", p.name);
-      out += ",cell=\"" + std::to_string(c) + '"';
+      s.index(",cell=\"", c);
       s.whole(p.live.balancing(c) ? 1 : 0);
     }
 }
