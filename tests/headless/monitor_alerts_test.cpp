@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "headless/metrics_book.h"
 #include "headless/notice_receivers.h"
 
 namespace orlo::headless {
@@ -188,6 +189,50 @@ TEST(MonitorAlerts, aStopSignalLetsQueuedNoticesGoOutUntilASecondSignal) {
   http.hold(false);
   EXPECT_TRUE(waitUntil([&] { return http.accepted("/hook").size() >= 1; }, 3000));
   EXPECT_NE(http.accepted("/hook")[0].body.find("\"state\":\"firing\""), std::string::npos);
+}
+
+// The book keeps each pack's lines and writes them again only when a frame changes what they
+// show: after every step its page must equal that of a book fed only the latest state.
+TEST(MonitorAlerts, metricsPagesFollowEveryChangeOfTheKeptLines) {
+  const auto start = std::chrono::steady_clock::time_point{};
+  MetricsBook kept({"a", "b"}, start);
+  LiveData live;
+  live.cellMv.fill(3300);
+  struct Step {
+    std::size_t pack;
+    bool up;
+    void (*change)(LiveData&);
+  };
+  const Step steps[] = {
+      {0, true, [](LiveData&) {}},
+      {1, true, [](LiveData& d) { d.cellMv[2] = 3301; }},
+      {0, true, [](LiveData& d) { d.alarmFlags = 1u << 4; }},
+      {0, true, [](LiveData& d) { d.balanceFlags = 1u << 2; }},
+      {1, true, [](LiveData& d) { d.currentRaw = static_cast<std::uint32_t>(-20009); }},
+      {1, false, [](LiveData& d) { d.temperatureC[1] = -5; }},
+      {0, true, [](LiveData& d) { d.socPercent = 42; }},
+      {1, true, [](LiveData&) {}},
+  };
+  LiveData latest[2] = {live, live};
+  bool up[2] = {false, false};
+  std::string page, fresh;
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    step.change(latest[step.pack]);
+    up[step.pack] = step.up;
+    kept.onLink(step.pack, step.up);
+    kept.onFrame(step.pack, latest[step.pack], start);
+    kept.write(page, start);
+    MetricsBook once({"a", "b"}, start);
+    for (std::size_t pack = 0; pack < 2; ++pack) {
+      once.onLink(pack, up[pack]);
+      once.onFrame(pack, latest[pack], start);
+    }
+    once.write(fresh, start);
+    ASSERT_EQ(page, fresh) << "step " << i;
+  }
+  EXPECT_NE(page.find("orlo_current_amperes{pack=\"b\"} 20.009\n"), std::string::npos) << page;
+  EXPECT_NE(page.find("orlo_balancing{pack=\"a\",cell=\"3\"} 1\n"), std::string::npos) << page;
 }
 
 }  // namespace
