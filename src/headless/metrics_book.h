@@ -2,7 +2,8 @@
 // What /metrics shows: every pack's latest live data in Prometheus' base units (volts, degrees
 // Celsius, amperes, coulombs, ratios), its link and frame counts, and the program's counters,
 // written in the text exposition format. Values are written from the frame's integer fields
-// (20009 mA is -20.009 A), never through a float's text.
+// (20009 mA is -20.009 A), never through a float's text. Each pack's lines of a live family are
+// kept between scrapes and written again only after a frame changed what they show.
 
 #include <array>
 #include <chrono>

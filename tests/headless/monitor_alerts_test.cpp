@@ -1,6 +1,7 @@
 // orlo-bms monitor with alert rules, notices and /metrics, end to end on loopback: a simulated
-// pack, Mosquitto, an HTTP receiver for ntfy and the webhook, promtool and a real Prometheus
-// server scraping the monitor.
+// pack, Mosquitto, an HTTP receiver for ntfy and the webhook, aiosmtpd refusing the mail login,
+// promtool and a real Prometheus server scraping the monitor; a stop while a notice is under way;
+// and the metrics page's kept lines against a page written afresh.
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
