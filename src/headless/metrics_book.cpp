@@ -2,15 +2,23 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <iterator>
 
 namespace orlo::headless {
 namespace {
+
+// Numbers go straight into the page, with no string made for each.
+void appendWhole(std::string& out, unsigned long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
+}
 
 // `value` thousandths as a decimal: 3712 -> "3.712", -20009 -> "-20.009", 3700 -> "3.7".
 void appendMilli(std::string& out, long long value) {
   if (value < 0) out += '-';
   const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
-  out += std::to_string(magnitude / 1000);
+  appendWhole(out, magnitude / 1000);
   unsigned fraction = static_cast<unsigned>(magnitude % 1000);
   if (fraction == 0) return;
   char digits[4] = {static_cast<char>('0' + fraction / 100), static_cast<char>('0' + fraction / 10 % 10),
@@ -59,26 +67,123 @@ struct Sample {
   }
   void whole(unsigned long long value) {
     out += "} ";
-    out += std::to_string(value);
+    appendWhole(out, value);
     out += '\n';
+  }
+  void index(const char* label, std::size_t n) {
+    out += label;
+    appendWhole(out, n);
+    out += '"';
   }
 };
 
 }  // namespace
 
+namespace {
+
+struct Scalar {
+  const char* name;
+  const char* help;
+  long long (*milli)(const LiveData&);
+};
+const Scalar kScalars[] = {
+    {"orlo_current_amperes", "Pack current, discharge negative.",
+     [](const LiveData& d) { return -static_cast<long long>(d.currentMa()); }},
+    {"orlo_total_voltage_volts", "Sum of the cell voltages.",
+     [](const LiveData& d) { return static_cast<long long>(d.totalMv); }},
+    {"orlo_bus_voltage_volts", "Voltage at the pack's terminals.",
+     [](const LiveData& d) { return static_cast<long long>(d.busMv); }},
+    {"orlo_soc_ratio", "State of charge, 0 to 1.",
+     [](const LiveData& d) { return static_cast<long long>(d.socPercent) * 10; }},
+    {"orlo_remaining_charge_coulombs", "Remaining capacity (3600 C = 1 Ah).",
+     [](const LiveData& d) { return static_cast<long long>(d.remainingCentiAh) * 36000; }},
+    {"orlo_charge_cycles", "Charge cycles the board counted.",
+     [](const LiveData& d) { return static_cast<long long>(d.cycleCount) * 1000; }},
+};
+constexpr std::size_t kScalarCount = std::size(kScalars);
+enum Piece : std::size_t {
+  kCells,
+  kTemperatures,
+  kFirstScalar,
+  kAlarms = kFirstScalar + kScalarCount,
+  kBalancing
+};
+static_assert(kBalancing + 1 == MetricsBook::kPieces);
+
+struct Family {
+  const char* name;
+  const char* help;
+};
+Family familyOf(std::size_t piece) {
+  if (piece == kCells) return {"orlo_cell_voltage_volts", "Cell voltage."};
+  if (piece == kTemperatures) return {"orlo_temperature_celsius", "Temperature sensor."};
+  if (piece == kAlarms) return {"orlo_alarm", "Board alarm flag by its lamp label, 1 while set."};
+  if (piece == kBalancing) return {"orlo_balancing", "1 while the cell is being balanced."};
+  return {kScalars[piece - kFirstScalar].name, kScalars[piece - kFirstScalar].help};
+}
+
+// Whether a piece's lines read the same for both frames.
+bool sameLines(std::size_t piece, const LiveData& a, const LiveData& b) {
+  if (piece == kCells) return a.cellMv == b.cellMv;
+  if (piece == kTemperatures) return a.temperatureC == b.temperatureC;
+  if (piece == kAlarms) return a.alarmFlags == b.alarmFlags;
+  if (piece == kBalancing) return a.balanceFlags == b.balanceFlags;
+  const Scalar& scalar = kScalars[piece - kFirstScalar];
+  return scalar.milli(a) == scalar.milli(b);
+}
+
+void writePiece(std::size_t piece, const std::string& pack, const LiveData& live, std::string& out) {
+  Sample s{out};
+  const char* name = familyOf(piece).name;
+  const std::size_t count = piece == kCells || piece == kBalancing ? kCellCount
+                            : piece == kTemperatures               ? kTemperatureCount
+                            : piece == kAlarms                     ? kAlarmFlagCount
+                                                                   : 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    s.begin(name, pack);
+    if (piece == kCells) {
+      s.index(",cell=\"", i + 1);
+      s.milli(live.cellMv[i]);
+    } else if (piece == kTemperatures) {
+      s.index(",sensor=\"", i + 1);
+      s.milli(live.temperatureC[i] * 1000LL);
+    } else if (piece == kAlarms) {
+      out += ',';
+      appendLabel(out, "alarm", alarmName(i + 1));
+      s.whole(live.alarm(i + 1) ? 1 : 0);
+    } else if (piece == kBalancing) {
+      s.index(",cell=\"", i + 1);
+      s.whole(live.balancing(i + 1) ? 1 : 0);
+    } else {
+      s.milli(kScalars[piece - kFirstScalar].milli(live));
+    }
+  }
+}
+
+}  // namespace
+
 MetricsBook::MetricsBook(std::vector<std::string> packs, Time start) {
-  for (std::string& name : packs) packs_.push_back(Pack{std::move(name), {}, false, false, start, 0, 0});
+  for (std::string& name : packs) {
+    packs_.emplace_back();
+    packs_.back().name = std::move(name);
+    packs_.back().lastFrame = start;
+  }
 }
 
 void MetricsBook::onFrame(std::size_t pack, const LiveData& live, Time now) {
   if (pack >= packs_.size()) return;
-  packs_[pack].live = live;
-  packs_[pack].seen = true;
-  packs_[pack].lastFrame = now;
+  Pack& p = packs_[pack];
+  for (std::size_t piece = 0; piece < kPieces; ++piece)
+    if (!p.seen || !sameLines(piece, p.live, live)) p.stale[piece] = true;
+  p.live = live;
+  p.seen = true;
+  p.lastFrame = now;
 }
 
 void MetricsBook::onLink(std::size_t pack, bool up) {
-  if (pack < packs_.size()) packs_[pack].up = up;
+  if (pack >= packs_.size() || packs_[pack].up == up) return;
+  packs_[pack].up = up;
+  packs_[pack].stale.fill(true);
 }
 
 void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped) {
@@ -87,71 +192,26 @@ void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uin
   packs_[pack].dropped = dropped;
 }
 
-void MetricsBook::write(std::string& out, Time now) const {
+void MetricsBook::write(std::string& out, Time now) {
   out.clear();
   writeLive(out);
   writeCounters(out, now);
 }
 
-// The live values of each pack whose link is up: a pack gone quiet shows no stale readings.
-void MetricsBook::writeLive(std::string& out) const {
-  struct Scalar {
-    const char* name;
-    const char* help;
-    long long (*milli)(const LiveData&);
-  };
-  static const Scalar kScalars[] = {
-      {"orlo_current_amperes", "Pack current, discharge negative.",
-       [](const LiveData& d) { return -static_cast<long long>(d.currentMa()); }},
-      {"orlo_total_voltage_volts", "Sum of the cell voltages.",
-       [](const LiveData& d) { return static_cast<long long>(d.totalMv); }},
-      {"orlo_bus_voltage_volts", "Voltage at the pack's terminals.",
-       [](const LiveData& d) { return static_cast<long long>(d.busMv); }},
-      {"orlo_soc_ratio", "State of charge, 0 to 1.",
-       [](const LiveData& d) { return static_cast<long long>(d.socPercent) * 10; }},
-      {"orlo_remaining_charge_coulombs", "Remaining capacity (3600 C = 1 Ah).",
-       [](const LiveData& d) { return static_cast<long long>(d.remainingCentiAh) * 36000; }},
-      {"orlo_charge_cycles", "Charge cycles the board counted.",
-       [](const LiveData& d) { return static_cast<long long>(d.cycleCount) * 1000; }},
-  };
-  Sample s{out};
-  family(out, "orlo_cell_voltage_volts", "gauge", "Cell voltage.");
-  for (const Pack& p : packs_)
-    for (std::size_t c = 0; p.seen && p.up && c < kCellCount; ++c) {
-      s.begin("orlo_cell_voltage_volts", p.name);
-      out += ",cell=\"" + std::to_string(c + 1) + '"';
-      s.milli(p.live.cellMv[c]);
-    }
-  family(out, "orlo_temperature_celsius", "gauge", "Temperature sensor.");
-  for (const Pack& p : packs_)
-    for (std::size_t t = 0; p.seen && p.up && t < kTemperatureCount; ++t) {
-      s.begin("orlo_temperature_celsius", p.name);
-      out += ",sensor=\"" + std::to_string(t + 1) + '"';
-      s.milli(p.live.temperatureC[t] * 1000LL);
-    }
-  for (const Scalar& scalar : kScalars) {
-    family(out, scalar.name, "gauge", scalar.help);
-    for (const Pack& p : packs_)
-      if (p.seen && p.up) {
-        s.begin(scalar.name, p.name);
-        s.milli(scalar.milli(p.live));
+// The live values of each pack whose link is up: a pack gone quiet shows no stale readings. Each
+// pack's lines of a family are kept and written again only once what they show has changed.
+void MetricsBook::writeLive(std::string& out) {
+  for (std::size_t piece = 0; piece < kPieces; ++piece) {
+    family(out, familyOf(piece).name, "gauge", familyOf(piece).help);
+    for (Pack& p : packs_) {
+      if (p.stale[piece]) {
+        p.pieces[piece].clear();
+        if (p.seen && p.up) writePiece(piece, p.name, p.live, p.pieces[piece]);
+        p.stale[piece] = false;
       }
+      out += p.pieces[piece];
+    }
   }
-  family(out, "orlo_alarm", "gauge", "Board alarm flag by its lamp label, 1 while set.");
-  for (const Pack& p : packs_)
-    for (std::size_t n = 1; p.seen && p.up && n <= kAlarmFlagCount; ++n) {
-      s.begin("orlo_alarm", p.name);
-      out += ',';
-      appendLabel(out, "alarm", alarmName(n));
-      s.whole(p.live.alarm(n) ? 1 : 0);
-    }
-  family(out, "orlo_balancing", "gauge", "1 while the cell is being balanced.");
-  for (const Pack& p : packs_)
-    for (std::size_t c = 1; p.seen && p.up && c <= kCellCount; ++c) {
-      s.begin("orlo_balancing", p.name);
-      out += ",cell=\"" + std::to_string(c) + '"';
-      s.whole(p.live.balancing(c) ? 1 : 0);
-    }
 }
 
 void MetricsBook::writeCounters(std::string& out, Time now) const {

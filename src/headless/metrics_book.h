@@ -2,8 +2,10 @@
 // What /metrics shows: every pack's latest live data in Prometheus' base units (volts, degrees
 // Celsius, amperes, coulombs, ratios), its link and frame counts, and the program's counters,
 // written in the text exposition format. Values are written from the frame's integer fields
-// (20009 mA is -20.009 A), never through a float's text.
+// (20009 mA is -20.009 A), never through a float's text. Each pack's lines of a live family are
+// kept between scrapes and written again only after a frame changed what they show.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -33,7 +35,10 @@ class MetricsBook {
   void setChannels(std::vector<Channel> channels) { channels_ = std::move(channels); }
 
   // The whole exposition into `out`, replacing what it held.
-  void write(std::string& out, Time now) const;
+  void write(std::string& out, Time now);
+
+  // The live families: cells, temperatures, six scalars, alarms, balancing.
+  static constexpr std::size_t kPieces = 10;
 
  private:
   struct Pack {
@@ -44,8 +49,10 @@ class MetricsBook {
     Time lastFrame;
     std::uint64_t valid = 0;
     std::uint64_t dropped = 0;
+    std::array<std::string, kPieces> pieces;  // this pack's lines of each live family
+    std::array<bool, kPieces> stale{};
   };
-  void writeLive(std::string& out) const;
+  void writeLive(std::string& out);
   void writeCounters(std::string& out, Time now) const;
 
   std::vector<Pack> packs_;

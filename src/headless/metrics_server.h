@@ -1,13 +1,18 @@
 #pragma once
 // Serves GET /metrics on one address from the monitor's own loop: libmicrohttpd in its epoll
 // mode without a thread of its own, its epoll descriptor watched by the loop and its connection
-// timeouts folded into nextDeadline(). Every other path is 404.
+// timeouts folded into nextDeadline(). Every other path is 404. A page is written into a buffer
+// that libmicrohttpd sends from as it is and hands back once the response is gone, so a scrape
+// neither copies nor allocates once the first few have sized the buffers.
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct MHD_Daemon;
+struct MHD_Response;
 
 namespace orlo::headless {
 
@@ -40,10 +45,20 @@ class MetricsServer {
   static int answerRequest(void* self, void* connection, const char* url, const char* method);
 
  private:
+  struct Page {
+    MetricsServer* server;
+    std::string text;
+  };
+  static void onPageSent(void* page);
+  MHD_Response* renderPage();
+
   Render render_;
-  std::string page_;  // reused from scrape to scrape
+  std::vector<std::unique_ptr<Page>> pages_;  // every buffer made; one per response under way
+  std::vector<Page*> freePages_;
   std::string setupError_;
   MHD_Daemon* daemon_ = nullptr;
+  MHD_Response* notFound_ = nullptr;
+  MHD_Response* getOnly_ = nullptr;
 };
 
 }  // namespace orlo::headless

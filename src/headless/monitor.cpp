@@ -253,7 +253,12 @@ int runMonitor(const MonitorSettings& settings) {
     }
   }
 
+  // Polling stops; the notices still queued go out first, then the packs are reported offline.
   for (const auto& pack : packs) pack->close();
+  signalfd_siginfo taken{};
+  while (::read(signals.get(), &taken, sizeof taken) == static_cast<ssize_t>(sizeof taken)) {
+  }
+  if (extras) extras->sendQueuedNotices(signals.get());
   finish(link.get(), mqtt.get());
   return 0;
 }

@@ -1,6 +1,11 @@
 #include "headless/monitor_extras.h"
 
+#include <sys/epoll.h>
+
+#include <cstdio>
+
 #include "headless/messages.h"
+#include "util/unique_fd.h"
 
 namespace orlo::headless {
 namespace {
@@ -55,6 +60,40 @@ void MonitorExtras::onTimer(Time now) {
   if (engine_.nextDeadline() <= now) deliver(engine_.onTimer(now), now);
   if (notifier_ && notifier_->nextDeadline() <= now) notifier_->onTimer(now);
   if (server_ && server_->nextDeadline(now) <= now) server_->run();
+}
+
+void MonitorExtras::sendQueuedNotices(int signals) {
+  if (!notifier_ || notifier_->idle()) return;
+  const std::size_t queued = notifier_->waiting();
+  const UniqueFd epoll(::epoll_create1(EPOLL_CLOEXEC));
+  epoll_event watch{};
+  watch.events = EPOLLIN;
+  watch.data.fd = notifier_->fd();
+  ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, notifier_->fd(), &watch);
+  watch.data.fd = signals;
+  ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, signals, &watch);
+  const Time end = std::chrono::steady_clock::now() + kNoticeGrace;
+  for (bool stop = false; !stop;) {
+    Time now = std::chrono::steady_clock::now();
+    const Time next = std::min(notifier_->nextDeadline(), end);
+    // A channel that is down waits for its retry; one due after the grace is not waited for.
+    if (notifier_->idle() || now >= end || (!notifier_->busy() && next >= end)) break;
+    epoll_event ready[2];
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, Time::duration{}));
+    const int count = ::epoll_wait(epoll.get(), ready, 2, static_cast<int>(wait.count()));
+    now = std::chrono::steady_clock::now();
+    for (int k = 0; k < count; ++k)
+      if (ready[k].data.fd == signals)
+        stop = true;
+      else
+        notifier_->onReady(now);
+    notifier_->onTimer(now);
+  }
+  const std::size_t left = notifier_->waiting();
+  if (left == 0)
+    std::fprintf(stderr, "orlo-bms: notices queued at the stop: %zu, all sent\n", queued);
+  else
+    std::fprintf(stderr, "orlo-bms: notices queued at the stop: %zu, %zu left unsent\n", queued, left);
 }
 
 void MonitorExtras::onFrame(std::size_t pack, const LiveData& live, Time now) {

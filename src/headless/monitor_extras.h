@@ -36,6 +36,11 @@ class MonitorExtras : public PackListener {
   void onReady(std::size_t which, Time now);
   void onTimer(Time now);
   void onBrokerConnected() { ++connections_; }
+  // After a stop signal: the queued notices get up to kNoticeGrace to go out, through the same
+  // transfers. Readable `signals` (another stop signal) ends the wait. The log says how many
+  // were left unsent.
+  static constexpr std::chrono::seconds kNoticeGrace{5};
+  void sendQueuedNotices(int signals);
 
   void onFrame(std::size_t pack, const LiveData& live, Time now) override;
   void onLink(std::size_t pack, bool up, Time now) override;

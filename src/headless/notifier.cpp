@@ -237,6 +237,8 @@ void Notifier::collect(Time now) {
     std::string error;
     if (message->data.result != CURLE_OK) {
       error = job.error[0] != '\0' ? job.error : curl_easy_strerror(message->data.result);
+      if (message->data.result == CURLE_LOGIN_DENIED)
+        error = "the server refused the login of '" + channels_[channel].username + "' (" + error + ")";
     } else if (channels_[channel].kind != NotifyKind::Email) {
       long code = 0;
       curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &code);
@@ -276,6 +278,16 @@ void Notifier::finish(std::size_t channel, bool ok, const std::string& error, Ti
 
 bool Notifier::idle() const {
   return std::all_of(queues_.begin(), queues_.end(), [](const Queue& q) { return q.jobs.empty(); });
+}
+
+bool Notifier::busy() const {
+  return std::any_of(queues_.begin(), queues_.end(), [](const Queue& q) { return q.busy; });
+}
+
+std::size_t Notifier::waiting() const {
+  std::size_t n = 0;
+  for (const Queue& q : queues_) n += q.jobs.size();
+  return n;
 }
 
 }  // namespace orlo::headless

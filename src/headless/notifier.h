@@ -47,6 +47,10 @@ class Notifier {
   void send(const Notice& notice, Time now);
   // Nothing waiting and nothing under way.
   bool idle() const;
+  // A transfer is under way.
+  bool busy() const;
+  // Notices queued on all channels, the ones under way included.
+  std::size_t waiting() const;
 
   std::uint64_t sent(std::size_t channel) const { return queues_[channel].sent; }
   // Failed attempts, and notices dropped from a full queue.

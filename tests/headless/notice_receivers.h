@@ -50,6 +50,8 @@ class HttpReceiver {
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  // While held, connections wait in the listen queue, unanswered.
+  void hold(bool on) { held_ = on; }
   void answer(const std::string& path, int status) {
     std::lock_guard<std::mutex> lock(mutex_);
     status_[path] = status;
@@ -72,6 +74,10 @@ class HttpReceiver {
  private:
   void serve() {
     while (!stop_) {
+      if (held_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
       pollfd p{listener_, POLLIN, 0};
       if (::poll(&p, 1, 50) <= 0) continue;
       const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -121,6 +127,7 @@ class HttpReceiver {
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> held_{false};
   std::thread thread_;
   std::mutex mutex_;
   std::map<std::string, int> status_;
@@ -139,7 +146,8 @@ class Handler:
             f.write(('RCPT ' + ','.join(envelope.rcpt_tos) + '\n').encode() + envelope.content + b'\n.\n')
         return '250 OK'
 def login(server, session, envelope, mechanism, data):
-    return AuthResult(success=data.login == b'bms' and data.password == b'mail secret')
+    # handled=False: a refused login is answered 535 (by default nothing is said)
+    return AuthResult(success=data.login == b'bms' and data.password == b'mail secret', handled=False)
 context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
 context.load_cert_chain(cert, key)
 Controller(Handler(), hostname='127.0.0.1', port=port, tls_context=context, require_starttls=True,
