@@ -2,7 +2,9 @@
 // One row of a data log read back: the 20 columns as numbers and as text, and the parser of one
 // line. Rows saved again under a decimal-comma locale carry a comma in each fractional column
 // ("25,000000"); such a row is read when exactly one way of joining its extra fields fits the
-// columns' formats, and refused otherwise.
+// columns' formats, and refused otherwise. A spreadsheet may also put a field in double quotes
+// ("3.300", with "" for a quote inside); such a field reads as its text without them, and a
+// quoted field of a fractional column may hold its decimal comma ("25,500000").
 
 #include <array>
 #include <cstdint>
@@ -48,6 +50,11 @@ struct LogRow {
   bool alarm(std::size_t n) const { return (alarmFlags >> (n - 1)) & 1u; }
 };
 
+// Splits a CSV line at its commas into *fields, reading double-quoted fields as their text
+// (RFC 4180); the views point into `line` or, for a line with quotes, into *unquoted. Returns ""
+// or what is wrong (a quote not closed on the line, text after a closing quote).
+std::string splitCsvLine(std::string_view line, std::string* unquoted, std::vector<std::string_view>* fields);
+
 class LogLineParser {
  public:
   // Parses one line (no line end). Returns "" and fills *row, or says what is wrong.
@@ -55,7 +62,8 @@ class LogLineParser {
 
  private:
   std::vector<std::string_view> fields_;
-  std::string joined_;  // the text of columns joined back from a decimal-comma row
+  std::string unquoted_;  // the fields of a line with quotes, without them
+  std::string joined_;    // the text of columns joined back from a decimal-comma row
 };
 
 }  // namespace orlo

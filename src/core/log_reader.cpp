@@ -38,6 +38,16 @@ std::string notALog(const std::string& path, const std::string& first) {
          "...Mode";
 }
 
+// The first line with any quotes a spreadsheet put around its fields taken off.
+std::string withoutQuotes(const std::string& first) {
+  std::string buffer;
+  std::vector<std::string_view> fields;
+  if (first.find('"') == std::string::npos || !splitCsvLine(first, &buffer, &fields).empty()) return first;
+  std::string joined(fields[0]);
+  for (std::size_t i = 1; i < fields.size(); ++i) (joined += ',') += fields[i];
+  return joined;
+}
+
 }  // namespace
 
 Result<LogReader> LogReader::open(const std::string& path, bool* unreadable) {
@@ -83,6 +93,7 @@ Status LogReader::readHeader(bool* unreadable) {
     if (first.size() < kLongestLine) first += unit < 0x80 && unit != 0 ? static_cast<char>(unit) : '?';
   }
   if (!first.empty() && first.back() == '\r') first.pop_back();
+  first = withoutQuotes(first);
   if (at + step > size) {
     if (first == logHeaderText()) return fail(path_ + ":1: the header line has no line end yet; no rows");
     return fail(notALog(path_, first));
@@ -115,54 +126,80 @@ Status LogReader::readAvailable(const RowSink& sink, const Progress& progress) {
 
 void LogReader::consume(const char* bytes, std::size_t count, const RowSink& sink) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-  std::size_t i = 0;
   if (encoding_ == LogEncoding::Utf8) {
-    for (; i < count; ++i) addUnit(b[i], sink);
+    bool plain = true;
+    for (std::size_t i = 0; i < count; ++i) plain &= b[i] != 0 && b[i] < 0x80;
+    scan(bytes, count, plain, sink);
     return;
   }
+  // Each UTF-16 unit as one byte: itself when ASCII, 0x80 for any other character, so that
+  // the lines are found and cut in bytes; NUL stays NUL.
+  text_.resize(count / 2 + 1);
+  char* out = text_.data();
+  std::size_t i = 0, n = 0;
+  unsigned other = 0;
   if (oddByte_ >= 0 && count > 0) {
-    addUnit(static_cast<unsigned>(oddByte_) | (b[0] << 8), sink);
+    const unsigned unit = static_cast<unsigned>(oddByte_) | (b[0] << 8);
+    other |= unit == 0 || unit >= 0x80;
+    out[n++] = static_cast<char>(unit < 0x80 ? unit : 0x80);
     oddByte_ = -1;
     i = 1;
   }
-  for (; i + 1 < count; i += 2) addUnit(b[i] | (b[i + 1] << 8), sink);
+  for (; i + 1 < count; i += 2) {
+    const unsigned high = b[i + 1] | (b[i] & 0x80u);
+    other |= high | static_cast<unsigned>(b[i] == 0 ? 0x100 : 0);
+    out[n++] = static_cast<char>(high != 0 ? 0x80 : b[i]);
+  }
   if (i < count) oddByte_ = b[i];
+  scan(out, n, other == 0, sink);
 }
 
-void LogReader::addUnit(unsigned unit, const RowSink& sink) {
-  if (unit == '\n') {
-    endLine(sink);
-    return;
-  }
-  ++lineLength_;
-  if (unit == 0) {
-    lineHasNul_ = true;
-  } else if (unit >= 0x80) {
-    lineHasOther_ = true;
-  } else if (line_.size() < kLongestLine) {
-    line_ += static_cast<char>(unit);
+void LogReader::scan(const char* text, std::size_t count, bool plain, const RowSink& sink) {
+  const char* at = text;
+  const char* const end = text + count;
+  while (at < end) {
+    const auto* newline = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+    const char* stop = newline ? newline : end;
+    const auto length = static_cast<std::size_t>(stop - at);
+    if (newline && lineLength_ == 0 && length <= kLongestLine) {
+      // A whole line in this block: read in place.
+      const bool nul = !plain && std::memchr(at, 0, length) != nullptr;
+      const bool other = !plain && std::any_of(at, stop, [](char c) { return c & 0x80; });
+      endLine(std::string_view(at, length), static_cast<std::int64_t>(length), nul, other, sink);
+    } else {
+      for (const char* c = at; c < stop; ++c) {
+        lineHasNul_ |= *c == 0;
+        lineHasOther_ |= (*c & 0x80) != 0;
+      }
+      const std::size_t room = kLongestLine - std::min(kLongestLine, line_.size());
+      line_.append(at, std::min(room, length));
+      lineLength_ += static_cast<std::int64_t>(length);
+      if (newline) {
+        endLine(line_, lineLength_, lineHasNul_, lineHasOther_, sink);
+        line_.clear();
+        lineLength_ = 0;
+        lineHasNul_ = lineHasOther_ = false;
+      }
+    }
+    at = stop + 1;
   }
 }
 
-void LogReader::endLine(const RowSink& sink) {
+void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bool other, const RowSink& sink) {
   const std::int64_t line = lineNumber_++;
-  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-  if (lineHasNul_) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (nul) {
     problem(line, "NUL bytes in the row");
-  } else if (lineLength_ > static_cast<std::int64_t>(kLongestLine)) {
-    problem(line, "a line of " + std::to_string(lineLength_) + " characters; a row is far shorter");
-  } else if (lineHasOther_) {
+  } else if (length > static_cast<std::int64_t>(kLongestLine)) {
+    problem(line, "a line of " + std::to_string(length) + " characters; a row is far shorter");
+  } else if (other) {
     problem(line, "characters that no row holds");
-  } else if (!line_.empty()) {
-    LogRow row;
-    if (const std::string error = parser_.parse(line_, &row); !error.empty())
+  } else if (!text.empty()) {
+    if (const std::string error = parser_.parse(text, &row_); !error.empty())
       problem(line, error);
     else
-      handleRow(row, sink);
+      handleRow(row_, sink);
   }
-  line_.clear();
-  lineLength_ = 0;
-  lineHasNul_ = lineHasOther_ = false;
 }
 
 void LogReader::handleRow(const LogRow& row, const RowSink& sink) {

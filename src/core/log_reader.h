@@ -70,8 +70,10 @@ class LogReader {
   LogReader() = default;
   Status readHeader(bool* unreadable);
   void consume(const char* bytes, std::size_t count, const RowSink& sink);
-  void addUnit(unsigned unit, const RowSink& sink);
-  void endLine(const RowSink& sink);
+  // Cuts `text` (one byte a character, any non-ASCII one >= 0x80) into lines; `plain` when it
+  // holds neither NUL nor such a character.
+  void scan(const char* text, std::size_t count, bool plain, const RowSink& sink);
+  void endLine(std::string_view text, std::int64_t length, bool nul, bool other, const RowSink& sink);
   void handleRow(const LogRow& row, const RowSink& sink);
   void problem(std::int64_t line, const std::string& text);  // a bad row
   void note(std::int64_t line, const std::string& text);
@@ -82,13 +84,15 @@ class LogReader {
   off_t offset_ = 0;
   std::time_t modified_ = 0;
   std::vector<char> block_;
-  std::string line_;
+  std::vector<char> text_;  // block_ decoded, one byte a character
+  std::string line_;        // the start of a line a block boundary cut (its first kLongestLine)
   std::int64_t lineNumber_ = 1;
   std::int64_t lineLength_ = 0;  // characters of the current line, kept or not
   bool lineHasNul_ = false;
   bool lineHasOther_ = false;  // a character outside ASCII
   int oddByte_ = -1;           // the first byte of a UTF-16 unit whose second has not come
   LogLineParser parser_;
+  LogRow row_;
   std::int64_t rows_ = 0;
   std::int64_t badRows_ = 0;
   std::int64_t backwardJumps_ = 0;

@@ -56,13 +56,20 @@ void LogSeries::addToBlocks(std::size_t i) {
   if (fresh) {
     blockStart_.push_back(static_cast<std::uint32_t>(i));
     blockAlarms_.push_back(0);
+    for (auto& blocks : blocks_) blocks.emplace_back();
   }
   blockAlarms_.back() |= alarms_[i];
-  for (std::size_t c = 0; c < kLogChannelCount; ++c) {
-    auto& blocks = blocks_[c];
-    if (fresh) blocks.emplace_back();
-    const float v = value(static_cast<LogChannel>(c), i);
-    if (!std::isnan(v)) widen(blocks.back(), v, run_[i]);
+  const auto& cells = cells_[i];
+  const int run = run_[i];
+  if (cells[0] != 0 || cells[1] != 0 || cells[2] != 0 || cells[3] != 0) {
+    const auto [low, high] = std::minmax({cells[0], cells[1], cells[2], cells[3]});
+    for (std::size_t c = 0; c < 4; ++c) widen(blocks_[c].back(), cells[c], run);
+    widen(blocks_[static_cast<std::size_t>(LogChannel::Spread)].back(), static_cast<float>(high - low), run);
+    widen(blocks_[static_cast<std::size_t>(LogChannel::Total)].back(), value(LogChannel::Total, i), run);
+  }
+  for (const LogChannel c : {LogChannel::Current, LogChannel::Soc, LogChannel::MosTemp, LogChannel::PackTemp}) {
+    const float v = value(c, i);
+    if (!std::isnan(v)) widen(blocks_[static_cast<std::size_t>(c)].back(), v, run);
   }
 }
 

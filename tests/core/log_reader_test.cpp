@@ -32,6 +32,18 @@ std::string crlf(const std::string& text) {
   return out;
 }
 
+// Each line's fields in double quotes, as a spreadsheet may save them.
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool lineEnd = c == '\n';
+    out += c == ',' ? "\",\"" : lineEnd ? "\"\n" : std::string(1, c);
+    if (lineEnd && i + 1 < text.size()) out += '"';
+  }
+  return out;
+}
+
 class LogReaderTest : public ::testing::Test {
  protected:
   std::string write(const std::string& bytes) {
@@ -96,6 +108,15 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
       {"a value that is no number", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false,
        ":2: Current 'x'"},
       {"short row", kHeader + "14:05:08,0,3301\n" + good, "", 2, 1, false, ":2: 3 fields"},
+      {"quoted fields, UTF-8 CR LF", crlf(quoted(kHeader + good)), "", 2, 0, false, ""},
+      {"quoted fields, UTF-16LE", "\xFF\xFE" + utf16(quoted(kHeader + good)), "", 2, 0, false, ""},
+      {"quoted decimal commas", kHeader + quoted(decimalComma) + good, "", 3, 0, false, ""},
+      {"a quote inside a quoted field", kHeader + row("14:05:08", 0, "\"x\"\"y\"") + good, "", 2, 1, false,
+       ":2: Current 'x\"y'"},
+      {"a quote not closed on the line", utf16(kHeader + row("14:05:08", 0, "\"-1.5,0,1") + good), "", 2, 1,
+       false, ":2: the quote at character 66 is not closed"},
+      {"text after a closing quote", kHeader + row("14:05:08", 0, "\"-1.5\"0") + good, "", 2, 1, false,
+       ":2: text after the closing quote"},
   };
   for (const Hostile& c : cases) {
     SCOPED_TRACE(c.name);

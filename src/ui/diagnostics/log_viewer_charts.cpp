@@ -147,16 +147,29 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
       const double perColumn = (view.to - view.from) / plot.width();
       const int rowTop = top + 1 + k * (height - 2) / 2;
       const int rowHeight = view.second ? (height - 2) / 2 : height - 2;
+      // Neighbouring columns of one colour are filled as one rectangle.
+      int spanStart = 0;
+      QColor spanColor;
+      const auto flush = [&](int end) {
+        if (spanColor.isValid() && end > spanStart)
+          painter.fillRect(QRect(plot.left() + spanStart, rowTop, end - spanStart, rowHeight), spanColor);
+      };
       for (int x = 0; x < plot.width(); ++x) {
         const double t = view.from + x * perColumn - origin;
         const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
-        if (row >= log->series.size() || log->series.seconds(row) > t + perColumn) continue;
-        // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
-        const QColor color = band != 2                                          ? bandColor(band, *log, row)
-                             : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
-                                                                                : QColor(235, 235, 235);
-        painter.fillRect(QRect(plot.left() + x, rowTop, 1, rowHeight), color);
+        QColor color;
+        if (row < log->series.size() && log->series.seconds(row) <= t + perColumn) {
+          // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
+          color = band != 2                                          ? bandColor(band, *log, row)
+                  : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
+                                                                     : QColor(235, 235, 235);
+        }
+        if (color == spanColor) continue;
+        flush(x);
+        spanStart = x;
+        spanColor = color;
       }
+      flush(plot.width());
     }
   }
 }
