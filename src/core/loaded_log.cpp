@@ -37,7 +37,8 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
         if (done) done->store(bytes);
         if (total) total->store(size);
         return !(cancel && cancel->load());
-      });
+      },
+      2);
   if (!read) return fail(read.error());
   log.summary = log.summarizer.summary();
   log.dateGiven = firstDay.has_value();

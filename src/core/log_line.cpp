@@ -186,15 +186,20 @@ std::string logHeaderText() {
 std::string splitCsvLine(std::string_view line, std::string* unquoted, std::vector<std::string_view>* fields) {
   fields->clear();
   unquoted->clear();
-  if (line.find('"') == std::string_view::npos) {
-    for (std::size_t start = 0;;) {
-      const std::size_t comma = line.find(',', start);
-      fields->push_back(line.substr(start, comma == std::string_view::npos ? comma : comma - start));
-      if (comma == std::string_view::npos) return {};
-      if (fields->size() > kMaxFields) return tooManyFields();
-      start = comma + 1;
-    }
+  const char* start = line.data();
+  const char* const end = start + line.size();
+  const char* at = start;
+  for (; at != end && *at != '"'; ++at) {
+    if (*at != ',') continue;
+    fields->emplace_back(start, static_cast<std::size_t>(at - start));
+    if (fields->size() > kMaxFields) return tooManyFields();
+    start = at + 1;
   }
+  if (at == end) {
+    fields->emplace_back(start, static_cast<std::size_t>(end - start));
+    return {};
+  }
+  fields->clear();
   // Never longer than the line: the views into it stay valid while it fills.
   unquoted->reserve(line.size());
   for (std::size_t i = 0;;) {

@@ -25,7 +25,8 @@ extern const std::array<std::string_view, kLogColumnCount> kLogColumnUnits;
 // The header line's text: the names joined by commas.
 std::string logHeaderText();
 
-struct LogRow {
+// A row's values.
+struct LogFigures {
   int timeOfDay = 0;  // seconds since midnight
   std::int32_t number = 0;
   std::array<std::int32_t, 4> cellMv{};
@@ -43,11 +44,14 @@ struct LogRow {
   std::uint32_t alarmFlags = 0;  // bit n - 1 is alarm lamp n
   std::int32_t mosStatus = 0;
   std::int32_t mode = 0;
+
+  bool alarm(std::size_t n) const { return (alarmFlags >> (n - 1)) & 1u; }
+};
+
+struct LogRow : LogFigures {
   // Each column's text as the log has it, with '.' as the decimal point; views into the
   // parser's own buffer, valid until its next line.
   std::array<std::string_view, kLogColumnCount> text{};
-
-  bool alarm(std::size_t n) const { return (alarmFlags >> (n - 1)) & 1u; }
 };
 
 // Splits a CSV line at its commas into *fields, reading double-quoted fields as their text

@@ -5,14 +5,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <thread>
 
 namespace orlo {
 namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
+constexpr std::size_t kSplitBytes = 4 * kBlockBytes;  // worth a second thread
 constexpr std::size_t kLongestLine = 1024;  // a row is about 150 characters
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 constexpr std::size_t kProblemsKept = 20;
@@ -104,24 +108,113 @@ Status LogReader::readHeader(bool* unreadable) {
   return {};
 }
 
-Status LogReader::readAvailable(const RowSink& sink, const Progress& progress) {
+Status LogReader::readAvailable(const RowSink& sink, const Progress& progress, int threads) {
   struct stat info {};
   if (::fstat(fd_.get(), &info) != 0) return fail(systemError("look at", path_));
   modified_ = info.st_mtime;
   if (info.st_size < offset_)
     return fail(path_ + ": the file shrank from " + std::to_string(offset_) + " to " +
                 std::to_string(info.st_size) + " bytes while it was read; a data log only grows");
-  for (;;) {
-    const ssize_t got = ::pread(fd_.get(), block_.data(), block_.size(), offset_);
+  const off_t unread = info.st_size - offset_;
+  if (threads > 1 && unread >= static_cast<off_t>(kSplitBytes) && lineLength_ == 0 && oddByte_ < 0) {
+    const off_t middle = lineStartAfter(offset_ + unread / 4 * 2);  // on a UTF-16 unit's start
+    if (middle > 0 && middle < info.st_size) return readSplit(info.st_size, middle, sink, progress);
+  }
+  return readTo(-1, sink, progress, 0, info.st_size);
+}
+
+Status LogReader::readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
+                         std::int64_t total) {
+  while (limit < 0 || offset_ < limit) {
+    const std::size_t want = limit < 0 ? block_.size() : std::min<std::size_t>(block_.size(), limit - offset_);
+    const ssize_t got = ::pread(fd_.get(), block_.data(), want, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return fail(systemError("read", path_));
     if (got == 0) break;
     consume(block_.data(), static_cast<std::size_t>(got), sink);
     offset_ += got;
-    if (progress && !progress(offset_, std::max<std::int64_t>(info.st_size, offset_)))
+    if (progress && !progress(before + offset_, std::max<std::int64_t>(total, before + offset_)))
       return fail("cancelled");
   }
   return {};
+}
+
+off_t LogReader::lineStartAfter(off_t at) {
+  std::vector<char> near(kLongestLine * 4);
+  const ssize_t got = ::pread(fd_.get(), near.data(), near.size(), at);
+  const std::size_t step = encoding_ == LogEncoding::Utf16Le ? 2 : 1;
+  for (std::size_t i = 0; got > 0 && i + step <= static_cast<std::size_t>(got); i += step)
+    if (near[i] == '\n' && (step == 1 || near[i + 1] == 0)) return at + static_cast<off_t>(i + step);
+  return -1;
+}
+
+// The part from `middle` on is read by a second reader on a thread of its own, which parses its
+// rows and keeps them; this one reads up to `middle`, then gives those rows their dates and
+// runs, which depend on the rows before, and hands them on.
+Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress) {
+  LogReader rest;
+  rest.fd_.reset(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+  if (!rest.fd_) return readTo(-1, sink, progress, 0, size);
+  rest.path_ = path_;
+  rest.encoding_ = encoding_;
+  rest.offset_ = middle;
+  rest.lineNumber_ = 1;
+  rest.block_.resize(kBlockBytes);
+  std::vector<Parsed> rows;
+  std::vector<std::pair<std::int64_t, std::string>> notes;
+  rest.parsed_ = &rows;
+  rest.notes_ = &notes;
+  rows.reserve(static_cast<std::size_t>((size - middle) / 100));
+  std::atomic<std::int64_t> restDone{0};
+  std::atomic<bool> stop{false};
+  Status restRead;
+  std::thread worker([&] {
+    restRead = rest.readTo(-1, [](const LogRecord&) {},
+                           [&](std::int64_t done, std::int64_t) {
+                             restDone.store(done - middle);
+                             return !stop.load();
+                           },
+                           0, size);
+  });
+  const Status read = readTo(middle, sink,
+                             [&](std::int64_t done, std::int64_t total) {
+                               return !progress || progress(done + restDone.load(), total);
+                             },
+                             0, size);
+  if (!read) stop.store(true);
+  worker.join();
+  if (!read) return read;
+  if (!restRead) return restRead;
+  takeOver(rest, rows, notes, sink);
+  if (progress && !progress(offset_, std::max<std::int64_t>(size, offset_))) return fail("cancelled");
+  return {};
+}
+
+void LogReader::takeOver(LogReader& rest, std::vector<Parsed>& rows,
+                         std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink) {
+  const std::int64_t shift = lineNumber_ - 1;  // the second half's line 1 is this one's next
+  std::size_t kept = 0;
+  const auto notesBefore = [&](std::int64_t line) {
+    for (; kept < notes.size() && notes[kept].first + shift < line; ++kept)
+      note(notes[kept].first + shift, notes[kept].second);
+  };
+  LogRow row;
+  for (const Parsed& parsed : rows) {
+    notesBefore(parsed.line + shift);
+    static_cast<LogFigures&>(row) = parsed.figures;
+    lineNumber_ = parsed.line + shift + 1;
+    handleRow(row, sink);
+  }
+  notesBefore(std::numeric_limits<std::int64_t>::max());
+  problemCount_ += rest.problemCount_ - static_cast<std::int64_t>(notes.size());
+  badRows_ += rest.badRows_;
+  lineNumber_ = rest.lineNumber_ + shift;
+  offset_ = rest.offset_;
+  line_ = std::move(rest.line_);
+  lineLength_ = rest.lineLength_;
+  lineHasNul_ = rest.lineHasNul_;
+  lineHasOther_ = rest.lineHasOther_;
+  oddByte_ = rest.oddByte_;
 }
 
 void LogReader::consume(const char* bytes, std::size_t count, const RowSink& sink) {
@@ -197,6 +290,8 @@ void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bo
   } else if (!text.empty()) {
     if (const std::string error = parser_.parse(text, &row_); !error.empty())
       problem(line, error);
+    else if (parsed_)
+      parsed_->push_back({row_, line});
     else
       handleRow(row_, sink);
   }
@@ -211,7 +306,7 @@ void LogReader::handleRow(const LogRow& row, const RowSink& sink) {
       if (!newRun && forward > kLongestPlainStepBack) {
         ++backwardJumps_;
         note(lineNumber_ - 1, "the time goes back from " + std::string(formatCivil(previousTime_), 11) +
-                                  " to " + std::string(row.text[0]) + "; taken as the next day");
+                                  " to " + std::string(formatCivil(row.timeOfDay), 11) + "; taken as the next day");
       }
     }
     if (newRun) ++run_;
@@ -228,7 +323,10 @@ void LogReader::problem(std::int64_t line, const std::string& text) {
 }
 
 void LogReader::note(std::int64_t line, const std::string& text) {
-  if (++problemCount_ <= static_cast<std::int64_t>(kProblemsKept))
+  if (++problemCount_ > static_cast<std::int64_t>(kProblemsKept)) return;
+  if (notes_)
+    notes_->emplace_back(line, text);
+  else
     problems_.push_back(path_ + ":" + std::to_string(line) + ": " + text);
 }
 

@@ -48,7 +48,10 @@ class LogReader {
 
   // Reads every whole row written so far. Fails when the file cannot be read or has become
   // shorter than what was read (a log is only ever appended to); "cancelled" on a cancel.
-  Status readAvailable(const RowSink& sink, const Progress& progress = {});
+  // With `threads` 2, a large part still unread is cut at a line end in its middle and the
+  // second half parsed on a thread of its own; the rows still reach `sink` in the file's order,
+  // on the calling thread, but those of the second half without their text (row.text empty).
+  Status readAvailable(const RowSink& sink, const Progress& progress = {}, int threads = 1);
 
   const std::string& path() const { return path_; }
   LogEncoding encoding() const { return encoding_; }
@@ -67,8 +70,21 @@ class LogReader {
   CivilSeconds firstDayFromModification() const;
 
  private:
+  struct Parsed {
+    LogFigures figures;
+    std::int64_t line;  // from the start of the part parsed
+  };
+
   LogReader() = default;
   Status readHeader(bool* unreadable);
+  // Reads from offset_ to `limit`; progress is told `before` + the bytes read and `total`.
+  Status readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
+                std::int64_t total);
+  Status readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress);
+  // The offset just after the first line end at or after `at`, or -1 when none is near.
+  off_t lineStartAfter(off_t at);
+  void takeOver(LogReader& rest, std::vector<Parsed>& rows,
+                std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink);
   void consume(const char* bytes, std::size_t count, const RowSink& sink);
   // Cuts `text` (one byte a character, any non-ASCII one >= 0x80) into lines; `plain` when it
   // holds neither NUL nor such a character.
@@ -102,6 +118,9 @@ class LogReader {
   std::int32_t previousNumber_ = 0;
   std::vector<std::string> problems_;
   std::int64_t problemCount_ = 0;
+  // Set on the reader of a second half: rows and problems are kept here for the first reader.
+  std::vector<Parsed>* parsed_ = nullptr;
+  std::vector<std::pair<std::int64_t, std::string>>* notes_ = nullptr;
 };
 
 }  // namespace orlo

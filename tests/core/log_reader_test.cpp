@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace orlo {
@@ -190,6 +191,49 @@ TEST_F(LogReaderTest, AGrowingLogIsReadToItsLastWholeRowAndAShrinkingOneStops) {
   const Status shrunk = reader->readAvailable(sink);
   ASSERT_FALSE(shrunk);
   EXPECT_NE(shrunk.error().find(path_ + ": the file shrank"), std::string::npos) << shrunk.error();
+}
+
+TEST_F(LogReaderTest, ASecondThreadGivesTheSameRowsDatesRunsAndProblems) {
+  // Six megabytes: rows 7 s apart (a new day every 12343 rows), a restart every 9000 rows, a
+  // bad row every 4000, an hour back at row 21000, and a torn last row.
+  std::string text = kHeader;
+  for (int i = 0, number = 0; i < 30000; ++i, ++number) {
+    const int t = (i * 7 - (i >= 21000 ? 3 * 3600 : 0)) % 86400;
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+    if (i % 9000 == 8999) number = 0;
+    text += i % 4000 == 3999 ? std::string("14:05:1x,0\n") : row(time, number, std::to_string(i) + ".5");
+  }
+  struct Read {
+    std::vector<std::tuple<std::int64_t, CivilSeconds, int, std::int32_t, double>> records;
+    std::int64_t emptyText = 0;
+  };
+  const auto read = [&](int threads, Read* out) {
+    Result<LogReader> reader = LogReader::open(write(utf16(text + "14:0")));
+    EXPECT_TRUE(reader);
+    EXPECT_TRUE(reader->readAvailable(
+        [&](const LogRecord& r) {
+          out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current);
+          out->emptyText += r.row.text[0].empty();
+        },
+        {}, threads));
+    append(utf16("5:00,1,3301,3302,3303,3304,3,13210,25.0,26.0,80,12,1.0,0,1.0,1.0,1.0,0,3,1\n"));
+    EXPECT_TRUE(reader->readAvailable([&](const LogRecord& r) { out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current); }));
+    return std::move(reader).value();
+  };
+  Read one, two;
+  const LogReader a = read(1, &one), b = read(2, &two);
+  EXPECT_EQ(one.records, two.records);
+  EXPECT_EQ(one.records.size(), 30000u - 7 + 1);
+  EXPECT_GT(two.emptyText, 10000) << "the second half was not read on a thread of its own";
+  EXPECT_EQ(a.problems(), b.problems());
+  EXPECT_EQ(a.problemCount(), b.problemCount());
+  EXPECT_EQ(a.badRows(), 7);
+  EXPECT_EQ(b.badRows(), 7);
+  EXPECT_EQ(a.backwardJumps(), 1);
+  EXPECT_EQ(b.backwardJumps(), 1);
+  EXPECT_EQ(a.runs(), b.runs());
+  EXPECT_FALSE(b.tornRow());
 }
 
 TEST_F(LogReaderTest, AFolderOrAMissingFileIsUnreadable) {
