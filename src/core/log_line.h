@@ -27,20 +27,20 @@ std::string logHeaderText();
 
 // A row's values.
 struct LogFigures {
+  double mosTemp = 0;
+  double packTemp = 0;
+  double current = 0;  // A, positive while charging
+  double dischargeAh = 0;
+  double chargeAh = 0;
+  double remainingAh = 0;
   int timeOfDay = 0;  // seconds since midnight
   std::int32_t number = 0;
   std::array<std::int32_t, 4> cellMv{};
   std::int32_t diffMv = 0;
   std::int32_t totalMv = 0;
-  double mosTemp = 0;
-  double packTemp = 0;
   std::int32_t soc = 0;
   std::int32_t cycle = 0;
-  double current = 0;  // A, positive while charging
   std::int32_t balance = 0;
-  double dischargeAh = 0;
-  double chargeAh = 0;
-  double remainingAh = 0;
   std::uint32_t alarmFlags = 0;  // bit n - 1 is alarm lamp n
   std::int32_t mosStatus = 0;
   std::int32_t mode = 0;

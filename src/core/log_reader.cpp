@@ -116,7 +116,9 @@ Status LogReader::readAvailable(const RowSink& sink, const Progress& progress, i
     return fail(path_ + ": the file shrank from " + std::to_string(offset_) + " to " +
                 std::to_string(info.st_size) + " bytes while it was read; a data log only grows");
   const off_t unread = info.st_size - offset_;
-  if (threads > 1 && unread >= static_cast<off_t>(kSplitBytes) && lineLength_ == 0 && oddByte_ < 0) {
+  // Under 4 GiB: the second half's line numbers fit its 32 bits.
+  const bool large = unread >= static_cast<off_t>(kSplitBytes) && unread < (off_t{1} << 32);
+  if (threads > 1 && large && lineLength_ == 0 && oddByte_ < 0) {
     const off_t middle = lineStartAfter(offset_ + unread / 4 * 2);  // on a UTF-16 unit's start
     if (middle > 0 && middle < info.st_size) return readSplit(info.st_size, middle, sink, progress);
   }
@@ -238,11 +240,29 @@ void LogReader::consume(const char* bytes, std::size_t count, const RowSink& sin
     oddByte_ = -1;
     i = 1;
   }
-  for (; i + 1 < count; i += 2) {
-    const unsigned high = b[i + 1] | (b[i] & 0x80u);
-    other |= high | static_cast<unsigned>(b[i] == 0 ? 0x100 : 0);
-    out[n++] = static_cast<char>(high != 0 ? 0x80 : b[i]);
+  const auto unit = [&](std::size_t at) {
+    const unsigned high = b[at + 1] | (b[at] & 0x80u);
+    other |= high | static_cast<unsigned>(b[at] == 0 ? 0x100 : 0);
+    out[n++] = static_cast<char>(high != 0 ? 0x80 : b[at]);
+  };
+  // Four units at a time while they are all ASCII other than NUL: no high byte, no low byte
+  // over 0x7F, and each low byte + 0x7F reaching 0x80 (so none is 0).
+  constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80u, kOnes = 0x007F007F007F007Fu;
+  constexpr std::uint64_t kCarries = 0x0080008000800080u;
+  for (; i + 8 <= count; i += 8) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, b + i, 8);
+    if ((w & kHighBits) == 0 && ((w + kOnes) & kCarries) == kCarries) {
+      out[n] = static_cast<char>(w);
+      out[n + 1] = static_cast<char>(w >> 16);
+      out[n + 2] = static_cast<char>(w >> 32);
+      out[n + 3] = static_cast<char>(w >> 48);
+      n += 4;
+    } else {
+      for (std::size_t k = 0; k < 8; k += 2) unit(i + k);
+    }
   }
+  for (; i + 1 < count; i += 2) unit(i);
   if (i < count) oddByte_ = b[i];
   scan(out, n, other == 0, sink);
 }
@@ -291,7 +311,7 @@ void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bo
     if (const std::string error = parser_.parse(text, &row_); !error.empty())
       problem(line, error);
     else if (parsed_)
-      parsed_->push_back({row_, line});
+      parsed_->push_back({row_, static_cast<std::uint32_t>(line)});
     else
       handleRow(row_, sink);
   }

@@ -72,7 +72,7 @@ class LogReader {
  private:
   struct Parsed {
     LogFigures figures;
-    std::int64_t line;  // from the start of the part parsed
+    std::uint32_t line;  // from the start of the part parsed
   };
 
   LogReader() = default;
