@@ -162,7 +162,7 @@ Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const
   rest.offset_ = middle;
   rest.lineNumber_ = 1;
   rest.block_.resize(kBlockBytes);
-  std::vector<Parsed> rows;
+  ParsedRows rows;
   std::vector<std::pair<std::int64_t, std::string>> notes;
   rest.parsed_ = &rows;
   rest.notes_ = &notes;
@@ -192,7 +192,7 @@ Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const
   return {};
 }
 
-void LogReader::takeOver(LogReader& rest, std::vector<Parsed>& rows,
+void LogReader::takeOver(LogReader& rest, ParsedRows& rows,
                          std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink) {
   const std::int64_t shift = lineNumber_ - 1;  // the second half's line 1 is this one's next
   std::size_t kept = 0;

@@ -22,6 +22,7 @@
 
 #include "core/log_dates.h"
 #include "core/log_line.h"
+#include "util/big_allocator.h"
 #include "util/result.h"
 #include "util/unique_fd.h"
 
@@ -83,7 +84,8 @@ class LogReader {
   Status readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress);
   // The offset just after the first line end at or after `at`, or -1 when none is near.
   off_t lineStartAfter(off_t at);
-  void takeOver(LogReader& rest, std::vector<Parsed>& rows,
+  using ParsedRows = std::vector<Parsed, BigAllocator<Parsed>>;
+  void takeOver(LogReader& rest, ParsedRows& rows,
                 std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink);
   void consume(const char* bytes, std::size_t count, const RowSink& sink);
   // Cuts `text` (one byte a character, any non-ASCII one >= 0x80) into lines; `plain` when it
@@ -119,7 +121,7 @@ class LogReader {
   std::vector<std::string> problems_;
   std::int64_t problemCount_ = 0;
   // Set on the reader of a second half: rows and problems are kept here for the first reader.
-  std::vector<Parsed>* parsed_ = nullptr;
+  ParsedRows* parsed_ = nullptr;
   std::vector<std::pair<std::int64_t, std::string>>* notes_ = nullptr;
 };
 
