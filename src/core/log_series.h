@@ -61,6 +61,9 @@ class LogSeries {
 
  private:
   void addToBlocks(std::size_t i);
+  template <typename Value>
+  void reduceRows(std::size_t i, std::size_t end, double from, double to, LogChannel channel,
+                  const Value& valueAt, std::vector<ColumnRange>* out) const;
 
   template <typename T>
   using Column = std::vector<T, BigAllocator<T>>;

@@ -135,6 +135,20 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
   const QRect plot = area.adjusted(kLabelWidth, 0, 0, 0);
   const int height = area.height() / kBandCount;
   const LoadedLog* logs[] = {view.primary, view.second};
+  // Each column's first row, found once for the three bands; size() for a column without rows.
+  std::vector<std::size_t> firstRows[2];
+  for (int k = 0; k < 2; ++k) {
+    const LoadedLog* log = logs[k];
+    if (!log || log->series.empty()) continue;
+    const double origin = static_cast<double>(log->firstDay + (k == 1 ? view.secondShift : 0));
+    const double perColumn = (view.to - view.from) / plot.width();
+    for (int x = 0; x < plot.width(); ++x) {
+      const double t = view.from + x * perColumn - origin;
+      const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
+      const bool inColumn = row < log->series.size() && log->series.seconds(row) <= t + perColumn;
+      firstRows[k].push_back(inColumn ? row : log->series.size());
+    }
+  }
   for (int band = 0; band < kBandCount; ++band) {
     const int top = area.top() + band * height;
     painter.setPen(Qt::black);
@@ -156,9 +170,9 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
       };
       for (int x = 0; x < plot.width(); ++x) {
         const double t = view.from + x * perColumn - origin;
-        const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
+        const std::size_t row = firstRows[k][static_cast<std::size_t>(x)];
         QColor color;
-        if (row < log->series.size() && log->series.seconds(row) <= t + perColumn) {
+        if (row < log->series.size()) {
           // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
           color = band != 2                                          ? bandColor(band, *log, row)
                   : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
