@@ -103,7 +103,8 @@ void keepQuotedDecimalCommas(std::vector<std::string_view>* fields, std::string*
   for (const std::size_t column : kFractional) {
     const std::string_view field = (*fields)[column];
     const std::size_t comma = field.find(',');
-    if (comma == std::string_view::npos || !splitFits(column, field.substr(0, comma), field.substr(comma + 1)))
+    if (comma == std::string_view::npos ||
+        !splitFits(column, field.substr(0, comma), field.substr(comma + 1)))
       continue;
     const auto at = static_cast<std::size_t>(field.data() - unquoted->data()) + comma;
     if (at < unquoted->size()) (*unquoted)[at] = '.';
@@ -183,7 +184,8 @@ std::string logHeaderText() {
   return text;
 }
 
-std::string splitCsvLine(std::string_view line, std::string* unquoted, std::vector<std::string_view>* fields) {
+std::string splitCsvLine(std::string_view line, std::string* unquoted,
+                         std::vector<std::string_view>* fields) {
   fields->clear();
   unquoted->clear();
   const char* start = line.data();

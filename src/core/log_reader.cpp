@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
 constexpr std::size_t kSplitBytes = 4 * kBlockBytes;  // worth a second thread
-constexpr std::size_t kLongestLine = 1024;  // a row is about 150 characters
+constexpr std::size_t kLongestLine = 1024;            // a row is about 150 characters
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 constexpr std::size_t kProblemsKept = 20;
 constexpr int kLongestPlainStepBack = 3600;
@@ -128,7 +128,8 @@ Status LogReader::readAvailable(const RowSink& sink, const Progress& progress, i
 Status LogReader::readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
                          std::int64_t total) {
   while (limit < 0 || offset_ < limit) {
-    const std::size_t want = limit < 0 ? block_.size() : std::min<std::size_t>(block_.size(), limit - offset_);
+    const std::size_t want =
+        limit < 0 ? block_.size() : std::min<std::size_t>(block_.size(), limit - offset_);
     const ssize_t got = ::pread(fd_.get(), block_.data(), want, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return fail(systemError("read", path_));
@@ -171,18 +172,20 @@ Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const
   std::atomic<bool> stop{false};
   Status restRead;
   std::thread worker([&] {
-    restRead = rest.readTo(-1, [](const LogRecord&) {},
-                           [&](std::int64_t done, std::int64_t) {
-                             restDone.store(done - middle);
-                             return !stop.load();
-                           },
-                           0, size);
+    restRead = rest.readTo(
+        -1, [](const LogRecord&) {},
+        [&](std::int64_t done, std::int64_t) {
+          restDone.store(done - middle);
+          return !stop.load();
+        },
+        0, size);
   });
-  const Status read = readTo(middle, sink,
-                             [&](std::int64_t done, std::int64_t total) {
-                               return !progress || progress(done + restDone.load(), total);
-                             },
-                             0, size);
+  const Status read = readTo(
+      middle, sink,
+      [&](std::int64_t done, std::int64_t total) {
+        return !progress || progress(done + restDone.load(), total);
+      },
+      0, size);
   if (!read) stop.store(true);
   worker.join();
   if (!read) return read;
@@ -298,7 +301,8 @@ void LogReader::scan(const char* text, std::size_t count, bool plain, const RowS
   }
 }
 
-void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bool other, const RowSink& sink) {
+void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bool other,
+                        const RowSink& sink) {
   const std::int64_t line = lineNumber_++;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   if (nul) {
@@ -326,7 +330,8 @@ void LogReader::handleRow(const LogRow& row, const RowSink& sink) {
       if (!newRun && forward > kLongestPlainStepBack) {
         ++backwardJumps_;
         note(lineNumber_ - 1, "the time goes back from " + std::string(formatCivil(previousTime_), 11) +
-                                  " to " + std::string(formatCivil(row.timeOfDay), 11) + "; taken as the next day");
+                                  " to " + std::string(formatCivil(row.timeOfDay), 11) +
+                                  "; taken as the next day");
       }
     }
     if (newRun) ++run_;

@@ -85,8 +85,8 @@ class LogReader {
   // The offset just after the first line end at or after `at`, or -1 when none is near.
   off_t lineStartAfter(off_t at);
   using ParsedRows = std::vector<Parsed, BigAllocator<Parsed>>;
-  void takeOver(LogReader& rest, ParsedRows& rows,
-                std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink);
+  void takeOver(LogReader& rest, ParsedRows& rows, std::vector<std::pair<std::int64_t, std::string>>& notes,
+                const RowSink& sink);
   void consume(const char* bytes, std::size_t count, const RowSink& sink);
   // Cuts `text` (one byte a character, any non-ASCII one >= 0x80) into lines; `plain` when it
   // holds neither NUL nor such a character.

@@ -67,7 +67,8 @@ void LogSeries::addToBlocks(std::size_t i) {
     widen(blocks_[static_cast<std::size_t>(LogChannel::Spread)].back(), static_cast<float>(high - low), run);
     widen(blocks_[static_cast<std::size_t>(LogChannel::Total)].back(), value(LogChannel::Total, i), run);
   }
-  for (const LogChannel c : {LogChannel::Current, LogChannel::Soc, LogChannel::MosTemp, LogChannel::PackTemp}) {
+  for (const LogChannel c :
+       {LogChannel::Current, LogChannel::Soc, LogChannel::MosTemp, LogChannel::PackTemp}) {
     const float v = value(c, i);
     if (!std::isnan(v)) widen(blocks_[static_cast<std::size_t>(c)].back(), v, run);
   }
@@ -158,15 +159,20 @@ void LogSeries::reduce(LogChannel channel, double from, double to, int columns,
   const std::size_t end = lowerBound(static_cast<CivilSeconds>(std::ceil(to)));
   switch (channel) {
     case LogChannel::Current:
-      return reduceRows(i, end, from, to, channel, [&](std::size_t r) { return current_[r]; }, out);
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return current_[r]; }, out);
     case LogChannel::Soc:
-      return reduceRows(i, end, from, to, channel, [&](std::size_t r) { return static_cast<float>(soc_[r]); }, out);
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return static_cast<float>(soc_[r]); }, out);
     case LogChannel::MosTemp:
-      return reduceRows(i, end, from, to, channel, [&](std::size_t r) { return temps_[r][0]; }, out);
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return temps_[r][0]; }, out);
     case LogChannel::PackTemp:
-      return reduceRows(i, end, from, to, channel, [&](std::size_t r) { return temps_[r][1]; }, out);
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return temps_[r][1]; }, out);
     default:
-      return reduceRows(i, end, from, to, channel, [&](std::size_t r) { return value(channel, r); }, out);
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return value(channel, r); }, out);
   }
 }
 

@@ -218,7 +218,9 @@ TEST_F(LogReaderTest, ASecondThreadGivesTheSameRowsDatesRunsAndProblems) {
         },
         {}, threads));
     append(utf16("5:00,1,3301,3302,3303,3304,3,13210,25.0,26.0,80,12,1.0,0,1.0,1.0,1.0,0,3,1\n"));
-    EXPECT_TRUE(reader->readAvailable([&](const LogRecord& r) { out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current); }));
+    EXPECT_TRUE(reader->readAvailable([&](const LogRecord& r) {
+      out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current);
+    }));
     return std::move(reader).value();
   };
   Read one, two;
