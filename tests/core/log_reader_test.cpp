@@ -72,6 +72,8 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
       "14:05:11,2,3301,3302,3303,3304,3,13210,25,500000,26,000000,80,12,-1,500000,0,"
       "10,50,11,25,45,60,0,3,1\n";
   const std::string oneMegabyte(1 << 20, '7');
+  std::string accented = utf16(row("14:05:08", 0));
+  accented[4] = '\xE9';  // 14:05:08 -> 14\u00e905:08
   const std::vector<Hostile> cases = {
       {"empty", "", "is empty", 0, 0, false, ""},
       {"events file", crlf("time,kind,event\n2026-12-01T10:00:00+01:00,alarm,Cell OV on\n"),
@@ -105,6 +107,7 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
        false, ":3: NUL"},
       {"a line of a megabyte", kHeader + oneMegabyte + "\n" + good, "", 2, 1, false, ":2: a line of 1048576"},
       {"not ASCII", kHeader + "14:05:0\xC3\xA9,0\n" + good, "", 2, 1, false, ":2: characters"},
+      {"not ASCII, UTF-16LE", utf16(kHeader) + accented + utf16(good), "", 2, 1, false, ":2: characters"},
       {"bad time", kHeader + row("25:00:00", 0) + good, "", 2, 1, false, ":2: TIME '25:00:00'"},
       {"a value that is no number", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false,
        ":2: Current 'x'"},
