@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 namespace orlo {
@@ -171,15 +172,20 @@ Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const
   std::atomic<std::int64_t> restDone{0};
   std::atomic<bool> stop{false};
   Status restRead;
-  std::thread worker([&] {
-    restRead = rest.readTo(
-        -1, [](const LogRecord&) {},
-        [&](std::int64_t done, std::int64_t) {
-          restDone.store(done - middle);
-          return !stop.load();
-        },
-        0, size);
-  });
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      restRead = rest.readTo(
+          -1, [](const LogRecord&) {},
+          [&](std::int64_t done, std::int64_t) {
+            restDone.store(done - middle);
+            return !stop.load();
+          },
+          0, size);
+    });
+  } catch (const std::system_error&) {
+    return readTo(-1, sink, progress, 0, size);  // no thread to be had: one reads it all
+  }
   const Status read = readTo(
       middle, sink,
       [&](std::int64_t done, std::int64_t total) {

@@ -74,6 +74,21 @@ QColor bandColor(int band, const LoadedLog& log, std::size_t row) {
   return Qt::lightGray;
 }
 
+// The first row of each of `columns` columns over the view; size() for a column without rows.
+std::vector<std::size_t> columnFirstRows(const LoadedLog& log, CivilSeconds shift, const ChartView& view,
+                                         int columns) {
+  std::vector<std::size_t> rows;
+  const double origin = static_cast<double>(log.firstDay + shift);
+  const double perColumn = (view.to - view.from) / columns;
+  for (int x = 0; x < columns; ++x) {
+    const double t = view.from + x * perColumn - origin;
+    const std::size_t row = log.series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
+    const bool inColumn = row < log.series.size() && log.series.seconds(row) <= t + perColumn;
+    rows.push_back(inColumn ? row : log.series.size());
+  }
+  return rows;
+}
+
 }  // namespace
 
 const std::vector<ChartKind>& logCharts() {
@@ -135,20 +150,11 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
   const QRect plot = area.adjusted(kLabelWidth, 0, 0, 0);
   const int height = area.height() / kBandCount;
   const LoadedLog* logs[] = {view.primary, view.second};
-  // Each column's first row, found once for the three bands; size() for a column without rows.
+  // Each column's first row, found once for the three bands.
   std::vector<std::size_t> firstRows[2];
-  for (int k = 0; k < 2; ++k) {
-    const LoadedLog* log = logs[k];
-    if (!log || log->series.empty()) continue;
-    const double origin = static_cast<double>(log->firstDay + (k == 1 ? view.secondShift : 0));
-    const double perColumn = (view.to - view.from) / plot.width();
-    for (int x = 0; x < plot.width(); ++x) {
-      const double t = view.from + x * perColumn - origin;
-      const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
-      const bool inColumn = row < log->series.size() && log->series.seconds(row) <= t + perColumn;
-      firstRows[k].push_back(inColumn ? row : log->series.size());
-    }
-  }
+  for (int k = 0; k < 2; ++k)
+    if (logs[k] && !logs[k]->series.empty())
+      firstRows[k] = columnFirstRows(*logs[k], k == 1 ? view.secondShift : 0, view, plot.width());
   for (int band = 0; band < kBandCount; ++band) {
     const int top = area.top() + band * height;
     painter.setPen(Qt::black);
