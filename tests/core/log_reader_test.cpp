@@ -239,6 +239,20 @@ TEST_F(LogReaderTest, ASecondThreadGivesTheSameRowsDatesRunsAndProblems) {
   EXPECT_EQ(b.backwardJumps(), 1);
   EXPECT_EQ(a.runs(), b.runs());
   EXPECT_FALSE(b.tornRow());
+
+  // A cancel stops both halves; the progress counts the bytes of both.
+  std::int64_t calls = 0, lastDone = 0, lastTotal = -1;
+  const auto progress = [&](std::int64_t done, std::int64_t total) {
+    lastDone = done;
+    lastTotal = total;
+    return ++calls != 3;
+  };
+  const Status cancelled = LogReader::open(path_)->readAvailable([](const LogRecord&) {}, progress, 2);
+  EXPECT_FALSE(cancelled);
+  EXPECT_EQ(cancelled.error(), "cancelled");
+  calls = 100;
+  EXPECT_TRUE(LogReader::open(path_)->readAvailable([](const LogRecord&) {}, progress, 2));
+  EXPECT_EQ(lastDone, lastTotal);
 }
 
 TEST_F(LogReaderTest, AFolderOrAMissingFileIsUnreadable) {
