@@ -37,7 +37,8 @@ Result<LoadedLog> loadLog(const std::string& path, std::optional<CivilSeconds> f
         if (done) done->store(bytes);
         if (total) total->store(size);
         return !(cancel && cancel->load());
-      });
+      },
+      2);
   if (!read) return fail(read.error());
   log.summary = log.summarizer.summary();
   log.dateGiven = firstDay.has_value();
@@ -63,8 +64,10 @@ Result<std::size_t> followLog(LoadedLog& log) {
 }
 
 LogSummary summarizeRange(const LoadedLog& log, CivilSeconds from, CivilSeconds to) {
-  LogSummarizer summarizer;
   const LogSeries& series = log.series;
+  // Every row: the summary read from the file, the one with the file's own values.
+  if (series.empty() || (log.at(0) >= from && log.at(series.size() - 1) <= to)) return log.summary;
+  LogSummarizer summarizer;
   for (std::size_t i = series.lowerBound(from - log.firstDay); i < series.size() && log.at(i) <= to; ++i) {
     const LogRow row = series.row(i);
     summarizer.add(LogRecord{row, 0, series.seconds(i), series.run(i)});

@@ -73,6 +73,44 @@ int onlyJoining(const std::vector<std::string_view>& fields, std::size_t extra) 
   return found;
 }
 
+std::string tooManyFields() {
+  return "more than " + std::to_string(kMaxFields) + " fields";
+}
+
+// The quoted field at line[*at] (its opening quote) into *out; *at ends after its closing quote.
+std::string readQuoted(std::string_view line, std::size_t* at, std::string* out) {
+  const std::size_t opened = *at;
+  std::size_t i = opened + 1;
+  for (;;) {
+    const std::size_t quote = line.find('"', i);
+    if (quote == std::string_view::npos)
+      return "the quote at character " + std::to_string(opened + 1) + " is not closed on the line";
+    out->append(line.substr(i, quote - i));
+    i = quote + 1;
+    if (i >= line.size() || line[i] != '"') break;
+    out->push_back('"');  // "" stands for one quote
+    ++i;
+  }
+  *at = i;
+  if (i < line.size() && line[i] != ',')
+    return "text after the closing quote at character " + std::to_string(i);
+  return {};
+}
+
+// A quoted fractional field "25,500000" reads with its comma as the decimal point.
+void keepQuotedDecimalCommas(std::vector<std::string_view>* fields, std::string* unquoted) {
+  if (unquoted->empty()) return;
+  for (const std::size_t column : kFractional) {
+    const std::string_view field = (*fields)[column];
+    const std::size_t comma = field.find(',');
+    if (comma == std::string_view::npos ||
+        !splitFits(column, field.substr(0, comma), field.substr(comma + 1)))
+      continue;
+    const auto at = static_cast<std::size_t>(field.data() - unquoted->data()) + comma;
+    if (at < unquoted->size()) (*unquoted)[at] = '.';
+  }
+}
+
 template <typename T>
 bool readNumber(std::string_view text, T* out) {
   if (text.empty()) return false;
@@ -146,16 +184,46 @@ std::string logHeaderText() {
   return text;
 }
 
+std::string splitCsvLine(std::string_view line, std::string* unquoted,
+                         std::vector<std::string_view>* fields) {
+  fields->clear();
+  unquoted->clear();
+  const char* start = line.data();
+  const char* const end = start + line.size();
+  const char* at = start;
+  for (; at != end && *at != '"'; ++at) {
+    if (*at != ',') continue;
+    fields->emplace_back(start, static_cast<std::size_t>(at - start));
+    if (fields->size() > kMaxFields) return tooManyFields();
+    start = at + 1;
+  }
+  if (at == end) {
+    fields->emplace_back(start, static_cast<std::size_t>(end - start));
+    return {};
+  }
+  fields->clear();
+  // Never longer than the line: the views into it stay valid while it fills.
+  unquoted->reserve(line.size());
+  for (std::size_t i = 0;;) {
+    const std::size_t begin = unquoted->size();
+    if (i < line.size() && line[i] == '"') {
+      if (std::string error = readQuoted(line, &i, unquoted); !error.empty()) return error;
+    } else {
+      const std::size_t comma = std::min(line.find(',', i), line.size());
+      unquoted->append(line.substr(i, comma - i));
+      i = comma;
+    }
+    fields->push_back(std::string_view(*unquoted).substr(begin));
+    if (i >= line.size()) return {};
+    if (fields->size() > kMaxFields) return tooManyFields();
+    ++i;  // the comma
+  }
+}
+
 std::string LogLineParser::parse(std::string_view line, LogRow* row) {
   std::vector<std::string_view>& fields = fields_;
-  fields.clear();
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma == std::string_view::npos ? comma : comma - start));
-    if (comma == std::string_view::npos) break;
-    if (fields.size() > kMaxFields) return "more than " + std::to_string(kMaxFields) + " fields";
-    start = comma + 1;
-  }
+  if (std::string error = splitCsvLine(line, &unquoted_, &fields); !error.empty()) return error;
+  if (fields.size() == kLogColumnCount) keepQuotedDecimalCommas(&fields, &unquoted_);
   if (fields.size() < kLogColumnCount)
     return std::to_string(fields.size()) + " fields where a row has " + std::to_string(kLogColumnCount);
   if (fields.size() == kLogColumnCount) {

@@ -5,15 +5,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <system_error>
+#include <thread>
 
 namespace orlo {
 namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
-constexpr std::size_t kLongestLine = 1024;  // a row is about 150 characters
+constexpr std::size_t kSplitBytes = 4 * kBlockBytes;  // worth a second thread
+constexpr std::size_t kLongestLine = 1024;            // a row is about 150 characters
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 constexpr std::size_t kProblemsKept = 20;
 constexpr int kLongestPlainStepBack = 3600;
@@ -36,6 +41,16 @@ std::string notALog(const std::string& path, const std::string& first) {
     return where + "this looks like an alarm parameter file (label,value,unit), not a data log";
   return where + "not a data log: the first line is not the header " + logHeaderText().substr(0, 16) +
          "...Mode";
+}
+
+// The first line with any quotes a spreadsheet put around its fields taken off.
+std::string withoutQuotes(const std::string& first) {
+  std::string buffer;
+  std::vector<std::string_view> fields;
+  if (first.find('"') == std::string::npos || !splitCsvLine(first, &buffer, &fields).empty()) return first;
+  std::string joined(fields[0]);
+  for (std::size_t i = 1; i < fields.size(); ++i) (joined += ',') += fields[i];
+  return joined;
 }
 
 }  // namespace
@@ -83,6 +98,7 @@ Status LogReader::readHeader(bool* unreadable) {
     if (first.size() < kLongestLine) first += unit < 0x80 && unit != 0 ? static_cast<char>(unit) : '?';
   }
   if (!first.empty() && first.back() == '\r') first.pop_back();
+  first = withoutQuotes(first);
   if (at + step > size) {
     if (first == logHeaderText()) return fail(path_ + ":1: the header line has no line end yet; no rows");
     return fail(notALog(path_, first));
@@ -93,76 +109,222 @@ Status LogReader::readHeader(bool* unreadable) {
   return {};
 }
 
-Status LogReader::readAvailable(const RowSink& sink, const Progress& progress) {
+Status LogReader::readAvailable(const RowSink& sink, const Progress& progress, int threads) {
   struct stat info {};
   if (::fstat(fd_.get(), &info) != 0) return fail(systemError("look at", path_));
   modified_ = info.st_mtime;
   if (info.st_size < offset_)
     return fail(path_ + ": the file shrank from " + std::to_string(offset_) + " to " +
                 std::to_string(info.st_size) + " bytes while it was read; a data log only grows");
-  for (;;) {
-    const ssize_t got = ::pread(fd_.get(), block_.data(), block_.size(), offset_);
+  const off_t unread = info.st_size - offset_;
+  // Under 4 GiB: the second half's line numbers fit its 32 bits.
+  const bool large = unread >= static_cast<off_t>(kSplitBytes) && unread < (off_t{1} << 32);
+  if (threads > 1 && large && lineLength_ == 0 && oddByte_ < 0) {
+    const off_t middle = lineStartAfter(offset_ + unread / 4 * 2);  // on a UTF-16 unit's start
+    if (middle > 0 && middle < info.st_size) return readSplit(info.st_size, middle, sink, progress);
+  }
+  return readTo(-1, sink, progress, 0, info.st_size);
+}
+
+Status LogReader::readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
+                         std::int64_t total) {
+  while (limit < 0 || offset_ < limit) {
+    const std::size_t want =
+        limit < 0 ? block_.size() : std::min<std::size_t>(block_.size(), limit - offset_);
+    const ssize_t got = ::pread(fd_.get(), block_.data(), want, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return fail(systemError("read", path_));
     if (got == 0) break;
     consume(block_.data(), static_cast<std::size_t>(got), sink);
     offset_ += got;
-    if (progress && !progress(offset_, std::max<std::int64_t>(info.st_size, offset_)))
+    if (progress && !progress(before + offset_, std::max<std::int64_t>(total, before + offset_)))
       return fail("cancelled");
   }
   return {};
 }
 
+off_t LogReader::lineStartAfter(off_t at) {
+  std::vector<char> near(kLongestLine * 4);
+  const ssize_t got = ::pread(fd_.get(), near.data(), near.size(), at);
+  const std::size_t step = encoding_ == LogEncoding::Utf16Le ? 2 : 1;
+  for (std::size_t i = 0; got > 0 && i + step <= static_cast<std::size_t>(got); i += step)
+    if (near[i] == '\n' && (step == 1 || near[i + 1] == 0)) return at + static_cast<off_t>(i + step);
+  return -1;
+}
+
+// The part from `middle` on is read by a second reader on a thread of its own, which parses its
+// rows and keeps them; this one reads up to `middle`, then gives those rows their dates and
+// runs, which depend on the rows before, and hands them on.
+Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress) {
+  LogReader rest;
+  rest.fd_.reset(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+  if (!rest.fd_) return readTo(-1, sink, progress, 0, size);
+  rest.path_ = path_;
+  rest.encoding_ = encoding_;
+  rest.offset_ = middle;
+  rest.lineNumber_ = 1;
+  rest.block_.resize(kBlockBytes);
+  ParsedRows rows;
+  std::vector<std::pair<std::int64_t, std::string>> notes;
+  rest.parsed_ = &rows;
+  rest.notes_ = &notes;
+  rows.reserve(static_cast<std::size_t>((size - middle) / 100));
+  std::atomic<std::int64_t> restDone{0};
+  std::atomic<bool> stop{false};
+  Status restRead;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      restRead = rest.readTo(
+          -1, [](const LogRecord&) {},
+          [&](std::int64_t done, std::int64_t) {
+            restDone.store(done - middle);
+            return !stop.load();
+          },
+          0, size);
+    });
+  } catch (const std::system_error&) {
+    return readTo(-1, sink, progress, 0, size);  // no thread to be had: one reads it all
+  }
+  const Status read = readTo(
+      middle, sink,
+      [&](std::int64_t done, std::int64_t total) {
+        return !progress || progress(done + restDone.load(), total);
+      },
+      0, size);
+  if (!read) stop.store(true);
+  worker.join();
+  if (!read) return read;
+  if (!restRead) return restRead;
+  takeOver(rest, rows, notes, sink);
+  if (progress && !progress(offset_, std::max<std::int64_t>(size, offset_))) return fail("cancelled");
+  return {};
+}
+
+void LogReader::takeOver(LogReader& rest, ParsedRows& rows,
+                         std::vector<std::pair<std::int64_t, std::string>>& notes, const RowSink& sink) {
+  const std::int64_t shift = lineNumber_ - 1;  // the second half's line 1 is this one's next
+  std::size_t kept = 0;
+  const auto notesBefore = [&](std::int64_t line) {
+    for (; kept < notes.size() && notes[kept].first + shift < line; ++kept)
+      note(notes[kept].first + shift, notes[kept].second);
+  };
+  LogRow row;
+  for (const Parsed& parsed : rows) {
+    notesBefore(parsed.line + shift);
+    static_cast<LogFigures&>(row) = parsed.figures;
+    lineNumber_ = parsed.line + shift + 1;
+    handleRow(row, sink);
+  }
+  notesBefore(std::numeric_limits<std::int64_t>::max());
+  problemCount_ += rest.problemCount_ - static_cast<std::int64_t>(notes.size());
+  badRows_ += rest.badRows_;
+  lineNumber_ = rest.lineNumber_ + shift;
+  offset_ = rest.offset_;
+  line_ = std::move(rest.line_);
+  lineLength_ = rest.lineLength_;
+  lineHasNul_ = rest.lineHasNul_;
+  lineHasOther_ = rest.lineHasOther_;
+  oddByte_ = rest.oddByte_;
+}
+
 void LogReader::consume(const char* bytes, std::size_t count, const RowSink& sink) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-  std::size_t i = 0;
   if (encoding_ == LogEncoding::Utf8) {
-    for (; i < count; ++i) addUnit(b[i], sink);
+    bool plain = true;
+    for (std::size_t i = 0; i < count; ++i) plain &= b[i] != 0 && b[i] < 0x80;
+    scan(bytes, count, plain, sink);
     return;
   }
+  // Each UTF-16 unit as one byte: itself when ASCII, 0x80 for any other character, so that
+  // the lines are found and cut in bytes; NUL stays NUL.
+  text_.resize(count / 2 + 1);
+  char* out = text_.data();
+  std::size_t i = 0, n = 0;
+  unsigned other = 0;
   if (oddByte_ >= 0 && count > 0) {
-    addUnit(static_cast<unsigned>(oddByte_) | (b[0] << 8), sink);
+    const unsigned unit = static_cast<unsigned>(oddByte_) | (b[0] << 8);
+    other |= unit == 0 || unit >= 0x80;
+    out[n++] = static_cast<char>(unit < 0x80 ? unit : 0x80);
     oddByte_ = -1;
     i = 1;
   }
-  for (; i + 1 < count; i += 2) addUnit(b[i] | (b[i + 1] << 8), sink);
+  const auto unit = [&](std::size_t at) {
+    const unsigned high = b[at + 1] | (b[at] & 0x80u);
+    other |= high | static_cast<unsigned>(b[at] == 0 ? 0x100 : 0);
+    out[n++] = static_cast<char>(high != 0 ? 0x80 : b[at]);
+  };
+  // Four units at a time while they are all ASCII other than NUL: no high byte, no low byte
+  // over 0x7F, and each low byte + 0x7F reaching 0x80 (so none is 0).
+  constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80u, kOnes = 0x007F007F007F007Fu;
+  constexpr std::uint64_t kCarries = 0x0080008000800080u;
+  for (; i + 8 <= count; i += 8) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, b + i, 8);
+    if ((w & kHighBits) == 0 && ((w + kOnes) & kCarries) == kCarries) {
+      out[n] = static_cast<char>(w);
+      out[n + 1] = static_cast<char>(w >> 16);
+      out[n + 2] = static_cast<char>(w >> 32);
+      out[n + 3] = static_cast<char>(w >> 48);
+      n += 4;
+    } else {
+      for (std::size_t k = 0; k < 8; k += 2) unit(i + k);
+    }
+  }
+  for (; i + 1 < count; i += 2) unit(i);
   if (i < count) oddByte_ = b[i];
+  scan(out, n, other == 0, sink);
 }
 
-void LogReader::addUnit(unsigned unit, const RowSink& sink) {
-  if (unit == '\n') {
-    endLine(sink);
-    return;
-  }
-  ++lineLength_;
-  if (unit == 0) {
-    lineHasNul_ = true;
-  } else if (unit >= 0x80) {
-    lineHasOther_ = true;
-  } else if (line_.size() < kLongestLine) {
-    line_ += static_cast<char>(unit);
+void LogReader::scan(const char* text, std::size_t count, bool plain, const RowSink& sink) {
+  const char* at = text;
+  const char* const end = text + count;
+  while (at < end) {
+    const auto* newline = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+    const char* stop = newline ? newline : end;
+    const auto length = static_cast<std::size_t>(stop - at);
+    if (newline && lineLength_ == 0 && length <= kLongestLine) {
+      // A whole line in this block: read in place.
+      const bool nul = !plain && std::memchr(at, 0, length) != nullptr;
+      const bool other = !plain && std::any_of(at, stop, [](char c) { return c & 0x80; });
+      endLine(std::string_view(at, length), static_cast<std::int64_t>(length), nul, other, sink);
+    } else {
+      for (const char* c = at; c < stop; ++c) {
+        lineHasNul_ |= *c == 0;
+        lineHasOther_ |= (*c & 0x80) != 0;
+      }
+      const std::size_t room = kLongestLine - std::min(kLongestLine, line_.size());
+      line_.append(at, std::min(room, length));
+      lineLength_ += static_cast<std::int64_t>(length);
+      if (newline) {
+        endLine(line_, lineLength_, lineHasNul_, lineHasOther_, sink);
+        line_.clear();
+        lineLength_ = 0;
+        lineHasNul_ = lineHasOther_ = false;
+      }
+    }
+    at = stop + 1;
   }
 }
 
-void LogReader::endLine(const RowSink& sink) {
+void LogReader::endLine(std::string_view text, std::int64_t length, bool nul, bool other,
+                        const RowSink& sink) {
   const std::int64_t line = lineNumber_++;
-  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-  if (lineHasNul_) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (nul) {
     problem(line, "NUL bytes in the row");
-  } else if (lineLength_ > static_cast<std::int64_t>(kLongestLine)) {
-    problem(line, "a line of " + std::to_string(lineLength_) + " characters; a row is far shorter");
-  } else if (lineHasOther_) {
+  } else if (length > static_cast<std::int64_t>(kLongestLine)) {
+    problem(line, "a line of " + std::to_string(length) + " characters; a row is far shorter");
+  } else if (other) {
     problem(line, "characters that no row holds");
-  } else if (!line_.empty()) {
-    LogRow row;
-    if (const std::string error = parser_.parse(line_, &row); !error.empty())
+  } else if (!text.empty()) {
+    if (const std::string error = parser_.parse(text, &row_); !error.empty())
       problem(line, error);
+    else if (parsed_)
+      parsed_->push_back({row_, static_cast<std::uint32_t>(line)});
     else
-      handleRow(row, sink);
+      handleRow(row_, sink);
   }
-  line_.clear();
-  lineLength_ = 0;
-  lineHasNul_ = lineHasOther_ = false;
 }
 
 void LogReader::handleRow(const LogRow& row, const RowSink& sink) {
@@ -174,7 +336,8 @@ void LogReader::handleRow(const LogRow& row, const RowSink& sink) {
       if (!newRun && forward > kLongestPlainStepBack) {
         ++backwardJumps_;
         note(lineNumber_ - 1, "the time goes back from " + std::string(formatCivil(previousTime_), 11) +
-                                  " to " + std::string(row.text[0]) + "; taken as the next day");
+                                  " to " + std::string(formatCivil(row.timeOfDay), 11) +
+                                  "; taken as the next day");
       }
     }
     if (newRun) ++run_;
@@ -191,7 +354,10 @@ void LogReader::problem(std::int64_t line, const std::string& text) {
 }
 
 void LogReader::note(std::int64_t line, const std::string& text) {
-  if (++problemCount_ <= static_cast<std::int64_t>(kProblemsKept))
+  if (++problemCount_ > static_cast<std::int64_t>(kProblemsKept)) return;
+  if (notes_)
+    notes_->emplace_back(line, text);
+  else
     problems_.push_back(path_ + ":" + std::to_string(line) + ": " + text);
 }
 

@@ -22,6 +22,7 @@
 
 #include "core/log_dates.h"
 #include "core/log_line.h"
+#include "util/big_allocator.h"
 #include "util/result.h"
 #include "util/unique_fd.h"
 
@@ -48,7 +49,10 @@ class LogReader {
 
   // Reads every whole row written so far. Fails when the file cannot be read or has become
   // shorter than what was read (a log is only ever appended to); "cancelled" on a cancel.
-  Status readAvailable(const RowSink& sink, const Progress& progress = {});
+  // With `threads` 2, a large part still unread is cut at a line end in its middle and the
+  // second half parsed on a thread of its own; the rows still reach `sink` in the file's order,
+  // on the calling thread, but those of the second half without their text (row.text empty).
+  Status readAvailable(const RowSink& sink, const Progress& progress = {}, int threads = 1);
 
   const std::string& path() const { return path_; }
   LogEncoding encoding() const { return encoding_; }
@@ -67,11 +71,27 @@ class LogReader {
   CivilSeconds firstDayFromModification() const;
 
  private:
+  struct Parsed {
+    LogFigures figures;
+    std::uint32_t line;  // from the start of the part parsed
+  };
+
   LogReader() = default;
   Status readHeader(bool* unreadable);
+  // Reads from offset_ to `limit`; progress is told `before` + the bytes read and `total`.
+  Status readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
+                std::int64_t total);
+  Status readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress);
+  // The offset just after the first line end at or after `at`, or -1 when none is near.
+  off_t lineStartAfter(off_t at);
+  using ParsedRows = std::vector<Parsed, BigAllocator<Parsed>>;
+  void takeOver(LogReader& rest, ParsedRows& rows, std::vector<std::pair<std::int64_t, std::string>>& notes,
+                const RowSink& sink);
   void consume(const char* bytes, std::size_t count, const RowSink& sink);
-  void addUnit(unsigned unit, const RowSink& sink);
-  void endLine(const RowSink& sink);
+  // Cuts `text` (one byte a character, any non-ASCII one >= 0x80) into lines; `plain` when it
+  // holds neither NUL nor such a character.
+  void scan(const char* text, std::size_t count, bool plain, const RowSink& sink);
+  void endLine(std::string_view text, std::int64_t length, bool nul, bool other, const RowSink& sink);
   void handleRow(const LogRow& row, const RowSink& sink);
   void problem(std::int64_t line, const std::string& text);  // a bad row
   void note(std::int64_t line, const std::string& text);
@@ -82,13 +102,15 @@ class LogReader {
   off_t offset_ = 0;
   std::time_t modified_ = 0;
   std::vector<char> block_;
-  std::string line_;
+  std::vector<char> text_;  // block_ decoded, one byte a character
+  std::string line_;        // the start of a line a block boundary cut (its first kLongestLine)
   std::int64_t lineNumber_ = 1;
   std::int64_t lineLength_ = 0;  // characters of the current line, kept or not
   bool lineHasNul_ = false;
   bool lineHasOther_ = false;  // a character outside ASCII
   int oddByte_ = -1;           // the first byte of a UTF-16 unit whose second has not come
   LogLineParser parser_;
+  LogRow row_;
   std::int64_t rows_ = 0;
   std::int64_t badRows_ = 0;
   std::int64_t backwardJumps_ = 0;
@@ -98,6 +120,9 @@ class LogReader {
   std::int32_t previousNumber_ = 0;
   std::vector<std::string> problems_;
   std::int64_t problemCount_ = 0;
+  // Set on the reader of a second half: rows and problems are kept here for the first reader.
+  ParsedRows* parsed_ = nullptr;
+  std::vector<std::pair<std::int64_t, std::string>>* notes_ = nullptr;
 };
 
 }  // namespace orlo

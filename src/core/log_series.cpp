@@ -56,13 +56,21 @@ void LogSeries::addToBlocks(std::size_t i) {
   if (fresh) {
     blockStart_.push_back(static_cast<std::uint32_t>(i));
     blockAlarms_.push_back(0);
+    for (auto& blocks : blocks_) blocks.emplace_back();
   }
   blockAlarms_.back() |= alarms_[i];
-  for (std::size_t c = 0; c < kLogChannelCount; ++c) {
-    auto& blocks = blocks_[c];
-    if (fresh) blocks.emplace_back();
-    const float v = value(static_cast<LogChannel>(c), i);
-    if (!std::isnan(v)) widen(blocks.back(), v, run_[i]);
+  const auto& cells = cells_[i];
+  const int run = run_[i];
+  if (cells[0] != 0 || cells[1] != 0 || cells[2] != 0 || cells[3] != 0) {
+    const auto [low, high] = std::minmax({cells[0], cells[1], cells[2], cells[3]});
+    for (std::size_t c = 0; c < 4; ++c) widen(blocks_[c].back(), cells[c], run);
+    widen(blocks_[static_cast<std::size_t>(LogChannel::Spread)].back(), static_cast<float>(high - low), run);
+    widen(blocks_[static_cast<std::size_t>(LogChannel::Total)].back(), value(LogChannel::Total, i), run);
+  }
+  for (const LogChannel c :
+       {LogChannel::Current, LogChannel::Soc, LogChannel::MosTemp, LogChannel::PackTemp}) {
+    const float v = value(c, i);
+    if (!std::isnan(v)) widen(blocks_[static_cast<std::size_t>(c)].back(), v, run);
   }
 }
 
@@ -147,31 +155,67 @@ void LogSeries::reduce(LogChannel channel, double from, double to, int columns,
                        std::vector<ColumnRange>* out) const {
   out->assign(static_cast<std::size_t>(std::max(columns, 0)), ColumnRange{});
   if (columns <= 0 || to <= from || empty()) return;
-  const double perColumn = (to - from) / columns;
-  const auto columnOf = [&](std::size_t i) {
-    return std::clamp(static_cast<int>((seconds_[i] - from) / perColumn), 0, columns - 1);
-  };
-  const auto& blocks = blocks_[static_cast<std::size_t>(channel)];
   std::size_t i = lowerBound(static_cast<CivilSeconds>(std::ceil(from)));
   const std::size_t end = lowerBound(static_cast<CivilSeconds>(std::ceil(to)));
-  // Blocks whole rows apart from the columns' edges: when a column spans two blocks or more, a
+  switch (channel) {
+    case LogChannel::Current:
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return current_[r]; }, out);
+    case LogChannel::Soc:
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return static_cast<float>(soc_[r]); }, out);
+    case LogChannel::MosTemp:
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return temps_[r][0]; }, out);
+    case LogChannel::PackTemp:
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return temps_[r][1]; }, out);
+    default:
+      return reduceRows(
+          i, end, from, to, channel, [&](std::size_t r) { return value(channel, r); }, out);
+  }
+}
+
+template <typename Value>
+void LogSeries::reduceRows(std::size_t i, std::size_t end, double from, double to, LogChannel channel,
+                           const Value& valueAt, std::vector<ColumnRange>* out) const {
+  const int columns = static_cast<int>(out->size());
+  const double perColumn = (to - from) / columns;
+  const auto columnOf = [&](std::size_t r) {
+    return std::clamp(static_cast<int>((seconds_[r] - from) / perColumn), 0, columns - 1);
+  };
+  const auto& blocks = blocks_[static_cast<std::size_t>(channel)];
+  // Blocks whole rows apart from the columns' edges: when a column spans a block or more, a
   // block counted in the column of its first row moves a value by one column at most.
-  const bool byBlocks = (end - i) / static_cast<std::size_t>(columns) >= 2 * kBlockRows;
+  const bool byBlocks = (end - i) / static_cast<std::size_t>(columns) >= kBlockRows;
   const std::size_t blockCount = blockStart_.size();
   std::size_t b = static_cast<std::size_t>(std::lower_bound(blockStart_.begin(), blockStart_.end(), i) -
                                            blockStart_.begin());
-  while (i < end) {
-    while (b < blockCount && blockStart_[b] < i) ++b;
-    const std::size_t blockEnd = b + 1 < blockCount ? blockStart_[b + 1] : size();
-    if (byBlocks && b < blockCount && blockStart_[b] == i && blockEnd <= end) {
-      if (!blocks[b].empty()) merge((*out)[static_cast<std::size_t>(columnOf(i))], blocks[b]);
-      i = blockEnd;
-      ++b;
-      continue;
+  if (byBlocks) {
+    while (i < end) {
+      while (b < blockCount && blockStart_[b] < i) ++b;
+      const std::size_t blockEnd = b + 1 < blockCount ? blockStart_[b + 1] : size();
+      if (b < blockCount && blockStart_[b] == i && blockEnd <= end) {
+        if (!blocks[b].empty()) merge((*out)[static_cast<std::size_t>(columnOf(i))], blocks[b]);
+        i = blockEnd;
+        ++b;
+        continue;
+      }
+      const float v = valueAt(i);
+      if (!std::isnan(v)) widen((*out)[static_cast<std::size_t>(columnOf(i))], v, run_[i]);
+      ++i;
     }
-    const float v = value(channel, i);
-    if (!std::isnan(v)) widen((*out)[static_cast<std::size_t>(columnOf(i))], v, run_[i]);
-    ++i;
+    return;
+  }
+  // Row by row, the column found once per column rather than once per row.
+  while (i < end) {
+    const int column = columnOf(i);
+    const double edge = column + 1 < columns ? from + (column + 1) * perColumn : INFINITY;
+    ColumnRange& range = (*out)[static_cast<std::size_t>(column)];
+    for (; i < end && (seconds_[i] < edge || columnOf(i) == column); ++i) {
+      const float v = valueAt(i);
+      if (!std::isnan(v)) widen(range, v, run_[i]);
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/log_reader.h"
+#include "util/big_allocator.h"
 
 namespace orlo {
 
@@ -60,17 +61,22 @@ class LogSeries {
 
  private:
   void addToBlocks(std::size_t i);
+  template <typename Value>
+  void reduceRows(std::size_t i, std::size_t end, double from, double to, LogChannel channel,
+                  const Value& valueAt, std::vector<ColumnRange>* out) const;
 
-  std::vector<std::int32_t> seconds_;
-  std::vector<std::uint16_t> run_;
-  std::vector<std::array<std::uint16_t, 4>> cells_;
-  std::vector<float> current_;
-  std::vector<std::uint8_t> soc_;
-  std::vector<std::array<float, 2>> temps_;
-  std::vector<std::uint16_t> cycle_;
-  std::vector<std::uint32_t> alarms_;
-  std::vector<std::uint8_t> mode_;
-  std::vector<std::uint8_t> mos_;
+  template <typename T>
+  using Column = std::vector<T, BigAllocator<T>>;
+  Column<std::int32_t> seconds_;
+  Column<std::uint16_t> run_;
+  Column<std::array<std::uint16_t, 4>> cells_;
+  Column<float> current_;
+  Column<std::uint8_t> soc_;
+  Column<std::array<float, 2>> temps_;
+  Column<std::uint16_t> cycle_;
+  Column<std::uint32_t> alarms_;
+  Column<std::uint8_t> mode_;
+  Column<std::uint8_t> mos_;
   // Blocks of at most kBlockRows rows, never across a run's start, so that a run change stays
   // between two columns; blockStart_ holds each block's first row.
   std::vector<std::uint32_t> blockStart_;

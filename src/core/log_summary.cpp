@@ -18,8 +18,8 @@ void LogSummarizer::add(const LogRecord& record) {
   s_.lastCycle = row.cycle;
   addCells(record);
   addRun(record);
-  for (std::size_t bit = 0; bit < alarms_.size(); ++bit) {
-    if (!((row.alarmFlags >> bit) & 1u)) continue;
+  for (std::uint32_t flags = row.alarmFlags; flags != 0; flags &= flags - 1) {
+    const auto bit = static_cast<std::size_t>(__builtin_ctz(flags));
     Alarm& alarm = alarms_[bit];
     const bool rising = s_.rows == 1 || !((previous_.alarms >> bit) & 1u);
     if (rising) ++alarm.count;

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace orlo {
@@ -29,6 +30,18 @@ std::string utf16(const std::string& ascii) {
 std::string crlf(const std::string& text) {
   std::string out;
   for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// Each line's fields in double quotes, as a spreadsheet may save them.
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool lineEnd = c == '\n';
+    out += c == ',' ? "\",\"" : lineEnd ? "\"\n" : std::string(1, c);
+    if (lineEnd && i + 1 < text.size()) out += '"';
+  }
   return out;
 }
 
@@ -59,6 +72,8 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
       "14:05:11,2,3301,3302,3303,3304,3,13210,25,500000,26,000000,80,12,-1,500000,0,"
       "10,50,11,25,45,60,0,3,1\n";
   const std::string oneMegabyte(1 << 20, '7');
+  std::string accented = utf16(row("14:05:08", 0));
+  accented[4] = '\xE9';  // 14:05:08 -> 14\u00e905:08
   const std::vector<Hostile> cases = {
       {"empty", "", "is empty", 0, 0, false, ""},
       {"events file", crlf("time,kind,event\n2026-12-01T10:00:00+01:00,alarm,Cell OV on\n"),
@@ -92,10 +107,20 @@ TEST_F(LogReaderTest, HostileFilesGiveClearMessagesAndKeepTheGoodRows) {
        false, ":3: NUL"},
       {"a line of a megabyte", kHeader + oneMegabyte + "\n" + good, "", 2, 1, false, ":2: a line of 1048576"},
       {"not ASCII", kHeader + "14:05:0\xC3\xA9,0\n" + good, "", 2, 1, false, ":2: characters"},
+      {"not ASCII, UTF-16LE", utf16(kHeader) + accented + utf16(good), "", 2, 1, false, ":2: characters"},
       {"bad time", kHeader + row("25:00:00", 0) + good, "", 2, 1, false, ":2: TIME '25:00:00'"},
       {"a value that is no number", kHeader + row("14:05:08", 0, "x") + good, "", 2, 1, false,
        ":2: Current 'x'"},
       {"short row", kHeader + "14:05:08,0,3301\n" + good, "", 2, 1, false, ":2: 3 fields"},
+      {"quoted fields, UTF-8 CR LF", crlf(quoted(kHeader + good)), "", 2, 0, false, ""},
+      {"quoted fields, UTF-16LE", "\xFF\xFE" + utf16(quoted(kHeader + good)), "", 2, 0, false, ""},
+      {"quoted decimal commas", kHeader + quoted(decimalComma) + good, "", 3, 0, false, ""},
+      {"a quote inside a quoted field", kHeader + row("14:05:08", 0, "\"x\"\"y\"") + good, "", 2, 1, false,
+       ":2: Current 'x\"y'"},
+      {"a quote not closed on the line", utf16(kHeader + row("14:05:08", 0, "\"-1.5,0,1") + good), "", 2, 1,
+       false, ":2: the quote at character 66 is not closed"},
+      {"text after a closing quote", kHeader + row("14:05:08", 0, "\"-1.5\"0") + good, "", 2, 1, false,
+       ":2: text after the closing quote"},
   };
   for (const Hostile& c : cases) {
     SCOPED_TRACE(c.name);
@@ -169,6 +194,65 @@ TEST_F(LogReaderTest, AGrowingLogIsReadToItsLastWholeRowAndAShrinkingOneStops) {
   const Status shrunk = reader->readAvailable(sink);
   ASSERT_FALSE(shrunk);
   EXPECT_NE(shrunk.error().find(path_ + ": the file shrank"), std::string::npos) << shrunk.error();
+}
+
+TEST_F(LogReaderTest, ASecondThreadGivesTheSameRowsDatesRunsAndProblems) {
+  // Six megabytes: rows 7 s apart (a new day every 12343 rows), a restart every 9000 rows, a
+  // bad row every 4000, an hour back at row 21000, and a torn last row.
+  std::string text = kHeader;
+  for (int i = 0, number = 0; i < 30000; ++i, ++number) {
+    const int t = (i * 7 - (i >= 21000 ? 3 * 3600 : 0)) % 86400;
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+    if (i % 9000 == 8999) number = 0;
+    text += i % 4000 == 3999 ? std::string("14:05:1x,0\n") : row(time, number, std::to_string(i) + ".5");
+  }
+  struct Read {
+    std::vector<std::tuple<std::int64_t, CivilSeconds, int, std::int32_t, double>> records;
+    std::int64_t emptyText = 0;
+  };
+  const auto read = [&](int threads, Read* out) {
+    Result<LogReader> reader = LogReader::open(write(utf16(text + "14:0")));
+    EXPECT_TRUE(reader);
+    EXPECT_TRUE(reader->readAvailable(
+        [&](const LogRecord& r) {
+          out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current);
+          out->emptyText += r.row.text[0].empty();
+        },
+        {}, threads));
+    append(utf16("5:00,1,3301,3302,3303,3304,3,13210,25.0,26.0,80,12,1.0,0,1.0,1.0,1.0,0,3,1\n"));
+    EXPECT_TRUE(reader->readAvailable([&](const LogRecord& r) {
+      out->records.emplace_back(r.line, r.seconds, r.run, r.row.number, r.row.current);
+    }));
+    return std::move(reader).value();
+  };
+  Read one, two;
+  const LogReader a = read(1, &one), b = read(2, &two);
+  EXPECT_EQ(one.records, two.records);
+  EXPECT_EQ(one.records.size(), 30000u - 7 + 1);
+  EXPECT_GT(two.emptyText, 10000) << "the second half was not read on a thread of its own";
+  EXPECT_EQ(a.problems(), b.problems());
+  EXPECT_EQ(a.problemCount(), b.problemCount());
+  EXPECT_EQ(a.badRows(), 7);
+  EXPECT_EQ(b.badRows(), 7);
+  EXPECT_EQ(a.backwardJumps(), 1);
+  EXPECT_EQ(b.backwardJumps(), 1);
+  EXPECT_EQ(a.runs(), b.runs());
+  EXPECT_FALSE(b.tornRow());
+
+  // A cancel stops both halves; the progress counts the bytes of both.
+  std::int64_t calls = 0, lastDone = 0, lastTotal = -1;
+  const auto progress = [&](std::int64_t done, std::int64_t total) {
+    lastDone = done;
+    lastTotal = total;
+    return ++calls != 3;
+  };
+  const Status cancelled = LogReader::open(path_)->readAvailable([](const LogRecord&) {}, progress, 2);
+  EXPECT_FALSE(cancelled);
+  EXPECT_EQ(cancelled.error(), "cancelled");
+  calls = 100;
+  EXPECT_TRUE(LogReader::open(path_)->readAvailable([](const LogRecord&) {}, progress, 2));
+  EXPECT_EQ(lastDone, lastTotal);
 }
 
 TEST_F(LogReaderTest, AFolderOrAMissingFileIsUnreadable) {

@@ -46,6 +46,15 @@ TEST(LogSeriesTest, ReductionEqualsTheMinAndMaxOfEveryColumnsRows) {
     EXPECT_EQ(reducedHigh, high) << from << " " << to;
     EXPECT_GT(reducedLow, 0) << "a link-down row counted as 0 mV";
   }
+  // Row by row (8 s a column, 4 rows), each column holds exactly the rows of its time.
+  std::vector<ColumnRange> rows;
+  series.reduce(LogChannel::Cell1, 240000, 244000, 500, &rows);
+  for (std::size_t i = series.lowerBound(240000); series.seconds(i) < 244000; ++i) {
+    const float v = series.value(LogChannel::Cell1, i);
+    const ColumnRange& c = rows[static_cast<std::size_t>((series.seconds(i) - 240000) / 8)];
+    if (std::isnan(v)) continue;
+    EXPECT_TRUE(c.low <= v && v <= c.high) << "row " << i;
+  }
   // The spike lands in the column of its time, and the run change between the two halves shows.
   std::vector<ColumnRange> reduced;
   series.reduce(LogChannel::Cell1, 0, 2.0 * kRows, 400, &reduced);

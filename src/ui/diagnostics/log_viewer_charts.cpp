@@ -74,6 +74,21 @@ QColor bandColor(int band, const LoadedLog& log, std::size_t row) {
   return Qt::lightGray;
 }
 
+// The first row of each of `columns` columns over the view; size() for a column without rows.
+std::vector<std::size_t> columnFirstRows(const LoadedLog& log, CivilSeconds shift, const ChartView& view,
+                                         int columns) {
+  std::vector<std::size_t> rows;
+  const double origin = static_cast<double>(log.firstDay + shift);
+  const double perColumn = (view.to - view.from) / columns;
+  for (int x = 0; x < columns; ++x) {
+    const double t = view.from + x * perColumn - origin;
+    const std::size_t row = log.series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
+    const bool inColumn = row < log.series.size() && log.series.seconds(row) <= t + perColumn;
+    rows.push_back(inColumn ? row : log.series.size());
+  }
+  return rows;
+}
+
 }  // namespace
 
 const std::vector<ChartKind>& logCharts() {
@@ -135,6 +150,11 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
   const QRect plot = area.adjusted(kLabelWidth, 0, 0, 0);
   const int height = area.height() / kBandCount;
   const LoadedLog* logs[] = {view.primary, view.second};
+  // Each column's first row, found once for the three bands.
+  std::vector<std::size_t> firstRows[2];
+  for (int k = 0; k < 2; ++k)
+    if (logs[k] && !logs[k]->series.empty())
+      firstRows[k] = columnFirstRows(*logs[k], k == 1 ? view.secondShift : 0, view, plot.width());
   for (int band = 0; band < kBandCount; ++band) {
     const int top = area.top() + band * height;
     painter.setPen(Qt::black);
@@ -147,16 +167,29 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
       const double perColumn = (view.to - view.from) / plot.width();
       const int rowTop = top + 1 + k * (height - 2) / 2;
       const int rowHeight = view.second ? (height - 2) / 2 : height - 2;
+      // Neighbouring columns of one colour are filled as one rectangle.
+      int spanStart = 0;
+      QColor spanColor;
+      const auto flush = [&](int end) {
+        if (spanColor.isValid() && end > spanStart)
+          painter.fillRect(QRect(plot.left() + spanStart, rowTop, end - spanStart, rowHeight), spanColor);
+      };
       for (int x = 0; x < plot.width(); ++x) {
         const double t = view.from + x * perColumn - origin;
-        const std::size_t row = log->series.lowerBound(static_cast<CivilSeconds>(std::floor(t)));
-        if (row >= log->series.size() || log->series.seconds(row) > t + perColumn) continue;
-        // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
-        const QColor color = band != 2                                          ? bandColor(band, *log, row)
-                             : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
-                                                                                : QColor(235, 235, 235);
-        painter.fillRect(QRect(plot.left() + x, rowTop, 1, rowHeight), color);
+        const std::size_t row = firstRows[k][static_cast<std::size_t>(x)];
+        QColor color;
+        if (row < log->series.size()) {
+          // Alarms: every row of the column counts, so that a short alarm shows at any zoom.
+          color = band != 2                                          ? bandColor(band, *log, row)
+                  : log->series.alarmsBetween(t, t + perColumn) != 0 ? QColor(210, 40, 40)
+                                                                     : QColor(235, 235, 235);
+        }
+        if (color == spanColor) continue;
+        flush(x);
+        spanStart = x;
+        spanColor = color;
       }
+      flush(plot.width());
     }
   }
 }

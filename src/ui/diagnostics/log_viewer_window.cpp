@@ -200,9 +200,11 @@ void LogViewerWindow::startNext() {
   Job* job = job_.get();
   const std::string path = job->path.toStdString();
   const std::optional<CivilSeconds> day = firstDay_;
-  job->thread = std::thread([job, path, day] {
+  job->thread = std::thread([this, job, path, day] {
     job->result.emplace(loadLog(path, day, &job->done, &job->total, &job->cancel));
     job->finished.store(true);
+    // Shown at once rather than at the next poll; the window outlives the thread (joined first).
+    QMetaObject::invokeMethod(this, &LogViewerWindow::pollJob, Qt::QueuedConnection);
   });
   progress_->setValue(0);
   progress_->setVisible(true);
