@@ -74,8 +74,10 @@ void DataLog::onPath() {
 void DataLog::usePath(const std::string& path) {
   logPath_ = path;
   // Only a new file gets the header: an existing one is continued, even when the dialog
-  // asked about replacing it, so earlier rows are never lost to a slip of the mouse.
-  if (pathKind(logPath_) == PathKind::Missing) createLogFile(logPath_, toUtf16Le(logHeaderLine()));
+  // asked about replacing it, so earlier rows are never lost to a slip of the mouse. A file
+  // that cannot be made is told of when logging is switched on (no such file).
+  if (pathKind(logPath_) == PathKind::Missing)
+    static_cast<void>(createLogFile(logPath_, toUtf16Le(logHeaderLine())));
   form_.setText(MainId::LogPath, logPath_);
 }
 
@@ -96,7 +98,7 @@ void DataLog::switchOn() {
     refusal = kBadIntervalText;
   } else if (pathKind(logPath_) != PathKind::File) {
     refusal = kNoPathText;
-  } else if (!file_.hold(logPath_).ok) {
+  } else if (!file_.hold(logPath_)) {
     // Held from here until logging is switched off: a second copy of the tool choosing the
     // same file is refused at its switch-on instead of interleaving its rows with ours.
     refusal = kFileBusyText;
@@ -127,9 +129,9 @@ void DataLog::onTimer() {
   const LogValues values = values_ ? values_() : LogValues{};
   const std::string row = formatLogRow(clock_.localNow(), rowCounter_, values);
   const std::string bytes = toUtf16Le(row);
-  LogFileResult result = file_.append(logPath_, bytes);
-  if (result.missing) result = recreateAndAppend(bytes);
-  if (result.ok) {
+  Status result = file_.append(logPath_, bytes, toUtf16Le(logHeaderLine()));
+  if (result.errorKind() == ErrorKind::Missing) result = recreateAndAppend(bytes);
+  if (result) {
     // Wraps like the 32-bit counter it is, should anyone log for 68 years.
     rowCounter_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(rowCounter_) + 1u);
     failureReported_ = false;
@@ -138,20 +140,19 @@ void DataLog::onTimer() {
   if (failureReported_) return;
   // Set before the box is shown: ticks keep arriving while it waits for OK.
   failureReported_ = true;
-  const std::string why = result.busy ? "another program is writing to it" : result.reason;
-  form_.messageBox("The data log row was not saved to\n" + logPath_ + "\n(" + why +
+  form_.messageBox("The data log row was not saved to\n" + logPath_ + "\n(" + result.error() +
                    ").\nLogging goes on and tries again at every interval.");
 }
 
 // Deleted under our feet (a clean-up script, a user tidying the desktop): rather than lose
 // every later row, the log starts the file again as "Path" would and says so, once per run
 // of logging. A file that is there but locked is never replaced.
-LogFileResult DataLog::recreateAndAppend(const std::string& row) {
-  const LogFileResult created = createLogFile(logPath_, toUtf16Le(logHeaderLine()));
+Status DataLog::recreateAndAppend(const std::string& row) {
+  const Status created = createLogFile(logPath_, toUtf16Le(logHeaderLine()));
   // When someone else made it again first, their file is appended to like any other.
-  if (!created.ok && pathKind(logPath_) != PathKind::File) return created;
-  const LogFileResult result = file_.append(logPath_, row);
-  if (result.ok && created.ok && !recreationReported_) {
+  if (!created && pathKind(logPath_) != PathKind::File) return created;
+  Status result = file_.append(logPath_, row);
+  if (result && created && !recreationReported_) {
     recreationReported_ = true;
     form_.messageBox("The data log file\n" + logPath_ + kRecreatedText);
   }

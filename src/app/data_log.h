@@ -49,7 +49,7 @@ class DataLog {
   void usePath(const std::string& path);
   void switchOn();
   void switchOff();
-  LogFileResult recreateAndAppend(const std::string& row);
+  Status recreateAndAppend(const std::string& row);
   // A failed row is reported once; the next success re-arms the message.
   bool failureReported_ = false;
   bool recreationReported_ = false;

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "core/write_record.h"
+#include "util/platform.h"
+#include "util/text_format.h"
 
 namespace orlo {
 
@@ -29,11 +31,7 @@ const char* eventKindName(EventKind kind) {
 std::string isoTimeWithOffset(const std::tm& time) {
   char stamp[32];
   const std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &time);
-  const long offset = time.tm_gmtoff;
-  const long minutes = std::labs(offset) / 60;
-  char zone[16];
-  std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60 % 100, minutes % 60);
-  return std::string(stamp, n) + zone;
+  return std::string(stamp, n) + isoZoneText(utcOffsetSeconds(time));
 }
 
 std::string eventCsvHeader() {

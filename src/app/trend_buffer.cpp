@@ -1,5 +1,6 @@
 #include "app/trend_buffer.h"
 #include "util/platform.h"
+#include "util/text_format.h"
 
 #include <charconv>
 #include <cmath>
@@ -121,14 +122,10 @@ std::string isoLocalTime(std::int64_t timeMs) {
   std::int64_t secs = timeMs >= 0 ? timeMs / 1000 : (timeMs - 999) / 1000;
   int millis = static_cast<int>(timeMs - secs * 1000);
   const std::tm tm = localTime(static_cast<std::time_t>(secs));
-  long off = tm.tm_gmtoff / 60;
-  char sign = off < 0 ? '-' : '+';
-  if (off < 0) off = -off;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millis, sign, off / 60,
-                off % 60);
-  return buf;
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millis);
+  return buf + isoZoneText(utcOffsetSeconds(tm));
 }
 
 std::string formatDecimal(double value, int decimals) {

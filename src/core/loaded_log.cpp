@@ -1,10 +1,10 @@
 #include "core/loaded_log.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "util/platform.h"
 
 namespace orlo {
 namespace {
@@ -12,9 +12,9 @@ namespace {
 // A row of a UTF-16LE log is about 200 bytes, of a UTF-8 one about 100: room for the rows the
 // file can hold, so that the columns are not copied while they grow.
 std::size_t expectedRows(const std::string& path, LogEncoding encoding) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return 0;
-  return static_cast<std::size_t>(info.st_size) / (encoding == LogEncoding::Utf16Le ? 180 : 90) + 16;
+  FileFacts facts;
+  if (!factsOfPath(path, &facts)) return 0;
+  return static_cast<std::size_t>(facts.size) / (encoding == LogEncoding::Utf16Le ? 180 : 90) + 16;
 }
 
 }  // namespace

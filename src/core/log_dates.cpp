@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "util/platform.h"
+
 namespace orlo {
 namespace {
 
@@ -90,8 +92,7 @@ std::optional<int> parseTimeOfDay(std::string_view text) {
 }
 
 CivilSeconds localDayOf(std::time_t moment) {
-  std::tm local{};
-  localtime_r(&moment, &local);
+  const std::tm local = localTime(moment);
   return daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * kSecondsPerDay;
 }
 

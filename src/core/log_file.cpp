@@ -10,23 +10,14 @@
 namespace orlo {
 namespace {
 
-LogFileResult failure(int error, bool busy = false) {
-  LogFileResult result;
-  result.busy = busy;
-  result.missing = error == ENOENT;
-  result.reason = std::strerror(error);
-  return result;
-}
-
-LogFileResult success() {
-  LogFileResult result;
-  result.ok = true;
-  return result;
+Error failure(int error, bool busy = false) {
+  if (busy) return fail("another program is writing to it", ErrorKind::Busy);
+  return fail(std::strerror(error), error == ENOENT ? ErrorKind::Missing : ErrorKind::Other);
 }
 
 }  // namespace
 
-LogFileResult createLogFile(const std::string& path, const std::string& bytes) {
+Status createLogFile(const std::string& path, const std::string& bytes) {
   UniqueFd file(createNewFile(path));
   if (!file) return failure(errno);
   lockForWriting(file.get());
@@ -35,10 +26,10 @@ LogFileResult createLogFile(const std::string& path, const std::string& bytes) {
     removeFile(path);
     return failure(error);
   }
-  return success();
+  return {};
 }
 
-LogFileResult LogFile::hold(const std::string& path) {
+Status LogFile::hold(const std::string& path) {
   release();
   FileIdentity identity;
   std::int64_t size = 0;
@@ -47,21 +38,21 @@ LogFileResult LogFile::hold(const std::string& path) {
   if (!lockForWriting(file.get())) return failure(errno, isLockConflict(errno));
   lockFd_ = std::move(file);
   identity_ = identity;
-  return success();
+  return {};
 }
 
 void LogFile::release() {
   lockFd_.reset();
 }
 
-LogFileResult LogFile::append(const std::string& path, const std::string& bytes) {
+Status LogFile::append(const std::string& path, const std::string& bytes, const std::string& headerIfEmpty) {
   FileIdentity identity;
   std::int64_t sizeBefore = 0;
   UniqueFd file(openRegularForWriting(path, true, &identity, &sizeBefore));
   if (!file) return failure(errno);
   const bool held = lockFd_.valid() && identity == identity_;
   if (!held && !lockForWriting(file.get())) return failure(errno, isLockConflict(errno));
-  if (!writeAll(file.get(), bytes)) {
+  if (!writeAll(file.get(), sizeBefore == 0 ? headerIfEmpty + bytes : bytes)) {
     const int error = errno;
     // A row cut in half would leave the next one starting mid-line (or, in UTF-16, on an odd byte).
     // The cause worth telling the user is the write's, not a cut-back that failed as well.
@@ -73,7 +64,7 @@ LogFileResult LogFile::append(const std::string& path, const std::string& bytes)
     lockFd_ = std::move(file);
     identity_ = identity;
   }
-  return success();
+  return {};
 }
 
 }  // namespace orlo

@@ -7,20 +7,18 @@
 #include <string>
 
 #include "util/platform.h"
+#include "util/result.h"
 #include "util/unique_fd.h"
 
 namespace orlo {
 
-struct LogFileResult {
-  bool ok = false;
-  bool busy = false;     // another holder has the file locked
-  bool missing = false;  // nothing is there under the path
-  std::string reason;    // the system's words for a failure
-};
+// Failures are ErrorKind::Busy when another holder has the file locked ("another program is
+// writing to it"), ErrorKind::Missing when nothing is there under the path, else the system's
+// words.
 
 // Creates `path` (it must not exist yet) holding exactly `bytes`. A file that could not be
 // written in full is removed again, so a later attempt starts from nothing.
-LogFileResult createLogFile(const std::string& path, const std::string& bytes);
+Status createLogFile(const std::string& path, const std::string& bytes);
 
 class LogFile {
  public:
@@ -29,15 +27,17 @@ class LogFile {
   LogFile& operator=(const LogFile&) = delete;
 
   // Opens the existing regular file `path` for writing and takes its lock, which is then held
-  // until release(). Not ok when it cannot be opened, or busy when another holder has it.
-  LogFileResult hold(const std::string& path);
+  // until release(). Fails when it cannot be opened, or with Busy when another holder has it.
+  Status hold(const std::string& path);
   void release();
   bool holding() const { return lockFd_.valid(); }
 
   // Appends `bytes` to the existing regular file `path`: all of them or, after a failure part
   // way, none (the file is cut back to its old length). When `path` is no longer the file held
   // (replaced, or a new path), the lock moves to the file found there, if nobody else has it.
-  LogFileResult append(const std::string& path, const std::string& bytes);
+  // An empty file (made by someone else, or cut short to nothing) gets `headerIfEmpty` first,
+  // so that what is written is always a whole log.
+  Status append(const std::string& path, const std::string& bytes, const std::string& headerIfEmpty = "");
 
  private:
   UniqueFd lockFd_;

@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+#include "util/platform.h"
+
 namespace orlo {
 namespace {
 
@@ -59,7 +61,7 @@ Result<LogReader> LogReader::open(const std::string& path, bool* unreadable) {
   if (unreadable) *unreadable = true;
   LogReader reader;
   reader.path_ = path;
-  reader.fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  reader.fd_.reset(openForReading(path));
   if (!reader.fd_) return fail(systemError("open", path));
   struct stat info {};
   if (::fstat(reader.fd_.get(), &info) != 0) return fail(systemError("look at", path));

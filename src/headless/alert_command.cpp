@@ -1,16 +1,15 @@
 #include "headless/alert_command.h"
 
 #include <sys/epoll.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "headless/messages.h"
 #include "headless/monitor_settings.h"
 #include "headless/notifier.h"
+#include "util/platform.h"
+#include "util/unique_fd.h"
 
 namespace orlo::headless {
 namespace {
@@ -19,11 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 std::string loadChannels(const std::string& path, MonitorSettings& settings) {
   if (std::string error = checkPrivateFile(path, "config file"); !error.empty()) return error;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read " + path;
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (std::string error = applyConfigText(text.str(), path, settings); !error.empty()) return error;
+  const Result<std::string> text = readSmallFile(path, kLargestConfigFile, "config file");
+  if (!text) return text.error();
+  if (std::string error = applyConfigText(*text, path, settings); !error.empty()) return error;
   if (std::string error = readNotifySecrets(settings.alerts); !error.empty()) return error;
   if (settings.alerts.channels.empty()) return path + " has no [[notify]] channel";
   return {};
@@ -31,19 +28,19 @@ std::string loadChannels(const std::string& path, MonitorSettings& settings) {
 
 // Runs the notifier's transfers until each channel has its answer.
 void drive(Notifier& notifier) {
-  const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+  const UniqueFd epoll(::epoll_create1(EPOLL_CLOEXEC));
   epoll_event watch{};
   watch.events = EPOLLIN;
-  ::epoll_ctl(epoll, EPOLL_CTL_ADD, notifier.fd(), &watch);
+  ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, notifier.fd(), &watch);
   while (!notifier.idle()) {
     const auto now = Clock::now();
     const auto next = std::min(notifier.nextDeadline(), now + std::chrono::seconds(1));
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, Clock::duration{}));
     epoll_event ready{};
-    if (::epoll_wait(epoll, &ready, 1, static_cast<int>(wait.count())) > 0) notifier.onReady(Clock::now());
+    if (::epoll_wait(epoll.get(), &ready, 1, static_cast<int>(wait.count())) > 0)
+      notifier.onReady(Clock::now());
     notifier.onTimer(Clock::now());
   }
-  ::close(epoll);
 }
 
 }  // namespace
@@ -68,9 +65,9 @@ int runAlertTest(const std::string& configFile) {
     std::fprintf(stderr, "orlo-bms: %s\n", notifier.setupError().c_str());
     return 1;
   }
-  char host[256] = "orlo-bms";
-  ::gethostname(host, sizeof host - 1);
-  notifier.send(testNotice(host, isoTime(std::chrono::system_clock::now())), Clock::now());
+  const std::string host = hostName();
+  notifier.send(testNotice(host.empty() ? "orlo-bms" : host, isoTime(std::chrono::system_clock::now())),
+                Clock::now());
   drive(notifier);
   std::fflush(stdout);
   return failures == 0 ? 0 : 1;

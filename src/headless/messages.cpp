@@ -83,17 +83,8 @@ void writeIsoTime(std::chrono::system_clock::time_point when, std::string& out) 
     } else {
       std::strftime(cached.head, sizeof cached.head, "%Y-%m-%dT%H:%M:%S", &local);
     }
-    const long offset = local.tm_gmtoff;
-    const long minutes = (offset < 0 ? -offset : offset) / 60;
-    const long hours = minutes / 60 % 100;
-    const char sign[] = {offset < 0 ? '-' : '+',
-                         static_cast<char>('0' + hours / 10),
-                         static_cast<char>('0' + hours % 10),
-                         ':',
-                         static_cast<char>('0' + minutes % 60 / 10),
-                         static_cast<char>('0' + minutes % 10),
-                         '\0'};
-    std::memcpy(cached.offset, sign, sizeof sign);
+    const std::string zone = isoZoneText(utcOffsetSeconds(local));
+    std::memcpy(cached.offset, zone.c_str(), zone.size() + 1);
     cached.seconds = seconds;
   }
   const char fraction[5] = {'.', static_cast<char>('0' + millis / 100),

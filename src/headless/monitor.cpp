@@ -20,6 +20,7 @@
 #include "headless/outputs.h"
 #include "headless/pack_data_log.h"
 #include "headless/pack_monitor.h"
+#include "util/platform.h"
 #include "util/unique_fd.h"
 
 namespace orlo::headless {
@@ -88,9 +89,7 @@ struct Logs {
 void writeLogRows(Logs& logs, const std::vector<std::unique_ptr<PackMonitor>>& packs, Clock::time_point now) {
   if (logs.files.empty() || now < logs.next) return;
   while (logs.next <= now) logs.next += logs.interval;
-  const std::time_t wall = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&wall, &local);
+  const std::tm local = localTime(std::time(nullptr));
   for (std::size_t i = 0; i < packs.size(); ++i)
     if (packs[i]->linkUp() && packs[i]->lastLiveData())
       logs.files[i]->write(local, *packs[i]->lastLiveData());

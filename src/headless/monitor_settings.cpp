@@ -1,7 +1,5 @@
 #include "headless/monitor_settings.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -9,6 +7,7 @@
 
 #include "core/alert_config.h"
 #include "headless/settings_checks.h"
+#include "util/platform.h"
 
 namespace orlo::headless {
 namespace {
@@ -18,7 +17,6 @@ constexpr int kMqttPort = 1883;
 constexpr int kMqttsPort = 8883;
 constexpr int kShortestKeepAlive = 5;  // the library's own floor
 constexpr int kLongestKeepAlive = 3600;
-constexpr std::size_t kLargestConfig = 1 << 20;
 constexpr std::size_t kLargestPasswordFile = 64 << 10;
 
 bool nameCharacter(char c) {
@@ -180,17 +178,17 @@ std::string parseBrokerUrl(const std::string& text, BrokerUrl& out) {
 }
 
 std::string checkPrivateFile(const std::string& path, const char* what) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    return std::string("cannot read ") + what + " " + path + ": " + std::strerror(errno);
-  if (st.st_mode & (S_IROTH | S_IWOTH))
+  FileFacts facts;
+  if (!factsOfPath(path, &facts))
+    return std::string("cannot read ") + what + " " + path + ": " + errorText(errno);
+  if (facts.othersMayReadOrWrite)
     return std::string(what) + " " + path + " can be read by other users; refused (chmod o-rw " + path + ")";
   return {};
 }
 
 std::string readPasswordFile(const std::string& path, MonitorSettings& settings) {
   if (std::string error = checkPrivateFile(path, "password file"); !error.empty()) return error;
-  const Result<std::string> text = readSmallFile(path, "password file", kLargestPasswordFile);
+  const Result<std::string> text = readSmallFile(path, kLargestPasswordFile, "password file");
   if (!text) return text.error();
   std::string line = text->substr(0, text->find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -230,7 +228,7 @@ std::string applyConfigText(const std::string& text, const std::string& source, 
 std::string buildSettings(const MonitorOverrides& o, MonitorSettings& settings) {
   if (o.configFile) {
     if (std::string error = checkPrivateFile(*o.configFile, "config file"); !error.empty()) return error;
-    const Result<std::string> text = readSmallFile(*o.configFile, "config file", kLargestConfig);
+    const Result<std::string> text = readSmallFile(*o.configFile, kLargestConfigFile, "config file");
     if (!text) return text.error();
     if (std::string error = applyConfigText(*text, *o.configFile, settings); !error.empty()) return error;
   }

@@ -2,6 +2,7 @@
 // Everything `orlo-bms monitor` is told, from its config file and its command line, and the
 // checks that refuse a setting before anything is opened.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ struct MonitorOverrides {
 // Each returns an empty string when the text is accepted, else the message for the user.
 std::string parsePackOption(const std::string& text, PackEntry& out);
 std::string parseBrokerUrl(const std::string& text, BrokerUrl& out);
+
+// The largest config file read; a larger one is refused unread.
+constexpr std::size_t kLargestConfigFile = 1 << 20;
 
 // Refuses a file that users other than its owner and group may read, naming it.
 std::string checkPrivateFile(const std::string& path, const char* what);

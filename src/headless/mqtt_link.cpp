@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/platform.h"
+
 namespace orlo::headless {
 namespace {
 
@@ -23,9 +25,7 @@ constexpr char kSystemCertificates[] = "/etc/ssl/certs";
 constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER
 
 std::string clientId() {
-  char host[64] = {};
-  ::gethostname(host, sizeof host - 1);
-  return "orlo-bms-" + std::string(host) + "-" + std::to_string(::getpid());
+  return "orlo-bms-" + hostName().substr(0, 63) + "-" + std::to_string(::getpid());
 }
 
 // Bytes the kernel may hold unsent for a connection. Beyond them the socket refuses more, so a

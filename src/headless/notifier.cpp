@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "headless/messages.h"
+#include "util/platform.h"
 
 namespace orlo::headless {
 namespace {
@@ -23,9 +24,7 @@ curl_slist* list(const std::vector<std::string>& lines) {
 
 // RFC 5322 date of now, for the mail's Date header.
 std::string mailDate() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = localTime(std::time(nullptr));
   char text[64];
   std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S %z", &local);
   return text;

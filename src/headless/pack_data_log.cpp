@@ -11,21 +11,20 @@ PackDataLog::PackDataLog(const std::string& dir, const std::string& pack)
 
 bool PackDataLog::ensureFile() {
   // Fails harmlessly when the file is there, the usual case: it is continued, header and all.
-  const LogFileResult created = createLogFile(path_, toUtf16Le(logHeaderLine()));
+  const Status created = createLogFile(path_, toUtf16Le(logHeaderLine()));
   if (file_.holding()) return true;
-  const LogFileResult held = file_.hold(path_);
-  if (held.ok) return true;
+  const Status held = file_.hold(path_);
+  if (held) return true;
   // Nothing there because it could not be made (a full disk, a folder not ours): that is why.
-  fail(held.busy                     ? "another program is writing to it"
-       : held.missing && !created.ok ? created.reason
-                                     : held.reason);
+  fail(held.errorKind() == ErrorKind::Missing && !created ? created.error() : held.error());
   return false;
 }
 
 void PackDataLog::write(const std::tm& time, const LiveData& live) {
   if (!ensureFile()) return;
-  const LogFileResult result = file_.append(path_, toUtf16Le(formatLogRow(time, number_, logValuesOf(live))));
-  if (!result.ok) return fail(result.busy ? "another program is writing to it" : result.reason);
+  const Status result = file_.append(path_, toUtf16Le(formatLogRow(time, number_, logValuesOf(live))),
+                                     toUtf16Le(logHeaderLine()));
+  if (!result) return fail(result.error());
   number_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(number_) + 1u);
   failureReported_ = false;
 }

@@ -1,10 +1,7 @@
 #include "headless/settings_checks.h"
 
-#include <fcntl.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +10,7 @@
 #include <memory>
 
 #include "headless/discovery.h"
-#include "util/unique_fd.h"
+#include "util/platform.h"
 
 namespace orlo::headless {
 namespace {
@@ -75,33 +72,8 @@ Status checkTopicLengths(const std::string& prefix, const std::vector<PackEntry>
   return {};
 }
 
-Result<std::string> readSmallFile(const std::string& path, const char* what, std::size_t limit) {
-  const std::string named = std::string(what) + " " + path;
-  struct stat info {};
-  // Looked at before it is opened: opening a FIFO or a device may wait or act.
-  if (::stat(path.c_str(), &info) != 0) return fail("cannot read " + named + ": " + std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return fail(named + " is not a regular file");
-  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!fd || ::fstat(fd.get(), &info) != 0) return fail("cannot read " + named + ": " + std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return fail(named + " is not a regular file");
-  if (static_cast<std::size_t>(info.st_size) > limit)
-    return fail(named + " is larger than " + std::to_string(limit / 1024) + " KiB");
-  std::string text(limit + 1, '\0');
-  std::size_t got = 0;
-  while (got <= limit) {
-    const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail("cannot read " + named + ": " + std::strerror(errno));
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  if (got > limit) return fail(named + " is larger than " + std::to_string(limit / 1024) + " KiB");
-  text.resize(got);
-  return text;
-}
-
 Status checkCertificateFile(const std::string& path, const char* what) {
-  Result<std::string> text = readSmallFile(path, what, 1 << 20);
+  Result<std::string> text = readSmallFile(path, 1 << 20, what);
   if (!text) return fail(text.error());
   const std::unique_ptr<BIO, decltype(&BIO_free)> in(
       BIO_new_mem_buf(text->data(), static_cast<int>(text->size())), BIO_free);
@@ -113,13 +85,12 @@ Status checkCertificateFile(const std::string& path, const char* what) {
 
 Status checkDistinctDevices(const std::vector<PackEntry>& packs) {
   for (std::size_t i = 0; i < packs.size(); ++i) {
-    struct stat a {};
-    const bool aThere = ::stat(packs[i].device.c_str(), &a) == 0;
+    FileFacts a;
+    const bool aThere = factsOfPath(packs[i].device, &a);
     for (std::size_t j = 0; j < i; ++j) {
-      struct stat b {};
-      const bool same =
-          packs[i].device == packs[j].device || (aThere && ::stat(packs[j].device.c_str(), &b) == 0 &&
-                                                 a.st_dev == b.st_dev && a.st_ino == b.st_ino);
+      FileFacts b;
+      const bool same = packs[i].device == packs[j].device ||
+                        (aThere && factsOfPath(packs[j].device, &b) && a.identity == b.identity);
       if (same)
         return fail("packs " + packs[j].name + " and " + packs[i].name + " use the same device " +
                     packs[i].device);

@@ -21,10 +21,6 @@ Status checkTopicPrefix(const std::string& prefix);
 // discovery topics included.
 Status checkTopicLengths(const std::string& prefix, const std::vector<PackEntry>& packs);
 
-// The whole content of a regular file of at most `limit` bytes; anything else (a FIFO, a
-// device, a folder, a bigger file) is refused without waiting on it. `what` names it.
-Result<std::string> readSmallFile(const std::string& path, const char* what, std::size_t limit);
-
 // The file holds at least one PEM certificate.
 Status checkCertificateFile(const std::string& path, const char* what);
 

@@ -18,6 +18,7 @@
 #include "headless/device_serial_control.h"
 #include "headless/file_workers.h"
 #include "link/receiver.h"
+#include "util/platform.h"
 
 namespace orlo::headless {
 namespace {
@@ -35,11 +36,6 @@ std::int64_t monotonicMs() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-std::string hostName() {
-  char name[256] = {};
-  return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string("station");
 }
 
 // The operator on this terminal: prompts on standard error, readings from standard input.
@@ -191,17 +187,17 @@ int runStation(const StationOptions& o) {
     std::fprintf(stderr, "orlo-bms: more --label than --device\n");
     return kStationBadInput;
   }
-  const char* user = std::getenv("USER");
+  const std::string user = environmentValue("USER");
   const StationRecord record(recipe.recordDir);
   const SystemClock clock;
   FileWorkers files(std::min<std::size_t>(o.devices.size(), kMaxFileThreads));
   std::vector<std::unique_ptr<BoardRun>> runs;
   bool deviceMissing = false;
   for (std::size_t i = 0; i < o.devices.size(); ++i) {
-    StationSetup setup{o.station.empty() ? hostName() : o.station,
-                       !o.operatorName.empty() ? o.operatorName
-                       : user != nullptr       ? user
-                                               : "",
+    StationSetup setup{!o.station.empty()    ? o.station
+                       : !hostName().empty() ? hostName()
+                                             : "station",
+                       !o.operatorName.empty() ? o.operatorName : user,
                        o.devices[i],
                        i < o.labels.size() ? o.labels[i] : std::string(),
                        SnapshotStore::defaultFolder(),

@@ -359,20 +359,86 @@ Status appendLocked(const std::string& path, const std::string& headerIfNew, con
   return {};  // closing the descriptor releases the lock
 }
 
-Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes) {
-  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return failedOn("cannot open", path);
+Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes, const std::string& what) {
+  const std::string named = what.empty() ? path : what + " " + path;
+  const auto tooLarge = [&] {
+    const std::string size =
+        maxBytes % 1024 == 0 ? std::to_string(maxBytes / 1024) + " KiB" : std::to_string(maxBytes) + " bytes";
+    return fail(named + " is larger than " + size);
+  };
+  struct stat info {};
+  // Looked at before it is opened: opening a FIFO or a device may wait or act.
+  if (::stat(path.c_str(), &info) != 0) return fail("cannot read " + named + ": " + std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return fail(named + " is not a regular file");
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd || ::fstat(fd.get(), &info) != 0) return fail("cannot read " + named + ": " + std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return fail(named + " is not a regular file");
+  if (static_cast<std::size_t>(info.st_size) > maxBytes) return tooLarge();
   std::string content;
   char buffer[4096];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return failedOn("cannot read", path);
+    if (n < 0) return fail("cannot read " + named + ": " + std::strerror(errno));
     if (n == 0) return content;
     content.append(buffer, static_cast<std::size_t>(n));
-    if (content.size() > maxBytes)
-      return fail(path + " is larger than " + std::to_string(maxBytes) + " bytes");
+    if (content.size() > maxBytes) return tooLarge();
   }
+}
+
+int openForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+}
+
+long utcOffsetSeconds(const std::tm& local) {
+  return local.tm_gmtoff;
+}
+
+namespace {
+
+FileFacts factsFrom(const struct stat& info) {
+  FileFacts facts;
+  facts.kind = S_ISREG(info.st_mode)   ? PathKind::File
+               : S_ISDIR(info.st_mode) ? PathKind::Folder
+                                       : PathKind::Other;
+  facts.size = static_cast<std::int64_t>(info.st_size);
+  facts.modified = info.st_mtime;
+  facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  facts.othersMayReadOrWrite = (info.st_mode & (S_IROTH | S_IWOTH)) != 0;
+  return facts;
+}
+
+}  // namespace
+
+bool factsOfPath(const std::string& path, FileFacts* facts) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  *facts = factsFrom(info);
+  return true;
+}
+
+bool factsOfFile(int fd, FileFacts* facts) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return false;
+  *facts = factsFrom(info);
+  return true;
+}
+
+long readAt(int fd, char* buffer, std::size_t size, std::int64_t offset) {
+  for (;;) {
+    const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+void adviseSequential(int fd) {
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+std::string hostName() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
 }
 
 }  // namespace orlo

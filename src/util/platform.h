@@ -72,6 +72,25 @@ struct FileIdentity {
   bool operator==(const FileIdentity& o) const { return device == o.device && inode == o.inode; }
 };
 
+// What the system says of a file: its kind, size, age and whether other users may read it.
+struct FileFacts {
+  PathKind kind = PathKind::Missing;
+  std::int64_t size = 0;
+  std::time_t modified = 0;
+  FileIdentity identity;
+  bool othersMayReadOrWrite = false;
+};
+// Of the file a path names (following links); false with errno when it cannot be looked at.
+bool factsOfPath(const std::string& path, FileFacts* facts);
+// Of an open descriptor; false with errno.
+bool factsOfFile(int fd, FileFacts* facts);
+
+// Reads up to `size` bytes at `offset`, going on after interruptions; the count (0 at the end),
+// or -1 with errno.
+long readAt(int fd, char* buffer, std::size_t size, std::int64_t offset);
+// Tells the system a file will be read from start to end (more read-ahead).
+void adviseSequential(int fd);
+
 // Opens an existing regular file for writing (appending when `append`, and readable), without
 // blocking on a pipe or device swapped in under the name; -1 with errno (EINVAL for a file that
 // is not regular). *identity and *size describe the file opened.
@@ -92,9 +111,13 @@ void removeFile(const std::string& path);
 std::string environmentValue(const char* name);
 // $HOME, else the user database's home folder, else /tmp.
 std::string homeFolder();
+// This machine's name; "" when the system does not say.
+std::string hostName();
 
 // `time` as local wall-clock time in the system's time zone.
 std::tm localTime(std::time_t time);
+// How far the local time `local` (from localTime) is ahead of UTC, in seconds.
+long utcOffsetSeconds(const std::tm& local);
 
 // Appends `line` to the file at `path` under an exclusive lock (flock), so that writers in other
 // processes never interleave; `headerIfNew` goes first when the file is empty. The line is on
@@ -102,7 +125,12 @@ std::tm localTime(std::time_t time);
 Status appendLocked(const std::string& path, const std::string& headerIfNew, const std::string& line,
                     unsigned mode = 0644);
 
-// The whole file when it is at most `maxBytes` long.
-Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes);
+// The whole of a regular file when it is at most `maxBytes` long. A FIFO or device is refused
+// before it is opened. Messages name the file as `what` + " " + path ("config file /etc/x").
+Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes,
+                                  const std::string& what = "");
+
+// Opens a file for reading only; -1 with errno.
+int openForReading(const std::string& path);
 
 }  // namespace orlo

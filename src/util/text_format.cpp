@@ -21,4 +21,16 @@ std::string formatFixed(double value, int decimals) {
   return text;
 }
 
+std::string isoZoneText(long offsetSeconds) {
+  const long minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
+  const long hours = minutes / 60 % 100;
+  const char text[] = {offsetSeconds < 0 ? '-' : '+',
+                       static_cast<char>('0' + hours / 10),
+                       static_cast<char>('0' + hours % 10),
+                       ':',
+                       static_cast<char>('0' + minutes % 60 / 10),
+                       static_cast<char>('0' + minutes % 10)};
+  return std::string(text, sizeof text);
+}
+
 }  // namespace orlo

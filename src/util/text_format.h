@@ -11,4 +11,7 @@ namespace orlo {
 // the process locale), never cut short however large the value.
 std::string formatFixed(double value, int decimals);
 
+// A time zone's distance from UTC as ISO 8601 writes it after a time: "+01:00", "-05:30".
+std::string isoZoneText(long offsetSeconds);
+
 }  // namespace orlo
