@@ -1,9 +1,5 @@
 #include "core/log_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -63,11 +59,11 @@ Result<LogReader> LogReader::open(const std::string& path, bool* unreadable) {
   reader.path_ = path;
   reader.fd_.reset(openForReading(path));
   if (!reader.fd_) return fail(systemError("open", path));
-  struct stat info {};
-  if (::fstat(reader.fd_.get(), &info) != 0) return fail(systemError("look at", path));
-  if (!S_ISREG(info.st_mode)) return fail("cannot read " + path + ": not a regular file");
-  ::posix_fadvise(reader.fd_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  reader.modified_ = info.st_mtime;
+  FileFacts facts;
+  if (!factsOfFile(reader.fd_.get(), &facts)) return fail(systemError("look at", path));
+  if (facts.kind != PathKind::File) return fail("cannot read " + path + ": not a regular file");
+  adviseSequential(reader.fd_.get());
+  reader.modified_ = facts.modified;
   reader.block_.resize(kBlockBytes);
   reader.line_.reserve(kLongestLine);
   if (Status header = reader.readHeader(unreadable); !header) return fail(header.error());
@@ -75,7 +71,7 @@ Result<LogReader> LogReader::open(const std::string& path, bool* unreadable) {
 }
 
 Status LogReader::readHeader(bool* unreadable) {
-  const ssize_t got = ::pread(fd_.get(), block_.data(), kHeaderBytes, 0);
+  const long got = readAt(fd_.get(), block_.data(), kHeaderBytes, 0);
   if (got < 0) return fail(systemError("read", path_));
   if (unreadable) *unreadable = false;
   const auto* b = reinterpret_cast<const unsigned char*>(block_.data());
@@ -106,34 +102,34 @@ Status LogReader::readHeader(bool* unreadable) {
     return fail(notALog(path_, first));
   }
   if (first != logHeaderText()) return fail(notALog(path_, first));
-  offset_ = static_cast<off_t>(at + step);
+  offset_ = static_cast<std::int64_t>(at + step);
   lineNumber_ = 2;
   return {};
 }
 
 Status LogReader::readAvailable(const RowSink& sink, const Progress& progress, int threads) {
-  struct stat info {};
-  if (::fstat(fd_.get(), &info) != 0) return fail(systemError("look at", path_));
-  modified_ = info.st_mtime;
-  if (info.st_size < offset_)
+  FileFacts facts;
+  if (!factsOfFile(fd_.get(), &facts)) return fail(systemError("look at", path_));
+  modified_ = facts.modified;
+  if (facts.size < offset_)
     return fail(path_ + ": the file shrank from " + std::to_string(offset_) + " to " +
-                std::to_string(info.st_size) + " bytes while it was read; a data log only grows");
-  const off_t unread = info.st_size - offset_;
+                std::to_string(facts.size) + " bytes while it was read; a data log only grows");
+  const std::int64_t unread = facts.size - offset_;
   // Under 4 GiB: the second half's line numbers fit its 32 bits.
-  const bool large = unread >= static_cast<off_t>(kSplitBytes) && unread < (off_t{1} << 32);
+  const bool large = unread >= static_cast<std::int64_t>(kSplitBytes) && unread < (std::int64_t{1} << 32);
   if (threads > 1 && large && lineLength_ == 0 && oddByte_ < 0) {
-    const off_t middle = lineStartAfter(offset_ + unread / 4 * 2);  // on a UTF-16 unit's start
-    if (middle > 0 && middle < info.st_size) return readSplit(info.st_size, middle, sink, progress);
+    const std::int64_t middle = lineStartAfter(offset_ + unread / 4 * 2);  // on a UTF-16 unit's start
+    if (middle > 0 && middle < facts.size) return readSplit(facts.size, middle, sink, progress);
   }
-  return readTo(-1, sink, progress, 0, info.st_size);
+  return readTo(-1, sink, progress, 0, facts.size);
 }
 
-Status LogReader::readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
-                         std::int64_t total) {
+Status LogReader::readTo(std::int64_t limit, const RowSink& sink, const Progress& progress,
+                         std::int64_t before, std::int64_t total) {
   while (limit < 0 || offset_ < limit) {
     const std::size_t want =
         limit < 0 ? block_.size() : std::min<std::size_t>(block_.size(), limit - offset_);
-    const ssize_t got = ::pread(fd_.get(), block_.data(), want, offset_);
+    const long got = readAt(fd_.get(), block_.data(), want, offset_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return fail(systemError("read", path_));
     if (got == 0) break;
@@ -145,19 +141,20 @@ Status LogReader::readTo(off_t limit, const RowSink& sink, const Progress& progr
   return {};
 }
 
-off_t LogReader::lineStartAfter(off_t at) {
+std::int64_t LogReader::lineStartAfter(std::int64_t at) {
   std::vector<char> near(kLongestLine * 4);
-  const ssize_t got = ::pread(fd_.get(), near.data(), near.size(), at);
+  const long got = readAt(fd_.get(), near.data(), near.size(), at);
   const std::size_t step = encoding_ == LogEncoding::Utf16Le ? 2 : 1;
   for (std::size_t i = 0; got > 0 && i + step <= static_cast<std::size_t>(got); i += step)
-    if (near[i] == '\n' && (step == 1 || near[i + 1] == 0)) return at + static_cast<off_t>(i + step);
+    if (near[i] == '\n' && (step == 1 || near[i + 1] == 0)) return at + static_cast<std::int64_t>(i + step);
   return -1;
 }
 
 // The part from `middle` on is read by a second reader on a thread of its own, which parses its
 // rows and keeps them; this one reads up to `middle`, then gives those rows their dates and
 // runs, which depend on the rows before, and hands them on.
-Status LogReader::readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress) {
+Status LogReader::readSplit(std::int64_t size, std::int64_t middle, const RowSink& sink,
+                            const Progress& progress) {
   LogReader rest;
   rest.fd_.reset(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
   if (!rest.fd_) return readTo(-1, sink, progress, 0, size);

@@ -12,8 +12,6 @@
 // A log still being written is read up to its last whole row; readAvailable() again reads what
 // was added since. A bad row is skipped, counted and named by its line.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -79,11 +77,11 @@ class LogReader {
   LogReader() = default;
   Status readHeader(bool* unreadable);
   // Reads from offset_ to `limit`; progress is told `before` + the bytes read and `total`.
-  Status readTo(off_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
+  Status readTo(std::int64_t limit, const RowSink& sink, const Progress& progress, std::int64_t before,
                 std::int64_t total);
-  Status readSplit(off_t size, off_t middle, const RowSink& sink, const Progress& progress);
+  Status readSplit(std::int64_t size, std::int64_t middle, const RowSink& sink, const Progress& progress);
   // The offset just after the first line end at or after `at`, or -1 when none is near.
-  off_t lineStartAfter(off_t at);
+  std::int64_t lineStartAfter(std::int64_t at);
   using ParsedRows = std::vector<Parsed, BigAllocator<Parsed>>;
   void takeOver(LogReader& rest, ParsedRows& rows, std::vector<std::pair<std::int64_t, std::string>>& notes,
                 const RowSink& sink);
@@ -99,7 +97,7 @@ class LogReader {
   std::string path_;
   UniqueFd fd_;
   LogEncoding encoding_ = LogEncoding::Utf8;
-  off_t offset_ = 0;
+  std::int64_t offset_ = 0;
   std::time_t modified_ = 0;
   std::vector<char> block_;
   std::vector<char> text_;  // block_ decoded, one byte a character

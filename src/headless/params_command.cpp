@@ -1,7 +1,6 @@
 #include "headless/params_command.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <cstdio>
 #include <functional>
@@ -24,12 +23,6 @@ namespace {
 
 // The session's time-outs are seconds long; a tick this often ends them close enough.
 constexpr int kTickMs = 20;
-
-std::int64_t monotonicMs() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 void say(std::FILE* to, const std::string& text) {
   std::fprintf(to, "%s\n", text.c_str());

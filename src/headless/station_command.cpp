@@ -1,7 +1,6 @@
 #include "headless/station_command.h"
 
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "headless/device_serial_control.h"
 #include "headless/file_workers.h"
 #include "link/receiver.h"
+#include "util/clock.h"
 #include "util/platform.h"
 
 namespace orlo::headless {
@@ -30,12 +30,6 @@ volatile std::sig_atomic_t gStopSignal = 0;
 
 void onStopSignal(int signal) {
   gStopSignal = signal;
-}
-
-std::int64_t monotonicMs() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 // The operator on this terminal: prompts on standard error, readings from standard input.

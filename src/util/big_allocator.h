@@ -1,12 +1,12 @@
 #pragma once
 // An allocator for vectors of many megabytes that are filled once and kept (the columns of a
-// whole log): memory from mmap, marked for transparent huge pages, so that filling it takes one
-// page fault every 2 MiB instead of every 4 KiB. Smaller blocks come from operator new.
-
-#include <sys/mman.h>
+// whole log): memory mapped for huge pages (mapLargeBlock), so that filling it takes one page
+// fault every 2 MiB instead of every 4 KiB. Smaller blocks come from operator new.
 
 #include <cstddef>
 #include <new>
+
+#include "util/platform.h"
 
 namespace orlo {
 
@@ -22,9 +22,8 @@ struct BigAllocator {
   T* allocate(std::size_t n) {
     const std::size_t bytes = n * sizeof(T);
     if (bytes < kMapped) return static_cast<T*>(::operator new(bytes));
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without it the pages are small
+    void* p = mapLargeBlock(bytes);
+    if (p == nullptr) throw std::bad_alloc();
     return static_cast<T*>(p);
   }
   void deallocate(T* p, std::size_t n) {
@@ -32,7 +31,7 @@ struct BigAllocator {
     if (bytes < kMapped)
       ::operator delete(p);
     else
-      ::munmap(p, bytes);
+      unmapLargeBlock(p, bytes);
   }
 };
 

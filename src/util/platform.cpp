@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -390,6 +391,14 @@ int openForReading(const std::string& path) {
   return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
 }
 
+int openForWritingNoWait(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+  if (!fd) return -1;
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags == -1 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == -1) return -1;
+  return fd.release();
+}
+
 long utcOffsetSeconds(const std::tm& local) {
   return local.tm_gmtoff;
 }
@@ -439,6 +448,17 @@ void adviseSequential(int fd) {
 std::string hostName() {
   char name[256] = {};
   return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+void* mapLargeBlock(std::size_t bytes) {
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without it the pages are small
+  return p;
+}
+
+void unmapLargeBlock(void* block, std::size_t bytes) {
+  ::munmap(block, bytes);
 }
 
 }  // namespace orlo

@@ -105,6 +105,13 @@ bool isLockConflict(int error);
 bool truncateTo(int fd, std::int64_t size);
 void removeFile(const std::string& path);
 
+// ---- memory ----------------------------------------------------------------------------------
+
+// Zeroed memory of `bytes` straight from the system, in huge pages where it offers them;
+// nullptr when there is none. Given back with unmapLargeBlock(p, bytes).
+void* mapLargeBlock(std::size_t bytes);
+void unmapLargeBlock(void* block, std::size_t bytes);
+
 // ---- the user --------------------------------------------------------------------------------
 
 // The environment variable's value; "" when it is unset.
@@ -132,5 +139,8 @@ Result<std::string> readSmallFile(const std::string& path, std::size_t maxBytes,
 
 // Opens a file for reading only; -1 with errno.
 int openForReading(const std::string& path);
+// Creates or empties `path` for writing without waiting on a FIFO that no program reads (-1,
+// errno ENXIO); once open, writes block as usual. -1 with errno.
+int openForWritingNoWait(const std::string& path);
 
 }  // namespace orlo

@@ -1,7 +1,5 @@
 #include "ui/shell/app_run.h"
 
-#include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -9,6 +7,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +20,8 @@
 #include "ui/shell/main_window_shell.h"
 #include "ui/shell/quit_on_signal.h"
 #include "ui/shell/window_memory.h"
+#include "util/platform.h"
+#include "util/unique_fd.h"
 #include "view/main_window_ids.h"
 
 namespace orlo::ui {
@@ -43,11 +44,11 @@ void traceWriteFailed(int error) {
 // Wall-clock time, so that a trace lines up with the simulator's own timestamps.
 void writeTraceLine(const char* what, int id, const std::string& text) {
   if (!g_trace) return;
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+  const long long micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
   errno = 0;
-  std::fprintf(g_trace, "%lld.%06ld %s %d %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000, what,
-               id, text.c_str());
+  std::fprintf(g_trace, "%lld.%06lld %s %d %s\n", micros / 1000000, micros % 1000000, what, id, text.c_str());
   if (std::ferror(g_trace)) traceWriteFailed(errno);
 }
 
@@ -97,17 +98,16 @@ class TraceObserver : public ReceiveObserver {
 // window ever appears. Once open, writes may wait for a slow reader like any pipe.
 bool openTrace(const std::string& path, std::string* why) {
   if (path.empty()) return true;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) {
+  UniqueFd fd(openForWritingNoWait(path));
+  if (!fd) {
     *why = errno == ENXIO ? "it is a pipe that no program reads" : std::strerror(errno);
     return false;
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 || !(g_trace = ::fdopen(fd, "w"))) {
+  if (!(g_trace = ::fdopen(fd.get(), "w"))) {
     *why = std::strerror(errno);
-    ::close(fd);
     return false;
   }
+  fd.release();  // the stream owns it now
   g_tracePath = path;
   QtForm::setTextTrace(traceText);
   return true;
