@@ -61,7 +61,7 @@ void TrafficModel::setFilter(const TrafficFilter& filter) {
   rebuild();
 }
 
-void TrafficModel::refresh() {
+int TrafficModel::refresh() {
   const auto& rows = log_.rows();
   const std::uint64_t oldest = rows.empty() ? log_.nextSeq() : rows.front().seq;
   const auto evicted = std::lower_bound(seqs_.begin(), seqs_.end(), oldest) - seqs_.begin();
@@ -73,11 +73,12 @@ void TrafficModel::refresh() {
   std::vector<std::uint64_t> added;
   collect(added, scannedTo_);
   scannedTo_ = log_.nextSeq();
-  if (added.empty()) return;
+  if (added.empty()) return static_cast<int>(evicted);
   const int first = static_cast<int>(seqs_.size());
   beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
   seqs_.insert(seqs_.end(), added.begin(), added.end());
   endInsertRows();
+  return static_cast<int>(evicted);
 }
 
 int TrafficModel::rowCount(const QModelIndex& parent) const {

@@ -10,11 +10,11 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTableView;
 class QTimer;
 
 namespace orlo::ui {
 
+class TailTable;
 class TrafficModel;
 
 class TrafficWindow : public QWidget {
@@ -44,6 +44,7 @@ class TrafficWindow : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  QWidget* buildCounters();
   QWidget* buildControls();
   void filtersChanged();
   void askSave();
@@ -51,11 +52,12 @@ class TrafficWindow : public QWidget {
   TrafficLog& log_;
   TrafficModel* model_;
   QLabel* counters_ = nullptr;
+  QLabel* age_ = nullptr;
   QComboBox* direction_ = nullptr;
   QComboBox* command_ = nullptr;
   QComboBox* verdict_ = nullptr;
   QPushButton* pause_ = nullptr;
-  QTableView* table_ = nullptr;
+  TailTable* table_ = nullptr;
   QTimer* timer_ = nullptr;
 };
 
