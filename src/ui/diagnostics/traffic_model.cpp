@@ -103,8 +103,10 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::ForegroundRole && row->dropped()) return QBrush(QColor(200, 0, 0));
   if (role == Qt::ForegroundRole && row->direction == TrafficDirection::Sent)
     return QBrush(QColor(0, 0, 160));
-  if (role == Qt::FontRole && index.column() == Hex)
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (role == Qt::FontRole && index.column() == Hex) {
+    static const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);  // asked per cell painted
+    return fixed;
+  }
   if (role == Qt::TextAlignmentRole && (index.column() == Time || index.column() == Length))
     return QVariant(Qt::AlignRight | Qt::AlignVCenter);
   return {};

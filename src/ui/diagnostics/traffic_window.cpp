@@ -59,6 +59,10 @@ QWidget* TrafficWindow::buildCounters() {
   row->addWidget(counters_, 1);
   age_ = new QLabel(box);
   age_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  // A label of fixed size asks for no layout when its text changes.
+  age_->setFixedSize(
+      age_->fontMetrics().horizontalAdvance(QStringLiteral("Last valid frame: 9999999.9 s ago")),
+      age_->fontMetrics().height());
   row->addWidget(age_, 0, Qt::AlignTop);
   return box;
 }
