@@ -21,9 +21,11 @@ class TailTable : public QTableView {
 
  protected:
   void doItemsLayout() override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   bool tailOnly_ = false;
+  int scrolled_ = 0;  // pixels Qt moved the rows by during a tail change
 };
 
 }  // namespace orlo::ui

@@ -21,7 +21,8 @@ class TrafficWindow : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kRefreshIntervalMs = 250;
+  // About once per poll: the sent frame and its answer arrive in one refresh, one repaint.
+  static constexpr int kRefreshIntervalMs = 1000;
 
   explicit TrafficWindow(TrafficLog& log, QWidget* parent = nullptr);
 

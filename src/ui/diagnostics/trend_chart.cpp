@@ -57,6 +57,7 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 
 TrendChart::TrendChart(const QString& title, const std::vector<TrendSeries>& series, QWidget* parent)
     : QWidget(parent), title_(title), order_(series), timeFormat_(timeFormat(spanMs_)) {
+  zoneOffsetMs_ = QDateTime::currentDateTime().offsetFromUtc() * 1000LL;
   setAttribute(Qt::WA_OpaquePaintEvent);  // the frame pixmap covers every pixel
   setMouseTracking(true);
   setMinimumHeight(140);
@@ -104,6 +105,7 @@ void TrendChart::redraw(const TrendBuffer& buffer, const TrendRange& range, std:
   if (format != timeFormat_) {
     timeFormat_ = format;
     timeLabels_.clear();
+    timeLabelWidth_ = 0;
   }
   if (haveRange) {
     dataLow_ = low;
@@ -207,7 +209,9 @@ void TrendChart::buildFrame() {
 const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
   auto it = timeLabels_.find(tickMs);
   if (it == timeLabels_.end()) {
-    QStaticText text(QDateTime::fromMSecsSinceEpoch(tickMs).toString(timeFormat_));
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(tickMs);
+    zoneOffsetMs_ = at.offsetFromUtc() * 1000LL;  // looked up with each new label, not each paint
+    QStaticText text(at.toString(timeFormat_));
     text.setTextFormat(Qt::PlainText);
     text.prepare(QTransform(), font());
     it = timeLabels_.insert(tickMs, text);
@@ -216,10 +220,10 @@ const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
 }
 
 void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
-  const int labelWidth = fontMetrics().horizontalAdvance(timeFormat_) + 16;
-  const std::int64_t step = timeStep(spanMs_, plot.width() / std::max(1, labelWidth));
+  if (timeLabelWidth_ == 0) timeLabelWidth_ = fontMetrics().horizontalAdvance(timeFormat_) + 16;
+  const std::int64_t step = timeStep(spanMs_, plot.width() / timeLabelWidth_);
   // Ticks sit on round local times: shift by the zone's offset from UTC before rounding.
-  const std::int64_t offset = QDateTime::fromMSecsSinceEpoch(startMs_).offsetFromUtc() * 1000LL;
+  const std::int64_t offset = zoneOffsetMs_;
   const std::int64_t end = startMs_ + spanMs_;
   // Labels scrolled out of view are dropped, so the cache holds a span's worth at most.
   for (auto it = timeLabels_.begin(); it != timeLabels_.end();)
@@ -251,7 +255,8 @@ void TrendChart::paintEvent(QPaintEvent* event) {
   QPolygonF points;
   for (const Line& line : lines_) {
     if (!line.visible) continue;
-    p.setPen(QPen(line.color, 1.5));
+    // Two one-pixel lines make a bold curve on the rasterizer's fast path for thin pens.
+    p.setPen(QPen(line.color, 1));
     p.setBrush(line.color);
     for (const auto& segment : line.segments) {
       points.clear();
@@ -261,8 +266,11 @@ void TrendChart::paintEvent(QPaintEvent* event) {
       // A lone sample between two gaps has no line to draw; show it as a dot.
       if (points.size() == 1)
         p.drawEllipse(points.front(), 2, 2);
-      else
+      else {
         p.drawPolyline(points);
+        points.translate(0, 1);
+        p.drawPolyline(points);
+      }
     }
   }
 }

@@ -81,6 +81,8 @@ class TrendChart : public QWidget {
   bool frameValid_ = false;
   int frameBuilds_ = 0;
   QString timeFormat_;
+  int timeLabelWidth_ = 0;         // room one time label needs, 0 until measured
+  std::int64_t zoneOffsetMs_ = 0;  // local time's offset from UTC
   QHash<qint64, QStaticText> timeLabels_;
 };
 
