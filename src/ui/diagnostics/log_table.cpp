@@ -8,6 +8,11 @@ namespace orlo::ui {
 
 QTableView* newLogTable(QAbstractItemModel* model, const QString& name, QWidget* parent) {
   auto* table = new QTableView(parent);
+  setUpLogTable(table, model, name);
+  return table;
+}
+
+void setUpLogTable(QTableView* table, QAbstractItemModel* model, const QString& name) {
   table->setModel(model);
   table->setAccessibleName(name);
   // A row is looked at, not opened: Enter does nothing, as a double click does nothing.
@@ -19,7 +24,6 @@ QTableView* newLogTable(QAbstractItemModel* model, const QString& name, QWidget*
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
   table->horizontalHeader()->setStretchLastSection(true);
-  return table;
 }
 
 }  // namespace orlo::ui

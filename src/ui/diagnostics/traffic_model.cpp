@@ -61,7 +61,7 @@ void TrafficModel::setFilter(const TrafficFilter& filter) {
   rebuild();
 }
 
-void TrafficModel::refresh() {
+int TrafficModel::refresh() {
   const auto& rows = log_.rows();
   const std::uint64_t oldest = rows.empty() ? log_.nextSeq() : rows.front().seq;
   const auto evicted = std::lower_bound(seqs_.begin(), seqs_.end(), oldest) - seqs_.begin();
@@ -73,11 +73,12 @@ void TrafficModel::refresh() {
   std::vector<std::uint64_t> added;
   collect(added, scannedTo_);
   scannedTo_ = log_.nextSeq();
-  if (added.empty()) return;
+  if (added.empty()) return static_cast<int>(evicted);
   const int first = static_cast<int>(seqs_.size());
   beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
   seqs_.insert(seqs_.end(), added.begin(), added.end());
   endInsertRows();
+  return static_cast<int>(evicted);
 }
 
 int TrafficModel::rowCount(const QModelIndex& parent) const {
@@ -102,8 +103,10 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::ForegroundRole && row->dropped()) return QBrush(QColor(200, 0, 0));
   if (role == Qt::ForegroundRole && row->direction == TrafficDirection::Sent)
     return QBrush(QColor(0, 0, 160));
-  if (role == Qt::FontRole && index.column() == Hex)
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (role == Qt::FontRole && index.column() == Hex) {
+    static const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);  // asked per cell painted
+    return fixed;
+  }
   if (role == Qt::TextAlignmentRole && (index.column() == Time || index.column() == Length))
     return QVariant(Qt::AlignRight | Qt::AlignVCenter);
   return {};

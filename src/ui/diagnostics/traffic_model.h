@@ -20,8 +20,9 @@ class TrafficModel : public QAbstractTableModel {
 
   void setFilter(const TrafficFilter& filter);
   const TrafficFilter& filter() const { return filter_; }
-  // Takes in what the log gained and lost since the last call.
-  void refresh();
+  // Takes in what the log gained and lost since the last call; returns the rows dropped from
+  // the start of the table.
+  int refresh();
   // Starts over from what the log holds now (after the log was cleared).
   void rebuild();
 

@@ -2,17 +2,15 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <sstream>
 
 #include "ui/diagnostics/log_table.h"
+#include "ui/diagnostics/tail_table.h"
 #include "ui/diagnostics/traffic_model.h"
 #include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
@@ -33,12 +31,10 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   setWindowFlag(Qt::Window);
   setWindowTitle("Traffic");
   auto* layout = new QVBoxLayout(this);
-  counters_ = new QLabel(this);
-  counters_->setWordWrap(true);
-  counters_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(counters_);
+  layout->addWidget(buildCounters());
   layout->addWidget(buildControls());
-  table_ = newLogTable(model_, QStringLiteral("Traffic frames"), this);
+  table_ = new TailTable(this);
+  setUpLogTable(table_, model_, QStringLiteral("Traffic frames"));
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
   layout->addWidget(table_, 1);
@@ -48,6 +44,27 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   timer_->setInterval(kRefreshIntervalMs);
   connect(timer_, &QTimer::timeout, this, &TrafficWindow::refresh);
   refresh();
+}
+
+// The counters change a frame at a time, the age of the last frame at every refresh: the age has
+// a plain label of its own, so the selectable, wrapped counters are laid out again only when they
+// change, and the box keeps the rest of the window out of either's relayout.
+QWidget* TrafficWindow::buildCounters() {
+  auto* box = new QWidget(this);
+  auto* row = new QHBoxLayout(box);
+  row->setContentsMargins(0, 0, 0, 0);
+  counters_ = new QLabel(box);
+  counters_->setWordWrap(true);
+  counters_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  row->addWidget(counters_, 1);
+  age_ = new QLabel(box);
+  age_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  // A label of fixed size asks for no layout when its text changes.
+  age_->setFixedSize(
+      age_->fontMetrics().horizontalAdvance(QStringLiteral("Last valid frame: 9999999.9 s ago")),
+      age_->fontMetrics().height());
+  row->addWidget(age_, 0, Qt::AlignTop);
+  return box;
 }
 
 QWidget* TrafficWindow::buildControls() {
@@ -121,11 +138,11 @@ QString TrafficWindow::countersLine() const {
 }
 
 void TrafficWindow::refresh() {
-  counters_->setText(countersLine());
-  QScrollBar* bar = table_->verticalScrollBar();
-  const bool following = bar->value() == bar->maximum();
-  model_->refresh();
-  if (following) table_->scrollToBottom();
+  const QString line = countersLine();
+  const auto cut = line.lastIndexOf(QStringLiteral("   Last valid frame: "));
+  counters_->setText(cut < 0 ? line : line.left(cut));
+  age_->setText(cut < 0 ? QString() : line.mid(cut + 3));
+  table_->applyTailChange([this] { return model_->refresh(); });
 }
 
 void TrafficWindow::showEvent(QShowEvent* event) {

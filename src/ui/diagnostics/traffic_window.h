@@ -10,18 +10,19 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTableView;
 class QTimer;
 
 namespace orlo::ui {
 
+class TailTable;
 class TrafficModel;
 
 class TrafficWindow : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kRefreshIntervalMs = 250;
+  // About once per poll: the sent frame and its answer arrive in one refresh, one repaint.
+  static constexpr int kRefreshIntervalMs = 1000;
 
   explicit TrafficWindow(TrafficLog& log, QWidget* parent = nullptr);
 
@@ -44,6 +45,7 @@ class TrafficWindow : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  QWidget* buildCounters();
   QWidget* buildControls();
   void filtersChanged();
   void askSave();
@@ -51,11 +53,12 @@ class TrafficWindow : public QWidget {
   TrafficLog& log_;
   TrafficModel* model_;
   QLabel* counters_ = nullptr;
+  QLabel* age_ = nullptr;
   QComboBox* direction_ = nullptr;
   QComboBox* command_ = nullptr;
   QComboBox* verdict_ = nullptr;
   QPushButton* pause_ = nullptr;
-  QTableView* table_ = nullptr;
+  TailTable* table_ = nullptr;
   QTimer* timer_ = nullptr;
 };
 

@@ -1,12 +1,10 @@
 #include "ui/diagnostics/trend_chart.h"
 
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFontMetrics>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QMouseEvent>
-#include <QValueAxis>
+#include <QPaintEvent>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -23,6 +21,9 @@ const QColor kColours[kTrendSeriesCount] = {
     QColor(127, 127, 127),                                                                   // total
     QColor(188, 189, 34),                                                                    // spread
 };
+const QColor kGrid(225, 225, 225);
+const QColor kAxis(90, 90, 90);
+constexpr int kPad = 4;
 
 // The smallest of 1, 2 or 5 times a power of ten that is at least `rough`.
 double niceStep(double rough) {
@@ -32,57 +33,50 @@ double niceStep(double rough) {
   return 10 * power;
 }
 
-QString axisFormat(std::int64_t spanMs) {
+// Time ticks fall on round local times: every 10 s on a minute, every 4 h on a day.
+std::int64_t timeStep(std::int64_t spanMs, int maxTicks) {
+  static constexpr std::int64_t kS = 1000, kM = 60 * kS, kH = 60 * kM;
+  static constexpr std::int64_t kSteps[] = {kS,     2 * kS, 5 * kS,  10 * kS, 15 * kS, 30 * kS, kM,
+                                            2 * kM, 5 * kM, 10 * kM, 15 * kM, 30 * kM, kH,      2 * kH,
+                                            3 * kH, 4 * kH, 6 * kH,  12 * kH, 24 * kH};
+  const std::int64_t wanted = std::max<std::int64_t>(1, std::min(6, std::max(1, maxTicks)));
+  for (std::int64_t step : kSteps)
+    if (spanMs / step <= wanted) return step;
+  return kSteps[std::size(kSteps) - 1];
+}
+
+QString timeFormat(std::int64_t spanMs) {
   return spanMs <= 60LL * 60 * 1000 ? "HH:mm:ss" : "dd.MM HH:mm";
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
 }  // namespace
 
 TrendChart::TrendChart(const QString& title, const std::vector<TrendSeries>& series, QWidget* parent)
-    : QChartView(parent), order_(series), xAxis_(new QDateTimeAxis), yAxis_(new QValueAxis) {
-  auto* c = new QChart;
-  c->setTitle(title);
-  c->legend()->setVisible(series.size() > 1);
-  c->legend()->setAlignment(Qt::AlignRight);
-  c->setMargins(QMargins(4, 2, 4, 2));
-  c->addAxis(xAxis_, Qt::AlignBottom);
-  c->addAxis(yAxis_, Qt::AlignLeft);
-  xAxis_->setTickCount(7);
-  setChart(c);
-  setRenderHint(QPainter::Antialiasing, false);  // cheaper redraws; the curves are dense anyway
+    : QWidget(parent), title_(title), order_(series), timeFormat_(timeFormat(spanMs_)) {
+  zoneOffsetMs_ = QDateTime::currentDateTime().offsetFromUtc() * 1000LL;
+  setAttribute(Qt::WA_OpaquePaintEvent);  // the frame pixmap covers every pixel
   setMouseTracking(true);
-  viewport()->setMouseTracking(true);
   setMinimumHeight(140);
-  for (TrendSeries s : series) {
-    lines_.push_back(Line{s, kColours[static_cast<std::size_t>(s)], true, {}, 0});
-    segmentAt(lines_.back(), 0);  // the first segment carries the legend entry
+  for (TrendSeries s : series) lines_.push_back(Line{s, kColours[static_cast<std::size_t>(s)], true, {}});
+  if (series.size() > 1) {
+    const QFontMetrics fm(font());
+    for (TrendSeries s : series)
+      legendWidth_ =
+          std::max(legendWidth_, fm.horizontalAdvance(QString::fromStdString(trendSeriesInfo(s).name)));
+    legendWidth_ += 24;
   }
-}
-
-QLineSeries* TrendChart::segmentAt(Line& line, std::size_t index) {
-  while (line.segments.size() <= index) {
-    auto* s = new QLineSeries;
-    s->setName(trendSeriesInfo(line.series).name);
-    s->setPen(QPen(line.color, 1.5));
-    chart()->addSeries(s);
-    s->attachAxis(xAxis_);
-    s->attachAxis(yAxis_);
-    if (!line.segments.empty())
-      for (QLegendMarker* m : chart()->legend()->markers(s)) m->setVisible(false);
-    line.segments.push_back(s);
-  }
-  return line.segments[index];
+  setScale(0, 1);
 }
 
 void TrendChart::setSeriesVisible(TrendSeries series, bool visible) {
-  for (Line& line : lines_) {
-    if (line.series != series) continue;
-    line.visible = visible;
-    for (QLineSeries* s : line.segments) s->setVisible(visible);
-    // Hiding a series hides its legend marker too; the first one must stay for the toggle to show.
-    if (!line.segments.empty())
-      for (QLegendMarker* m : chart()->legend()->markers(line.segments[0])) m->setVisible(true);
-  }
+  for (Line& line : lines_)
+    if (line.series == series) line.visible = visible;
+  frameValid_ = false;  // the legend greys a hidden series out
+  update();
 }
 
 bool TrendChart::anySeriesVisible() const {
@@ -94,41 +88,42 @@ void TrendChart::redraw(const TrendBuffer& buffer, const TrendRange& range, std:
   PlotRequest request;
   request.startMs = startMs;
   request.spanMs = spanMs;
-  request.buckets = static_cast<std::size_t>(std::max(width(), 100));
+  request.buckets = static_cast<std::size_t>(std::max(plotRect().width(), 100));
   bool haveRange = false;
   double low = 0, high = 0;
   for (Line& line : lines_) {
     PlotSeries plot = line.visible ? plotSeries(buffer, range, line.series, request) : PlotSeries{};
-    drawLine(line, plot);
-    if (plot.empty()) continue;
+    line.segments = std::move(plot.segments);
+    if (line.segments.empty()) continue;
     low = haveRange ? std::min(low, plot.minValue) : plot.minValue;
     high = haveRange ? std::max(high, plot.maxValue) : plot.maxValue;
     haveRange = true;
   }
-  xAxis_->setFormat(axisFormat(spanMs));
-  xAxis_->setRange(QDateTime::fromMSecsSinceEpoch(startMs), QDateTime::fromMSecsSinceEpoch(startMs + spanMs));
-  if (haveRange) setYRange(low, high);
-}
-
-void TrendChart::drawLine(Line& line, const PlotSeries& plot) {
-  std::size_t n = plot.segments.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(plot.segments[i].size()));
-    for (const PlotPoint& p : plot.segments[i]) points.append(QPointF(p.timeMs, p.value));
-    QLineSeries* s = segmentAt(line, i);
-    s->replace(points);
-    // A lone sample between two gaps has no line to draw; show it as a dot.
-    s->setPointsVisible(points.size() == 1);
-    s->setVisible(line.visible);
+  startMs_ = startMs;
+  spanMs_ = std::max<std::int64_t>(1, spanMs);
+  const QString format = timeFormat(spanMs_);
+  if (format != timeFormat_) {
+    timeFormat_ = format;
+    timeLabels_.clear();
+    timeLabelWidth_ = 0;
   }
-  // Segments left over from a previous redraw with more gaps are emptied, not deleted.
-  for (std::size_t i = n; i < static_cast<std::size_t>(line.used); ++i) line.segments[i]->clear();
-  line.used = static_cast<int>(n);
+  if (haveRange) {
+    dataLow_ = low;
+    dataHigh_ = high;
+    setScale(low, high);
+  }
+  if (!frameValid_) {
+    update();
+    return;
+  }
+  // The title, legend and value axis stay as they are: only the plot and the time axis move.
+  const QRect plot = plotRect();
+  update(plot.adjusted(0, 0, 1, 1));
+  update(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
 }
 
 // Round steps so that the labels stay short and readable.
-void TrendChart::setYRange(double low, double high) {
+void TrendChart::setScale(double low, double high) {
   if (high - low < 1e-9) {
     const double pad = std::max(1.0, std::abs(high) * 0.01);
     low -= pad;
@@ -138,9 +133,9 @@ void TrendChart::setYRange(double low, double high) {
   const double margin = (high - low) * 0.02;
   low -= margin;
   high += margin;
-  // Qt elides labels that are closer together than a line of text: keep the ticks apart.
-  const int lineHeight = QFontMetrics(yAxis_->labelsFont()).height() + 4;
-  const int maxTicks = std::max(2, static_cast<int>(chart()->plotArea().height()) / lineHeight + 1);
+  // Labels closer together than a line of text would overlap: keep the ticks apart.
+  const int lineHeight = fontMetrics().height() + 4;
+  const int maxTicks = std::max(2, plotRect().height() / lineHeight + 1);
   double step = niceStep((high - low) / 4);
   double first = std::floor(low / step) * step;
   double last = std::ceil(high / step) * step;
@@ -150,12 +145,140 @@ void TrendChart::setYRange(double low, double high) {
     last = std::ceil(high / step) * step;
   }
   const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-  const int ticks = static_cast<int>(std::lround((last - first) / step)) + 1;
-  // Most redraws land on the same scale; leaving the axis alone then spares a relayout.
-  if (ticks != yAxis_->tickCount()) yAxis_->setTickCount(ticks);
-  const QString format = QString("%.%1f").arg(decimals);
-  if (format != yAxis_->labelFormat()) yAxis_->setLabelFormat(format);
-  if (first != yAxis_->min() || last != yAxis_->max()) yAxis_->setRange(first, last);
+  if (first == yFirst_ && last == yLast_ && step == yStep_ && decimals == decimals_) return;
+  yFirst_ = first;
+  yLast_ = last;
+  yStep_ = step;
+  decimals_ = decimals;
+  const QFontMetrics fm(font());
+  labelWidth_ = std::max(fm.horizontalAdvance(QString::number(first, 'f', decimals)),
+                         fm.horizontalAdvance(QString::number(last, 'f', decimals)));
+  frameValid_ = false;
+}
+
+QRect TrendChart::plotRect() const {
+  const QFontMetrics fm(font());
+  const int top = fm.height() + 2 * kPad;
+  const int left = kPad + labelWidth_ + 6;
+  const int bottom = height() - fm.height() - 2 * kPad;
+  const int right = width() - kPad - legendWidth_;
+  return QRect(QPoint(left, top), QPoint(std::max(left + 1, right), std::max(top + 1, bottom)));
+}
+
+void TrendChart::buildFrame() {
+  const qreal ratio = devicePixelRatioF();
+  frame_ = QPixmap(size() * ratio);
+  frame_.setDevicePixelRatio(ratio);
+  frame_.fill(palette().color(QPalette::Base));
+  QPainter p(&frame_);
+  const QFontMetrics fm(font());
+  const QRect plot = plotRect();
+  QFont bold = font();
+  bold.setBold(true);
+  p.setFont(bold);
+  p.setPen(palette().color(QPalette::Text));
+  p.drawText(QRect(0, kPad, width(), fm.height()), Qt::AlignCenter, title_);
+  p.setFont(font());
+  const int rows = static_cast<int>(std::lround((yLast_ - yFirst_) / yStep_));
+  for (int i = 0; i <= rows; ++i) {
+    const double v = yFirst_ + i * yStep_;
+    const int y =
+        plot.bottom() - static_cast<int>(std::lround(i * plot.height() / std::max(1.0, 1.0 * rows)));
+    p.setPen(kGrid);
+    p.drawLine(plot.left(), y, plot.right(), y);
+    p.setPen(kAxis);
+    p.drawText(QRect(kPad, y - fm.height() / 2, labelWidth_, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+               QString::number(v, 'f', decimals_));
+  }
+  p.setPen(kAxis);
+  p.drawRect(plot);
+  if (legendWidth_ > 0) {
+    int y = plot.top() + (plot.height() - static_cast<int>(lines_.size()) * (fm.height() + 2)) / 2;
+    const int x = plot.right() + 2 * kPad + 2;
+    for (const Line& line : lines_) {
+      p.fillRect(QRect(x, y + fm.height() / 2 - 5, 10, 10), line.visible ? line.color : kGrid);
+      p.setPen(line.visible ? palette().color(QPalette::Text) : kAxis.lighter(160));
+      p.drawText(QPoint(x + 14, y + fm.ascent()), QString::fromStdString(trendSeriesInfo(line.series).name));
+      y += fm.height() + 2;
+    }
+  }
+  frameValid_ = true;
+  ++frameBuilds_;
+}
+
+const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
+  auto it = timeLabels_.find(tickMs);
+  if (it == timeLabels_.end()) {
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(tickMs);
+    zoneOffsetMs_ = at.offsetFromUtc() * 1000LL;  // looked up with each new label, not each paint
+    QStaticText text(at.toString(timeFormat_));
+    text.setTextFormat(Qt::PlainText);
+    text.prepare(QTransform(), font());
+    it = timeLabels_.insert(tickMs, text);
+  }
+  return *it;
+}
+
+void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
+  if (timeLabelWidth_ == 0) timeLabelWidth_ = fontMetrics().horizontalAdvance(timeFormat_) + 16;
+  const std::int64_t step = timeStep(spanMs_, plot.width() / timeLabelWidth_);
+  // Ticks sit on round local times: shift by the zone's offset from UTC before rounding.
+  const std::int64_t offset = zoneOffsetMs_;
+  const std::int64_t end = startMs_ + spanMs_;
+  // Labels scrolled out of view are dropped, so the cache holds a span's worth at most.
+  for (auto it = timeLabels_.begin(); it != timeLabels_.end();)
+    it = it.key() < startMs_ - step ? timeLabels_.erase(it) : std::next(it);
+  for (std::int64_t t = (floorDiv(startMs_ + offset, step) + 1) * step - offset; t <= end; t += step) {
+    const int x = plot.left() + static_cast<int>((t - startMs_) * plot.width() / spanMs_);
+    painter.setPen(kGrid);
+    painter.drawLine(x, plot.top() + 1, x, plot.bottom() - 1);
+    painter.setPen(kAxis);
+    painter.drawLine(x, plot.bottom(), x, plot.bottom() + 3);
+    const QStaticText& label = timeLabel(t);
+    const qreal left = x - label.size().width() / 2;
+    if (left >= 0 && left + label.size().width() <= width())
+      painter.drawStaticText(QPointF(left, plot.bottom() + 4), label);
+  }
+}
+
+void TrendChart::paintEvent(QPaintEvent* event) {
+  if (!frameValid_ || frame_.size() != size() * devicePixelRatioF()) buildFrame();
+  QPainter p(this);
+  p.drawPixmap(event->rect(), frame_,
+               QRectF(QPointF(event->rect().topLeft()) * frame_.devicePixelRatio(),
+                      QSizeF(event->rect().size()) * frame_.devicePixelRatio()));
+  const QRect plot = plotRect();
+  paintTimeAxis(p, plot);
+  p.setClipRect(plot.adjusted(1, 1, 0, 0));
+  const double xScale = plot.width() / static_cast<double>(spanMs_);
+  const double yScale = plot.height() / std::max(1e-12, yLast_ - yFirst_);
+  QPolygonF points;
+  for (const Line& line : lines_) {
+    if (!line.visible) continue;
+    // Two one-pixel lines make a bold curve on the rasterizer's fast path for thin pens.
+    p.setPen(QPen(line.color, 1));
+    p.setBrush(line.color);
+    for (const auto& segment : line.segments) {
+      points.clear();
+      for (const PlotPoint& pt : segment)
+        points.append(QPointF(plot.left() + (pt.timeMs - startMs_) * xScale,
+                              plot.bottom() - (pt.value - yFirst_) * yScale));
+      // A lone sample between two gaps has no line to draw; show it as a dot.
+      if (points.size() == 1)
+        p.drawEllipse(points.front(), 2, 2);
+      else {
+        p.drawPolyline(points);
+        points.translate(0, 1);
+        p.drawPolyline(points);
+      }
+    }
+  }
+}
+
+void TrendChart::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  setScale(dataLow_, dataHigh_);  // the room for value labels changed
+  frameValid_ = false;
 }
 
 const TrendChart::Line* TrendChart::find(TrendSeries series) const {
@@ -166,24 +289,22 @@ const TrendChart::Line* TrendChart::find(TrendSeries series) const {
 
 int TrendChart::segmentCount(TrendSeries series) const {
   const Line* l = find(series);
-  if (!l) return 0;
-  return static_cast<int>(std::count_if(l->segments.begin(), l->segments.end(),
-                                        [](const QLineSeries* s) { return s->count() > 0; }));
+  return l ? static_cast<int>(l->segments.size()) : 0;
 }
 
 int TrendChart::pointCount(TrendSeries series) const {
   const Line* l = find(series);
   int n = 0;
   if (l)
-    for (const QLineSeries* s : l->segments) n += s->count();
+    for (const auto& s : l->segments) n += static_cast<int>(s.size());
   return n;
 }
 
 void TrendChart::mouseMoveEvent(QMouseEvent* event) {
-  QChartView::mouseMoveEvent(event);
-  QPointF scenePos = mapToScene(event->position().toPoint());
-  QPointF value = chart()->mapToValue(chart()->mapFromScene(scenePos));
-  emit hovered(static_cast<qint64>(value.x()));
+  QWidget::mouseMoveEvent(event);
+  const QRect plot = plotRect();
+  const double fraction = (event->position().x() - plot.left()) / std::max(1, plot.width());
+  emit hovered(static_cast<qint64>(startMs_ + fraction * spanMs_));
 }
 
 }  // namespace orlo::ui

@@ -1,22 +1,28 @@
 #pragma once
 // One chart of the Trends window: the series that share a unit (the four cells, the
-// temperatures, ...), each drawn as a pool of line segments so that link gaps stay blank.
+// temperatures, ...), each drawn as separate polylines so that link gaps stay blank.
+//
+// Painted by hand to stay cheap while it follows the clock: the frame (title, legend, value
+// axis and its grid) is kept in a pixmap and rebuilt only when the value scale, the size or a
+// series' visibility changes; a redraw repaints the plot and the time axis under it, whose tick
+// labels sit at round times and are laid out once each.
 
-#include <QChartView>
 #include <QColor>
+#include <QHash>
+#include <QPixmap>
+#include <QPolygonF>
+#include <QStaticText>
 #include <QString>
+#include <QWidget>
+#include <cstdint>
 #include <vector>
 
 #include "app/trend_buffer.h"
 #include "app/trend_plot.h"
 
-class QLineSeries;
-class QValueAxis;
-class QDateTimeAxis;
-
 namespace orlo::ui {
 
-class TrendChart : public QChartView {
+class TrendChart : public QWidget {
   Q_OBJECT
 
  public:
@@ -32,11 +38,19 @@ class TrendChart : public QChartView {
   // What is on screen, for tests: segments with points, and points over all segments.
   int segmentCount(TrendSeries series) const;
   int pointCount(TrendSeries series) const;
+  // The value scale, lowest and highest tick, and how often the frame was rebuilt.
+  double scaleLow() const { return yFirst_; }
+  double scaleHigh() const { return yLast_; }
+  int frameBuilds() const { return frameBuilds_; }
+
+  QSize sizeHint() const override { return {600, 180}; }
 
  signals:
   void hovered(qint64 timeMs);
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
@@ -44,18 +58,32 @@ class TrendChart : public QChartView {
     TrendSeries series;
     QColor color;
     bool visible = true;
-    std::vector<QLineSeries*> segments;
-    int used = 0;
+    std::vector<std::vector<PlotPoint>> segments;
   };
-  QLineSeries* segmentAt(Line& line, std::size_t index);
-  void drawLine(Line& line, const PlotSeries& plot);
-  void setYRange(double low, double high);
+  void setScale(double low, double high);
+  QRect plotRect() const;
+  void buildFrame();
+  void paintTimeAxis(QPainter& painter, const QRect& plot);
+  const QStaticText& timeLabel(std::int64_t tickMs);
   const Line* find(TrendSeries series) const;
 
+  QString title_;
   std::vector<TrendSeries> order_;
   std::vector<Line> lines_;
-  QDateTimeAxis* xAxis_;
-  QValueAxis* yAxis_;
+  std::int64_t startMs_ = 0;
+  std::int64_t spanMs_ = 60000;
+  double dataLow_ = 0, dataHigh_ = 1;  // of the samples drawn last
+  double yFirst_ = 0, yLast_ = 1, yStep_ = 0.25;
+  int decimals_ = 2;
+  int labelWidth_ = 0;   // of the widest value label
+  int legendWidth_ = 0;  // 0 without a legend
+  QPixmap frame_;
+  bool frameValid_ = false;
+  int frameBuilds_ = 0;
+  QString timeFormat_;
+  int timeLabelWidth_ = 0;         // room one time label needs, 0 until measured
+  std::int64_t zoneOffsetMs_ = 0;  // local time's offset from UTC
+  QHash<qint64, QStaticText> timeLabels_;
 };
 
 }  // namespace orlo::ui

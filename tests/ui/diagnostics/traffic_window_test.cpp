@@ -8,7 +8,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include "link/frame_bytes.h"
@@ -81,6 +86,64 @@ TEST_F(TrafficWindowTest, OldRowsLeaveTheTableAsTheLogDropsThem) {
   ASSERT_EQ(window.model().rowCount(), 5);
   EXPECT_EQ(cell(0, TrafficModel::Time), "3");
   EXPECT_EQ(cell(4, TrafficModel::Time), "7");
+}
+
+// Counts the pixels a widget is asked to paint.
+struct PaintedArea : QObject {
+  qint64 pixels = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+        pixels += qint64(r.width()) * r.height();
+    return false;
+  }
+};
+
+TEST_F(TrafficWindowTest, NewRowsPaintOnlyTheirOwnStripAndTheViewKeepsFollowingPastTheBound) {
+  TrafficLog big{[this] { return now; }, 60};
+  TrafficWindow shown{big};
+  shown.resize(900, 400);
+  shown.show();
+  auto* table = shown.findChild<QTableView*>();
+  ASSERT_NE(table, nullptr);
+  const int rowHeight = table->verticalHeader()->defaultSectionSize();
+  // A last page that does not end on a row boundary: the bottom row aligns with the bottom edge.
+  QCoreApplication::processEvents();
+  shown.resize(900, 400 + rowHeight + rowHeight / 2 - table->viewport()->height() % rowHeight);
+  QCoreApplication::processEvents();
+  // What the moved and partly painted screen holds is what a full paint draws.
+  const auto screenMatchesAFullPaint = [&] {
+    QWidget* view = table->viewport();
+    const QPoint at = view->mapTo(&shown, QPoint(0, 0));
+    const QImage screen =
+        shown.screen()->grabWindow(shown.winId(), at.x(), at.y(), view->width(), view->height()).toImage();
+    return screen.convertToFormat(QImage::Format_RGB32) ==
+           view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  PaintedArea painted;
+  table->viewport()->installEventFilter(&painted);
+  const qint64 wholeView = qint64(table->viewport()->width()) * table->viewport()->height();
+  for (int poll = 0; poll < 50; ++poll) {  // past the bound of 60 rows, two rows a poll
+    now = poll * 1000;
+    big.onFrameSent(pollRequest(), true);
+    big.onFrameAccepted(kAck.data(), kAck.size());
+    big.onFrameDispatched(kAck.data(), kAck.size());
+    painted.pixels = 0;
+    shown.refresh();
+    QCoreApplication::processEvents();
+    if (poll > 20) {
+      EXPECT_LE(painted.pixels, qint64(table->viewport()->width()) * rowHeight * 3)
+          << "poll " << poll << " repainted " << painted.pixels << " of " << wholeView;
+    }
+    if (poll == 25) {
+      EXPECT_TRUE(screenMatchesAFullPaint()) << "before the bound";
+    }
+  }
+  EXPECT_EQ(shown.model().rowCount(), 60);
+  EXPECT_EQ(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
+  EXPECT_EQ(table->rowAt(table->viewport()->height() - 1 - rowHeight / 2), 59)
+      << "the newest row is at the bottom";
+  EXPECT_TRUE(screenMatchesAFullPaint()) << "after the bound";
 }
 
 TEST_F(TrafficWindowTest, FilterBoxesNarrowTheRows) {

@@ -117,6 +117,32 @@ TEST_F(TrendsWindowTest, RedrawsOnlyWhenSamplesOrTheClockMovedAndNotWhilePaused)
   EXPECT_GT(window.redrawCount(), paused);
 }
 
+TEST_F(TrendsWindowTest, FollowingTheClockKeepsTheFrameUntilANewValueLeavesTheScale) {
+  addSeconds(0, 30);
+  now = t0 + 29000;
+  shown();
+  TrendChart* chart = window.chartFor(TrendSeries::Cell1);
+  chart->grab();
+  const int builds = chart->frameBuilds();
+  for (int i = 0; i < 5; ++i) {  // the curve climbs a millivolt a second, well inside the scale
+    addSeconds(30 + i, 1);
+    now += 1000;
+    window.refresh();
+    chart->grab();
+  }
+  EXPECT_EQ(chart->frameBuilds(), builds) << "title, legend and value axis drawn once";
+  EXPECT_EQ(chart->pointCount(TrendSeries::Cell1), 35) << "the newest sample is drawn";
+  TrendSample high;
+  high.timeMs = now + 1000;
+  high.values[static_cast<std::size_t>(TrendSeries::Cell1)] = 4500.0f;
+  buffer.add(high);
+  now += 1000;
+  window.refresh();
+  chart->grab();
+  EXPECT_GE(chart->scaleHigh(), 4500.0);
+  EXPECT_EQ(chart->frameBuilds(), builds + 1);
+}
+
 TEST_F(TrendsWindowTest, OnADaySpanNewSamplesWaitUntilTheyWouldMoveTheCurve) {
   addSeconds(0, 5);
   now = t0 + 5000;
