@@ -156,7 +156,7 @@ std::int64_t LogReader::lineStartAfter(std::int64_t at) {
 Status LogReader::readSplit(std::int64_t size, std::int64_t middle, const RowSink& sink,
                             const Progress& progress) {
   LogReader rest;
-  rest.fd_.reset(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+  rest.fd_.reset(duplicateDescriptor(fd_.get()));
   if (!rest.fd_) return readTo(-1, sink, progress, 0, size);
   rest.path_ = path_;
   rest.encoding_ = encoding_;

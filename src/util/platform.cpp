@@ -441,6 +441,10 @@ long readAt(int fd, char* buffer, std::size_t size, std::int64_t offset) {
   }
 }
 
+int duplicateDescriptor(int fd) {
+  return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
 void adviseSequential(int fd) {
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }

@@ -88,6 +88,9 @@ bool factsOfFile(int fd, FileFacts* facts);
 // Reads up to `size` bytes at `offset`, going on after interruptions; the count (0 at the end),
 // or -1 with errno.
 long readAt(int fd, char* buffer, std::size_t size, std::int64_t offset);
+// A second descriptor of the same open file (for another thread's reads at an offset); -1 with
+// errno.
+int duplicateDescriptor(int fd);
 // Tells the system a file will be read from start to end (more read-ahead).
 void adviseSequential(int fd);
 

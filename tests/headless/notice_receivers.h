@@ -79,7 +79,8 @@ class HttpReceiver {
         continue;
       }
       pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
+      // Held while it waited: the connection stays queued.
+      if (::poll(&p, 1, 50) <= 0 || held_) continue;
       const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd >= 0) handle(fd);
     }

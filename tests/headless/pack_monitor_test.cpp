@@ -23,10 +23,10 @@ using std::chrono::milliseconds;
 
 struct Recorded : PackOutput {
   int states = 0;
-  std::vector<bool> availability;
+  std::vector<bool> online;
   void state(std::size_t, const std::string&) override { ++states; }
   void event(std::size_t, const nlohmann::json&) override {}
-  void availability(std::size_t, bool online) override { availability.push_back(online); }
+  void availability(std::size_t, bool up) override { online.push_back(up); }
 };
 
 class Pty {
@@ -99,6 +99,8 @@ TEST(PackMonitor, keepsItsBeatTracksTheLinkAndReopensAHungUpLine) {
   pack.onTimer(t0 + milliseconds(3700));
   EXPECT_EQ(polls(pty.drain()), 1u);
   EXPECT_EQ(pack.nextDeadline(), t0 + milliseconds(4000));
+  // Two seconds without an answer from a pack never heard: offline.
+  EXPECT_EQ(out.online, std::vector<bool>{false});
 
   // The first live frame: a state, and the link is up.
   test::FrameImage live;
@@ -107,7 +109,7 @@ TEST(PackMonitor, keepsItsBeatTracksTheLinkAndReopensAHungUpLine) {
   pty.drain();
   pack.onReadable(t0 + milliseconds(3800));
   EXPECT_EQ(out.states, 1);
-  EXPECT_EQ(out.availability, std::vector<bool>{true});
+  EXPECT_EQ(out.online, (std::vector<bool>{false, true}));
   EXPECT_TRUE(pack.linkUp());
 
   // Silence: down once after two seconds, not again while it lasts.
@@ -115,7 +117,7 @@ TEST(PackMonitor, keepsItsBeatTracksTheLinkAndReopensAHungUpLine) {
   EXPECT_TRUE(pack.linkUp());
   pack.onTimer(t0 + milliseconds(5800));
   pack.onTimer(t0 + milliseconds(9000));
-  EXPECT_EQ(out.availability, (std::vector<bool>{true, false}));
+  EXPECT_EQ(out.online, (std::vector<bool>{false, true, false}));
   EXPECT_FALSE(pack.linkUp());
 
   // The line hangs up: the port is closed, opened again two seconds later under its name, and
