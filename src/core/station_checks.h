@@ -2,7 +2,7 @@
 // The station's checks of what a board reports: a board at rest within the recipe's limits,
 // and what the balancing flags show while one cell is balanced by hand.
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 #include "core/station_recipe.h"

@@ -1,6 +1,7 @@
 #include "headless/log_command.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include "core/log_reader.h"
 #include "headless/log_export.h"

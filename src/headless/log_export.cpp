@@ -1,6 +1,7 @@
 #include "headless/log_export.h"
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "core/pack_events.h"
 #include "link/answers.h"

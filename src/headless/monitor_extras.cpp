@@ -3,6 +3,7 @@
 #include <sys/epoll.h>
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "headless/messages.h"
 #include "util/unique_fd.h"

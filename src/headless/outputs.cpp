@@ -1,6 +1,7 @@
 #include "headless/outputs.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "headless/discovery.h"
 #include "headless/messages.h"

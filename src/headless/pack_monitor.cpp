@@ -1,6 +1,7 @@
 #include "headless/pack_monitor.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "headless/messages.h"

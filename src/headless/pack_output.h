@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 namespace orlo::headless {
 
