@@ -77,8 +77,10 @@ TEST_F(MonitorMqtt, publishesPacksFollowsAnUnplugSurvivesTheBrokerAndLeavesItsWi
   EXPECT_EQ(a["mos"], json({{"dis", true}, {"chg", false}}));
   EXPECT_TRUE(sub->waitFor("site/A/availability", "online", 1000));
   EXPECT_TRUE(sub->waitFor("site/availability", "online", 1000));
+  // Discovery is a round of many messages: each arrives in its own time.
+  ASSERT_TRUE(sub->waitFor("homeassistant/sensor/site_A/cell1_mv/config", "", 3000));
+  ASSERT_TRUE(sub->waitFor("homeassistant/binary_sensor/site_B/alarm1/config", "", 3000));
   const auto cell1 = sub->on("homeassistant/sensor/site_A/cell1_mv/config");
-  ASSERT_FALSE(cell1.empty());
   const json config = json::parse(cell1.back().payload);
   EXPECT_EQ(config["state_topic"], "site/A/state");
   EXPECT_EQ(config["unit_of_measurement"], "mV");
