@@ -30,20 +30,27 @@ out="$bench_root/docs/screenshots"
 mkdir -p "$out"
 trap 'stop_all; stop_pid "${xvfb_pid:-}"; rm -rf "$work"' EXIT
 
-# The review dialog before and after Confirm, from the end-to-end reviewed write.
-take_review() {
-  local dir="$work/e2e-parameters"
+# Runs the end-to-end test program TEST with its screenshots going to $work/SUBDIR, then copies
+# the named pictures into docs/screenshots.
+take_from_test() {
+  local test=$1 subdir=$2 name
+  shift 2
+  local dir="$work/$subdir"
   mkdir -p "$dir"
   QT_QPA_PLATFORM=offscreen ORLO_SCREENSHOT_DIR="$dir" ORLO_BIN_DIR="$bench_build" \
-    ORLO_RESOURCE_DIR="$bench_root/resources" "$bench_build/tests/e2e_parameters_review_test" >"$dir/test.log" 2>&1 || {
+    ORLO_RESOURCE_DIR="$bench_root/resources" "$bench_build/tests/$test" >"$dir/test.log" 2>&1 || {
     cat "$dir/test.log" >&2
     return 1
   }
-  local name
-  for name in parameters_review.png parameters_result.png; do
+  for name in "$@"; do
     cp "$dir/$name" "$out/$name"
     echo "wrote $out/$name"
   done
+}
+
+# The review dialog before and after Confirm, from the end-to-end reviewed write.
+take_review() {
+  take_from_test e2e_parameters_review_test e2e-parameters parameters_review.png parameters_result.png
 }
 
 # A generated day's log (and a second one, 90 minutes later in its cycle), with a day's events.
@@ -65,15 +72,7 @@ take_logs() {
 
 # The station window after a board passed, from its end-to-end run.
 take_station() {
-  local dir="$work/e2e-station"
-  mkdir -p "$dir"
-  QT_QPA_PLATFORM=offscreen ORLO_SCREENSHOT_DIR="$dir" ORLO_BIN_DIR="$bench_build" \
-    ORLO_RESOURCE_DIR="$bench_root/resources" "$bench_build/tests/e2e_station_window_test" >"$dir/test.log" 2>&1 || {
-    cat "$dir/test.log" >&2
-    return 1
-  }
-  cp "$dir/station_window.png" "$out/station_window.png"
-  echo "wrote $out/station_window.png"
+  take_from_test e2e_station_window_test e2e-station station_window.png
 }
 
 take_tabs

@@ -159,13 +159,17 @@ void AlarmParameterPage::refuseSet(const AlarmParameterRow& row, const std::stri
     form_.messageBox(rangeMessage(row, text), "");
 }
 
-FileDialogRequest AlarmParameterPage::fileDialog(bool save) const {
+FileDialogRequest alarmParameterFileDialog(const std::string& folder, bool save) {
   FileDialogRequest request;
   request.filter = kAlarmParameterFilter;
-  request.startFolder = parameterFolder_;
+  request.startFolder = folder;
   request.proposedName = save ? kAlarmParameterFileName : "";
   request.confirmOverwrite = save;
   return request;
+}
+
+FileDialogRequest AlarmParameterPage::fileDialog(bool save) const {
+  return alarmParameterFileDialog(parameterFolder_, save);
 }
 
 std::string AlarmParameterPage::defaultPath() const {

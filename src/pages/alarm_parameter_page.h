@@ -18,6 +18,10 @@ namespace orlo {
 // The page's box for a row of the alarm parameter record.
 AlarmId alarmBoxId(const AlarmParameterRow& row);
 
+// The file dialog for a parameter file, opened in `folder`: a save proposes the usual name
+// and asks before replacing a file.
+FileDialogRequest alarmParameterFileDialog(const std::string& folder, bool save);
+
 class AlarmParameterPage : public FormEventsOf<AlarmId> {
  public:
   AlarmParameterPage(Form& form, SerialControl& serial);

@@ -8,6 +8,7 @@
 #include "core/parameter_file_check.h"
 #include "core/parameter_review.h"
 #include "core/snapshot_store.h"
+#include "pages/alarm_parameter_page.h"
 #include "ui/form/dialogs.h"
 #include "ui/parameters/review_dialog.h"
 #include "ui/parameters/snapshots_dialog.h"
@@ -15,19 +16,6 @@
 #include "view/alarm_parameter_ids.h"
 
 namespace orlo::ui {
-namespace {
-
-FileDialogRequest parameterFileDialog(const std::string& folder, bool save) {
-  FileDialogRequest request;
-  request.filter = kAlarmParameterFilter;
-  request.startFolder = folder;
-  request.proposedName = save ? kAlarmParameterFileName : "";
-  request.confirmOverwrite = save;
-  return request;
-}
-
-}  // namespace
-
 ParametersMenu::ParametersMenu(ParametersMenuParts parts) : parts_(std::move(parts)) {
   menu_ = new QMenu(QStringLiteral("&Parameters"), parts_.window);
   menu_->addAction(QStringLiteral("&Write with Review..."), this, [this] { writeBoxesWithReview(); });
@@ -79,12 +67,14 @@ void ParametersMenu::writeBoxesWithReview() {
 }
 
 void ParametersMenu::writeFileWithReview() {
-  const auto path = askFile(parts_.window, false, parameterFileDialog(parts_.behaviour.userFolder(), false));
+  const auto path =
+      askFile(parts_.window, false, alarmParameterFileDialog(parts_.behaviour.userFolder(), false));
   if (path) reviewFile(QString::fromStdString(*path), false);
 }
 
 void ParametersMenu::compareFileWithBoard() {
-  const auto path = askFile(parts_.window, false, parameterFileDialog(parts_.behaviour.userFolder(), false));
+  const auto path =
+      askFile(parts_.window, false, alarmParameterFileDialog(parts_.behaviour.userFolder(), false));
   if (path) reviewFile(QString::fromStdString(*path), true);
 }
 
@@ -168,7 +158,8 @@ void ParametersMenu::saveBoardParameters() {
 }
 
 void ParametersMenu::saveBoard(const AlarmValues& board) {
-  const auto path = askFile(parts_.window, true, parameterFileDialog(parts_.behaviour.userFolder(), true));
+  const auto path =
+      askFile(parts_.window, true, alarmParameterFileDialog(parts_.behaviour.userFolder(), true));
   if (!path) return;
   const Status saved = replaceFileContent(*path, formatAlarmParameterFile(parameterTexts(board)));
   if (!saved) {
@@ -180,7 +171,8 @@ void ParametersMenu::saveBoard(const AlarmValues& board) {
 
 // The page's own loader, as its Load button would run it: the boxes only, nothing is sent.
 void ParametersMenu::loadFileIntoBoxes() {
-  const auto path = askFile(parts_.window, false, parameterFileDialog(parts_.behaviour.userFolder(), false));
+  const auto path =
+      askFile(parts_.window, false, alarmParameterFileDialog(parts_.behaviour.userFolder(), false));
   if (!path) return;
   if (parts_.showAlarmPage) parts_.showAlarmPage();
   if (parts_.alarmPage.loadParameterFile(*path)) parts_.alarmForm.setText(AlarmId::Path, *path);
