@@ -39,6 +39,7 @@ struct AlarmParameterRow {
 };
 
 constexpr std::size_t kAlarmParameterCount = 44;
+constexpr std::size_t kBoardIdRow = 37;  // "ID": the board's ID, read back only
 
 const std::array<AlarmParameterRow, kAlarmParameterCount>& alarmParameterRecord();
 

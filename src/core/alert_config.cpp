@@ -107,8 +107,9 @@ std::string readChoice(const toml::node& node, const Named (&table)[N], int& out
 std::string applyTable(const toml::table& table, const std::string& what, const std::string& source,
                        const std::vector<std::pair<const char*, KeyReader>>& readers) {
   for (const auto& [key, value] : table) {
+    const std::string_view name = key.str();  // a lambda may not capture a structured binding
     const auto reader =
-        std::find_if(readers.begin(), readers.end(), [&](const auto& r) { return key.str() == r.first; });
+        std::find_if(readers.begin(), readers.end(), [&](const auto& r) { return name == r.first; });
     if (reader == readers.end())
       return where(source, value) + ": unknown key '" + std::string(key.str()) + "' in [[" + what + "]]";
     if (std::string error = reader->second(value); !error.empty())

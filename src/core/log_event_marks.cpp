@@ -6,10 +6,10 @@
 namespace orlo {
 namespace {
 
-constexpr std::size_t kLongestLine = 4096;
+constexpr std::size_t kLongestEventLine = 4096;
 
 bool parseMark(const std::string& line, EventMark* mark) {
-  if (line.size() < 21 || line.size() > kLongestLine || line[19] == ',') return false;
+  if (line.size() < 21 || line.size() > kLongestEventLine || line[19] == ',') return false;
   const std::optional<CivilSeconds> at = parseDateTime(line.substr(0, 19));
   const std::size_t kindStart = line.find(',');
   const std::size_t kindEnd = kindStart == std::string::npos ? kindStart : line.find(',', kindStart + 1);

@@ -21,7 +21,7 @@ namespace {
 
 // How a column is written: the fractional ones with a fixed number of decimals.
 enum class Kind { Time, Int, Fixed6, Fixed2 };
-constexpr Kind kKinds[kLogColumnCount] = {
+constexpr Kind kColumnKinds[kLogColumnCount] = {
     Kind::Time,   Kind::Int,    Kind::Int,    Kind::Int, Kind::Int, Kind::Int,    Kind::Int,
     Kind::Int,    Kind::Fixed6, Kind::Fixed6, Kind::Int, Kind::Int, Kind::Fixed6, Kind::Int,
     Kind::Fixed2, Kind::Fixed2, Kind::Fixed2, Kind::Int, Kind::Int, Kind::Int};
@@ -45,7 +45,7 @@ bool wholeNumberText(std::string_view s) {
 
 // Whether column `column` may be written as the two fields `whole`,`fraction`.
 bool splitFits(std::size_t column, std::string_view whole, std::string_view fraction) {
-  const Kind kind = kKinds[column];
+  const Kind kind = kColumnKinds[column];
   if (kind != Kind::Fixed6 && kind != Kind::Fixed2) return false;
   return wholeNumberText(whole) && allDigits(fraction, kind == Kind::Fixed6 ? 6 : 2);
 }
@@ -112,7 +112,7 @@ void keepQuotedDecimalCommas(std::vector<std::string_view>* fields, std::string*
 }
 
 template <typename T>
-bool readNumber(std::string_view text, T* out) {
+bool parseNumber(std::string_view text, T* out) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, *out);
@@ -126,7 +126,7 @@ struct Limits {
 
 bool readInt(std::string_view text, Limits limits, std::int32_t* out) {
   std::int64_t value = 0;
-  if (!readNumber(text, &value) || value < limits.low || value > limits.high) return false;
+  if (!parseNumber(text, &value) || value < limits.low || value > limits.high) return false;
   *out = static_cast<std::int32_t>(value);
   return true;
 }
@@ -168,7 +168,7 @@ std::string fill(const std::array<std::string_view, kLogColumnCount>& t, LogRow*
   for (const IntColumn& c : ints)
     if (!readInt(t[c.column], c.limits, c.out)) return refuse(c.column);
   for (const auto& [column, out] : reals)
-    if (!readNumber(t[column], out) || !std::isfinite(*out)) return refuse(column);
+    if (!parseNumber(t[column], out) || !std::isfinite(*out)) return refuse(column);
   row->alarmFlags = static_cast<std::uint32_t>(alarms);
   return {};
 }

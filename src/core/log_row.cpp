@@ -59,7 +59,7 @@ const LogColumn kColumns[] = {
 };
 
 template <typename Field>
-std::string joined(Field field) {
+std::string csvLine(Field field) {
   std::string line;
   for (std::size_t i = 0; i < std::size(kColumns); ++i) {
     line += field(kColumns[i]);
@@ -94,12 +94,12 @@ void appendUnit(std::string& out, char16_t unit) {
 }  // namespace
 
 std::string logHeaderLine() {
-  return joined([](const LogColumn& column) { return std::string(column.name); });
+  return csvLine([](const LogColumn& column) { return std::string(column.name); });
 }
 
 std::string formatLogRow(const std::tm& time, std::int32_t number, const LogValues& values) {
   const RowInput in{time, number, values};
-  return joined([&](const LogColumn& column) { return column.format(in); });
+  return csvLine([&](const LogColumn& column) { return column.format(in); });
 }
 
 std::string toUtf16Le(const std::string& utf8) {

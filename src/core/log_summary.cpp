@@ -79,7 +79,7 @@ LogSummary LogSummarizer::summary() const {
 
 namespace {
 
-std::string at(CivilSeconds firstDay, CivilSeconds seconds) {
+std::string dateTimeAt(CivilSeconds firstDay, CivilSeconds seconds) {
   std::string text = formatCivil(firstDay + seconds);
   std::replace(text.begin(), text.end(), 'T', ' ');
   return text;
@@ -104,17 +104,18 @@ std::string fixed(double value, int decimals) {
 std::string describeSummary(const LogSummary& s, CivilSeconds firstDay, std::size_t maxRuns) {
   std::string t = std::to_string(s.rows) + " rows\n";
   if (s.rows == 0) return t;
-  t += at(firstDay, s.first) + " to " + at(firstDay, s.last) + "\nduration " + duration(s.last - s.first) +
-       "\n";
+  t += dateTimeAt(firstDay, s.first) + " to " + dateTimeAt(firstDay, s.last) + "\nduration " +
+       duration(s.last - s.first) + "\n";
   t += "runs " + std::to_string(s.runs.size()) + "\n";
   for (std::size_t i = 0; i < s.runs.size() && i < maxRuns; ++i)
-    t += "  " + at(firstDay, s.runs[i].first) + " to " + at(firstDay, s.runs[i].last) + " (" +
+    t += "  " + dateTimeAt(firstDay, s.runs[i].first) + " to " + dateTimeAt(firstDay, s.runs[i].last) + " (" +
          std::to_string(s.runs[i].rows) + " rows)\n";
   for (std::size_t i = 0; i < s.cells.size(); ++i)
     t += "cell " + std::to_string(i + 1) + ": min " + std::to_string(s.cells[i].minMv) + "  max " +
          std::to_string(s.cells[i].maxMv) + "  mean " + fixed(s.cells[i].meanMv, 1) + " mV\n";
   if (s.cellRows > 0)
-    t += "largest spread " + std::to_string(s.maxSpreadMv) + " mV at " + at(firstDay, s.maxSpreadAt) + "\n";
+    t += "largest spread " + std::to_string(s.maxSpreadMv) + " mV at " + dateTimeAt(firstDay, s.maxSpreadAt) +
+         "\n";
   t += "charge " + fixed(s.chargeAh, 3) + " Ah, " + fixed(s.chargeWh, 1) + " Wh\ndischarge " +
        fixed(s.dischargeAh, 3) + " Ah, " + fixed(s.dischargeWh, 1) + " Wh\n";
   for (std::size_t m = 0; m < s.modeSeconds.size(); ++m) {
@@ -124,8 +125,8 @@ std::string describeSummary(const LogSummary& s, CivilSeconds firstDay, std::siz
          duration(s.modeSeconds[m]) + "\n";
   }
   for (const AlarmFigures& a : s.alarms)
-    t += "alarm " + a.label + ": " + std::to_string(a.count) + " times, " + at(firstDay, a.first) + " to " +
-         at(firstDay, a.last) + "\n";
+    t += "alarm " + a.label + ": " + std::to_string(a.count) + " times, " + dateTimeAt(firstDay, a.first) +
+         " to " + dateTimeAt(firstDay, a.last) + "\n";
   t += "cycle count " + std::to_string(s.firstCycle) + " to " + std::to_string(s.lastCycle) + " (" +
        std::to_string(s.lastCycle - s.firstCycle) + ")\n";
   return t;

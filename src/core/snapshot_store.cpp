@@ -6,13 +6,13 @@
 #include <utility>
 
 #include "core/alarm_parameter_file.h"
+#include "core/alarm_parameter_record.h"
 #include "util/platform.h"
 
 namespace orlo {
 namespace {
 
 constexpr const char* kSuffix = ".csv";
-constexpr std::size_t kBoardIdRow = 37;  // zero-based index of "ID" in record order
 constexpr std::size_t kPortNameMax = 40;
 constexpr int kMaxSameName = 100;
 
@@ -27,7 +27,7 @@ std::string portInName(const std::string& device) {
   return name.empty() ? "none" : name;
 }
 
-bool allDigits(const std::string& text) {
+bool isIdText(const std::string& text) {
   return !text.empty() && text.size() <= 3 &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -41,7 +41,7 @@ std::optional<SnapshotInfo> parseName(const std::string& folder, const std::stri
   const auto second = first == std::string::npos ? first : stem.find('_', first + 3);
   if (first == std::string::npos || first == 0 || second == std::string::npos) return {};
   const std::string id = stem.substr(first + 3, second - first - 3);
-  if (!allDigits(id)) return {};
+  if (!isIdText(id)) return {};
   SnapshotInfo info;
   info.path = folder + "/" + name;
   info.time = stem.substr(0, first);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "core/alarm_parameter_record.h"
 #include "core/calibration_check.h"
 #include "core/station_checks.h"
 #include "link/requests.h"
@@ -10,8 +11,6 @@
 
 namespace orlo {
 namespace {
-
-constexpr std::size_t kBoardIdRow = 37;  // record row 38, the board's ID
 
 std::string todayText(const std::tm& now) {
   return isoTimeText(now).substr(0, 10);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "util/text_format.h"
+
 namespace orlo {
 
 namespace {
@@ -15,12 +17,6 @@ std::vector<std::string> setAlarms(std::uint32_t flags) {
     if ((flags >> (n - 1)) & 1u) names.emplace_back(alarmName(n));
   }
   return names;
-}
-
-std::string joined(const std::vector<std::string>& parts) {
-  std::string out;
-  for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
-  return out;
 }
 
 }  // namespace
@@ -54,7 +50,7 @@ std::string checkAtRest(const LiveData& live, const RestLimits& limits, bool che
     problems.emplace_back(text);
   }
   const std::vector<std::string> alarms = setAlarms(live.alarmFlags & limits.alarmMask);
-  if (!alarms.empty()) problems.push_back("alarm set: " + joined(alarms));
+  if (!alarms.empty()) problems.push_back("alarm set: " + joinNonEmpty(alarms, "; "));
 
   const auto [tLow, tHigh] = std::minmax_element(live.temperatureC.begin(), live.temperatureC.end());
   *values = {{"cells_mv", live.cellMv},
@@ -72,7 +68,7 @@ std::string checkAtRest(const LiveData& live, const RestLimits& limits, bool che
                {"temp_c", {limits.tempMinC, limits.tempMaxC}},
                {"current_a", checkCurrent ? nlohmann::json(limits.currentA) : nlohmann::json()},
                {"alarms_clear", setAlarms(limits.alarmMask)}}}};
-  return joined(problems);
+  return joinNonEmpty(problems, "; ");
 }
 
 std::string balancingCells(std::uint16_t flags) {

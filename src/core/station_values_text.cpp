@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "util/text_format.h"
+
 namespace orlo {
 namespace {
 
@@ -49,21 +51,16 @@ std::string limit(const Json& limits, const char* key, const std::string& unit) 
   return " (limit " + number(l) + " " + unit + ")";
 }
 
-std::string joined(const std::vector<std::string>& parts) {
-  std::string out;
-  for (const std::string& p : parts)
-    if (!p.empty()) out += (out.empty() ? "" : "; ") + p;
-  return out;
-}
-
 std::string atRest(const Json& v) {
   const Json limits = at(v, "limits");
   const Json alarms = at(v, "alarms");
-  return joined({"cells " + listed(at(v, "cells_mv")) + " mV" + limit(limits, "cell_mv", "mV"),
-                 "spread " + number(at(v, "spread_mv")) + " mV" + limit(limits, "spread_mv", "mV"),
-                 "temperatures " + listed(at(v, "temperatures_c")) + " °C" + limit(limits, "temp_c", "°C"),
-                 "current " + number(at(v, "current_a")) + " A" + limit(limits, "current_a", "A"),
-                 alarms.empty() ? "no alarm" : "alarms " + listed(alarms)});
+  return joinNonEmpty(
+      {"cells " + listed(at(v, "cells_mv")) + " mV" + limit(limits, "cell_mv", "mV"),
+       "spread " + number(at(v, "spread_mv")) + " mV" + limit(limits, "spread_mv", "mV"),
+       "temperatures " + listed(at(v, "temperatures_c")) + " °C" + limit(limits, "temp_c", "°C"),
+       "current " + number(at(v, "current_a")) + " A" + limit(limits, "current_a", "A"),
+       alarms.empty() ? "no alarm" : "alarms " + listed(alarms)},
+      "; ");
 }
 
 std::string balance(const Json& v) {
@@ -82,7 +79,7 @@ std::string balance(const Json& v) {
     parts.push_back(text(v, "cells_passed") + " passed within " + number(at(v, "wait_s")) + " s");
   if (v.contains("manual_balance_off"))
     parts.push_back("manual balance off " + text(v, "manual_balance_off"));
-  return joined(parts);
+  return joinNonEmpty(parts, "; ");
 }
 
 std::string calibrationPoint(const Json& p) {
@@ -102,7 +99,7 @@ std::string calibration(const Json& v) {
       parts.push_back("error evaluation " + std::string(d) + " " + number(at(v, key.c_str())) + " (limit " +
                       number(at(v, "max_error")) + ")");
   }
-  return joined(parts);
+  return joinNonEmpty(parts, "; ");
 }
 
 std::string parameters(const Json& v) {
@@ -112,15 +109,18 @@ std::string parameters(const Json& v) {
                   number(at(m, "written")) + ", read back " + number(at(m, "read_back"));
   const std::string changes = text(v, "changes");
   const std::string problem = text(v, "write_record_problem");
-  return joined({text(v, "outcome"), "file " + text(v, "file"), changes.empty() ? "" : "changes: " + changes,
-                 mismatches, text(v, "snapshot").empty() ? "" : "snapshot " + text(v, "snapshot"),
-                 problem.empty() ? "" : "writes.csv: " + problem});
+  return joinNonEmpty(
+      {text(v, "outcome"), "file " + text(v, "file"), changes.empty() ? "" : "changes: " + changes,
+       mismatches, text(v, "snapshot").empty() ? "" : "snapshot " + text(v, "snapshot"),
+       problem.empty() ? "" : "writes.csv: " + problem},
+      "; ");
 }
 
 std::string identify(const Json& v) {
   const std::string label = text(v, "label");
-  return joined({v.contains("board_id") ? "board ID " + text(v, "board_id") : "",
-                 label.empty() ? "" : "label " + label});
+  return joinNonEmpty({v.contains("board_id") ? "board ID " + text(v, "board_id") : "",
+                       label.empty() ? "" : "label " + label},
+                      "; ");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/alarm_parameter_record.h"
 #include "core/parameter_session.h"
 #include "core/snapshot_store.h"
 #include "util/platform.h"
@@ -12,7 +13,6 @@ namespace {
 
 constexpr const char* kHeader = "time,port,board_id,changes,outcome\r\n";
 constexpr const char* kReplacement = "\xEF\xBF\xBD";
-constexpr std::size_t kBoardIdRow = 37;
 
 // Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
 std::size_t utf8Length(const std::string& text, std::size_t i) {

@@ -17,7 +17,7 @@ std::vector<std::string> packNames(const MonitorSettings& settings) {
   return names;
 }
 
-const char* kindName(NotifyKind kind) {
+const char* channelKindName(NotifyKind kind) {
   return kind == NotifyKind::Ntfy ? "ntfy" : kind == NotifyKind::Webhook ? "webhook" : "email";
 }
 
@@ -129,8 +129,9 @@ void MonitorExtras::render(std::string& out) {
   if (notifier_) {
     std::vector<MetricsBook::Channel> channels;
     for (std::size_t i = 0; i < notifier_->channels().size(); ++i)
-      channels.push_back({std::string(kindName(notifier_->channels()[i].kind)) + "-" + std::to_string(i + 1),
-                          notifier_->sent(i), notifier_->failed(i)});
+      channels.push_back(
+          {std::string(channelKindName(notifier_->channels()[i].kind)) + "-" + std::to_string(i + 1),
+           notifier_->sent(i), notifier_->failed(i)});
     book_.setChannels(std::move(channels));
   }
   book_.write(out, std::chrono::steady_clock::now());

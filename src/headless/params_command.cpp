@@ -22,7 +22,7 @@ namespace orlo::headless {
 namespace {
 
 // The session's time-outs are seconds long; a tick this often ends them close enough.
-constexpr int kTickMs = 20;
+constexpr int kLineWaitMs = 20;
 
 void say(std::FILE* to, const std::string& text) {
   std::fprintf(to, "%s\n", text.c_str());
@@ -73,7 +73,7 @@ ParameterResult runSession(DeviceSerialControl& serial, ParameterSession& sessio
   while (!result) {
     // A closed device (fd -1) is skipped by poll; the next tick ends the session.
     pollfd device{serial.fd(), POLLIN, 0};
-    ::poll(&device, 1, kTickMs);
+    ::poll(&device, 1, kLineWaitMs);
     if (device.revents & (POLLIN | POLLHUP | POLLERR)) serial.onReadable();
     session.tick(monotonicMs());
   }

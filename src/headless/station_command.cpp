@@ -23,7 +23,7 @@
 namespace orlo::headless {
 namespace {
 
-constexpr int kTickMs = 20;
+constexpr int kLoopWaitMs = 20;
 constexpr std::size_t kMaxFileThreads = 8;
 
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -118,7 +118,7 @@ void runAll(std::vector<std::unique_ptr<BoardRun>>& runs, FileWorkers& files) {
     fds.push_back({files.wakeFd(), POLLIN, 0});
     const bool asking = runs.size() == 1 && runs[0]->person().waiting();
     if (asking) fds.push_back({STDIN_FILENO, POLLIN, 0});
-    ::poll(fds.data(), fds.size(), kTickMs);
+    ::poll(fds.data(), fds.size(), kLoopWaitMs);
     if (fds[runs.size()].revents & POLLIN) files.takeDone();
     const std::int64_t now = monotonicMs();
     for (std::size_t i = 0; i < runs.size(); ++i) {

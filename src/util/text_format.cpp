@@ -33,4 +33,11 @@ std::string isoZoneText(long offsetSeconds) {
   return std::string(text, sizeof text);
 }
 
+std::string joinNonEmpty(const std::vector<std::string>& parts, const char* separator) {
+  std::string out;
+  for (const std::string& p : parts)
+    if (!p.empty()) out += (out.empty() ? "" : separator) + p;
+  return out;
+}
+
 }  // namespace orlo

@@ -4,6 +4,7 @@
 // them. Whole numbers need nothing beyond std::to_string.
 
 #include <string>
+#include <vector>
 
 namespace orlo {
 
@@ -13,5 +14,8 @@ std::string formatFixed(double value, int decimals);
 
 // A time zone's distance from UTC as ISO 8601 writes it after a time: "+01:00", "-05:30".
 std::string isoZoneText(long offsetSeconds);
+
+// The parts that are not empty, with `separator` between them.
+std::string joinNonEmpty(const std::vector<std::string>& parts, const char* separator);
 
 }  // namespace orlo

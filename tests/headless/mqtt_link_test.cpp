@@ -79,7 +79,7 @@ TEST(MqttLink, aBrokerThatStopsReadingIsDroppedInTimeWithFlatMemoryAndGetsTheLat
   EXPECT_FALSE(link.connected());
   EXPECT_LE(lostAfter, 7.5 + 0.3) << "one and a half keep-alives of 5 s";
   ASSERT_GT(n, 150) << "the states offered would have filled " << n / 8 << " MiB";
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ORLO_ADDRESS_SANITIZER)
   // The address sanitizer keeps freed blocks in quarantine, so resident memory grows with every
   // state built and dropped: the bound holds for the plain build only.
   (void)most;

@@ -263,7 +263,7 @@ long residentKb(pid_t pid) {
 TEST(SimProgram, unreadAnswersAreDroppedAndMemoryStaysBounded) {
   const orlo::test::ScratchDir dir("orlo-sim-flood");
   ASSERT_FALSE(dir.path().empty());
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ORLO_ADDRESS_SANITIZER)
   // AddressSanitizer keeps freed memory in a quarantine (256 MB by default) that would read as
   // growth here; without it the simulator's own memory is what is measured.
   ::setenv("ASAN_OPTIONS", "detect_leaks=0:quarantine_size_mb=0", 1);

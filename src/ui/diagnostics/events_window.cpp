@@ -19,7 +19,7 @@ namespace orlo::ui {
 namespace {
 
 constexpr int kColumns = 3;
-const char* const kHeaders[kColumns] = {"Time", "Kind", "Event"};
+const char* const kEventHeaders[kColumns] = {"Time", "Kind", "Event"};
 
 // One kind, or every kind when none is chosen.
 class KindFilter : public QSortFilterProxyModel {
@@ -97,7 +97,7 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
 QVariant EventTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
     return {};
-  return QString::fromLatin1(kHeaders[section]);
+  return QString::fromLatin1(kEventHeaders[section]);
 }
 
 void EventTableModel::eventAdded() {

@@ -11,8 +11,8 @@ namespace orlo::ui {
 
 namespace {
 
-const char* const kHeaders[TrafficModel::ColumnCount] = {"Time (ms)", "Direction", "Command",
-                                                         "Length",    "Bytes",     "Verdict"};
+const char* const kTrafficHeaders[TrafficModel::ColumnCount] = {"Time (ms)", "Direction", "Command",
+                                                                "Length",    "Bytes",     "Verdict"};
 
 QString cellText(const TrafficRow& row, int column) {
   switch (column) {
@@ -115,7 +115,7 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
 QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
     return {};
-  return kHeaders[section];
+  return kTrafficHeaders[section];
 }
 
 }  // namespace orlo::ui

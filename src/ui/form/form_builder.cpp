@@ -21,10 +21,6 @@
 namespace orlo::ui {
 namespace {
 
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 QGridLayout* newGrid(QWidget* owner, bool plain) {
   auto* grid = new QGridLayout(owner);
   grid->setHorizontalSpacing(4);
@@ -37,7 +33,7 @@ QGridLayout* newGrid(QWidget* owner, bool plain) {
 }
 
 QLineEdit* newEdit(const LayoutControl& row, QWidget* parent, bool readOnly) {
-  auto* edit = new QLineEdit(qs(row.text), parent);
+  auto* edit = new QLineEdit(QString::fromStdString(row.text), parent);
   edit->setReadOnly(readOnly);
   edit->setMinimumWidth(36);
   if (row.hasFlag("digits")) new DigitsValidator(edit, row.hasFlag("signed"));
@@ -87,7 +83,7 @@ QWidget* newCombo(const LayoutControl& row, QWidget* parent, bool editable) {
   combo->setEditable(editable);
   if (editable) new ChoiceOnly(combo);
   for (const auto& item : splitItems(row.text)) {
-    if (!item.empty()) combo->addItem(qs(item));
+    if (!item.empty()) combo->addItem(QString::fromStdString(item));
   }
   combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
   return combo;
@@ -96,7 +92,7 @@ QWidget* newCombo(const LayoutControl& row, QWidget* parent, bool editable) {
 QWidget* newLamp(const LayoutControl& row, QWidget* parent) {
   // The caption lives in the tool tip: with no icon yet a tool button would show its text.
   auto* lamp = new QToolButton(parent);
-  lamp->setToolTip(qs(row.text));
+  lamp->setToolTip(QString::fromStdString(row.text));
   lamp->setToolButtonStyle(Qt::ToolButtonIconOnly);
   lamp->setAutoRaise(true);
   lamp->setIconSize(QSize(16, 16));
@@ -109,7 +105,7 @@ QWidget* newLamp(const LayoutControl& row, QWidget* parent) {
 QWidget* newTabs(const LayoutControl& row, QWidget* parent) {
   auto* tabs = new QTabWidget(parent);
   for (const auto& caption : splitItems(row.text)) {
-    if (!caption.empty()) tabs->addTab(new QWidget, qs(caption));
+    if (!caption.empty()) tabs->addTab(new QWidget, QString::fromStdString(caption));
   }
   tabs->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   return tabs;
@@ -121,11 +117,16 @@ const std::map<std::string, Factory>& factories() {
   static const std::map<std::string, Factory> table = {
       {"edit", [](const LayoutControl& r, QWidget* p) { return newEdit(r, p, false); }},
       {"readonly", [](const LayoutControl& r, QWidget* p) { return newEdit(r, p, true); }},
-      {"static", [](const LayoutControl& r, QWidget* p) { return new QLabel(qs(r.text), p); }},
-      {"label", [](const LayoutControl& r, QWidget* p) { return new QLabel(qs(r.text), p); }},
-      {"button", [](const LayoutControl& r, QWidget* p) { return new QPushButton(qs(r.text), p); }},
-      {"check", [](const LayoutControl& r, QWidget* p) { return new QCheckBox(qs(r.text), p); }},
-      {"radio", [](const LayoutControl& r, QWidget* p) { return new QRadioButton(qs(r.text), p); }},
+      {"static",
+       [](const LayoutControl& r, QWidget* p) { return new QLabel(QString::fromStdString(r.text), p); }},
+      {"label",
+       [](const LayoutControl& r, QWidget* p) { return new QLabel(QString::fromStdString(r.text), p); }},
+      {"button",
+       [](const LayoutControl& r, QWidget* p) { return new QPushButton(QString::fromStdString(r.text), p); }},
+      {"check",
+       [](const LayoutControl& r, QWidget* p) { return new QCheckBox(QString::fromStdString(r.text), p); }},
+      {"radio", [](const LayoutControl& r,
+                   QWidget* p) { return new QRadioButton(QString::fromStdString(r.text), p); }},
       {"combo", [](const LayoutControl& r, QWidget* p) { return newCombo(r, p, false); }},
       {"combo-edit", [](const LayoutControl& r, QWidget* p) { return newCombo(r, p, true); }},
       {"lamp", newLamp},
@@ -138,7 +139,7 @@ const std::map<std::string, Factory>& factories() {
 
 std::vector<BuiltControl> FormBuilder::build(QWidget* root) {
   const LayoutWindow& window = table_.window;
-  root->setWindowTitle(qs(window.caption));
+  root->setWindowTitle(QString::fromStdString(window.caption));
   root->setAutoFillBackground(true);
   QPalette palette = root->palette();
   palette.setColor(QPalette::Window, colours_.background);
@@ -158,7 +159,8 @@ void FormBuilder::buildGroups() {
     Container& parent = containers_[g.parent];
     if (!parent.grid) continue;
     const bool plain = g.hasFlag("plain");
-    QWidget* box = plain ? new QWidget(parent.widget) : new QGroupBox(qs(g.caption), parent.widget);
+    QWidget* box =
+        plain ? new QWidget(parent.widget) : new QGroupBox(QString::fromStdString(g.caption), parent.widget);
     parent.grid->addWidget(box, g.row, g.col * 3, std::max(1, g.rowSpan), std::max(1, g.colSpan) * 3);
     containers_[g.key] = {box, newGrid(box, plain)};
   }
@@ -181,7 +183,7 @@ void FormBuilder::buildControl(const LayoutControl& row, std::vector<BuiltContro
     static_cast<QButtonGroup*>(radioGroups_[row.group])->addButton(static_cast<QRadioButton*>(widget));
   }
   if (row.id == -1)
-    widget->setAccessibleName(qs(row.text));
+    widget->setAccessibleName(QString::fromStdString(row.text));
   else
     built.push_back({&row, widget});
 }
@@ -216,7 +218,8 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     auto* stack = new QVBoxLayout(cell);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(1);
-    if (!row.label.empty()) stack->addWidget(makeLabel(qs(row.label), cell), 0, Qt::AlignHCenter);
+    if (!row.label.empty())
+      stack->addWidget(makeLabel(QString::fromStdString(row.label), cell), 0, Qt::AlignHCenter);
     widget->setParent(cell);
     // A lamp under its label is centred on it; fields fill the column.
     stack->addWidget(widget, 0, row.kind == "lamp" ? Qt::AlignHCenter : Qt::Alignment());
@@ -225,13 +228,15 @@ void FormBuilder::place(const LayoutControl& row, QWidget* widget, Container& wh
     // A readout of labelled fields reads best as even columns, whatever each label's length.
     where.grid->setColumnStretch(base, 1);
   } else {
-    if (!row.label.empty()) where.grid->addWidget(makeLabel(qs(row.label), where.widget), row.row, base);
+    if (!row.label.empty())
+      where.grid->addWidget(makeLabel(QString::fromStdString(row.label), where.widget), row.row, base);
     // A lamp sits right after its label, not adrift in a wide cell next to the following one.
     const Qt::Alignment align = row.kind == "lamp" ? Qt::AlignLeft | Qt::AlignVCenter : Qt::Alignment();
     where.grid->addWidget(widget, row.row, base + 1, 1, widgetCells, align);
   }
   if (!row.unit.empty())
-    where.grid->addWidget(makeLabel(qs(row.unit), where.widget), row.row, base + widgetCells + 1);
+    where.grid->addWidget(makeLabel(QString::fromStdString(row.unit), where.widget), row.row,
+                          base + widgetCells + 1);
 }
 
 }  // namespace orlo::ui

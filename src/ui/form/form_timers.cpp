@@ -2,22 +2,13 @@
 
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <utility>
 #include <vector>
 
+#include "util/clock.h"
 #include "view/form.h"
 
 namespace orlo::ui {
-namespace {
-
-long long monotonicMs() {  // the clock Qt's timers run on
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
 
 FormTimers::FormTimers(std::function<void(int)> fire) : fire_(std::move(fire)) {}
 

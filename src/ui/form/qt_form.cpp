@@ -22,10 +22,6 @@ namespace {
 
 QtForm::TextTrace g_textTrace = nullptr;
 
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 // Nothing thrown by window logic may unwind through Qt's event loop.
 template <typename F>
 void guarded(F&& f) {
@@ -154,7 +150,7 @@ void QtForm::setTabPage(int id, int index, QWidget* page, const std::string& cap
   // Inside a tab a page fills the tab's whole display area; its table size is its minimum.
   page->setMinimumSize(page->size());
   page->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  tabs->insertTab(index, page, qs(caption));
+  tabs->insertTab(index, page, QString::fromStdString(caption));
   tabs->setCurrentIndex(0);
   settingProgrammatically_ = quiet;
 }
@@ -190,13 +186,13 @@ void QtForm::setText(int id, const std::string& text) {
       showEditText(*c);
     }
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
-    l->setText(qs(text));
+    l->setText(QString::fromStdString(text));
   } else if (auto* lamp = qobject_cast<QToolButton*>(w)) {
-    lamp->setToolTip(qs(text));
+    lamp->setToolTip(QString::fromStdString(text));
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-    b->setText(qs(text));
+    b->setText(QString::fromStdString(text));
   } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
-    if (cb->isEditable()) cb->setEditText(qs(text));
+    if (cb->isEditable()) cb->setEditText(QString::fromStdString(text));
   }
   if (c->nameFromCaption) followCaption(id, text);
   if (g_textTrace) g_textTrace(id, text);
@@ -207,7 +203,7 @@ void QtForm::showEditText(Control& c) {
   if (e == nullptr) return;
   if (c.editTextPending) e->removeEventFilter(pendingFilter_.get());
   c.editTextPending = false;
-  const QString shown = qs(c.editText);
+  const QString shown = QString::fromStdString(c.editText);
   if (e->text() != shown || e->cursorPosition() != 0 || e->hasSelectedText()) {
     e->setText(shown);
     e->setCursorPosition(0);
@@ -238,9 +234,9 @@ void QtForm::applyAccessibleName(Control& control) {
   if (!control.widget) return;
   const std::string name = control.iconShown ? lampAccessibleName(control.name, control.icon) : control.name;
   if (auto* combo = qobject_cast<QComboBox*>(control.widget.data()))
-    nameComboBox(combo, qs(name));
+    nameComboBox(combo, QString::fromStdString(name));
   else
-    control.widget->setAccessibleName(qs(name));
+    control.widget->setAccessibleName(QString::fromStdString(name));
 }
 
 bool QtForm::isEnabled(int id) const {
@@ -302,16 +298,16 @@ void QtForm::setItems(int id, const std::vector<std::string>& items) {
   settingProgrammatically_ = true;
   if (auto* cb = qobject_cast<QComboBox*>(c->widget)) {
     cb->clear();
-    for (const auto& item : items) cb->addItem(qs(item));
+    for (const auto& item : items) cb->addItem(QString::fromStdString(item));
     cb->setCurrentIndex(-1);
   } else if (auto* tabs = qobject_cast<QTabWidget*>(c->widget)) {
     // Tabs that already carry a page keep it; only their captions change.
     for (std::size_t i = 0; i < items.size(); ++i) {
       const int index = static_cast<int>(i);
       if (index < tabs->count())
-        tabs->setTabText(index, qs(items[i]));
+        tabs->setTabText(index, QString::fromStdString(items[i]));
       else
-        tabs->addTab(new QWidget, qs(items[i]));
+        tabs->addTab(new QWidget, QString::fromStdString(items[i]));
     }
   }
   settingProgrammatically_ = false;

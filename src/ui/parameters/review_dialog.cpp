@@ -21,10 +21,6 @@ const QColor kRefusedColour(255, 196, 196);
 const QColor kGoodColour(0, 110, 0);
 const QColor kBadColour(170, 0, 0);
 
-QString text(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
 QString number(std::int64_t value) {
   return QString::number(static_cast<qlonglong>(value));
 }
@@ -33,13 +29,18 @@ void addRow(QTableWidget* table, const AlarmParameterRow& row, const QString& on
             const QString& proposed, const QString& note, const QColor* colour) {
   const int r = table->rowCount();
   table->insertRow(r);
-  const QString cells[ReviewDialog::kColumnCount] = {text(row.group), text(row.label), onBoard,
-                                                     proposed,        text(row.unit),  note};
+  const QString cells[ReviewDialog::kColumnCount] = {QString::fromUtf8(row.group),
+                                                     QString::fromUtf8(row.label),
+                                                     onBoard,
+                                                     proposed,
+                                                     QString::fromUtf8(row.unit),
+                                                     note};
   // A listener hears the whole row on any of its cells.
-  const QString unit = row.unit[0] ? QStringLiteral(" ") + text(row.unit) : QString();
-  const QString sentence = rowSentence({text(row.group) + QStringLiteral(" ") + text(row.label),
-                                        QStringLiteral("on the board ") + onBoard + unit,
-                                        newWord + QStringLiteral(" ") + proposed + unit, note});
+  const QString unit = row.unit[0] ? QStringLiteral(" ") + QString::fromUtf8(row.unit) : QString();
+  const QString sentence =
+      rowSentence({QString::fromUtf8(row.group) + QStringLiteral(" ") + QString::fromUtf8(row.label),
+                   QStringLiteral("on the board ") + onBoard + unit,
+                   newWord + QStringLiteral(" ") + proposed + unit, note});
   for (int c = 0; c < ReviewDialog::kColumnCount; ++c) {
     auto* item = new QTableWidgetItem(cells[c]);
     item->setData(Qt::AccessibleTextRole, sentence);

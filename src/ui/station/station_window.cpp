@@ -1,7 +1,6 @@
 #include "ui/station/station_window.h"
 
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -17,20 +16,12 @@
 #include "app/main_window.h"
 #include "core/station_values_text.h"
 #include "ui/station/station_pdf.h"
+#include "util/clock.h"
 
 namespace orlo::ui {
 namespace {
 
 constexpr int kTickMs = 20;
-
-std::int64_t monotonicMs() {
-  static QElapsedTimer since = [] {
-    QElapsedTimer t;
-    t.start();
-    return t;
-  }();
-  return since.elapsed();
-}
 
 QString text(const std::string& s) {
   return QString::fromStdString(s);

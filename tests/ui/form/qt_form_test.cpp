@@ -483,8 +483,9 @@ TEST_F(QtFormTest, timersOnOneBeatFireInOnePassOnTheirPlaceOfTheBeat) {
     if (id != 5) continue;
     EXPECT_LT((at - 100) % 300, 30) << "timer 5 off its beat at " << at;
     if (i >= paused) continue;  // timer 6 was paused
-    EXPECT_TRUE(std::any_of(stamps.fired.begin(), stamps.fired.end(),
-                            [&](auto& f) { return std::get<0>(f) == 6 && std::get<2>(f) == pass; }))
+    EXPECT_TRUE(
+        std::any_of(stamps.fired.begin(), stamps.fired.end(),
+                    [&, pass = pass](auto& f) { return std::get<0>(f) == 6 && std::get<2>(f) == pass; }))
         << "timer 6 missed the pass of 5 at " << at;
   }
 }
