@@ -116,10 +116,9 @@ void TrendChart::redraw(const TrendBuffer& buffer, const TrendRange& range, std:
     update();
     return;
   }
-  // The title, legend and value axis stay as they are: only the plot and the time axis move.
-  const QRect plot = plotRect();
-  update(plot.adjusted(0, 0, 1, 1));
-  update(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
+  // The title stays as it is; the plot and the time axis under it move. One rectangle, so that
+  // the frame under it is copied as a block rather than span by span through the clip.
+  update(QRect(0, plotRect().top(), width(), height() - plotRect().top()));
 }
 
 // Round steps so that the labels stay short and readable.
@@ -228,12 +227,12 @@ void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
   // Labels scrolled out of view are dropped, so the cache holds a span's worth at most.
   for (auto it = timeLabels_.begin(); it != timeLabels_.end();)
     it = it.key() < startMs_ - step ? timeLabels_.erase(it) : std::next(it);
+  // Grid lines and ticks are filled rectangles, straight into the image; the labels take the pen.
+  painter.setPen(kAxis);
   for (std::int64_t t = (floorDiv(startMs_ + offset, step) + 1) * step - offset; t <= end; t += step) {
     const int x = plot.left() + static_cast<int>((t - startMs_) * plot.width() / spanMs_);
-    painter.setPen(kGrid);
-    painter.drawLine(x, plot.top() + 1, x, plot.bottom() - 1);
-    painter.setPen(kAxis);
-    painter.drawLine(x, plot.bottom(), x, plot.bottom() + 3);
+    painter.fillRect(QRect(x, plot.top() + 1, 1, plot.height() - 2), kGrid);
+    painter.fillRect(QRect(x, plot.bottom(), 1, 4), kAxis);
     const QStaticText& label = timeLabel(t);
     const qreal left = x - label.size().width() / 2;
     if (left >= 0 && left + label.size().width() <= width())

@@ -5,7 +5,9 @@
 // Painted by hand to stay cheap while it follows the clock: the frame (title, legend, value
 // axis and its grid) is kept in a pixmap and rebuilt only when the value scale, the size or a
 // series' visibility changes; a redraw repaints the plot and the time axis under it, whose tick
-// labels sit at round times and are laid out once each.
+// labels sit at round times and are laid out once each. Each repaint is one rectangle and its
+// lines are filled rectangles: a clip of several rectangles, or a pen, takes the raster engine's
+// general path, which hands anything taller than about a hundred lines to a pool of threads.
 
 #include <QColor>
 #include <QHash>

@@ -1,0 +1,73 @@
+#include "ui/diagnostics/tail_scroll_bar.h"
+
+#include <QProxyStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
+
+namespace orlo::ui {
+
+namespace {
+
+// The slider's outline lies a pixel outside its rectangle and its inner line a pixel inside.
+constexpr int kEdgeMargin = 3;
+
+}  // namespace
+
+TailScrollBar::TailScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {}
+
+TailScrollBar::Look TailScrollBar::look() const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  Look l;
+  l.size = size();
+  l.slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+  l.atMinimum = value() == minimum();
+  l.atMaximum = value() == maximum();
+  l.enabled = isEnabled() && minimum() != maximum();
+  return l;
+}
+
+bool TailScrollBar::drawsUniformAlongLength() const {
+  const auto* proxy = qobject_cast<const QProxyStyle*>(style());
+  const QStyle* base = proxy && proxy->baseStyle() ? proxy->baseStyle() : style();
+  return base->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0;
+}
+
+void TailScrollBar::holdChanges() {
+  holding_ = true;
+}
+
+void TailScrollBar::releaseChanges() {
+  holding_ = false;
+  repaintChange(SliderValueChange);
+}
+
+void TailScrollBar::sliderChange(SliderChange change) {
+  if (!holding_) repaintChange(change);
+}
+
+void TailScrollBar::repaintChange(SliderChange change) {
+  const Look now = look();
+  const Look before = drawn_;
+  const bool known = known_;
+  drawn_ = now;
+  known_ = true;
+  if (known && now == before) return;
+  const bool onlyEndsMoved = known && orientation() == Qt::Vertical && now.size == before.size &&
+                             now.atMinimum == before.atMinimum && now.atMaximum == before.atMaximum &&
+                             now.enabled == before.enabled && now.slider.left() == before.slider.left() &&
+                             now.slider.width() == before.slider.width() && drawsUniformAlongLength();
+  if (!onlyEndsMoved) {
+    QScrollBar::sliderChange(change);
+    return;
+  }
+  const auto strip = [this](int from, int to) {
+    if (from == to) return;
+    const int top = std::min(from, to) - kEdgeMargin;
+    update(QRect(0, top, width(), std::max(from, to) + kEdgeMargin - top + 1));
+  };
+  strip(before.slider.top(), now.slider.top());
+  strip(before.slider.bottom(), now.slider.bottom());
+}
+
+}  // namespace orlo::ui
