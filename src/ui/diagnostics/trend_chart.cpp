@@ -178,19 +178,11 @@ void TrendChart::buildFrame() {
   p.setPen(palette().color(QPalette::Text));
   p.drawText(QRect(0, kPad, width(), fm.height()), Qt::AlignCenter, title_);
   p.setFont(font());
-  const int rows = static_cast<int>(std::lround((yLast_ - yFirst_) / yStep_));
-  for (int i = 0; i <= rows; ++i) {
-    const double v = yFirst_ + i * yStep_;
-    const int y =
-        plot.bottom() - static_cast<int>(std::lround(i * plot.height() / std::max(1.0, 1.0 * rows)));
-    p.setPen(kGrid);
-    p.drawLine(plot.left(), y, plot.right(), y);
-    p.setPen(kAxis);
-    p.drawText(QRect(kPad, y - fm.height() / 2, labelWidth_, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-               QString::number(v, 'f', decimals_));
-  }
+  paintPlotGround(p, plot);
   p.setPen(kAxis);
-  p.drawRect(plot);
+  for (int i = 0; i <= gridRows(); ++i)
+    p.drawText(QRect(kPad, gridY(plot, i) - fm.height() / 2, labelWidth_, fm.height()),
+               Qt::AlignRight | Qt::AlignVCenter, QString::number(yFirst_ + i * yStep_, 'f', decimals_));
   if (legendWidth_ > 0) {
     int y = plot.top() + (plot.height() - static_cast<int>(lines_.size()) * (fm.height() + 2)) / 2;
     const int x = plot.right() + 2 * kPad + 2;
@@ -203,6 +195,27 @@ void TrendChart::buildFrame() {
   }
   frameValid_ = true;
   ++frameBuilds_;
+}
+
+int TrendChart::gridRows() const {
+  return static_cast<int>(std::lround((yLast_ - yFirst_) / yStep_));
+}
+
+int TrendChart::gridY(const QRect& plot, int row) const {
+  return plot.bottom() - static_cast<int>(std::lround(row * plot.height() / std::max(1.0, 1.0 * gridRows())));
+}
+
+// The plot's background, value grid and outline, down to the bottom edge: filled rectangles
+// only. The frame holds the same; a repaint fills them rather than copying them from it.
+void TrendChart::paintPlotGround(QPainter& p, const QRect& plot) const {
+  p.fillRect(QRect(plot.left(), plot.top(), plot.width() + 1, height() - plot.top()),
+             palette().color(QPalette::Base));
+  for (int i = 0; i <= gridRows(); ++i)
+    p.fillRect(QRect(plot.left(), gridY(plot, i), plot.width(), 1), kGrid);
+  p.fillRect(QRect(plot.left(), plot.top(), plot.width() + 1, 1), kAxis);
+  p.fillRect(QRect(plot.left(), plot.bottom() + 1, plot.width() + 1, 1), kAxis);
+  p.fillRect(QRect(plot.left(), plot.top(), 1, plot.height() + 1), kAxis);
+  p.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height() + 2), kAxis);
 }
 
 const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
@@ -243,10 +256,17 @@ void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
 void TrendChart::paintEvent(QPaintEvent* event) {
   if (!frameValid_ || frame_.size() != size() * devicePixelRatioF()) buildFrame();
   QPainter p(this);
-  p.drawPixmap(event->rect(), frame_,
-               QRectF(QPointF(event->rect().topLeft()) * frame_.devicePixelRatio(),
-                      QSizeF(event->rect().size()) * frame_.devicePixelRatio()));
   const QRect plot = plotRect();
+  // Title, value axis and legend come from the frame; the plot's ground is filled in place.
+  const int below = height() - plot.top();
+  const QRect copied[] = {QRect(0, 0, width(), plot.top()), QRect(0, plot.top(), plot.left(), below),
+                          QRect(plot.right() + 2, plot.top(), width() - plot.right() - 2, below)};
+  const qreal ratio = frame_.devicePixelRatio();
+  for (const QRect& part : copied) {
+    const QRect r = part & event->rect();
+    if (!r.isEmpty()) p.drawPixmap(r, frame_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+  }
+  paintPlotGround(p, plot);
   paintTimeAxis(p, plot);
   p.setClipRect(plot.adjusted(1, 1, 0, 0));
   const double xScale = plot.width() / static_cast<double>(spanMs_);
