@@ -1,5 +1,7 @@
 #include "ui/diagnostics/tail_scroll_bar.h"
 
+#include <QPaintEvent>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
@@ -10,6 +12,8 @@ namespace {
 
 // The slider's outline lies a pixel outside its rectangle and its inner line a pixel inside.
 constexpr int kEdgeMargin = 3;
+// Fills no taller than this stay on the painting thread.
+constexpr int kStripLines = 64;
 
 }  // namespace
 
@@ -68,6 +72,29 @@ void TailScrollBar::repaintChange(SliderChange change) {
   };
   strip(before.slider.top(), now.slider.top());
   strip(before.slider.bottom(), now.slider.bottom());
+}
+
+// A strip, while the mouse leaves the bar alone (the state of a hovered or pressed part is the
+// bar's own), is drawn through an image; anything else as QScrollBar draws it.
+void TailScrollBar::paintEvent(QPaintEvent* event) {
+  const QRect strip = event->rect();
+  if (strip.height() > kStripLines || underMouse() || isSliderDown()) {
+    QScrollBar::paintEvent(event);
+    return;
+  }
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  option.subControls = QStyle::SC_All;
+  option.activeSubControls = QStyle::SC_None;
+  const qreal ratio = devicePixelRatioF();
+  QImage image(strip.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::transparent);
+  QPainter onImage(&image);
+  onImage.translate(-strip.topLeft());
+  style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &onImage, this);
+  onImage.end();
+  QPainter(this).drawImage(strip.topLeft(), image);
 }
 
 }  // namespace orlo::ui

@@ -3,7 +3,9 @@
 // itself at every change of range or value, which with a new row a second is a tall gradient
 // drawn again each second. This one repaints only what a change can alter: nothing when the
 // slider stays where it was drawn, and under Fusion, whose groove and slider look the same all
-// along their length, the strips where an end of the slider moved.
+// along their length, the strips where an end of the slider moved. Such a strip is drawn into an
+// image of its own height: the style fills its groove and slider whole and leaves the cut to the
+// clip, and the raster engine hands any fill of a hundred lines or more to its thread pool.
 
 #include <QScrollBar>
 
@@ -22,6 +24,7 @@ class TailScrollBar : public QScrollBar {
 
  protected:
   void sliderChange(SliderChange change) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   // What the drawing depends on, besides the style's own state (hover, press, focus).
