@@ -18,8 +18,8 @@ cpu_seconds() {
 }
 
 # Orlo_PC remembers which windows were open, and where, in the user's settings. A run here starts
-# from none, as a new user does (a Trends window left open by another run redraws four times a
-# second), and leaves the user's own settings alone: put this before the command.
+# from none, as a new user does (a Trends window left open by another run redraws every second),
+# and leaves the user's own settings alone: put this before the command.
 orlo_settings() { mkdir -p "$1/orlo-settings" && echo "XDG_CONFIG_HOME=$1/orlo-settings"; }
 
 # Nanoseconds on a CPU so far, all threads together (the scheduler's own count; clock ticks

@@ -23,10 +23,14 @@ void raise(W* window) {
 }  // namespace
 
 Diagnostics::Diagnostics(QWidget* parent)
-    : parent_(parent), traffic_([this] { return sinceStart_.elapsed(); }), recorder_(trends_, wallNowMs) {
+    : parent_(parent),
+      traffic_([this] { return sinceStart_.elapsed(); }),
+      recorder_(trends_, wallNowMs),
+      live_([this] { return refreshShownWindows(); }) {
   sinceStart_.start();
   fanOut_.add(&traffic_);
   fanOut_.add(&recorder_);
+  fanOut_.add(&live_);
 }
 
 Diagnostics::~Diagnostics() {
@@ -55,10 +59,25 @@ TrafficWindow* Diagnostics::trafficWindow() {
 
 void Diagnostics::showTrends() {
   raise(trendsWindow());
+  live_.start();
 }
 
 void Diagnostics::showTraffic() {
   raise(trafficWindow());
+  live_.start();
+}
+
+bool Diagnostics::refreshShownWindows() {
+  bool any = false;
+  if (trendsWindow_ && trendsWindow_->isVisible()) {
+    trendsWindow_->refresh();
+    any = true;
+  }
+  if (trafficWindow_ && trafficWindow_->isVisible()) {
+    trafficWindow_->refresh();
+    any = true;
+  }
+  return any;
 }
 
 }  // namespace orlo::ui

@@ -13,6 +13,7 @@
 #include "app/traffic_tap.h"
 #include "app/trend_buffer.h"
 #include "app/trend_recorder.h"
+#include "ui/diagnostics/live_refresh.h"
 
 class QWidget;
 
@@ -45,12 +46,15 @@ class Diagnostics {
   TrafficWindow* trafficWindow();
 
  private:
+  bool refreshShownWindows();
+
   QWidget* parent_;
   QElapsedTimer sinceStart_;
   TrafficLog traffic_;
   TrendBuffer trends_;
   TrendRecorder recorder_;
   ReceiveFanOut fanOut_;
+  LiveRefresh live_;
   std::unique_ptr<TrafficTap> tap_;
   QPointer<TrendsWindow> trendsWindow_;
   QPointer<TrafficWindow> trafficWindow_;

@@ -5,13 +5,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "ui/diagnostics/clipped_text_delegate.h"
 #include "ui/diagnostics/log_table.h"
 #include "ui/diagnostics/tail_table.h"
 #include "ui/diagnostics/traffic_model.h"
+#include "ui/diagnostics/wrapped_text.h"
 #include "ui/form/accessibility.h"
 #include "ui/form/dialogs.h"
 #include "ui/form/save_file.h"
@@ -37,25 +38,21 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   setUpLogTable(table_, model_, QStringLiteral("Traffic frames"));
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
+  table_->setItemDelegateForColumn(TrafficModel::Hex, new ClippedTextDelegate(table_));
   layout->addWidget(table_, 1);
   resize(1240, 600);
   closeOnEscape(this);
-  timer_ = new QTimer(this);
-  timer_->setInterval(kRefreshIntervalMs);
-  connect(timer_, &QTimer::timeout, this, &TrafficWindow::refresh);
   refresh();
 }
 
-// The counters change a frame at a time, the age of the last frame at every refresh: the age has
-// a plain label of its own, so the selectable, wrapped counters are laid out again only when they
-// change, and the box keeps the rest of the window out of either's relayout.
+// The counters change a frame at a time, the age of the last frame at every refresh: each has
+// a widget that repaints itself without laying out the window again (the counters wrap when the
+// window is narrow, and ask for a layout only when that adds or removes a line).
 QWidget* TrafficWindow::buildCounters() {
   auto* box = new QWidget(this);
   auto* row = new QHBoxLayout(box);
   row->setContentsMargins(0, 0, 0, 0);
-  counters_ = new QLabel(box);
-  counters_->setWordWrap(true);
-  counters_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  counters_ = new WrappedText(box);
   row->addWidget(counters_, 1);
   age_ = new QLabel(box);
   age_->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -148,12 +145,6 @@ void TrafficWindow::refresh() {
 void TrafficWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   refresh();
-  timer_->start();
-}
-
-void TrafficWindow::hideEvent(QHideEvent* event) {
-  QWidget::hideEvent(event);
-  timer_->stop();
 }
 
 QString TrafficWindow::saveText(const QString& path) const {

@@ -10,23 +10,21 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace orlo::ui {
 
 class TailTable;
 class TrafficModel;
+class WrappedText;
 
 class TrafficWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // About once per poll: the sent frame and its answer arrive in one refresh, one repaint.
-  static constexpr int kRefreshIntervalMs = 1000;
-
   explicit TrafficWindow(TrafficLog& log, QWidget* parent = nullptr);
 
-  // Pulls new rows and counters from the log (the timer does this while the window shows).
+  // Pulls new rows and counters from the log (Diagnostics calls it about once a second, after a
+  // poll's answer, so that the sent frame and its answer come in one refresh, one repaint).
   void refresh();
   void setPaused(bool paused);
   void setFilter(const TrafficFilter& filter);
@@ -42,7 +40,6 @@ class TrafficWindow : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
 
  private:
   QWidget* buildCounters();
@@ -52,14 +49,13 @@ class TrafficWindow : public QWidget {
 
   TrafficLog& log_;
   TrafficModel* model_;
-  QLabel* counters_ = nullptr;
+  WrappedText* counters_ = nullptr;
   QLabel* age_ = nullptr;
   QComboBox* direction_ = nullptr;
   QComboBox* command_ = nullptr;
   QComboBox* verdict_ = nullptr;
   QPushButton* pause_ = nullptr;
   TailTable* table_ = nullptr;
-  QTimer* timer_ = nullptr;
 };
 
 }  // namespace orlo::ui

@@ -116,10 +116,9 @@ void TrendChart::redraw(const TrendBuffer& buffer, const TrendRange& range, std:
     update();
     return;
   }
-  // The title, legend and value axis stay as they are: only the plot and the time axis move.
-  const QRect plot = plotRect();
-  update(plot.adjusted(0, 0, 1, 1));
-  update(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
+  // The title stays as it is; the plot and the time axis under it move. One rectangle, so that
+  // the frame under it is copied as a block rather than span by span through the clip.
+  update(QRect(0, plotRect().top(), width(), height() - plotRect().top()));
 }
 
 // Round steps so that the labels stay short and readable.
@@ -179,19 +178,11 @@ void TrendChart::buildFrame() {
   p.setPen(palette().color(QPalette::Text));
   p.drawText(QRect(0, kPad, width(), fm.height()), Qt::AlignCenter, title_);
   p.setFont(font());
-  const int rows = static_cast<int>(std::lround((yLast_ - yFirst_) / yStep_));
-  for (int i = 0; i <= rows; ++i) {
-    const double v = yFirst_ + i * yStep_;
-    const int y =
-        plot.bottom() - static_cast<int>(std::lround(i * plot.height() / std::max(1.0, 1.0 * rows)));
-    p.setPen(kGrid);
-    p.drawLine(plot.left(), y, plot.right(), y);
-    p.setPen(kAxis);
-    p.drawText(QRect(kPad, y - fm.height() / 2, labelWidth_, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-               QString::number(v, 'f', decimals_));
-  }
+  paintPlotGround(p, plot);
   p.setPen(kAxis);
-  p.drawRect(plot);
+  for (int i = 0; i <= gridRows(); ++i)
+    p.drawText(QRect(kPad, gridY(plot, i) - fm.height() / 2, labelWidth_, fm.height()),
+               Qt::AlignRight | Qt::AlignVCenter, QString::number(yFirst_ + i * yStep_, 'f', decimals_));
   if (legendWidth_ > 0) {
     int y = plot.top() + (plot.height() - static_cast<int>(lines_.size()) * (fm.height() + 2)) / 2;
     const int x = plot.right() + 2 * kPad + 2;
@@ -204,6 +195,27 @@ void TrendChart::buildFrame() {
   }
   frameValid_ = true;
   ++frameBuilds_;
+}
+
+int TrendChart::gridRows() const {
+  return static_cast<int>(std::lround((yLast_ - yFirst_) / yStep_));
+}
+
+int TrendChart::gridY(const QRect& plot, int row) const {
+  return plot.bottom() - static_cast<int>(std::lround(row * plot.height() / std::max(1.0, 1.0 * gridRows())));
+}
+
+// The plot's background, value grid and outline, down to the bottom edge: filled rectangles
+// only. The frame holds the same; a repaint fills them rather than copying them from it.
+void TrendChart::paintPlotGround(QPainter& p, const QRect& plot) const {
+  p.fillRect(QRect(plot.left(), plot.top(), plot.width() + 1, height() - plot.top()),
+             palette().color(QPalette::Base));
+  for (int i = 0; i <= gridRows(); ++i)
+    p.fillRect(QRect(plot.left(), gridY(plot, i), plot.width(), 1), kGrid);
+  p.fillRect(QRect(plot.left(), plot.top(), plot.width() + 1, 1), kAxis);
+  p.fillRect(QRect(plot.left(), plot.bottom() + 1, plot.width() + 1, 1), kAxis);
+  p.fillRect(QRect(plot.left(), plot.top(), 1, plot.height() + 1), kAxis);
+  p.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height() + 2), kAxis);
 }
 
 const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
@@ -228,12 +240,12 @@ void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
   // Labels scrolled out of view are dropped, so the cache holds a span's worth at most.
   for (auto it = timeLabels_.begin(); it != timeLabels_.end();)
     it = it.key() < startMs_ - step ? timeLabels_.erase(it) : std::next(it);
+  // Grid lines and ticks are filled rectangles, straight into the image; the labels take the pen.
+  painter.setPen(kAxis);
   for (std::int64_t t = (floorDiv(startMs_ + offset, step) + 1) * step - offset; t <= end; t += step) {
     const int x = plot.left() + static_cast<int>((t - startMs_) * plot.width() / spanMs_);
-    painter.setPen(kGrid);
-    painter.drawLine(x, plot.top() + 1, x, plot.bottom() - 1);
-    painter.setPen(kAxis);
-    painter.drawLine(x, plot.bottom(), x, plot.bottom() + 3);
+    painter.fillRect(QRect(x, plot.top() + 1, 1, plot.height() - 2), kGrid);
+    painter.fillRect(QRect(x, plot.bottom(), 1, 4), kAxis);
     const QStaticText& label = timeLabel(t);
     const qreal left = x - label.size().width() / 2;
     if (left >= 0 && left + label.size().width() <= width())
@@ -244,10 +256,17 @@ void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
 void TrendChart::paintEvent(QPaintEvent* event) {
   if (!frameValid_ || frame_.size() != size() * devicePixelRatioF()) buildFrame();
   QPainter p(this);
-  p.drawPixmap(event->rect(), frame_,
-               QRectF(QPointF(event->rect().topLeft()) * frame_.devicePixelRatio(),
-                      QSizeF(event->rect().size()) * frame_.devicePixelRatio()));
   const QRect plot = plotRect();
+  // Title, value axis and legend come from the frame; the plot's ground is filled in place.
+  const int below = height() - plot.top();
+  const QRect copied[] = {QRect(0, 0, width(), plot.top()), QRect(0, plot.top(), plot.left(), below),
+                          QRect(plot.right() + 2, plot.top(), width() - plot.right() - 2, below)};
+  const qreal ratio = frame_.devicePixelRatio();
+  for (const QRect& part : copied) {
+    const QRect r = part & event->rect();
+    if (!r.isEmpty()) p.drawPixmap(r, frame_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+  }
+  paintPlotGround(p, plot);
   paintTimeAxis(p, plot);
   p.setClipRect(plot.adjusted(1, 1, 0, 0));
   const double xScale = plot.width() / static_cast<double>(spanMs_);

@@ -5,7 +5,10 @@
 // Painted by hand to stay cheap while it follows the clock: the frame (title, legend, value
 // axis and its grid) is kept in a pixmap and rebuilt only when the value scale, the size or a
 // series' visibility changes; a redraw repaints the plot and the time axis under it, whose tick
-// labels sit at round times and are laid out once each.
+// labels sit at round times and are laid out once each. Each repaint is one rectangle, the
+// plot's ground and lines in it filled rectangles and the rest copied from the frame: a clip of
+// several rectangles, or a pen, takes the raster engine's general path, which hands anything
+// taller than about a hundred lines to a pool of threads.
 
 #include <QColor>
 #include <QHash>
@@ -63,6 +66,9 @@ class TrendChart : public QWidget {
   void setScale(double low, double high);
   QRect plotRect() const;
   void buildFrame();
+  int gridRows() const;
+  int gridY(const QRect& plot, int row) const;
+  void paintPlotGround(QPainter& painter, const QRect& plot) const;
   void paintTimeAxis(QPainter& painter, const QRect& plot);
   const QStaticText& timeLabel(std::int64_t tickMs);
   const Line* find(TrendSeries series) const;

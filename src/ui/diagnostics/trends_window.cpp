@@ -11,7 +11,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <sstream>
@@ -59,6 +58,8 @@ std::int64_t scrollStepMs(std::int64_t spanMs) {
   return std::max<std::int64_t>(1000, spanMs / 500);
 }
 constexpr std::int64_t kPixelsPerSpan = 1000;
+// Refreshes a second apart come a little early or late: a step a millisecond short still moves.
+constexpr std::int64_t kStepSlackMs = 100;
 
 }  // namespace
 
@@ -85,9 +86,6 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, MillisClock wallNowMs, QWi
   layout->addWidget(hover_);
   resize(960, 900);
   closeOnEscape(this);
-  timer_ = new QTimer(this);
-  timer_->setInterval(kRedrawIntervalMs);
-  connect(timer_, &QTimer::timeout, this, &TrendsWindow::refresh);
 }
 
 void TrendsWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -103,12 +101,6 @@ void TrendsWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   dirty_ = true;
   refresh();
-  timer_->start();
-}
-
-void TrendsWindow::hideEvent(QHideEvent* event) {
-  QWidget::hideEvent(event);
-  timer_->stop();
 }
 
 QWidget* TrendsWindow::buildToolbar() {
@@ -223,7 +215,7 @@ void TrendsWindow::refresh() {
   // one-minute span, about every minute and a half on a whole day.
   const bool newSamples =
       !paused_ && buffer_.version() != drawnVersion_ && end - drawnEndMs_ >= spanMs_ / kPixelsPerSpan;
-  const bool clockMoved = !paused_ && end - drawnEndMs_ >= scrollStepMs(spanMs_);
+  const bool clockMoved = !paused_ && end - drawnEndMs_ >= scrollStepMs(spanMs_) - kStepSlackMs;
   if (dirty_ || newSamples || clockMoved) redraw(end);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The "Trends" window: the pack's live values as curves over a chosen span, fed by the trend
-// buffer. It redraws on a timer, never per frame, and only when something changed.
+// buffer. It redraws when refresh() is called (Diagnostics does, about once a second), never per
+// frame, and only when something changed.
 
 #include <QString>
 #include <QWidget>
@@ -14,7 +15,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace orlo::ui {
 
@@ -24,7 +24,6 @@ class TrendsWindow : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kRedrawIntervalMs = 250;
   using MillisClock = std::function<std::int64_t()>;
 
   TrendsWindow(const TrendBuffer& buffer, MillisClock wallNowMs, QWidget* parent = nullptr);
@@ -55,9 +54,7 @@ class TrendsWindow : public QWidget {
   QString exportCsv(const QString& path) const;
 
  protected:
-  // The redraw timer runs only while the window is on screen.
   void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -86,7 +83,6 @@ class TrendsWindow : public QWidget {
   QWidget* chartArea_ = nullptr;
   std::vector<TrendChart*> charts_;
   QLabel* hover_ = nullptr;
-  QTimer* timer_ = nullptr;
 };
 
 }  // namespace orlo::ui

@@ -9,12 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "link/frame_bytes.h"
 #include "link/receiver.h"
@@ -23,6 +25,7 @@
 #include "support/hex.h"
 #include "support/ignore_frames.h"
 #include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/tail_scroll_bar.h"
 #include "ui/diagnostics/traffic_model.h"
 #include "ui/diagnostics/trends_window.h"
 #include "ui/form/dialogs.h"
@@ -112,8 +115,7 @@ TEST_F(TrafficWindowTest, NewRowsPaintOnlyTheirOwnStripAndTheViewKeepsFollowingP
   shown.resize(900, 400 + rowHeight + rowHeight / 2 - table->viewport()->height() % rowHeight);
   QCoreApplication::processEvents();
   // What the moved and partly painted screen holds is what a full paint draws.
-  const auto screenMatchesAFullPaint = [&] {
-    QWidget* view = table->viewport();
+  const auto screenMatchesAFullPaint = [&](QWidget* view) {
     const QPoint at = view->mapTo(&shown, QPoint(0, 0));
     const QImage screen =
         shown.screen()->grabWindow(shown.winId(), at.x(), at.y(), view->width(), view->height()).toImage();
@@ -136,14 +138,42 @@ TEST_F(TrafficWindowTest, NewRowsPaintOnlyTheirOwnStripAndTheViewKeepsFollowingP
           << "poll " << poll << " repainted " << painted.pixels << " of " << wholeView;
     }
     if (poll == 25) {
-      EXPECT_TRUE(screenMatchesAFullPaint()) << "before the bound";
+      EXPECT_TRUE(screenMatchesAFullPaint(table->viewport())) << "before the bound";
     }
   }
   EXPECT_EQ(shown.model().rowCount(), 60);
   EXPECT_EQ(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
   EXPECT_EQ(table->rowAt(table->viewport()->height() - 1 - rowHeight / 2), 59)
       << "the newest row is at the bottom";
-  EXPECT_TRUE(screenMatchesAFullPaint()) << "after the bound";
+  EXPECT_TRUE(screenMatchesAFullPaint(table->viewport())) << "after the bound";
+}
+
+TEST(TailScrollBar, RepaintsOnlyWhereTheSliderMovedAndShowsWhatAFullPaintDraws) {
+  test::qtApp();
+  QWidget window;
+  window.resize(40, 400);
+  auto* bar = new TailScrollBar(&window);
+  bar->setGeometry(10, 0, 16, 400);
+  bar->setPageStep(20);
+  window.show();
+  QCoreApplication::processEvents();
+  PaintedArea painted;
+  bar->installEventFilter(&painted);
+  for (int rows = 30; rows < 300; rows += 9) {  // a growing table whose view follows its end
+    painted.pixels = 0;
+    bar->holdChanges();
+    bar->setRange(0, rows - 20);
+    bar->setValue(bar->maximum());
+    bar->releaseChanges();
+    QCoreApplication::processEvents();
+    if (rows > 30) {
+      EXPECT_LT(painted.pixels, bar->width() * bar->height() / 4) << rows << " rows";
+    }
+    const QImage screen = window.screen()->grabWindow(window.winId(), 10, 0, 16, 400).toImage();
+    EXPECT_EQ(screen.convertToFormat(QImage::Format_RGB32),
+              bar->grab().toImage().convertToFormat(QImage::Format_RGB32))
+        << rows << " rows";
+  }
 }
 
 TEST_F(TrafficWindowTest, FilterBoxesNarrowTheRows) {
@@ -251,6 +281,19 @@ TEST(Diagnostics, RecordsWhatTheTapWritesAndWhatTheReceiverJudges) {
   EXPECT_TRUE(diagnostics.trendsWindow()->isVisible());
   EXPECT_EQ(diagnostics.trafficWindow()->model().rowCount(),
             static_cast<int>(diagnostics.trafficLog().rows().size()));
+
+  // The windows take in the next answer in the pass that dispatched it, and follow the clock
+  // while nothing comes.
+  EXPECT_TRUE(line.write(pollRequest()));
+  receiver.onBytes(live.data(), live.size());
+  receiver.frameTick(handlers);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(diagnostics.trafficWindow()->model().rowCount(),
+            static_cast<int>(diagnostics.trafficLog().rows().size()));
+  auto* age = diagnostics.trafficWindow()->findChild<QLabel*>();
+  ASSERT_NE(age, nullptr);
+  const QString ageBefore = age->text();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return age->text() != ageBefore; }, 2000)) << ageBefore.toStdString();
 }
 
 }  // namespace

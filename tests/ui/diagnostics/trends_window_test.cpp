@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include "ui/diagnostics/trend_chart.h"
@@ -141,6 +142,32 @@ TEST_F(TrendsWindowTest, FollowingTheClockKeepsTheFrameUntilANewValueLeavesTheSc
   chart->grab();
   EXPECT_GE(chart->scaleHigh(), 4500.0);
   EXPECT_EQ(chart->frameBuilds(), builds + 1);
+}
+
+TEST_F(TrendsWindowTest, ChartsRepaintedAsTheClockMovesShowWhatAFullPaintDraws) {
+  addSeconds(0, 30);
+  now = t0 + 29500;
+  shown().resize(900, 900);
+  QCoreApplication::processEvents();
+  for (int i = 0; i < 4; ++i) {  // the last second leaves the scale: the frame is built again
+    TrendSample s;
+    s.timeMs = now + 1000;
+    s.values[static_cast<std::size_t>(TrendSeries::Cell1)] =
+        i < 3 ? 3330.0f + static_cast<float>(i) : 4500.0f;
+    buffer.add(s);
+    now += 1000;
+    window.refresh();
+    QCoreApplication::processEvents();
+  }
+  for (TrendChart* chart : window.charts()) {
+    const QPoint at = chart->mapTo(&window, QPoint(0, 0));
+    const QImage screen = window.screen()
+                              ->grabWindow(window.winId(), at.x(), at.y(), chart->width(), chart->height())
+                              .toImage();
+    EXPECT_EQ(screen.convertToFormat(QImage::Format_RGB32),
+              chart->grab().toImage().convertToFormat(QImage::Format_RGB32))
+        << chart->accessibleName().toStdString();
+  }
 }
 
 TEST_F(TrendsWindowTest, OnADaySpanNewSamplesWaitUntilTheyWouldMoveTheCurve) {
