@@ -192,6 +192,12 @@ void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uin
   packs_[pack].dropped = dropped;
 }
 
+void MetricsBook::setChannelCounts(std::size_t channel, std::uint64_t sent, std::uint64_t failed) {
+  if (channel >= channels_.size()) return;
+  channels_[channel].sent = sent;
+  channels_[channel].failed = failed;
+}
+
 void MetricsBook::write(std::string& out, Time now) {
   out.clear();
   writeLive(out);
@@ -237,14 +243,26 @@ void MetricsBook::writeCounters(std::string& out, Time now) const {
     s.whole(p.dropped);
   }
   family(out, "orlo_broker_reconnects_total", "counter", "Connections to the MQTT broker after the first.");
-  out += "orlo_broker_reconnects_total " + std::to_string(reconnects_) + '\n';
+  out += "orlo_broker_reconnects_total ";
+  appendWhole(out, reconnects_);
+  out += '\n';
   family(out, "orlo_notices_sent_total", "counter", "Alert notices a channel took.");
-  for (const Channel& c : channels_)
-    out += "orlo_notices_sent_total{channel=\"" + c.name + "\"} " + std::to_string(c.sent) + '\n';
+  for (const Channel& c : channels_) {
+    out += "orlo_notices_sent_total{channel=\"";
+    out += c.name;
+    out += "\"} ";
+    appendWhole(out, c.sent);
+    out += '\n';
+  }
   family(out, "orlo_notices_failed_total", "counter",
          "Failed notice attempts and notices dropped from a full queue.");
-  for (const Channel& c : channels_)
-    out += "orlo_notices_failed_total{channel=\"" + c.name + "\"} " + std::to_string(c.failed) + '\n';
+  for (const Channel& c : channels_) {
+    out += "orlo_notices_failed_total{channel=\"";
+    out += c.name;
+    out += "\"} ";
+    appendWhole(out, c.failed);
+    out += '\n';
+  }
 }
 
 }  // namespace orlo::headless

@@ -33,6 +33,7 @@ class MetricsBook {
   void setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped);
   void setBrokerReconnects(std::uint64_t count) { reconnects_ = count; }
   void setChannels(std::vector<Channel> channels) { channels_ = std::move(channels); }
+  void setChannelCounts(std::size_t channel, std::uint64_t sent, std::uint64_t failed);
 
   // The whole exposition into `out`, replacing what it held.
   void write(std::string& out, Time now);
