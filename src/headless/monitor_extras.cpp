@@ -59,7 +59,7 @@ MonitorExtras::Time MonitorExtras::nextDeadline(Time now) const {
 
 void MonitorExtras::onReady(std::size_t which, Time now) {
   if (which == 0 && notifier_) notifier_->onReady(now);
-  if (which == 1 && server_) server_->run();
+  if (which == kServerFd && server_) server_->run();
 }
 
 void MonitorExtras::onTimer(Time now) {
