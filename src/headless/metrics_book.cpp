@@ -174,7 +174,7 @@ void MetricsBook::onFrame(std::size_t pack, const LiveData& live, Time now) {
   if (pack >= packs_.size()) return;
   Pack& p = packs_[pack];
   for (std::size_t piece = 0; piece < kPieces; ++piece)
-    if (!p.seen || !sameLines(piece, p.live, live)) p.stale[piece] = true;
+    if (!stale_[piece] && (!p.seen || !sameLines(piece, p.live, live))) stale_[piece] = true;
   p.live = live;
   p.seen = true;
   p.lastFrame = now;
@@ -183,7 +183,7 @@ void MetricsBook::onFrame(std::size_t pack, const LiveData& live, Time now) {
 void MetricsBook::onLink(std::size_t pack, bool up) {
   if (pack >= packs_.size() || packs_[pack].up == up) return;
   packs_[pack].up = up;
-  packs_[pack].stale.fill(true);
+  stale_.fill(true);
 }
 
 void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped) {
@@ -204,19 +204,18 @@ void MetricsBook::write(std::string& out, Time now) {
   writeCounters(out, now);
 }
 
-// The live values of each pack whose link is up: a pack gone quiet shows no stale readings. Each
-// pack's lines of a family are kept and written again only once what they show has changed.
+// The live values of each pack whose link is up: a pack gone quiet shows no stale readings.
 void MetricsBook::writeLive(std::string& out) {
   for (std::size_t piece = 0; piece < kPieces; ++piece) {
-    family(out, familyOf(piece).name, "gauge", familyOf(piece).help);
-    for (Pack& p : packs_) {
-      if (p.stale[piece]) {
-        p.pieces[piece].clear();
-        if (p.seen && p.up) writePiece(piece, p.name, p.live, p.pieces[piece]);
-        p.stale[piece] = false;
-      }
-      out += p.pieces[piece];
+    std::string& text = families_[piece];
+    if (stale_[piece] || text.empty()) {
+      text.clear();
+      family(text, familyOf(piece).name, "gauge", familyOf(piece).help);
+      for (const Pack& p : packs_)
+        if (p.seen && p.up) writePiece(piece, p.name, p.live, text);
+      stale_[piece] = false;
     }
+    out += text;
   }
 }
 

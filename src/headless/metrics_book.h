@@ -2,8 +2,8 @@
 // What /metrics shows: every pack's latest live data in Prometheus' base units (volts, degrees
 // Celsius, amperes, coulombs, ratios), its link and frame counts, and the program's counters,
 // written in the text exposition format. Values are written from the frame's integer fields
-// (20009 mA is -20.009 A), never through a float's text. Each pack's lines of a live family are
-// kept between scrapes and written again only after a frame changed what they show.
+// (20009 mA is -20.009 A), never through a float's text. Each live family's text is kept between
+// scrapes and written again only after a frame changed what it shows.
 
 #include <array>
 #include <chrono>
@@ -50,13 +50,14 @@ class MetricsBook {
     Time lastFrame;
     std::uint64_t valid = 0;
     std::uint64_t dropped = 0;
-    std::array<std::string, kPieces> pieces;  // this pack's lines of each live family
-    std::array<bool, kPieces> stale{};
   };
   void writeLive(std::string& out);
   void writeCounters(std::string& out, Time now) const;
 
   std::vector<Pack> packs_;
+  // Each live family's text, every pack's lines in one buffer: a scrape copies ten buffers.
+  std::array<std::string, kPieces> families_;
+  std::array<bool, kPieces> stale_{};
   std::uint64_t reconnects_ = 0;
   std::vector<Channel> channels_;
 };
