@@ -109,6 +109,10 @@ enum Piece : std::size_t {
   kBalancing
 };
 static_assert(kBalancing + 1 == MetricsBook::kPieces);
+// The families in the page: those a frame seldom changes first.
+constexpr std::array<std::size_t, MetricsBook::kPieces> kPageOrder = {
+    kAlarms,          kFirstScalar + 5, kTemperatures,    kFirstScalar + 3, kBalancing,
+    kFirstScalar + 4, kFirstScalar + 2, kFirstScalar + 1, kFirstScalar,     kCells};
 
 struct Family {
   const char* name;
@@ -198,15 +202,22 @@ void MetricsBook::setChannelCounts(std::size_t channel, std::uint64_t sent, std:
   channels_[channel].failed = failed;
 }
 
-void MetricsBook::write(std::string& out, Time now) {
-  out.clear();
-  writeLive(out);
+void MetricsBook::write(std::string& out, Time now, bool same) {
+  writeLive(out, same);
   writeCounters(out, now);
 }
 
-// The live values of each pack whose link is up: a pack gone quiet shows no stale readings.
-void MetricsBook::writeLive(std::string& out) {
-  for (std::size_t piece = 0; piece < kPieces; ++piece) {
+// The live values of each pack whose link is up: a pack gone quiet shows no stale readings. The
+// families that seldom change come first, so a page written again mostly keeps its beginning.
+void MetricsBook::writeLive(std::string& out, bool same) {
+  std::size_t first = 0;
+  if (same)
+    while (first < kPieces && !stale_[kPageOrder[first]]) ++first;
+  out.resize(same && first < kPieces ? offsets_[first] : 0);
+  if (same && first == kPieces) out.resize(offsets_.back() + families_[kPageOrder.back()].size());
+  for (std::size_t k = first; k < kPieces; ++k) {
+    const std::size_t piece = kPageOrder[k];
+    offsets_[k] = out.size();
     std::string& text = families_[piece];
     if (stale_[piece] || text.empty()) {
       text.clear();

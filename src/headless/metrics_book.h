@@ -35,8 +35,9 @@ class MetricsBook {
   void setChannels(std::vector<Channel> channels) { channels_ = std::move(channels); }
   void setChannelCounts(std::size_t channel, std::uint64_t sent, std::uint64_t failed);
 
-  // The whole exposition into `out`, replacing what it held.
-  void write(std::string& out, Time now);
+  // The whole exposition into `out`. `same`: `out` holds what the last call wrote, and the part
+  // before the first family that changed since stays as it is.
+  void write(std::string& out, Time now, bool same = false);
 
   // The live families: cells, temperatures, six scalars, alarms, balancing.
   static constexpr std::size_t kPieces = 10;
@@ -51,13 +52,14 @@ class MetricsBook {
     std::uint64_t valid = 0;
     std::uint64_t dropped = 0;
   };
-  void writeLive(std::string& out);
+  void writeLive(std::string& out, bool same);
   void writeCounters(std::string& out, Time now) const;
 
   std::vector<Pack> packs_;
   // Each live family's text, every pack's lines in one buffer: a scrape copies ten buffers.
   std::array<std::string, kPieces> families_;
   std::array<bool, kPieces> stale_{};
+  std::array<std::size_t, kPieces> offsets_{};  // where each family began in the last page
   std::uint64_t reconnects_ = 0;
   std::vector<Channel> channels_;
 };

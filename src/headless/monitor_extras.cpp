@@ -41,7 +41,8 @@ MonitorExtras::MonitorExtras(const MonitorSettings& settings, PackOutput& output
     book_.setChannels(std::move(channels));
   }
   if (settings.metrics && setupError_.empty()) {
-    server_ = std::make_unique<MetricsServer>(*settings.metrics, [this](std::string& out) { render(out); });
+    server_ = std::make_unique<MetricsServer>(*settings.metrics,
+                                              [this](std::string& out, bool same) { render(out, same); });
     setupError_ = server_->setupError();
   }
 }
@@ -128,13 +129,13 @@ void MonitorExtras::deliver(const AlertUpdate& update, Time now) {
   }
 }
 
-void MonitorExtras::render(std::string& out) {
+void MonitorExtras::render(std::string& out, bool same) {
   if (beforeScrape) beforeScrape(book_);
   book_.setBrokerReconnects(connections_ > 0 ? connections_ - 1 : 0);
   if (notifier_)
     for (std::size_t i = 0; i < notifier_->channels().size(); ++i)
       book_.setChannelCounts(i, notifier_->sent(i), notifier_->failed(i));
-  book_.write(out, std::chrono::steady_clock::now());
+  book_.write(out, std::chrono::steady_clock::now(), same);
 }
 
 }  // namespace orlo::headless

@@ -51,7 +51,7 @@ class MonitorExtras : public PackListener {
 
  private:
   void deliver(const AlertUpdate& update, Time now);
-  void render(std::string& out);
+  void render(std::string& out, bool same);
 
   PackOutput& output_;
   AlertEngine engine_;
