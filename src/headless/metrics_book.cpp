@@ -211,10 +211,12 @@ void MetricsBook::write(std::string& out, Time now, bool same) {
 // families that seldom change come first, so a page written again mostly keeps its beginning.
 void MetricsBook::writeLive(std::string& out, bool same) {
   std::size_t first = 0;
-  if (same)
+  if (same) {
     while (first < kPieces && !stale_[kPageOrder[first]]) ++first;
-  out.resize(same && first < kPieces ? offsets_[first] : 0);
-  if (same && first == kPieces) out.resize(offsets_.back() + families_[kPageOrder.back()].size());
+    out.resize(first < kPieces ? offsets_[first] : offsets_.back() + families_[kPageOrder.back()].size());
+  } else {
+    out.clear();
+  }
   for (std::size_t k = first; k < kPieces; ++k) {
     const std::size_t piece = kPageOrder[k];
     offsets_[k] = out.size();

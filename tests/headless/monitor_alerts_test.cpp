@@ -214,6 +214,7 @@ TEST(MonitorAlerts, metricsPagesFollowEveryChangeOfTheKeptLines) {
       {1, false, [](LiveData& d) { d.temperatureC[1] = -5; }},
       {0, true, [](LiveData& d) { d.socPercent = 42; }},
       {1, true, [](LiveData&) {}},
+      {1, true, [](LiveData&) {}},
   };
   LiveData latest[2] = {live, live};
   bool up[2] = {false, false};
