@@ -24,7 +24,7 @@ orlo_settings() { mkdir -p "$1/orlo-settings" && echo "XDG_CONFIG_HOME=$1/orlo-s
 
 # Nanoseconds on a CPU so far, all threads together (the scheduler's own count; clock ticks
 # are too coarse for a process that wakes a few times a second).
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d\n", sum }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 
 # Resident memory now, and its peak, in kB.
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   address.port = 0;
   std::vector<double> renders;
   std::size_t round = 0;
-  MetricsServer server(address, [&](std::string& out) {
+  MetricsServer server(address, [&](std::string& out, bool same) {
     // Every pack polled between two scrapes, as with a scrape a second: their cells, current and
     // charge lines are written anew.
     ++round;
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
       book.onFrame(i, d, Clock::now());
     }
     const auto t0 = Clock::now();
-    book.write(out, t0);
+    book.write(out, t0, same);
     renders.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
   });
   if (!server.setupError().empty()) {

@@ -25,27 +25,35 @@ void markChanged(AlertUpdate& out, std::size_t pack) {
 
 AlertEngine::AlertEngine(std::vector<AlertRule> rules, std::vector<std::string> packs, Time start)
     : rules_(std::move(rules)), packs_(std::move(packs)), lastFrame_(packs_.size(), start) {
-  for (std::size_t p = 0; p < packs_.size(); ++p)
+  for (std::size_t p = 0; p < packs_.size(); ++p) {
+    packStart_.push_back(states_.size());
     for (std::size_t r = 0; r < rules_.size(); ++r)
       if (applies(rules_[r], packs_[p])) {
+        if (rules_[r].watch == AlertWatch::LinkLostS) linkLost_.push_back(states_.size());
         State state;
         state.pack = p;
         state.rule = r;
         states_.push_back(state);
       }
+  }
+  packStart_.push_back(states_.size());
 }
 
 AlertUpdate AlertEngine::onFrame(std::size_t pack, const LiveData& live, Time now) {
   AlertUpdate out;
   if (pack >= packs_.size()) return out;
   lastFrame_[pack] = now;
+  nextKnown_ = false;
+  const auto first = states_.begin() + static_cast<std::ptrdiff_t>(packStart_[pack]);
+  const auto last = states_.begin() + static_cast<std::ptrdiff_t>(packStart_[pack + 1]);
   // A valid frame ends a lost link at once, and the link comes back before the frame's news.
-  for (State& state : states_)
-    if (state.pack == pack && rules_[state.rule].watch == AlertWatch::LinkLostS)
-      step(state, false, true, AlertReading{0, 0, {}}, now, out);
-  for (State& state : states_) {
+  for (auto state = first; state != last; ++state)
+    if (rules_[state->rule].watch == AlertWatch::LinkLostS)
+      step(*state, false, true, AlertReading{0, 0, {}}, now, out);
+  for (auto it = first; it != last; ++it) {
+    State& state = *it;
     const AlertRule& rule = rules_[state.rule];
-    if (state.pack != pack || rule.watch == AlertWatch::LinkLostS) continue;
+    if (rule.watch == AlertWatch::LinkLostS) continue;
     const AlertReading reading = readAlert(rule, live);
     // While firing, the clearing is judged on the cell that fired, and named after it.
     const AlertReading held = state.firing && state.index != 0 ? readAlert(rule, live, state.index) : reading;
@@ -57,9 +65,11 @@ AlertUpdate AlertEngine::onFrame(std::size_t pack, const LiveData& live, Time no
 
 AlertUpdate AlertEngine::onTimer(Time now) {
   AlertUpdate out;
-  for (State& state : states_) {
+  nextKnown_ = false;
+  for (const std::size_t i : linkLost_) {
+    State& state = states_[i];
     const AlertRule& rule = rules_[state.rule];
-    if (rule.watch != AlertWatch::LinkLostS || state.firing) continue;
+    if (state.firing) continue;
     const double lost = secondsSince(lastFrame_[state.pack], now);
     // Judged on the exact time, told in whole seconds.
     step(state, pastLimit(rule, lost), false, AlertReading{std::floor(lost), 0, {}}, now, out);
@@ -68,15 +78,19 @@ AlertUpdate AlertEngine::onTimer(Time now) {
 }
 
 AlertEngine::Time AlertEngine::nextDeadline() const {
+  if (nextKnown_) return next_;
   Time next = Time::max();
-  for (const State& state : states_) {
+  for (const std::size_t i : linkLost_) {
+    const State& state = states_[i];
     const AlertRule& rule = rules_[state.rule];
-    if (rule.watch != AlertWatch::LinkLostS || state.firing) continue;
+    if (state.firing) continue;
     const auto limit = std::chrono::duration_cast<Time::duration>(std::chrono::duration<double>(rule.limit));
     Time due = lastFrame_[state.pack] + limit;
     if (state.pending) due = std::max(due, state.pendingSince + seconds(rule.forSeconds));
     next = std::min(next, due);
   }
+  next_ = next;
+  nextKnown_ = true;
   return next;
 }
 

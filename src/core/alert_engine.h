@@ -70,8 +70,13 @@ class AlertEngine {
 
   std::vector<AlertRule> rules_;
   std::vector<std::string> packs_;
-  std::vector<State> states_;  // one per pack and rule that applies to it, by pack
+  std::vector<State> states_;           // one per pack and rule that applies to it, by pack
+  std::vector<std::size_t> packStart_;  // a pack's states are [packStart_[p], packStart_[p + 1])
+  std::vector<std::size_t> linkLost_;   // the states of link-lost rules
   std::vector<Time> lastFrame_;
+  // The loop asks for the deadline on every wake-up; it changes only with a frame or a timer.
+  mutable Time next_ = Time::max();
+  mutable bool nextKnown_ = false;
 };
 
 }  // namespace orlo

@@ -109,6 +109,10 @@ enum Piece : std::size_t {
   kBalancing
 };
 static_assert(kBalancing + 1 == MetricsBook::kPieces);
+// The families in the page: those a frame seldom changes first.
+constexpr std::array<std::size_t, MetricsBook::kPieces> kPageOrder = {
+    kAlarms,          kFirstScalar + 5, kTemperatures,    kFirstScalar + 3, kBalancing,
+    kFirstScalar + 4, kFirstScalar + 2, kFirstScalar + 1, kFirstScalar,     kCells};
 
 struct Family {
   const char* name;
@@ -174,7 +178,7 @@ void MetricsBook::onFrame(std::size_t pack, const LiveData& live, Time now) {
   if (pack >= packs_.size()) return;
   Pack& p = packs_[pack];
   for (std::size_t piece = 0; piece < kPieces; ++piece)
-    if (!p.seen || !sameLines(piece, p.live, live)) p.stale[piece] = true;
+    if (!stale_[piece] && (!p.seen || !sameLines(piece, p.live, live))) stale_[piece] = true;
   p.live = live;
   p.seen = true;
   p.lastFrame = now;
@@ -183,7 +187,7 @@ void MetricsBook::onFrame(std::size_t pack, const LiveData& live, Time now) {
 void MetricsBook::onLink(std::size_t pack, bool up) {
   if (pack >= packs_.size() || packs_[pack].up == up) return;
   packs_[pack].up = up;
-  packs_[pack].stale.fill(true);
+  stale_.fill(true);
 }
 
 void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped) {
@@ -192,25 +196,39 @@ void MetricsBook::setFrameCounts(std::size_t pack, std::uint64_t valid, std::uin
   packs_[pack].dropped = dropped;
 }
 
-void MetricsBook::write(std::string& out, Time now) {
-  out.clear();
-  writeLive(out);
+void MetricsBook::setChannelCounts(std::size_t channel, std::uint64_t sent, std::uint64_t failed) {
+  if (channel >= channels_.size()) return;
+  channels_[channel].sent = sent;
+  channels_[channel].failed = failed;
+}
+
+void MetricsBook::write(std::string& out, Time now, bool same) {
+  writeLive(out, same);
   writeCounters(out, now);
 }
 
-// The live values of each pack whose link is up: a pack gone quiet shows no stale readings. Each
-// pack's lines of a family are kept and written again only once what they show has changed.
-void MetricsBook::writeLive(std::string& out) {
-  for (std::size_t piece = 0; piece < kPieces; ++piece) {
-    family(out, familyOf(piece).name, "gauge", familyOf(piece).help);
-    for (Pack& p : packs_) {
-      if (p.stale[piece]) {
-        p.pieces[piece].clear();
-        if (p.seen && p.up) writePiece(piece, p.name, p.live, p.pieces[piece]);
-        p.stale[piece] = false;
-      }
-      out += p.pieces[piece];
+// The live values of each pack whose link is up: a pack gone quiet shows no stale readings. The
+// families that seldom change come first, so a page written again mostly keeps its beginning.
+void MetricsBook::writeLive(std::string& out, bool same) {
+  std::size_t first = 0;
+  if (same) {
+    while (first < kPieces && !stale_[kPageOrder[first]]) ++first;
+    out.resize(first < kPieces ? offsets_[first] : offsets_.back() + families_[kPageOrder.back()].size());
+  } else {
+    out.clear();
+  }
+  for (std::size_t k = first; k < kPieces; ++k) {
+    const std::size_t piece = kPageOrder[k];
+    offsets_[k] = out.size();
+    std::string& text = families_[piece];
+    if (stale_[piece] || text.empty()) {
+      text.clear();
+      family(text, familyOf(piece).name, "gauge", familyOf(piece).help);
+      for (const Pack& p : packs_)
+        if (p.seen && p.up) writePiece(piece, p.name, p.live, text);
+      stale_[piece] = false;
     }
+    out += text;
   }
 }
 
@@ -237,14 +255,26 @@ void MetricsBook::writeCounters(std::string& out, Time now) const {
     s.whole(p.dropped);
   }
   family(out, "orlo_broker_reconnects_total", "counter", "Connections to the MQTT broker after the first.");
-  out += "orlo_broker_reconnects_total " + std::to_string(reconnects_) + '\n';
+  out += "orlo_broker_reconnects_total ";
+  appendWhole(out, reconnects_);
+  out += '\n';
   family(out, "orlo_notices_sent_total", "counter", "Alert notices a channel took.");
-  for (const Channel& c : channels_)
-    out += "orlo_notices_sent_total{channel=\"" + c.name + "\"} " + std::to_string(c.sent) + '\n';
+  for (const Channel& c : channels_) {
+    out += "orlo_notices_sent_total{channel=\"";
+    out += c.name;
+    out += "\"} ";
+    appendWhole(out, c.sent);
+    out += '\n';
+  }
   family(out, "orlo_notices_failed_total", "counter",
          "Failed notice attempts and notices dropped from a full queue.");
-  for (const Channel& c : channels_)
-    out += "orlo_notices_failed_total{channel=\"" + c.name + "\"} " + std::to_string(c.failed) + '\n';
+  for (const Channel& c : channels_) {
+    out += "orlo_notices_failed_total{channel=\"";
+    out += c.name;
+    out += "\"} ";
+    appendWhole(out, c.failed);
+    out += '\n';
+  }
 }
 
 }  // namespace orlo::headless

@@ -2,8 +2,8 @@
 // What /metrics shows: every pack's latest live data in Prometheus' base units (volts, degrees
 // Celsius, amperes, coulombs, ratios), its link and frame counts, and the program's counters,
 // written in the text exposition format. Values are written from the frame's integer fields
-// (20009 mA is -20.009 A), never through a float's text. Each pack's lines of a live family are
-// kept between scrapes and written again only after a frame changed what they show.
+// (20009 mA is -20.009 A), never through a float's text. Each live family's text is kept between
+// scrapes and written again only after a frame changed what it shows.
 
 #include <array>
 #include <chrono>
@@ -33,9 +33,11 @@ class MetricsBook {
   void setFrameCounts(std::size_t pack, std::uint64_t valid, std::uint64_t dropped);
   void setBrokerReconnects(std::uint64_t count) { reconnects_ = count; }
   void setChannels(std::vector<Channel> channels) { channels_ = std::move(channels); }
+  void setChannelCounts(std::size_t channel, std::uint64_t sent, std::uint64_t failed);
 
-  // The whole exposition into `out`, replacing what it held.
-  void write(std::string& out, Time now);
+  // The whole exposition into `out`. `same`: `out` holds what the last call wrote, and the part
+  // before the first family that changed since stays as it is.
+  void write(std::string& out, Time now, bool same = false);
 
   // The live families: cells, temperatures, six scalars, alarms, balancing.
   static constexpr std::size_t kPieces = 10;
@@ -49,13 +51,15 @@ class MetricsBook {
     Time lastFrame;
     std::uint64_t valid = 0;
     std::uint64_t dropped = 0;
-    std::array<std::string, kPieces> pieces;  // this pack's lines of each live family
-    std::array<bool, kPieces> stale{};
   };
-  void writeLive(std::string& out);
+  void writeLive(std::string& out, bool same);
   void writeCounters(std::string& out, Time now) const;
 
   std::vector<Pack> packs_;
+  // Each live family's text, every pack's lines in one buffer: a scrape copies ten buffers.
+  std::array<std::string, kPieces> families_;
+  std::array<bool, kPieces> stale_{};
+  std::array<std::size_t, kPieces> offsets_{};  // where each family began in the last page
   std::uint64_t reconnects_ = 0;
   std::vector<Channel> channels_;
 };

@@ -85,9 +85,10 @@ MHD_Response* MetricsServer::renderPage() {
   }
   Page* page = freePages_.back();
   if (render_)
-    render_(page->text);
+    render_(page->text, page == lastPage_);
   else
     page->text.clear();
+  lastPage_ = page;
   MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
       page->text.size(), page->text.data(), &MetricsServer::onPageSent, page);
   if (response == nullptr) return nullptr;

@@ -27,7 +27,8 @@ std::string parseMetricsAddress(const std::string& text, MetricsAddress& out);
 class MetricsServer {
  public:
   using Time = std::chrono::steady_clock::time_point;
-  using Render = std::function<void(std::string& out)>;
+  // `same`: `out` still holds the page the last call wrote, and it may keep what has not changed.
+  using Render = std::function<void(std::string& out, bool same)>;
 
   MetricsServer(const MetricsAddress& address, Render render);
   ~MetricsServer();
@@ -55,6 +56,7 @@ class MetricsServer {
   Render render_;
   std::vector<std::unique_ptr<Page>> pages_;  // every buffer made; one per response under way
   std::vector<Page*> freePages_;
+  const Page* lastPage_ = nullptr;  // the one written last
   std::string setupError_;
   MHD_Daemon* daemon_ = nullptr;
   MHD_Response* notFound_ = nullptr;

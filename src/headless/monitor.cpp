@@ -199,21 +199,34 @@ int runMonitor(const MonitorSettings& settings) {
   std::vector<std::size_t> readable;
   readable.reserve(packs.size());
   epoll_event ready[64];
+  Clock::time_point deadline;
+  bool scrapeOnly = false;
   for (;;) {
-    if (link)
-      follow(epoll, brokerWatch, link->socket(), link->socketGeneration(),
-             EPOLLIN | (link->wantWrite() ? EPOLLOUT : 0u), kBroker);
-
     auto now = Clock::now();
-    Clock::time_point deadline = now + milliseconds(1000);
-    for (const Clock::time_point t : due) deadline = std::min(deadline, t);
-    if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
-    if (link) deadline = std::min(deadline, link->nextDeadline());
-    if (extras) deadline = std::min(deadline, extras->nextDeadline(now));
+    if (scrapeOnly) {
+      // Answering a scrape changed nothing the other parts wait for: only the server's own
+      // deadline may have moved.
+      deadline = std::min(deadline, extras->nextDeadline(now));
+    } else {
+      if (link)
+        follow(epoll, brokerWatch, link->socket(), link->socketGeneration(),
+               EPOLLIN | (link->wantWrite() ? EPOLLOUT : 0u), kBroker);
+      deadline = now + milliseconds(1000);
+      for (const Clock::time_point t : due) deadline = std::min(deadline, t);
+      if (!logs.files.empty()) deadline = std::min(deadline, logs.next);
+      if (link) deadline = std::min(deadline, link->nextDeadline());
+      if (extras) deadline = std::min(deadline, extras->nextDeadline(now));
+    }
     const int count =
         ::epoll_wait(epoll, ready, static_cast<int>(std::size(ready)), timeoutUntil(deadline, now));
 
     now = Clock::now();
+    // A scrape alone, before anything else is due, wakes the metrics server and nothing else.
+    scrapeOnly = count == 1 && ready[0].data.u64 == kFirstExtra + MonitorExtras::kServerFd && now < deadline;
+    if (scrapeOnly) {
+      extras->onReady(MonitorExtras::kServerFd, now);
+      continue;
+    }
     bool stop = false, brokerReady = false, brokerReadable = false;
     for (int k = 0; k < count; ++k) {
       const std::uint64_t tag = ready[k].data.u64;

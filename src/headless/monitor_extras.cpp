@@ -34,9 +34,15 @@ MonitorExtras::MonitorExtras(const MonitorSettings& settings, PackOutput& output
   if (!settings.alerts.channels.empty()) {
     notifier_ = std::make_unique<Notifier>(settings.alerts.channels);
     setupError_ = notifier_->setupError();
+    std::vector<MetricsBook::Channel> channels;
+    for (std::size_t i = 0; i < notifier_->channels().size(); ++i)
+      channels.push_back(
+          {std::string(channelKindName(notifier_->channels()[i].kind)) + "-" + std::to_string(i + 1)});
+    book_.setChannels(std::move(channels));
   }
   if (settings.metrics && setupError_.empty()) {
-    server_ = std::make_unique<MetricsServer>(*settings.metrics, [this](std::string& out) { render(out); });
+    server_ = std::make_unique<MetricsServer>(*settings.metrics,
+                                              [this](std::string& out, bool same) { render(out, same); });
     setupError_ = server_->setupError();
   }
 }
@@ -54,7 +60,7 @@ MonitorExtras::Time MonitorExtras::nextDeadline(Time now) const {
 
 void MonitorExtras::onReady(std::size_t which, Time now) {
   if (which == 0 && notifier_) notifier_->onReady(now);
-  if (which == 1 && server_) server_->run();
+  if (which == kServerFd && server_) server_->run();
 }
 
 void MonitorExtras::onTimer(Time now) {
@@ -123,18 +129,13 @@ void MonitorExtras::deliver(const AlertUpdate& update, Time now) {
   }
 }
 
-void MonitorExtras::render(std::string& out) {
+void MonitorExtras::render(std::string& out, bool same) {
   if (beforeScrape) beforeScrape(book_);
   book_.setBrokerReconnects(connections_ > 0 ? connections_ - 1 : 0);
-  if (notifier_) {
-    std::vector<MetricsBook::Channel> channels;
+  if (notifier_)
     for (std::size_t i = 0; i < notifier_->channels().size(); ++i)
-      channels.push_back(
-          {std::string(channelKindName(notifier_->channels()[i].kind)) + "-" + std::to_string(i + 1),
-           notifier_->sent(i), notifier_->failed(i)});
-    book_.setChannels(std::move(channels));
-  }
-  book_.write(out, std::chrono::steady_clock::now());
+      book_.setChannelCounts(i, notifier_->sent(i), notifier_->failed(i));
+  book_.write(out, std::chrono::steady_clock::now(), same);
 }
 
 }  // namespace orlo::headless

@@ -31,6 +31,8 @@ class MonitorExtras : public PackListener {
   // Called before each scrape so the caller can fill in the counters it keeps.
   std::function<void(MetricsBook&)> beforeScrape;
 
+  // The descriptors to watch, by index: the notifier's, then the metrics server's (-1: none).
+  static constexpr std::size_t kServerFd = 1;
   std::vector<int> fds() const;
   Time nextDeadline(Time now) const;
   void onReady(std::size_t which, Time now);
@@ -49,7 +51,7 @@ class MonitorExtras : public PackListener {
 
  private:
   void deliver(const AlertUpdate& update, Time now);
-  void render(std::string& out);
+  void render(std::string& out, bool same);
 
   PackOutput& output_;
   AlertEngine engine_;

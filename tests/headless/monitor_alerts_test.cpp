@@ -192,8 +192,9 @@ TEST(MonitorAlerts, aStopSignalLetsQueuedNoticesGoOutUntilASecondSignal) {
   EXPECT_NE(http.accepted("/hook")[0].body.find("\"state\":\"firing\""), std::string::npos);
 }
 
-// The book keeps each pack's lines and writes them again only when a frame changes what they
-// show: after every step its page must equal that of a book fed only the latest state.
+// The book keeps each family's lines and writes them again only when a frame changes what they
+// show, and keeps the start of its last page up to the first family that changed: after every
+// step its page must equal that of a book fed only the latest state.
 TEST(MonitorAlerts, metricsPagesFollowEveryChangeOfTheKeptLines) {
   const auto start = std::chrono::steady_clock::time_point{};
   MetricsBook kept({"a", "b"}, start);
@@ -213,6 +214,7 @@ TEST(MonitorAlerts, metricsPagesFollowEveryChangeOfTheKeptLines) {
       {1, false, [](LiveData& d) { d.temperatureC[1] = -5; }},
       {0, true, [](LiveData& d) { d.socPercent = 42; }},
       {1, true, [](LiveData&) {}},
+      {1, true, [](LiveData&) {}},
   };
   LiveData latest[2] = {live, live};
   bool up[2] = {false, false};
@@ -223,7 +225,7 @@ TEST(MonitorAlerts, metricsPagesFollowEveryChangeOfTheKeptLines) {
     up[step.pack] = step.up;
     kept.onLink(step.pack, step.up);
     kept.onFrame(step.pack, latest[step.pack], start);
-    kept.write(page, start);
+    kept.write(page, start, i > 0);  // the page it wrote last: what has not changed stays
     MetricsBook once({"a", "b"}, start);
     for (std::size_t pack = 0; pack < 2; ++pack) {
       once.onLink(pack, up[pack]);
