@@ -11,12 +11,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "link/frame_bytes.h"
 #include "link/receiver.h"
@@ -24,10 +27,12 @@
 #include "support/fake_serial_control.h"
 #include "support/hex.h"
 #include "support/ignore_frames.h"
+#include "ui/diagnostics/clipped_text_delegate.h"
 #include "ui/diagnostics/diagnostics.h"
 #include "ui/diagnostics/tail_scroll_bar.h"
 #include "ui/diagnostics/traffic_model.h"
 #include "ui/diagnostics/trends_window.h"
+#include "ui/diagnostics/wrapped_text.h"
 #include "ui/form/dialogs.h"
 #include "ui/qt_test_app.h"
 
@@ -294,6 +299,52 @@ TEST(Diagnostics, RecordsWhatTheTapWritesAndWhatTheReceiverJudges) {
   ASSERT_NE(age, nullptr);
   const QString ageBefore = age->text();
   EXPECT_TRUE(QTest::qWaitFor([&] { return age->text() != ageBefore; }, 2000)) << ageBefore.toStdString();
+}
+
+// The bytes column hands the style only part of a long text: every cell must still look as if
+// the style had been given all of it (the same characters, cut with "…" at the same place).
+TEST(ClippedTextDelegate, PaintsEachWidthAsTheStyleDoesWithTheWholeText) {
+  test::qtApp();
+  QStandardItemModel model(1, 1);
+  QString bytes;
+  for (int i = 0; i < 200; ++i)
+    bytes += QStringLiteral("%1 ").arg(i * 37 % 256, 2, 16, QLatin1Char('0')).toUpper();
+  model.setItem(0, 0, new QStandardItem(bytes.trimmed()));
+  QStyledItemDelegate whole;
+  ClippedTextDelegate clipped;
+  const auto paint = [&](QStyledItemDelegate& delegate, int width, Qt::TextElideMode elide) {
+    QImage image(width, 24, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.rect = image.rect();
+    option.fontMetrics = painter.fontMetrics();
+    option.textElideMode = elide;
+    delegate.paint(&painter, option, model.index(0, 0));
+    return image;
+  };
+  for (Qt::TextElideMode elide : {Qt::ElideRight, Qt::ElideMiddle, Qt::ElideLeft, Qt::ElideNone})
+    for (int width : {8, 40, 97, 300, 1200, 5000})
+      EXPECT_EQ(paint(clipped, width, elide), paint(whole, width, elide)) << width << " px, elide " << elide;
+}
+
+// The counters grow a line as the text grows: the window must make room for it, not cut it.
+TEST(WrappedText, ALongerTextGetsTheHeightItsLinesNeed) {
+  test::qtApp();
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto* text = new WrappedText;
+  layout->addWidget(text);
+  layout->addStretch();
+  window.resize(200, 400);
+  text->setText(QStringLiteral("sent 1"));
+  window.show();
+  QCoreApplication::processEvents();
+  const int oneLine = text->height();
+  text->setText(QString(QStringLiteral("sent 12345, dispatched 12345, bad checksum 3 ")).repeated(4));
+  QCoreApplication::processEvents();
+  EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+  EXPECT_GT(text->height(), 2 * oneLine);
 }
 
 }  // namespace
