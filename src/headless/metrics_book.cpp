@@ -258,23 +258,20 @@ void MetricsBook::writeCounters(std::string& out, Time now) const {
   out += "orlo_broker_reconnects_total ";
   appendWhole(out, reconnects_);
   out += '\n';
-  family(out, "orlo_notices_sent_total", "counter", "Alert notices a channel took.");
-  for (const Channel& c : channels_) {
-    out += "orlo_notices_sent_total{channel=\"";
-    out += c.name;
-    out += "\"} ";
-    appendWhole(out, c.sent);
-    out += '\n';
-  }
-  family(out, "orlo_notices_failed_total", "counter",
-         "Failed notice attempts and notices dropped from a full queue.");
-  for (const Channel& c : channels_) {
-    out += "orlo_notices_failed_total{channel=\"";
-    out += c.name;
-    out += "\"} ";
-    appendWhole(out, c.failed);
-    out += '\n';
-  }
+  const auto perChannel = [&](const char* name, const char* help, std::uint64_t Channel::*count) {
+    family(out, name, "counter", help);
+    for (const Channel& c : channels_) {
+      out += name;
+      out += "{channel=\"";
+      out += c.name;
+      out += "\"} ";
+      appendWhole(out, c.*count);
+      out += '\n';
+    }
+  };
+  perChannel("orlo_notices_sent_total", "Alert notices a channel took.", &Channel::sent);
+  perChannel("orlo_notices_failed_total", "Failed notice attempts and notices dropped from a full queue.",
+             &Channel::failed);
 }
 
 }  // namespace orlo::headless
