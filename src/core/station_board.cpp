@@ -129,9 +129,16 @@ void StationBoard::failNow(const std::string& message) {
 bool StationBoard::poll() {
   liveWanted_ = true;
   pollSentMs_ = nowMs_;
-  if (serial_.write(pollRequest())) return true;
+  if (serial_.write(pollRequest()) || lossComing()) return true;
   failNow(portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_);
   return false;
+}
+
+// A write that a port still open refused: the line failed, and the port reports its loss (with
+// the reason) at the next turn of the loop, which fails the step. Should no report come, the
+// step's deadline does.
+bool StationBoard::lossComing() const {
+  return serial_.isOpen() && portLost_.empty();
 }
 
 void StationBoard::tick(std::int64_t nowMs) {
@@ -216,8 +223,10 @@ void StationBoard::startCell() {
   }
   lastFlags_ = 0;
   deadlineMs_ = nowMs_ + recipe_.balance.waitMs;
-  if (!serial_.write(manualBalanceRequest(recipe_.balance.cells[cellIndex_])))
+  if (!serial_.write(manualBalanceRequest(recipe_.balance.cells[cellIndex_]))) {
+    if (lossComing()) return;
     return failNow(portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_);
+  }
   poll();
 }
 

@@ -104,6 +104,7 @@ class StationBoard : public FrameHandlers {
   StepReport& current() { return report_.step(step_); }
 
   bool poll();
+  bool lossComing() const;
   void onFreshLive(const LiveData& live);
   void onIdentified(const ParameterResult& result);
   void startCell();
