@@ -126,12 +126,15 @@ void StationBoard::failNow(const std::string& message) {
   finishBoard();
 }
 
-bool StationBoard::poll() {
+void StationBoard::poll() {
   liveWanted_ = true;
   pollSentMs_ = nowMs_;
-  if (serial_.write(pollRequest()) || lossComing()) return true;
-  failNow(portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_);
-  return false;
+  if (!serial_.write(pollRequest()) && !lossComing()) failNow(unwritable());
+}
+
+// Why a write failed: the port's loss with its reason, or a port that is not open.
+std::string StationBoard::unwritable() const {
+  return portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_;
 }
 
 // A write that a port still open refused: the line failed, and the port reports its loss (with
@@ -216,7 +219,7 @@ void StationBoard::startCell() {
       current().values["condition"] = {
           {"threshold_mv", c->thresholdMv}, {"difference_mv", c->differenceMv}, {"release_mv", c->releaseMv}};
       if (!serial_.write(balanceSetRequest(c->thresholdMv, c->differenceMv, c->releaseMv)))
-        return failNow("the port is not open");
+        return failNow(unwritable());
     }
     current().values["wait_s"] = recipe_.balance.waitMs / 1000.0;
     current().values["cells"] = nlohmann::json::array();
@@ -225,7 +228,7 @@ void StationBoard::startCell() {
   deadlineMs_ = nowMs_ + recipe_.balance.waitMs;
   if (!serial_.write(manualBalanceRequest(recipe_.balance.cells[cellIndex_]))) {
     if (lossComing()) return;
-    return failNow(portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_);
+    return failNow(unwritable());
   }
   poll();
 }
@@ -262,8 +265,7 @@ void StationBoard::leaveBalance(const std::string& why) {
   nlohmann::json& off = report_.step(StationStep::Balance).values["manual_balance_off"];
   off = "sent";
   if (serial_.write(manualBalanceOffRequest())) return;
-  off = "could not be sent: " + (portLost_.empty() ? (why.empty() ? "the port is not open" : why)
-                                                   : "the port went away: " + portLost_);
+  off = "could not be sent: " + (portLost_.empty() && !why.empty() ? why : unwritable());
 }
 
 void StationBoard::askPoint() {
@@ -291,8 +293,7 @@ void StationBoard::operatorReading(const std::string& text, std::int64_t nowMs) 
   }
   readingMa_ = static_cast<std::int32_t>(*reading);
   const CalPoint& p = points_[pointIndex_];
-  if (!serial_.write(calibrationPointRequest(p.point, p.direction, readingMa_)))
-    return failNow(portLost_.empty() ? "the port is not open" : "the port went away: " + portLost_);
+  if (!serial_.write(calibrationPointRequest(p.point, p.direction, readingMa_))) return failNow(unwritable());
   phase_ = Phase::CalibrationWait;
   deadlineMs_ = nowMs_ + kCalibrationTimeoutMs;
 }

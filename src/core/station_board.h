@@ -103,8 +103,9 @@ class StationBoard : public FrameHandlers {
   void finishBoard();
   StepReport& current() { return report_.step(step_); }
 
-  bool poll();
+  void poll();
   bool lossComing() const;
+  std::string unwritable() const;
   void onFreshLive(const LiveData& live);
   void onIdentified(const ParameterResult& result);
   void startCell();
