@@ -10,13 +10,15 @@
 #include "util/decimal_text.h"
 
 namespace orlo {
-namespace {
 
 std::string todayText(const std::tm& now) {
   return isoTimeText(now).substr(0, 10);
 }
 
-}  // namespace
+bool startsAtOnce(const std::optional<std::string>& lastLabel, const std::string& typed) {
+  if (!lastLabel) return !typed.empty();
+  return typed != *lastLabel || typed.empty();
+}
 
 StationBoard::StationBoard(SerialControl& serial, const Recipe& recipe, StationSetup setup,
                            StationOperator& person, const StationRecord& record, const Clock& clock)

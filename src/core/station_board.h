@@ -8,8 +8,10 @@
 // balance off request, or writes in the report that it could not be sent.
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,14 @@
 #include "util/clock.h"
 
 namespace orlo {
+
+// The date part of a local time ("2026-12-09"): the day a station's counts are kept by.
+std::string todayText(const std::tm& now);
+
+// Whether the board that just answered starts at once. A station that scans labels waits for a
+// new one (the label still shown is the last board's); a station without labels starts at once.
+// `lastLabel` is unset before the first board.
+bool startsAtOnce(const std::optional<std::string>& lastLabel, const std::string& typed);
 
 // The person at the station, as the engine needs them.
 class StationOperator {

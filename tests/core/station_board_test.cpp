@@ -133,5 +133,21 @@ TEST_F(StationBoardTest, aScannedLabelThatIsNotUtf8IsRecordedReplacedNotRefused)
   EXPECT_NE(csv.find("\"A\xef\xbf\xbd,1\""), std::string::npos) << csv;
 }
 
+// The board that answers after the last one starts at once only when the label shown is not
+// the last board's, or when the station runs without labels.
+TEST(StationLabels, aNewLabelOrNoLabelsAtAllStartTheBoardAtOnce) {
+  const struct {
+    std::optional<std::string> last;
+    const char* typed;
+    bool atOnce;
+  } cases[] = {
+      {std::nullopt, "", false}, {std::nullopt, "L1", true}, {"L1", "L1", false},
+      {"L1", "L2", true},        {"L1", "", true},           {"", "", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(startsAtOnce(c.last, c.typed), c.atOnce)
+        << c.last.value_or("(none)") << " -> '" << c.typed << "'";
+}
+
 }  // namespace
 }  // namespace orlo

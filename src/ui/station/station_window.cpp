@@ -188,10 +188,7 @@ void StationWindow::boardAnswered() {
   // Out of the frame's dispatch: starting the board puts its own tap on the line.
   QTimer::singleShot(0, this, [this] {
     if (board_) return;
-    const std::string typed = label_->text().toStdString();
-    const bool newLabel = lastLabel_ ? typed != *lastLabel_ : !typed.empty();
-    const bool noLabels = lastLabel_ && lastLabel_->empty() && typed.empty();
-    if (newLabel || noLabels) return startBoard();
+    if (startsAtOnce(lastLabel_, label_->text().toStdString())) return startBoard();
     showResult(QStringLiteral("Label?"), QStringLiteral("black"));
     prompt_->setText(QStringLiteral("A board is connected: scan or type its label, then press Enter"));
     label_->selectAll();
@@ -254,8 +251,7 @@ void StationWindow::stopBoard(const std::string& why) {
 
 void StationWindow::showCounts() {
   if (!record_) return counts_->setText(QStringLiteral("Today: no board yet"));
-  const std::string today = isoTimeText(clock_.localNow()).substr(0, 10);
-  const StationRecord::Counts c = record_->countsOf(today);
+  const StationRecord::Counts c = record_->countsOf(todayText(clock_.localNow()));
   counts_->setText(
       QStringLiteral("Today: %1 tested, %2 passed, %3 failed").arg(c.tested).arg(c.passed).arg(c.failed));
 }
