@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Takes the notices of bench/headless/alerts: an HTTP server that answers every POST (ntfy and
 webhook) with 200 and counts it, and aiosmtpd with STARTTLS and any login that counts the mails.
-On SIGTERM it writes "http=N mail=M" to REPORT.
+It keeps "http=N mail=M" in REPORT, written again after every notice, so that the bench can wait
+for the notices of the start to be done before it measures.
 
 Usage: notice_sink.py HTTP_PORT SMTP_PORT CERT KEY REPORT"""
+import os
 import signal
 import ssl
 import sys
@@ -15,12 +17,21 @@ from aiosmtpd.smtp import AuthResult
 
 http_port, smtp_port, cert, key, report = int(sys.argv[1]), int(sys.argv[2]), *sys.argv[3:6]
 counts = {"http": 0, "mail": 0}
+lock = threading.Lock()
+
+
+def count(kind):
+    with lock:
+        counts[kind] += 1
+        with open(report + ".new", "w") as f:
+            f.write(f"http={counts['http']} mail={counts['mail']}\n")
+        os.replace(report + ".new", report)
 
 
 class Hook(BaseHTTPRequestHandler):
     def do_POST(self):
         self.rfile.read(int(self.headers.get("Content-Length", 0)))
-        counts["http"] += 1
+        count("http")
         self.send_response(200)
         self.send_header("Content-Length", "0")
         self.end_headers()
@@ -31,7 +42,7 @@ class Hook(BaseHTTPRequestHandler):
 
 class Mail:
     async def handle_DATA(self, server, session, envelope):
-        counts["mail"] += 1
+        count("mail")
         return "250 OK"
 
 
@@ -44,8 +55,6 @@ web = ThreadingHTTPServer(("127.0.0.1", http_port), Hook)
 
 
 def finish(*_):
-    with open(report, "w") as f:
-        f.write(f"http={counts['http']} mail={counts['mail']}\n")
     sys.exit(0)
 
 

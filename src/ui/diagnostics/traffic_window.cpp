@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "ui/diagnostics/clipped_text_delegate.h"
+#include "ui/diagnostics/log_cell_delegate.h"
 #include "ui/diagnostics/log_table.h"
 #include "ui/diagnostics/tail_table.h"
 #include "ui/diagnostics/traffic_model.h"
@@ -38,7 +38,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, QWidget* parent)
   setUpLogTable(table_, model_, QStringLiteral("Traffic frames"));
   const int widths[] = {80, 70, 170, 55, 470};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
-  table_->setItemDelegateForColumn(TrafficModel::Hex, new ClippedTextDelegate(table_));
+  LogCellDelegate::setUp(table_);
   layout->addWidget(table_, 1);
   resize(1240, 600);
   closeOnEscape(this);

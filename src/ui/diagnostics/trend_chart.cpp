@@ -218,15 +218,23 @@ void TrendChart::paintPlotGround(QPainter& p, const QRect& plot) const {
   p.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height() + 2), kAxis);
 }
 
-const QStaticText& TrendChart::timeLabel(std::int64_t tickMs) {
+const QImage& TrendChart::timeLabel(std::int64_t tickMs) {
   auto it = timeLabels_.find(tickMs);
   if (it == timeLabels_.end()) {
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(tickMs);
     zoneOffsetMs_ = at.offsetFromUtc() * 1000LL;  // looked up with each new label, not each paint
-    QStaticText text(at.toString(timeFormat_));
-    text.setTextFormat(Qt::PlainText);
-    text.prepare(QTransform(), font());
-    it = timeLabels_.insert(tickMs, text);
+    const QString text = at.toString(timeFormat_);
+    const QFontMetrics fm(font());
+    const qreal ratio = devicePixelRatioF();
+    QImage image(QSize(fm.horizontalAdvance(text), fm.height()) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setFont(font());
+    p.setPen(kAxis);
+    p.drawText(QPointF(0, fm.ascent()), text);
+    p.end();
+    it = timeLabels_.insert(tickMs, image);
   }
   return *it;
 }
@@ -240,16 +248,16 @@ void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
   // Labels scrolled out of view are dropped, so the cache holds a span's worth at most.
   for (auto it = timeLabels_.begin(); it != timeLabels_.end();)
     it = it.key() < startMs_ - step ? timeLabels_.erase(it) : std::next(it);
-  // Grid lines and ticks are filled rectangles, straight into the image; the labels take the pen.
-  painter.setPen(kAxis);
+  // Grid lines and ticks are filled rectangles, straight into the image.
   for (std::int64_t t = (floorDiv(startMs_ + offset, step) + 1) * step - offset; t <= end; t += step) {
     const int x = plot.left() + static_cast<int>((t - startMs_) * plot.width() / spanMs_);
     painter.fillRect(QRect(x, plot.top() + 1, 1, plot.height() - 2), kGrid);
     painter.fillRect(QRect(x, plot.bottom(), 1, 4), kAxis);
-    const QStaticText& label = timeLabel(t);
-    const qreal left = x - label.size().width() / 2;
-    if (left >= 0 && left + label.size().width() <= width())
-      painter.drawStaticText(QPointF(left, plot.bottom() + 4), label);
+    const QImage& label = timeLabel(t);
+    const QSize size = label.deviceIndependentSize().toSize();
+    const int left = x - size.width() / 2;
+    if (left >= 0 && left + size.width() <= width())
+      painter.drawImage(QPoint(left, plot.bottom() + 4), label);
   }
 }
 

@@ -5,16 +5,17 @@
 // Painted by hand to stay cheap while it follows the clock: the frame (title, legend, value
 // axis and its grid) is kept in a pixmap and rebuilt only when the value scale, the size or a
 // series' visibility changes; a redraw repaints the plot and the time axis under it, whose tick
-// labels sit at round times and are laid out once each. Each repaint is one rectangle, the
+// labels sit at round times and are drawn once each, into an image that a repaint blends in
+// (drawing a text blends it glyph by glyph, many times the cost). Each repaint is one rectangle, the
 // plot's ground and lines in it filled rectangles and the rest copied from the frame: a clip of
 // several rectangles, or a pen, takes the raster engine's general path, which hands anything
 // taller than about a hundred lines to a pool of threads.
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QPolygonF>
-#include <QStaticText>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -70,7 +71,7 @@ class TrendChart : public QWidget {
   int gridY(const QRect& plot, int row) const;
   void paintPlotGround(QPainter& painter, const QRect& plot) const;
   void paintTimeAxis(QPainter& painter, const QRect& plot);
-  const QStaticText& timeLabel(std::int64_t tickMs);
+  const QImage& timeLabel(std::int64_t tickMs);
   const Line* find(TrendSeries series) const;
 
   QString title_;
@@ -87,9 +88,9 @@ class TrendChart : public QWidget {
   bool frameValid_ = false;
   int frameBuilds_ = 0;
   QString timeFormat_;
-  int timeLabelWidth_ = 0;         // room one time label needs, 0 until measured
-  std::int64_t zoneOffsetMs_ = 0;  // local time's offset from UTC
-  QHash<qint64, QStaticText> timeLabels_;
+  int timeLabelWidth_ = 0;            // room one time label needs, 0 until measured
+  std::int64_t zoneOffsetMs_ = 0;     // local time's offset from UTC
+  QHash<qint64, QImage> timeLabels_;  // text on a clear ground, by tick time
 };
 
 }  // namespace orlo::ui

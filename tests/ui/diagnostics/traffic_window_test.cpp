@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPaintEvent>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "link/frame_bytes.h"
 #include "link/receiver.h"
@@ -29,6 +31,8 @@
 #include "support/ignore_frames.h"
 #include "ui/diagnostics/clipped_text_delegate.h"
 #include "ui/diagnostics/diagnostics.h"
+#include "ui/diagnostics/log_cell_delegate.h"
+#include "ui/diagnostics/log_table.h"
 #include "ui/diagnostics/tail_scroll_bar.h"
 #include "ui/diagnostics/traffic_model.h"
 #include "ui/diagnostics/trends_window.h"
@@ -326,6 +330,43 @@ TEST(ClippedTextDelegate, PaintsEachWidthAsTheStyleDoesWithTheWholeText) {
   for (Qt::TextElideMode elide : {Qt::ElideRight, Qt::ElideMiddle, Qt::ElideLeft, Qt::ElideNone})
     for (int width : {8, 40, 97, 300, 1200, 5000})
       EXPECT_EQ(paint(clipped, width, elide), paint(whole, width, elide)) << width << " px, elide " << elide;
+}
+
+// The Traffic table draws its plain cells and its grid itself: the picture must be the one the
+// style and the table's own grid make, for every kind of cell it shows (left and right aligned,
+// coloured, empty, a fixed font elided, a selected row left to the style), also scrolled sideways.
+TEST(LogCellDelegate, DrawsTheTableAsTheStyleAndTheTableGridDo) {
+  test::qtApp();
+  QStandardItemModel model(6, 4);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (int row = 0; row < 6; ++row) {
+    model.setItem(row, 0, new QStandardItem(QString::number(1000 + row * 997)));
+    model.item(row, 0)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    model.setItem(row, 1, new QStandardItem(row % 2 ? QStringLiteral("Received") : QString()));
+    model.setItem(row, 2, new QStandardItem(QStringLiteral("AA 55 4D ").repeated(10 + row)));
+    model.item(row, 2)->setFont(fixed);
+    model.setItem(row, 3, new QStandardItem(QStringLiteral("bad checksum")));
+    if (row == 2) model.item(row, 3)->setForeground(QColor(200, 0, 0));
+  }
+  const auto table = [&](bool ours) {
+    auto view = std::make_unique<QTableView>();
+    setUpLogTable(view.get(), &model, QStringLiteral("cells"));
+    if (ours) LogCellDelegate::setUp(view.get());
+    view->setColumnWidth(0, 61);
+    view->setColumnWidth(2, 250);
+    view->resize(420, 200);
+    view->selectRow(4);
+    view->show();
+    return view;
+  };
+  auto style = table(false);
+  auto ours = table(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(ours.get()));
+  for (int scrolled : {0, 37}) {
+    style->horizontalScrollBar()->setValue(scrolled);
+    ours->horizontalScrollBar()->setValue(scrolled);
+    EXPECT_EQ(ours->viewport()->grab().toImage(), style->viewport()->grab().toImage()) << scrolled << " px";
+  }
 }
 
 // The counters grow a line as the text grows: the window must make room for it, not cut it.
