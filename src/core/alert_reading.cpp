@@ -18,9 +18,9 @@ AlertReading pick(const AlertRule& rule, const Values& values, std::size_t index
 
 AlertReading readFlag(const AlertRule& rule, const LiveData& live) {
   for (std::size_t n = 1; n <= kAlarmFlagCount; ++n) {
+    if (!live.alarm(n)) continue;  // the usual case: no flag set, no label looked up
     const std::string_view label = alarmName(n);
-    if (!rule.label.empty() && label != rule.label) continue;
-    if (live.alarm(n)) return {1, 0, label};
+    if (rule.label.empty() || label == rule.label) return {1, 0, label};
   }
   return {0, 0, rule.label};
 }
