@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/time_ticks.h"
 #include "link/answers.h"
 
 namespace orlo::ui {
@@ -195,16 +196,11 @@ void drawBands(QPainter& painter, const QRect& area, const ChartView& view) {
 }
 
 void drawTimeAxis(QPainter& painter, const QRect& area, double from, double to) {
-  static const double kSteps[] = {1,    5,        15,       60,    300,       900,
-                                  3600, 3 * 3600, 6 * 3600, 86400, 7 * 86400, 30 * 86400};
   const QRect plot = area.adjusted(kLabelWidth, 0, 0, 0);
   const double perPixel = (to - from) / std::max(plot.width(), 1);
-  double step = kSteps[std::size(kSteps) - 1];
-  for (const double s : kSteps)
-    if (s / perPixel >= 110) {
-      step = s;
-      break;
-    }
+  // Labels about 110 pixels apart, or more.
+  const double step =
+      static_cast<double>(timeTickStepMs(std::llround((to - from) * 1000), plot.width() / 110)) / 1000;
   painter.setPen(Qt::black);
   for (double t = std::ceil(from / step) * step; t <= to; t += step) {
     const int x = plot.left() + static_cast<int>((t - from) / perPixel);

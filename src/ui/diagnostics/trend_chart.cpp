@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/time_ticks.h"
+
 namespace orlo::ui {
 
 namespace {
@@ -31,18 +33,6 @@ double niceStep(double rough) {
   for (double m : {1.0, 2.0, 5.0})
     if (rough <= m * power * (1 + 1e-9)) return m * power;
   return 10 * power;
-}
-
-// Time ticks fall on round local times: every 10 s on a minute, every 4 h on a day.
-std::int64_t timeStep(std::int64_t spanMs, int maxTicks) {
-  static constexpr std::int64_t kS = 1000, kM = 60 * kS, kH = 60 * kM;
-  static constexpr std::int64_t kSteps[] = {kS,     2 * kS, 5 * kS,  10 * kS, 15 * kS, 30 * kS, kM,
-                                            2 * kM, 5 * kM, 10 * kM, 15 * kM, 30 * kM, kH,      2 * kH,
-                                            3 * kH, 4 * kH, 6 * kH,  12 * kH, 24 * kH};
-  const std::int64_t wanted = std::max<std::int64_t>(1, std::min(6, std::max(1, maxTicks)));
-  for (std::int64_t step : kSteps)
-    if (spanMs / step <= wanted) return step;
-  return kSteps[std::size(kSteps) - 1];
 }
 
 QString timeFormat(std::int64_t spanMs) {
@@ -241,7 +231,8 @@ const QImage& TrendChart::timeLabel(std::int64_t tickMs) {
 
 void TrendChart::paintTimeAxis(QPainter& painter, const QRect& plot) {
   if (timeLabelWidth_ == 0) timeLabelWidth_ = fontMetrics().horizontalAdvance(timeFormat_) + 16;
-  const std::int64_t step = timeStep(spanMs_, plot.width() / timeLabelWidth_);
+  // At most six labels, however wide the plot.
+  const std::int64_t step = timeTickStepMs(spanMs_, std::min(6, plot.width() / timeLabelWidth_));
   // Ticks sit on round local times: shift by the zone's offset from UTC before rounding.
   const std::int64_t offset = zoneOffsetMs_;
   const std::int64_t end = startMs_ + spanMs_;
