@@ -185,6 +185,7 @@ void TrendChart::buildFrame() {
   }
   frameValid_ = true;
   ++frameBuilds_;
+  timeLabels_.clear();  // drawn again at the frame's pixel ratio and font
 }
 
 int TrendChart::gridRows() const {
